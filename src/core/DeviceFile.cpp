@@ -1,0 +1,150 @@
+#include "DeviceFile.h"
+
+#include "ErrorReport.h"
+#include "InterfaceList.h"
+#include "InterfaceTable.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+namespace DeviceFile {
+namespace {
+
+// Collects lines from a byte stream fed in chunks.
+class LineSplitter
+{
+public:
+    explicit LineSplitter(int maxLines) : m_maxLines(maxLines) {}
+
+    bool full() const { return m_lines.size() >= m_maxLines; }
+
+    void feed(const char *data, qsizetype size)
+    {
+        for (qsizetype i = 0; i < size && !full(); ++i) {
+            const char c = data[i];
+            if (m_pendingCr) {
+                m_pendingCr = false;
+                if (c == '\n')
+                    continue; // the LF of a CR LF pair
+            }
+            if (c == '\r' || c == '\n') {
+                endLine();
+                m_pendingCr = (c == '\r');
+            } else if (m_current.size() < MaxLineBytes) {
+                m_current.append(c);
+                m_open = true;
+            } else {
+                m_open = true;
+            }
+        }
+    }
+
+    QStringList finish()
+    {
+        if (m_open && !full())
+            endLine();
+        return m_lines;
+    }
+
+private:
+    void endLine()
+    {
+        m_lines.append(m_decoder.decode(m_current));
+        m_current.clear();
+        m_open = false;
+    }
+
+    int m_maxLines;
+    QStringList m_lines;
+    QByteArray m_current;
+    bool m_open = false;
+    bool m_pendingCr = false;
+    QStringDecoder m_decoder{QStringDecoder::System};
+};
+
+QString takeField(QString &rest)
+{
+    const qsizetype at = rest.indexOf(QLatin1Char(';'));
+    if (at < 0)
+        return QString();
+    QString field = rest.left(at);
+    rest = rest.mid(at + 1);
+    return field;
+}
+
+} // namespace
+
+QStringList splitLines(const QByteArray &bytes, int maxLines)
+{
+    LineSplitter splitter(maxLines);
+    splitter.feed(bytes.constData(), bytes.size());
+    return splitter.finish();
+}
+
+QStringList readLines(const QString &path, int maxLines)
+{
+    QFile file(path);
+    const auto fail = [&] {
+        return OstralineError(
+            QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+    };
+    if (!file.open(QIODevice::ReadOnly))
+        throw fail();
+    LineSplitter splitter(maxLines);
+    char chunk[16 * 1024];
+    while (!splitter.full()) {
+        const qint64 got = file.read(chunk, sizeof chunk);
+        if (got < 0)
+            throw fail();
+        if (got == 0)
+            break;
+        splitter.feed(chunk, got);
+    }
+    return splitter.finish();
+}
+
+Fields splitFields(const QString &line)
+{
+    Fields fields;
+    QString rest = line;
+    fields.ip = takeField(rest);
+    fields.interfaceIndex = takeField(rest);
+    fields.bandwidth = takeField(rest);
+    fields.community = takeField(rest);
+    fields.description = rest;
+    return fields;
+}
+
+QString listText(const Fields &fields)
+{
+    return fields.ip + QStringLiteral("; ") + fields.interfaceIndex + QStringLiteral("; ") +
+           fields.description;
+}
+
+bool store(const QStringList &lines, InterfaceTable &table, InterfaceList &list)
+{
+    for (int i = 0; i < lines.size(); ++i) {
+        if (i == MaxInterfaces)
+            return false;
+        const int row = i + 1;
+        const Fields fields = splitFields(lines.at(i));
+        table.setCell(Col::Number, row, QString::number(row));
+        table.setCell(Col::IP, row, fields.ip);
+        table.setCell(Col::Interface, row, fields.interfaceIndex);
+        table.setCell(Col::Bandwidth, row, fields.bandwidth);
+        table.setCell(Col::Community, row, fields.community);
+        table.setCell(Col::Description, row, fields.description);
+        list.append(listText(fields));
+    }
+    return true;
+}
+
+QString fileNamePart(const QString &path)
+{
+    qsizetype cut = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
+    if (path.size() >= 2 && path.at(1) == QLatin1Char(':') && path.at(0).isLetter())
+        cut = std::max<qsizetype>(cut, 1); // a drive colon, as in "D:routers.dev"
+    return path.mid(cut + 1);
+}
+
+} // namespace DeviceFile

@@ -1,0 +1,92 @@
+#include "InterfaceTable.h"
+
+namespace {
+
+const char *const HeaderTexts[Col::Unnamed] = {
+    "Number",    "IP",          "Interface",   "community",    "bandwidth",
+    "orgin",     "inbitnew",    "inbitold",    "indelta",      "indeltapers",
+    "inutil",    "orgout",      "outbitnew",   "outbitold",    "outdelta",
+    "outdeltapers", "oututil",  "combinedpers", "combinedutil", "description",
+};
+
+bool validCell(int column, int row)
+{
+    return column >= 0 && column < InterfaceTable::ColumnCount && row >= 0 &&
+           row < InterfaceTable::RowCount;
+}
+
+} // namespace
+
+InterfaceTable::InterfaceTable(QObject *parent) : QAbstractTableModel(parent) {}
+
+const QString &InterfaceTable::cell(int column, int row) const
+{
+    static const QString empty;
+    return validCell(column, row) ? m_cells[std::size_t(row)][std::size_t(column)] : empty;
+}
+
+void InterfaceTable::setCell(int column, int row, const QString &text)
+{
+    if (!validCell(column, row) || column == Col::Unnamed)
+        return;
+    QString &target = m_cells[std::size_t(row)][std::size_t(column)];
+    if (target == text)
+        return;
+    target = text;
+    const QModelIndex at = index(row, column);
+    Q_EMIT dataChanged(at, at, {Qt::DisplayRole});
+}
+
+QString InterfaceTable::headerText(int column)
+{
+    return column >= 0 && column < Col::Unnamed ? QString::fromLatin1(HeaderTexts[column])
+                                                : QString();
+}
+
+void InterfaceTable::writeHeaderAndInitialValues()
+{
+    for (int column = 0; column < Col::Unnamed; ++column)
+        setCell(column, 0, headerText(column));
+    for (int row = 1; row <= InterfaceRows; ++row) {
+        resetValueColumns(row);
+        setCell(Col::Description, row, QString());
+    }
+}
+
+void InterfaceTable::resetValueColumns(int row)
+{
+    for (int column = Col::FirstValue; column <= Col::LastValue; ++column)
+        setCell(column, row, QStringLiteral("0"));
+}
+
+void InterfaceTable::resetComputedColumns(int row)
+{
+    for (int column = Col::FirstValue; column <= Col::LastValue; ++column) {
+        if (column != Col::OrgIn && column != Col::OrgOut)
+            setCell(column, row, QStringLiteral("0"));
+    }
+}
+
+int InterfaceTable::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : RowCount;
+}
+
+int InterfaceTable::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant InterfaceTable::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    if (role == Qt::DisplayRole)
+        return cell(index.column(), index.row());
+    return {};
+}
+
+Qt::ItemFlags InterfaceTable::flags(const QModelIndex &index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
