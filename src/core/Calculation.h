@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class InterfaceTable;
+class InterfaceList;
+
+// The "Calculate" step of a poll: two successive counter readings become deltas (with the
+// 32-bit wrap corrected), octets per second over the nominal poll interval, and input,
+// output and combined utilisation in percent of the bandwidth. Every result is written
+// back as text, and later formulas read that text again.
+namespace Calculation {
+
+// 8 bits per octet times 100 for percent.
+inline constexpr int BitsPercent = 800;
+
+// A row whose bandwidth or readings cannot be used; its cells keep their values.
+struct RowFault {
+    int row = 0;
+    QString text;    // the offending cell text
+    QString message; // what the operator sees, naming the row and the text
+};
+
+// Runs the step for every checked row, after ageing the readings of all 20 rows. Rows that
+// fail are skipped and listed; the other rows are still computed.
+QList<RowFault> calculate(InterfaceTable &table, const InterfaceList &list, int pollInterval);
+
+// "Last values IN: a; OUT: b; COMB: c" from row k's utilisation cells, rounded half-to-even.
+QString lastValuesCaption(const InterfaceTable &table, int row);
+
+// A utilisation cell as the whole number shown on a graph or caption (halves to even).
+// Text that is no number counts as 0.
+int shownValue(const QString &cell);
+
+} // namespace Calculation

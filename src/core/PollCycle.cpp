@@ -1,0 +1,73 @@
+#include "PollCycle.h"
+
+PollCycle::PollCycle(QObject *parent) : QObject(parent)
+{
+    m_pollTimer.setInterval(m_interval * 1000);
+    m_countdownTimer.setInterval(1000);
+    connect(&m_pollTimer, &QTimer::timeout, this, &PollCycle::pollTimerEvent);
+    connect(&m_countdownTimer, &QTimer::timeout, this, &PollCycle::countdownTimerEvent);
+}
+
+bool PollCycle::isValidInterval(int seconds)
+{
+    for (const int valid : {3, 6, 12, 30, 60, 120}) {
+        if (seconds == valid)
+            return true;
+    }
+    return false;
+}
+
+QString PollCycle::countdownText(int seconds)
+{
+    return QStringLiteral("Next poll in %1 seconds").arg(seconds);
+}
+
+void PollCycle::setPollInterval(int seconds)
+{
+    if (isValidInterval(seconds))
+        m_interval = seconds;
+}
+
+void PollCycle::showCountdown()
+{
+    Q_EMIT countdownTextChanged(countdownText(m_countdown));
+}
+
+void PollCycle::start()
+{
+    m_countdown = m_interval;
+    showCountdown();
+    m_pollTimer.setInterval(m_interval * 1000);
+    m_pollTimer.start();
+    m_countdownTimer.start();
+}
+
+void PollCycle::stop()
+{
+    m_pollTimer.stop();
+    m_countdownTimer.stop();
+    m_countdown = 0;
+}
+
+void PollCycle::pollTimerEvent()
+{
+    // Only a changed period restarts the timer; an unchanged one keeps the schedule.
+    if (m_pollTimer.interval() != m_interval * 1000)
+        m_pollTimer.start(m_interval * 1000);
+    m_countdown = m_interval;
+    showCountdown();
+    if (!m_countdownTimer.isActive())
+        m_countdownTimer.start();
+    Q_EMIT pollDue();
+}
+
+void PollCycle::countdownTimerEvent()
+{
+    if (!m_pollTimer.isActive())
+        return;
+    if (m_countdown > 0)
+        --m_countdown;
+    if (m_countdown == 1)
+        m_countdownTimer.stop();
+    showCountdown();
+}
