@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+
+// Where and when the daily logs are written, and where their status text goes. The main
+// window keeps one of these for both logs; tests place the folder and the clock.
+struct LogEnvironment {
+    // Folder that receives the log files; empty means the folder of the executable.
+    QString programFolder;
+    // The local date and time of a write; empty means the current local time.
+    std::function<QDateTime()> clock;
+    // Receives the program's own message for the first status-bar panel (the read-only
+    // refusal). May be empty: the outcome of the write carries the same information.
+    std::function<void(const QString &text)> status;
+};
+
+// The daily CSV file procedure shared by the utilisation and the analysis log: one file per
+// day and device file beside the program, created with a header line, appended to with one
+// data line per call. Lines are encoded in the locale's 8-bit encoding and end with CR LF.
+namespace DailyLogFile
+{
+
+enum class Outcome {
+    Created,  // the file was new: header line and data line written
+    Appended, // data line appended to the file of the day
+    ReadOnly, // the file of the day is read-only: nothing written, status text sent
+};
+
+// Builds a line (without its line end) from the call's one time stamp.
+using LineBuilder = std::function<QString(const QString &stamp)>;
+
+// The status text of the read-only refusal.
+QString readOnlyMessage();
+
+// programFolder + "yyyymmdd" + "_" + file-name part of deviceFilePath + suffix.
+QString filePath(const QString &programFolder, const QDate &date, const QString &deviceFilePath,
+                 const QString &suffix);
+
+// Whether an existing file counts as read-only: the read-only attribute on Windows, no write
+// permission for the owner elsewhere. Decided by the attribute or permission bits alone, so
+// the answer is the same for every user, the superuser included.
+bool isReadOnly(const QString &path);
+
+// One write: reads the clock once, creates the file of the day with header and data line, or
+// appends the data line, or refuses a read-only file (status text, nothing written). Any other
+// failure to create, open, write or close throws OstralineError naming the file and the
+// system's reason; a failed write leaves the file as it was before the call.
+Outcome write(const LogEnvironment &environment, const QString &deviceFilePath,
+              const QString &suffix, const LineBuilder &header, const LineBuilder &data);
+
+} // namespace DailyLogFile

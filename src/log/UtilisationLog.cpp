@@ -1,0 +1,45 @@
+#include "UtilisationLog.h"
+
+#include "LogLines.h"
+
+#include <iterator>
+
+namespace UtilisationLog
+{
+namespace
+{
+// Both log headers name the fields of ten interfaces, however many are loaded.
+constexpr int HeaderBlocks = 10;
+} // namespace
+
+QString headerLine(const InterfaceTable &table, const QString &stamp)
+{
+    QString block;
+    for (const int column : Fields) {
+        if (!block.isEmpty())
+            block += LogLines::Separator;
+        block += table.cell(column, 0);
+    }
+    QString line = stamp;
+    for (int i = 0; i < HeaderBlocks; ++i)
+        line += LogLines::Separator + block;
+    return line;
+}
+
+QString dataLine(const InterfaceTable &table, const QString &stamp)
+{
+    QString line = stamp + LogLines::Separator;
+    LogLines::appendRows(line, table, Fields, int(std::size(Fields)));
+    return line;
+}
+
+DailyLogFile::Outcome write(const InterfaceTable &table, const QString &deviceFilePath,
+                            const LogEnvironment &environment)
+{
+    return DailyLogFile::write(
+        environment, deviceFilePath, QLatin1StringView(Suffix),
+        [&](const QString &stamp) { return headerLine(table, stamp); },
+        [&](const QString &stamp) { return dataLine(table, stamp); });
+}
+
+} // namespace UtilisationLog
