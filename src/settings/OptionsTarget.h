@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+class InterfaceTable;
+
+// What the Options dialog changes outside itself: the graphs' thresholds and colours, the
+// on-error mode of polling, the main window's start-file flag, and one row of the interface
+// table. The main window implements it.
+class OptionsTarget
+{
+public:
+    virtual ~OptionsTarget() = default;
+
+    virtual void setHighValueAll(int value) = 0;
+    virtual void setLowValueAll(int value) = 0;
+    virtual void setGraphHighColorAll(const QColor &color) = 0;
+    virtual void setGraphNormalColorAll(const QColor &color) = 0;
+    virtual void setGraphLowColorAll(const QColor &color) = 0;
+    // true: stop polling a failing interface; false: continue with zero values.
+    virtual void setStopOnErrors(bool stop) = 0;
+    virtual void setStartFileFlag(bool on) = 0;
+
+    virtual InterfaceTable &interfaceTable() = 0;
+    // A row's address, index, bandwidth or community was rewritten: readings in flight for
+    // it are dropped.
+    virtual void rowRewritten(int row) = 0;
+
+    // The program's one device-file chooser: the confirmed path, or empty after a cancel.
+    virtual QString chooseDeviceFile() = 0;
+};

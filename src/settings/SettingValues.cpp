@@ -1,0 +1,109 @@
+#include "SettingValues.h"
+
+#include "ErrorReport.h"
+#include "NumberFormat.h"
+
+#include <limits>
+
+namespace SettingValues
+{
+namespace
+{
+
+// The text must be one of the choices written exactly as their decimal form; "06" or " 6"
+// are not choices.
+template <std::size_t N> std::optional<int> choice(const QString &text, const int (&choices)[N])
+{
+    for (const int value : choices) {
+        if (text == QString::number(value))
+            return value;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<bool> flag(const QString &text)
+{
+    if (text == u"yes")
+        return true;
+    if (text == u"no")
+        return false;
+    return std::nullopt;
+}
+
+QString flagText(bool on)
+{
+    return on ? QStringLiteral("yes") : QStringLiteral("no");
+}
+
+std::optional<ShownValue> shownValue(const QString &text)
+{
+    if (text == u"IN")
+        return ShownValue::In;
+    if (text == u"OUT")
+        return ShownValue::Out;
+    if (text == u"comb")
+        return ShownValue::Combined;
+    return std::nullopt;
+}
+
+QString shownValueText(ShownValue value)
+{
+    switch (value) {
+    case ShownValue::In:
+        return QStringLiteral("IN");
+    case ShownValue::Out:
+        return QStringLiteral("OUT");
+    case ShownValue::Combined:
+        break;
+    }
+    return QStringLiteral("COMB");
+}
+
+std::optional<int> pollInterval(const QString &text)
+{
+    static const int choices[] = {3, 6, 12, 30, 60, 120};
+    return choice(text, choices);
+}
+
+std::optional<int> graphMaximum(const QString &text)
+{
+    static const int choices[] = {10, 50, 100};
+    return choice(text, choices);
+}
+
+std::optional<int> numberOfGraphs(const QString &text)
+{
+    static const int choices[] = {10, 15, 20};
+    return choice(text, choices);
+}
+
+QString wholeText(int value)
+{
+    return QString::number(value);
+}
+
+std::optional<OnErrors> onErrors(const QString &text)
+{
+    if (text == u"stop")
+        return OnErrors::Stop;
+    if (text == u"zeroes")
+        return OnErrors::Zeroes;
+    return std::nullopt;
+}
+
+QString onErrorsText(OnErrors mode)
+{
+    return mode == OnErrors::Stop ? QStringLiteral("stop") : QStringLiteral("zeroes");
+}
+
+int threshold(const QString &text)
+{
+    const std::int64_t value = NumberFormat::parseWhole(text);
+    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        throw OstralineError(QStringLiteral("'%1' is out of range for a threshold").arg(text));
+    return int(value);
+}
+
+} // namespace SettingValues

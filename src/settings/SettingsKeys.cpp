@@ -1,0 +1,17 @@
+#include "SettingsKeys.h"
+
+#include "ErrorReport.h"
+
+namespace SettingsKeys
+{
+
+QString defaultText(QStringView name)
+{
+    for (const Setting &setting : StartupOrder) {
+        if (setting.name == name)
+            return setting.defaultText.toString();
+    }
+    throw OstralineError(QStringLiteral("'%1' is not a known setting").arg(name));
+}
+
+} // namespace SettingsKeys

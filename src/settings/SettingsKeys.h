@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <array>
+
+// The eighteen stored values: their names (blanks and case exactly as stored) and the text
+// written when a value is absent.
+namespace SettingsKeys
+{
+
+inline constexpr QStringView HighValue = u"highvalue";
+inline constexpr QStringView LowValue = u"lowvalue";
+inline constexpr QStringView OnErrors = u"onerrors";
+inline constexpr QStringView HighValueColor = u"highvaluecolor";
+inline constexpr QStringView NormalValueColor = u"normalvaluecolor";
+inline constexpr QStringView LowValueColor = u"lowvaluecolor";
+inline constexpr QStringView Values = u"values";
+inline constexpr QStringView Intervall = u"intervall";
+inline constexpr QStringView DoubleUpdateSpeed = u"double update speed";
+inline constexpr QStringView GMaxValue = u"gmaxvalue";
+inline constexpr QStringView NumberGraphs = u"numbergraphs";
+inline constexpr QStringView ShowLastValues = u"Show last values";
+inline constexpr QStringView ShowInterfaceNames = u"Show interface names";
+inline constexpr QStringView ShowErrors = u"Show errors";
+inline constexpr QStringView WriteUtilLog = u"Write util log";
+inline constexpr QStringView WriteAnalysisLog = u"Write analysis log";
+inline constexpr QStringView FirstStartFile = u"first start file";
+inline constexpr QStringView FirstStartFileActive = u"first start file active";
+
+struct Setting {
+    QStringView name;
+    QStringView defaultText;
+};
+
+// Every value with its default, in the order in which the main window's start-up reads them.
+// The colour default "clred" is lower case on purpose: it is what a first start stores.
+inline constexpr std::array<Setting, 18> StartupOrder{{
+    {HighValue, u"70"},
+    {LowValue, u"20"},
+    {OnErrors, u"stop"},
+    {HighValueColor, u"clred"},
+    {NormalValueColor, u"clYellow"},
+    {LowValueColor, u"clLime"},
+    {Values, u"comb"},
+    {Intervall, u"6"},
+    {DoubleUpdateSpeed, u"no"},
+    {GMaxValue, u"100"},
+    {NumberGraphs, u"10"},
+    {ShowLastValues, u"no"},
+    {ShowInterfaceNames, u"no"},
+    {ShowErrors, u"no"},
+    {WriteUtilLog, u"no"},
+    {WriteAnalysisLog, u"no"},
+    {FirstStartFile, u""},
+    {FirstStartFileActive, u"no"},
+}};
+
+// The default of one of the eighteen values (names compared exactly). Throws OstralineError
+// for a name that is not one of them.
+QString defaultText(QStringView name);
+
+} // namespace SettingsKeys
