@@ -1,0 +1,287 @@
+#pragma once
+
+#include "Calculation.h"
+#include "GetStep.h"
+#include "InterfaceList.h"
+#include "InterfaceTable.h"
+#include "OptionsTarget.h"
+#include "PollCycle.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class GraphBoard;
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QFileDialog;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTableView;
+class QWidget;
+class SettingsStore;
+class TForm2;
+class TForm3;
+class TAboutBox1;
+struct LogEnvironment;
+
+// The main window. Its handlers are named after the controls that first served them and
+// stay thin: the work is done by the interface table, the device file, the poll model, the
+// logs and the graph board. The current choice of every setting is the state of a control
+// on the hidden "Options" page; changing such a control runs its handler, which applies the
+// setting and stores it at once.
+class TForm1 : public QMainWindow, public OptionsTarget
+{
+    Q_OBJECT
+
+public:
+    // commandLineFile: the first command-line argument (a device file to load), or empty.
+    explicit TForm1(const QString &commandLineFile = QString(), QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // --- Model and parts, for the dialogs and for tests -------------------------------------
+    InterfaceTable &interfaceTable() override { return m_table; }
+    InterfaceList &interfaceList() { return m_list; }
+    GraphBoard &board() { return *m_board; }
+    PollCycle &pollCycle() { return m_pollCycle; }
+    Poller &poller() { return m_poller; }
+    QFileDialog &deviceFileDialog();
+    // The one device-file chooser of the program (load, edit, Options): the file the user
+    // confirmed, or empty after a cancel. It remembers the last name chosen.
+    QString chooseDeviceFile() override;
+    // Replaces the dialog, for tests: returns the chosen path or empty for a cancel.
+    void setDeviceFileChooser(std::function<QString()> chooser)
+    {
+        m_deviceFileChooser = std::move(chooser);
+    }
+    LogEnvironment &logEnvironment() { return *m_logEnvironment; }
+    QString statusText(int panel) const;
+    QString deviceFilePath() const { return m_deviceFilePath; }
+    void setDeviceFilePath(const QString &path) { m_deviceFilePath = path; }
+    bool startFileFlag() const;
+    void setStartFileFlag(bool on) override;
+    OnErrorMode onErrorMode() const;
+    void setOnErrorMode(OnErrorMode mode);
+    bool isExpanded() const;
+    QAction *action(const QString &objectName) const;
+    QPushButton *startButton() const { return Button3; }
+    QPushButton *stopButton() const { return Button4; }
+    TForm3 *optionsDialog() const { return m_form3; }
+
+    // OptionsTarget: what the Options dialog changes.
+    void setHighValueAll(int value) override;
+    void setLowValueAll(int value) override;
+    void setGraphHighColorAll(const QColor &color) override;
+    void setGraphNormalColorAll(const QColor &color) override;
+    void setGraphLowColorAll(const QColor &color) override;
+    void setStopOnErrors(bool stop) override;
+    void rowRewritten(int row) override;
+
+    // The other windows, created after this one by the program entry.
+    void attachWindows(TForm2 *about, TForm3 *options, TAboutBox1 *splash);
+
+    // Sizes of the window as the operator sees it (outer size, frame included where the
+    // platform reports one).
+    QSize outerSize() const { return m_outerSize; }
+
+    // --- Device file ---------------------------------------------------------------------
+    void Button8Click();         // load the device file ("read device.txt", File > Open)
+    void Editdevicefile1Click(); // Tools > Edit device file
+
+    // --- Poll cycle ---------------------------------------------------------------------
+    void Button3Click();      // Start polling
+    void Button4Click();      // Stop polling
+    void Timer1Timer();       // poll timer
+    void Timer2Timer();       // countdown timer
+    void RadioButton5Click(); // interval change
+    void N3seconds1Click();
+    void N6seconds1Click();
+    void N12seconds1Click();
+    void N30seconds1Click();
+    void N60seconds1Click();
+    void N120seconds1Click();
+    void Doubleupdatespeed1Click();
+    void Button7Click(); // get
+    void Button2Click(); // Calculate
+    void Button5Click(); // to graph
+
+    // --- Graph board ----------------------------------------------------------------------
+    void Activegraphs();
+    void Button6Click();     // reset graphs
+    void RadioButton9Clic(); // shown value change
+    void In1Click();
+    void Out1Click();
+    void Combined1Click();
+    void RadioButton8Click(); // graph maximum change
+    void N101Click();
+    void N501Click();
+    void N1001Click();
+    void RadioButton13Click(); // number of graphs change
+    void Show10graphs1Click();
+    void Show15graphs1Click();
+    void Show20graphs1Click();
+    void Button9Clickr();  // show more / show less
+    void Button12Click();  // show values list
+    void CheckBox2Click(); // show last values
+    void CheckBox3Click(); // show interface names
+    void CheckBox4Click(); // show errors
+    void Showlastvalues1Click();
+    void Showinterfacenames1Click();
+    void Showerrors1Click();
+    // Per-slot maximum: the three "Max value" items of slot k's menu.
+    void setSlotMaximum(int slot, int maximum);
+    void editDevice(int slot);
+    // Named entry points of the slot menus (slot 1, then MenuItem1Click.. for slots 2 to 20).
+    void test11Click() { setSlotMaximum(1, 10); }
+    void test21Click() { setSlotMaximum(1, 50); }
+    void Maxvalue1001Click() { setSlotMaximum(1, 100); }
+#define OSL_SLOT_MENU_HANDLERS(k, a, b, c)                                                         \
+    void MenuItem##a##Click()                                                                      \
+    {                                                                                              \
+        setSlotMaximum(k, 10);                                                                     \
+    }                                                                                              \
+    void MenuItem##b##Click()                                                                      \
+    {                                                                                              \
+        setSlotMaximum(k, 50);                                                                     \
+    }                                                                                              \
+    void MenuItem##c##Click()                                                                      \
+    {                                                                                              \
+        setSlotMaximum(k, 100);                                                                    \
+    }
+    OSL_SLOT_MENU_HANDLERS(2, 1, 2, 3)
+    OSL_SLOT_MENU_HANDLERS(3, 4, 5, 6)
+    OSL_SLOT_MENU_HANDLERS(4, 7, 8, 9)
+    OSL_SLOT_MENU_HANDLERS(5, 10, 11, 12)
+    OSL_SLOT_MENU_HANDLERS(6, 13, 14, 15)
+    OSL_SLOT_MENU_HANDLERS(7, 16, 17, 18)
+    OSL_SLOT_MENU_HANDLERS(8, 19, 20, 21)
+    OSL_SLOT_MENU_HANDLERS(9, 22, 23, 24)
+    OSL_SLOT_MENU_HANDLERS(10, 25, 26, 27)
+    OSL_SLOT_MENU_HANDLERS(11, 28, 29, 30)
+    OSL_SLOT_MENU_HANDLERS(12, 31, 32, 33)
+    OSL_SLOT_MENU_HANDLERS(13, 34, 35, 36)
+    OSL_SLOT_MENU_HANDLERS(14, 37, 38, 39)
+    OSL_SLOT_MENU_HANDLERS(15, 40, 41, 42)
+    OSL_SLOT_MENU_HANDLERS(16, 43, 44, 45)
+    OSL_SLOT_MENU_HANDLERS(17, 46, 47, 48)
+    OSL_SLOT_MENU_HANDLERS(18, 49, 50, 51)
+    OSL_SLOT_MENU_HANDLERS(19, 52, 53, 54)
+    OSL_SLOT_MENU_HANDLERS(20, 55, 56, 57)
+#undef OSL_SLOT_MENU_HANDLERS
+
+    // --- Logs -------------------------------------------------------------------------------
+    void writeutillog();
+    void writeanallog();
+    void CheckBoxUtilLogClick();
+    void CheckBoxAnalysisLogClick();
+    void Writeutillog1Click();
+    void Writeanalysislog1Click();
+
+    // --- Window ------------------------------------------------------------------------------
+    void Button1Click();    // Quit
+    void Stayontop1Click(); // Tools > Stay on top
+    void Options1Click();   // Tools > Options
+    void callforhelp();     // ? > OSL Help
+    void Producthomepage1Click();
+    void About1Click();
+
+    // The hidden "Options" page controls that hold the settings (for tests and the dialogs).
+    QRadioButton *intervalRadio(int seconds) const;
+    QRadioButton *RadioButton8 = nullptr;     // graph max 100
+    QRadioButton *RadioButton7 = nullptr;     // graph max 50
+    QRadioButton *RadioButton12 = nullptr;    // graph max 10
+    QRadioButton *RadioButton13 = nullptr;    // 10 graphs
+    QRadioButton *RadioButton14 = nullptr;    // 15 graphs
+    QRadioButton *RadioButton15 = nullptr;    // 20 graphs
+    QRadioButton *RadioButton9 = nullptr;     // show util in
+    QRadioButton *RadioButton10 = nullptr;    // show util out
+    QRadioButton *RadioButton11 = nullptr;    // show util combined
+    QCheckBox *CheckBox2 = nullptr;           // show last values
+    QCheckBox *CheckBox3 = nullptr;           // show interface names
+    QCheckBox *CheckBox4 = nullptr;           // show errors
+    QCheckBox *CheckBoxDouble = nullptr;      // double update speed
+    QCheckBox *CheckBoxUtilLog = nullptr;     // write util log
+    QCheckBox *CheckBoxAnalysisLog = nullptr; // write analysis log
+    QCheckBox *CheckBox7 = nullptr;           // always use (start-file flag)
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // Construction, in the order the constructor calls them.
+    void createGraphArea();
+    void createButtonColumn();
+    void createPages();
+    void createOptionsPage(QWidget *page);
+    void createMenus();
+    void createStatusBar();
+    void connectModel();
+    void FormCreate(const QString &commandLineFile);
+    void applyStoredSettings();
+    void showSplash();
+
+    void setOuterSize(int width, int height);
+    void setStatusText(int panel, const QString &text);
+    void refreshInterfaceListView();
+    void stopForLoad();
+    void runPoll();
+    void afterGet();
+    void resetComputedCellsOfCheckedRows();
+    void selectInterval(int seconds, QAction *menuItem);
+    int selectedInterval() const;
+    int selectedNumberOfGraphs() const;
+    int selectedMaximum() const;
+    int selectedShownColumn() const;
+    void setCaptionSwitch(QCheckBox *box, int caption, QAction *menuItem, QStringView settingName);
+    void storeSetting(QStringView name, const QString &text);
+    void applyButtonColumnX(int x);
+
+    InterfaceTable m_table;
+    InterfaceList m_list;
+    PollCycle m_pollCycle;
+    std::unique_ptr<GraphBoard> m_board;
+    Poller m_poller;
+    std::unique_ptr<LogEnvironment> m_logEnvironment;
+    QString m_deviceFilePath;
+    QString m_loadSource; // "", "param" or "startfile"
+    QString m_lastChosenDeviceFile;
+    std::function<QString()> m_deviceFileChooser;
+    QSize m_outerSize;
+    bool m_splashShown = false;
+
+    QWidget *m_graphArea = nullptr;
+    QWidget *Panel2 = nullptr;
+    QWidget *Panel3 = nullptr;
+    QGroupBox *GroupBox1 = nullptr;
+    QPushButton *Button3 = nullptr; // &Start polling
+    QPushButton *Button4 = nullptr; // Sto&p polling
+    QPushButton *Button6 = nullptr; // Reset graph (never shown)
+    QPushButton *Button1 = nullptr; // &Quit
+    QPushButton *Button9 = nullptr; // Show &more
+    QTabWidget *PageControl1 = nullptr;
+    QTableView *StringGrid1 = nullptr;
+    QListWidget *CheckListBox1 = nullptr; // the list of interfaces
+    std::array<QRadioButton *, 6> m_intervalRadios{};
+    QLineEdit *Edit1 = nullptr; // on-error mode: "0" continue with zeroes, "1" stop
+    QLabel *Label32 = nullptr;  // poll interval in seconds
+    QLineEdit *Edit4 = nullptr; // countdown
+    std::array<QLabel *, 2> m_statusPanels{};
+    std::array<QAction *, 6> m_intervalItems{};
+    QAction *m_showMoreItem = nullptr;
+    QAction *m_stayOnTopItem = nullptr;
+
+    std::unique_ptr<QFileDialog> m_deviceFileDialog;
+    TForm2 *m_form2 = nullptr;
+    TForm3 *m_form3 = nullptr;
+    TAboutBox1 *m_splash = nullptr;
+};

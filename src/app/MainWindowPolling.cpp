@@ -1,0 +1,270 @@
+// Device file load and the poll cycle: start, stop, the two timers, the interval change
+// and the three steps of a poll.
+
+#include "MainWindow.h"
+
+#include "DeviceFile.h"
+#include "ErrorReport.h"
+#include "GraphBoard.h"
+#include "Histograph.h"
+#include "SettingValues.h"
+#include "SettingsKeys.h"
+#include "SettingsStore.h"
+#include "TextEditor.h"
+#include "TransLabel.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace
+{
+constexpr std::array<int, 6> Intervals = {3, 6, 12, 30, 60, 120};
+}
+
+void TForm1::refreshInterfaceListView()
+{
+    CheckListBox1->clear();
+    for (int p = 0; p < m_list.count(); ++p) {
+        auto *item = new QListWidgetItem(m_list.text(p), CheckListBox1);
+        item->setFlags(Qt::ItemIsEnabled);
+        item->setCheckState(m_list.isChecked(p) ? Qt::Checked : Qt::Unchecked);
+    }
+}
+
+void TForm1::stopForLoad()
+{
+    m_poller.cancel();
+    m_pollCycle.stop();
+    Edit4->setText(QStringLiteral("0"));
+    Button4->hide();
+    Button3->show();
+}
+
+void TForm1::Button8Click()
+{
+    ErrorReport::guarded([this] {
+        setStatusText(0, QString());
+        setStatusText(1, QString());
+        Button6Click();
+        stopForLoad();
+        for (int row = 1; row <= InterfaceTable::InterfaceRows; ++row) {
+            for (int column = Col::Number; column <= Col::Bandwidth; ++column)
+                m_table.setCell(column, row, QString());
+        }
+        m_list.clear();
+        refreshInterfaceListView();
+
+        QStringList lines;
+        if (m_loadSource.isEmpty()) {
+            const QString chosen = chooseDeviceFile();
+            // After a cancel the path is the last name chosen in the dialog, or empty.
+            m_deviceFilePath = m_lastChosenDeviceFile;
+            if (!chosen.isEmpty())
+                lines = DeviceFile::readLines(chosen);
+        } else {
+            lines = DeviceFile::readLines(m_deviceFilePath);
+            m_loadSource.clear();
+        }
+
+        if (lines.isEmpty()) {
+            Button4Click();
+            Button3->setEnabled(false);
+            setStatusText(0, QStringLiteral("No device file selected!"));
+            return;
+        }
+
+        const bool complete = DeviceFile::store(lines, m_table, m_list);
+        refreshInterfaceListView();
+        if (!complete)
+            return; // a 21st line: the first 20 are stored, the board is left as it was
+
+        m_board->setIntervalAll(m_pollCycle.pollInterval());
+        m_board->setBackgroundAll(GraphBoard::RunningColor);
+        m_board->clearAll();
+        Activegraphs();
+        m_board->repaintAll();
+        for (int k = 1; k <= GraphSlotControl::SlotCount; ++k)
+            m_board->slot(k).NameCaption->setCaption(m_table.cell(Col::Description, k));
+        Button3->setEnabled(true);
+    });
+}
+
+QString TForm1::chooseDeviceFile()
+{
+    QString chosen;
+    if (m_deviceFileChooser) {
+        chosen = m_deviceFileChooser();
+    } else {
+        QFileDialog &dialog = deviceFileDialog();
+        if (!m_lastChosenDeviceFile.isEmpty())
+            dialog.selectFile(m_lastChosenDeviceFile);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            chosen = dialog.selectedFiles().first();
+    }
+    if (!chosen.isEmpty())
+        m_lastChosenDeviceFile = chosen;
+    return chosen;
+}
+
+void TForm1::Editdevicefile1Click()
+{
+    const QString chosen = chooseDeviceFile();
+    if (!chosen.isEmpty())
+        TextEditor::open(chosen);
+}
+
+void TForm1::Button3Click()
+{
+    Button3->hide();
+    Button4->show();
+    Button4->repaint();
+    if (m_list.isEmpty()) {
+        m_pollCycle.stop();
+        return;
+    }
+    setStatusText(0, QString());
+    m_pollCycle.start();
+    runPoll();
+}
+
+void TForm1::Button4Click()
+{
+    m_poller.cancel();
+    m_pollCycle.stop();
+    setStatusText(0, QStringLiteral("Polling stopped by user."));
+    Button4->hide();
+    Button3->show();
+    Edit4->setText(QStringLiteral("0"));
+    m_board->setActiveAll(false);
+    resetComputedCellsOfCheckedRows();
+}
+
+void TForm1::Timer1Timer()
+{
+    m_pollCycle.pollTimerEvent();
+}
+
+void TForm1::Timer2Timer()
+{
+    m_pollCycle.countdownTimerEvent();
+}
+
+void TForm1::runPoll()
+{
+    // Polls never overlap: an event that falls due while one is in flight is merged into it.
+    if (!m_poller.inFlight())
+        Button7Click();
+}
+
+void TForm1::Button7Click()
+{
+    m_poller.setOnErrorMode(onErrorMode());
+    m_poller.start();
+}
+
+void TForm1::afterGet()
+{
+    refreshInterfaceListView();
+    Button2Click();
+}
+
+void TForm1::Button2Click()
+{
+    const QList<Calculation::RowFault> faults =
+        Calculation::calculate(m_table, m_list, m_pollCycle.pollInterval());
+    for (int k = 1; k <= GraphSlotControl::SlotCount; ++k)
+        m_board->slot(k).LastValuesCaption->setCaption(Calculation::lastValuesCaption(m_table, k));
+    if (!faults.isEmpty()) {
+        QStringList messages;
+        for (const auto &fault : faults)
+            messages << fault.message;
+        setStatusText(0, messages.join(QStringLiteral("; ")));
+    }
+    Button5Click();
+}
+
+void TForm1::resetComputedCellsOfCheckedRows()
+{
+    for (int p = 0; p < m_list.count(); ++p) {
+        if (m_list.isChecked(p))
+            m_table.resetComputedColumns(p + 1);
+    }
+}
+
+int TForm1::selectedInterval() const
+{
+    for (std::size_t i = 0; i < Intervals.size(); ++i) {
+        if (m_intervalRadios[i]->isChecked())
+            return Intervals[i];
+    }
+    return PollCycle::DefaultInterval;
+}
+
+void TForm1::RadioButton5Click()
+{
+    ErrorReport::guarded([this] {
+        const int interval = selectedInterval();
+        m_pollCycle.setPollInterval(interval);
+        Label32->setText(QString::number(interval));
+        storeSetting(SettingsKeys::Intervall, SettingValues::wholeText(interval));
+        m_board->setVertLinesIntervalAll(interval * 10);
+        const bool twice = CheckBoxDouble->isChecked();
+        m_board->setIntervalAll(twice ? interval / 2 : interval);
+        storeSetting(SettingsKeys::DoubleUpdateSpeed, SettingValues::flagText(twice));
+        action(QStringLiteral("Doubleupdatespeed1"))->setChecked(twice);
+        resetComputedCellsOfCheckedRows();
+    });
+}
+
+void TForm1::selectInterval(int seconds, QAction *menuItem)
+{
+    for (QAction *item : m_intervalItems)
+        item->setChecked(item == menuItem);
+    QRadioButton *radio = intervalRadio(seconds);
+    if (radio->isChecked())
+        RadioButton5Click(); // the same choice again still runs the change
+    else
+        radio->setChecked(true);
+}
+
+void TForm1::N3seconds1Click()
+{
+    selectInterval(3, m_intervalItems[0]);
+}
+void TForm1::N6seconds1Click()
+{
+    selectInterval(6, m_intervalItems[1]);
+}
+void TForm1::N12seconds1Click()
+{
+    selectInterval(12, m_intervalItems[2]);
+}
+void TForm1::N30seconds1Click()
+{
+    selectInterval(30, m_intervalItems[3]);
+}
+void TForm1::N60seconds1Click()
+{
+    selectInterval(60, m_intervalItems[4]);
+}
+void TForm1::N120seconds1Click()
+{
+    selectInterval(120, m_intervalItems[5]);
+}
+
+void TForm1::Doubleupdatespeed1Click()
+{
+    CheckBoxDouble->toggle(); // runs the interval change, which sets the check mark
+}
+
+void TForm1::storeSetting(QStringView name, const QString &text)
+{
+    SettingsStore store;
+    store.write(name, text);
+}

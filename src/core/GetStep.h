@@ -1,0 +1,89 @@
+#pragma once
+
+#include "SnmpQuery.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+
+class GraphSlotControl;
+class InterfaceList;
+class InterfaceTable;
+
+// What happens to an interface whose reading failed: taken out of the poll, or kept with
+// its cells zeroed.
+enum class OnErrorMode { Stop, Zeroes };
+
+// The "get" step of a poll: one GetRequest for the input and one for the output octet
+// counter of every checked interface, the raw answers into the table, the on-error mode
+// applied to failed readings, and every loaded graph slot set running or failed.
+namespace GetStep
+{
+
+QString inOctetsOid(const QString &interfaceIndex);
+QString outOctetsOid(const QString &interfaceIndex);
+
+// Requests in list order: for each checked row its input, then its output counter.
+// rows receives the table row of each request.
+QList<SnmpRequest> buildRequests(const InterfaceTable &table, const InterfaceList &list,
+                                 QList<int> *rows);
+
+// Stores each reading in "orgin" or "orgout" of its row (inputs and outputs alternate).
+void storeReadings(InterfaceTable &table, const QList<int> &rows, const QStringList &values);
+
+// Empty or "Failure" readings of checked rows: the input cells are zeroed and, by mode, the
+// entry is unchecked (stop) or the failed direction's cells are zeroed (zeroes).
+void failurePass(InterfaceTable &table, InterfaceList &list, OnErrorMode mode);
+
+// Slots with a list entry: checked ones run on black with an empty error caption, unchecked
+// ones stand on red with "Error occured: " and the poll's time stamp (written only once).
+void slotPass(const InterfaceList &list, GraphSlotControl &slots, const QDateTime &stamp);
+
+} // namespace GetStep
+
+// Runs the get step without freezing the window: all queries leave at once and the rest of
+// the step runs when the last reply is in or the shared deadline has passed. Polls never
+// overlap: a get while one is in flight is refused.
+class Poller : public QObject
+{
+    Q_OBJECT
+
+public:
+    Poller(InterfaceTable &table, InterfaceList &list, QObject *parent = nullptr);
+
+    // The graph slots the slot pass sets; without them the pass is skipped.
+    void setSlots(GraphSlotControl *slots) { m_slots = slots; }
+
+    void setOnErrorMode(OnErrorMode mode) { m_mode = mode; }
+    OnErrorMode onErrorMode() const { return m_mode; }
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
+    void setTimeoutMs(int ms) { m_timeoutMs = ms; }
+
+    // Starts a get step; false (and nothing sent) when one is already in flight.
+    bool start();
+    bool inFlight() const { return m_batch.isRunning(); }
+    // Discards the step in flight: its readings are dropped and getFinished() does not come.
+    void cancel();
+    // Drops the readings in flight for one row (the row was rewritten meanwhile).
+    void discardRow(int row);
+
+Q_SIGNALS:
+    // The readings are stored and the failure and slot passes have run.
+    void getFinished();
+
+private:
+    void onBatchFinished(const QStringList &values);
+
+    InterfaceTable &m_table;
+    InterfaceList &m_list;
+    GraphSlotControl *m_slots = nullptr;
+    SnmpBatch m_batch;
+    OnErrorMode m_mode = OnErrorMode::Zeroes;
+    std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };
+    int m_timeoutMs = 2000;
+    QDateTime m_stamp;
+    QList<int> m_rows;
+};

@@ -1,0 +1,219 @@
+#include "GraphBoard.h"
+
+#include "Histograph.h"
+#include "TransLabel.h"
+
+#include <QAction>
+#include <QFont>
+#include <QLabel>
+#include <QMenu>
+
+const QColor GraphBoard::NoInterfaceColor(128, 128, 128);
+const QColor GraphBoard::RunningColor(0, 0, 0);
+const QColor GraphBoard::FailedColor(255, 0, 0);
+
+namespace
+{
+
+// The caption strips: grey tint at 60 over the graph, white bold text 11 pixels high.
+void styleCaption(TTransLabel *label)
+{
+    label->setColor(QColor(128, 128, 128));
+    label->setTransparency(60);
+    label->setMist(true);
+    label->setWordWrap(false);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    font.setBold(true);
+    label->setFont(font);
+    label->setFontColor(Qt::white);
+    label->hide();
+}
+
+} // namespace
+
+GraphBoard::GraphBoard(QWidget *mainArea, QWidget *panel2, QWidget *panel3, QObject *parent)
+    : QObject(parent)
+{
+    for (int k = 1; k <= SlotCount; ++k) {
+        GraphSlot &s = slot(k);
+        s.number = k;
+        if (k <= 10) {
+            const int row = (k + 1) / 2;
+            const bool left = (k % 2 == 1);
+            createSlot(s, mainArea, left ? 8 : 300, 4 + 96 * (row - 1), left ? 259 : 552);
+        } else if (k <= 15) {
+            createSlot(s, panel2, 7, 4 + 96 * (k - 11), 259);
+        } else {
+            createSlot(s, panel3, 7, 4 + 96 * (k - 16), 259);
+        }
+    }
+}
+
+void GraphBoard::createSlot(GraphSlot &s, QWidget *parent, int x, int y, int percentX)
+{
+    const QString n = QString::number(s.number);
+    s.Graph = new THistograph(parent);
+    s.Graph->setObjectName(QStringLiteral("Histograph") + n);
+    s.Graph->setGeometry(x, y, GraphWidth, GraphHeight);
+    s.Graph->setGraphNormalColor(QColor(255, 255, 0));
+    s.Graph->setGraphLowColor(QColor(0, 255, 0));
+    s.Graph->setHighValue(70);
+    s.Graph->setLowValue(30);
+    s.Graph->setValue(0);
+    s.Graph->setActive(false);
+    s.Graph->setInterval(6);
+
+    const auto makeCaption = [&](int dy) {
+        auto *label = new TTransLabel(parent);
+        label->setGeometry(x, y + dy, GraphWidth, 13);
+        styleCaption(label);
+        return label;
+    };
+    s.LastValuesCaption = makeCaption(2);
+    s.NameCaption = makeCaption(34);
+    s.ErrorCaption = makeCaption(58);
+
+    s.SlotMenu = new QMenu(parent);
+    s.SlotMenu->setObjectName(QStringLiteral("PopupMenu") + n);
+    s.MaxValue10 = s.SlotMenu->addAction(QStringLiteral("Max value 10%"));
+    s.MaxValue50 = s.SlotMenu->addAction(QStringLiteral("Max value 50%"));
+    s.MaxValue100 = s.SlotMenu->addAction(QStringLiteral("Max value 100%"));
+    s.EditDevice = s.SlotMenu->addAction(QStringLiteral("Edit device"));
+
+    // A fully see-through label over the graph takes the mouse and opens the slot's menu.
+    s.Overlay = new TTransLabel(parent);
+    s.Overlay->setGeometry(x, y, GraphWidth, GraphHeight);
+    s.Overlay->setTransparency(100);
+    s.Overlay->setContextMenuPolicy(Qt::CustomContextMenu);
+    QMenu *menu = s.SlotMenu;
+    TTransLabel *overlay = s.Overlay;
+    QObject::connect(overlay, &QWidget::customContextMenuRequested, menu,
+                     [menu, overlay](const QPoint &at) { menu->popup(overlay->mapToGlobal(at)); });
+    s.Overlay->raise();
+
+    s.PercentLabel = new QLabel(QStringLiteral("100%"), parent);
+    s.PercentLabel->move(percentX, y);
+    s.PercentLabel->adjustSize();
+}
+
+void GraphBoard::setSlotRunning(int k, bool running)
+{
+    GraphSlot &s = slot(k);
+    s.Graph->setActive(running);
+    s.Graph->setBackgroundColor(running ? RunningColor : FailedColor);
+}
+
+QString GraphBoard::errorCaption(int k) const
+{
+    return slot(k).ErrorCaption->Caption();
+}
+
+void GraphBoard::setErrorCaption(int k, const QString &text)
+{
+    slot(k).ErrorCaption->setCaption(text);
+}
+
+void GraphBoard::activegraphs(int loadedInterfaces)
+{
+    for (GraphSlot &s : m_slots)
+        s.Graph->setBackgroundColor(s.number <= loadedInterfaces ? RunningColor : NoInterfaceColor);
+}
+
+void GraphBoard::clearAll()
+{
+    for (GraphSlot &s : m_slots)
+        s.Graph->Clear();
+}
+
+void GraphBoard::setActiveAll(bool active)
+{
+    for (GraphSlot &s : m_slots)
+        s.Graph->setActive(active);
+}
+
+void GraphBoard::setBackgroundAll(const QColor &color)
+{
+    for (GraphSlot &s : m_slots)
+        s.Graph->setBackgroundColor(color);
+}
+
+void GraphBoard::setIntervalAll(int seconds)
+{
+    for (GraphSlot &s : m_slots)
+        s.Graph->setInterval(seconds);
+}
+
+void GraphBoard::setVertLinesIntervalAll(int seconds)
+{
+    for (GraphSlot &s : m_slots)
+        s.Graph->setVertLinesInterval(seconds);
+}
+
+void GraphBoard::setHighValueAll(int value)
+{
+    for (GraphSlot &s : m_slots)
+        s.Graph->setHighValue(value);
+}
+
+void GraphBoard::setLowValueAll(int value)
+{
+    for (GraphSlot &s : m_slots)
+        s.Graph->setLowValue(value);
+}
+
+void GraphBoard::setGraphHighColorAll(const QColor &color)
+{
+    for (GraphSlot &s : m_slots)
+        s.Graph->setGraphHighColor(color);
+}
+
+void GraphBoard::setGraphNormalColorAll(const QColor &color)
+{
+    for (GraphSlot &s : m_slots)
+        s.Graph->setGraphNormalColor(color);
+}
+
+void GraphBoard::setGraphLowColorAll(const QColor &color)
+{
+    for (GraphSlot &s : m_slots)
+        s.Graph->setGraphLowColor(color);
+}
+
+void GraphBoard::repaintAll()
+{
+    for (GraphSlot &s : m_slots)
+        s.Graph->update();
+}
+
+void GraphBoard::setSlotMaximum(int k, int maximum)
+{
+    GraphSlot &s = slot(k);
+    s.Graph->setMaxValue(maximum);
+    s.Graph->setHorizLinesInterval(horizLinesFor(maximum));
+    s.PercentLabel->setText(QString::number(maximum) + QLatin1Char('%'));
+    s.PercentLabel->adjustSize();
+}
+
+TTransLabel *GraphBoard::caption(int k, Caption which) const
+{
+    const GraphSlot &s = slot(k);
+    switch (which) {
+    case Caption::LastValues:
+        return s.LastValuesCaption;
+    case Caption::Name:
+        return s.NameCaption;
+    case Caption::Error:
+        return s.ErrorCaption;
+    }
+    return nullptr;
+}
+
+void GraphBoard::setCaptionsVisible(Caption which, bool visible)
+{
+    for (GraphSlot &s : m_slots) {
+        caption(s.number, which)->setVisible(visible);
+        s.Overlay->raise();
+    }
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "GraphSlotControl.h"
+
+#include <QColor>
+#include <QObject>
+#include <QString>
+
+#include <array>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QWidget;
+class THistograph;
+class TTransLabel;
+
+// One of the 20 graph positions: the histogram, three caption strips over it, a see-through
+// overlay that carries the context menu, and the percent label beside it.
+struct GraphSlot {
+    int number = 0; // 1 to 20
+    THistograph *Graph = nullptr;
+    TTransLabel *LastValuesCaption = nullptr;
+    TTransLabel *NameCaption = nullptr;
+    TTransLabel *ErrorCaption = nullptr;
+    TTransLabel *Overlay = nullptr;
+    QLabel *PercentLabel = nullptr;
+    QMenu *SlotMenu = nullptr;
+    QAction *MaxValue10 = nullptr;
+    QAction *MaxValue50 = nullptr;
+    QAction *MaxValue100 = nullptr;
+    QAction *EditDevice = nullptr;
+};
+
+// The 20 graph slots of the main window, laid out as two columns of five on the window and
+// one column of five on each of two side panels. The board shows values; it computes none.
+class GraphBoard : public QObject, public GraphSlotControl
+{
+    Q_OBJECT
+
+public:
+    enum class Caption { LastValues, Name, Error };
+
+    static constexpr int GraphWidth = 250;
+    static constexpr int GraphHeight = 80;
+    static const QColor NoInterfaceColor; // grey: no interface loaded for the slot
+    static const QColor RunningColor;     // black
+    static const QColor FailedColor;      // red
+
+    // Slots 1 to 10 go on mainArea, 11 to 15 on panel2, 16 to 20 on panel3.
+    GraphBoard(QWidget *mainArea, QWidget *panel2, QWidget *panel3, QObject *parent = nullptr);
+
+    GraphSlot &slot(int k) { return m_slots.at(std::size_t(k - 1)); }
+    const GraphSlot &slot(int k) const { return m_slots.at(std::size_t(k - 1)); }
+
+    // GraphSlotControl
+    void setSlotRunning(int slot, bool running) override;
+    QString errorCaption(int slot) const override;
+    void setErrorCaption(int slot, const QString &text) override;
+
+    // Slots 1 to n black, the rest grey.
+    void activegraphs(int loadedInterfaces);
+    void clearAll();
+    void setActiveAll(bool active);
+    void setBackgroundAll(const QColor &color);
+    void setIntervalAll(int seconds);
+    void setVertLinesIntervalAll(int seconds);
+    void setHighValueAll(int value);
+    void setLowValueAll(int value);
+    void setGraphHighColorAll(const QColor &color);
+    void setGraphNormalColorAll(const QColor &color);
+    void setGraphLowColorAll(const QColor &color);
+    void repaintAll();
+
+    // Full scale of one slot: MaxValue, horizontal grid spacing and the percent label.
+    void setSlotMaximum(int k, int maximum);
+    static int horizLinesFor(int maximum) { return maximum == 10 ? 2 : 10; }
+
+    void setCaptionsVisible(Caption which, bool visible);
+    TTransLabel *caption(int k, Caption which) const;
+
+private:
+    void createSlot(GraphSlot &slot, QWidget *parent, int x, int y, int percentX);
+
+    std::array<GraphSlot, GraphSlotControl::SlotCount> m_slots;
+};
