@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+class QHostAddress;
+class QHostInfo;
+
+// One counter query: the object identifier in dotted decimal text, the community and the
+// host text of a table row (see SnmpHost for the accepted host forms).
+struct SnmpRequest {
+    QString oid;
+    QString community;
+    QString host;
+};
+
+// Runs a batch of SNMP version 1 GetRequests side by side without blocking the event loop.
+//
+// Every request is one self-contained exchange on its own session and UDP socket: one
+// GetRequest with request-id 1 and a single NULL binding, one wait, no retransmission. Its
+// reading is the value text of the first binding in the reply whose object identifier equals
+// the requested one: INTEGER as signed decimal; Counter32, Gauge32 and TimeTicks as unsigned
+// 32-bit decimal; every other type and every failure (time-out, malformed host or object
+// identifier, unresolvable name, undecodable reply, missing binding) is the empty text.
+//
+// All SNMP library calls stay on the thread that owns the batch.
+class SnmpBatch : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SnmpBatch(QObject *parent = nullptr);
+    ~SnmpBatch() override; // cancels anything in flight and frees all sessions
+
+    // Sends all requests at once and returns to the event loop. finished() follows when the
+    // last reply is in or at one shared deadline timeoutMs after this call, whichever comes
+    // first; for an empty list (or one where nothing could be sent) it is emitted from the
+    // event loop, never inside start(). A batch still running is cancelled first.
+    void start(const QList<SnmpRequest> &requests, int timeoutMs = DefaultTimeoutMs);
+    bool isRunning() const { return m_running; }
+
+    // Discards the running batch; finished() is not emitted for it.
+    void cancel();
+
+    static constexpr int DefaultTimeoutMs = 2000;
+
+Q_SIGNALS:
+    // One reading per request, in request order; "" = no value.
+    void finished(const QStringList &values);
+
+private:
+    struct Slot;
+
+    void lookUp(int index, const QString &name);
+    void hostResolved(int index, const QHostInfo &info);
+    void send(int index, const QHostAddress &address, quint16 port);
+    void readable(int index);
+    void settle(int index);
+    void finish();
+    void release();
+
+    std::vector<std::unique_ptr<Slot>> m_slots;
+    QStringList m_values;
+    QTimer m_deadline;
+    int m_pending = 0;
+    bool m_running = false;
+};
+
+// One query the one-after-another way: blocks the calling thread for up to timeoutMs (host
+// names are resolved blocking as well). Same exchange and readings as SnmpBatch; meant for
+// comparisons and tests, not for the poll.
+QString snmpGetBlocking(const SnmpRequest &request, int timeoutMs = SnmpBatch::DefaultTimeoutMs);
+
+// Parses dotted decimal object identifier text: 2 to 128 components, each plain decimal
+// without leading zeros and below 2^32, the first 0 to 2 (and the second below 40 unless the
+// first is 2). Returns an empty list for malformed text; nothing is sent for such a request.
+QList<quint32> parseOidText(const QString &text);
