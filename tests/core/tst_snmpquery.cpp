@@ -1,0 +1,499 @@
+#include "HostileAgent.h"
+#include "SnmpAgent.h"
+#include "SnmpHost.h"
+#include "SnmpQuery.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryFile>
+#include <QTest>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <memory>
+
+namespace
+{
+
+const QString InOid = QStringLiteral("1.3.6.1.2.1.2.2.1.10.1");
+
+// A UDP port on 127.0.0.1 where nothing listens.
+quint16 closedPort()
+{
+    QUdpSocket socket;
+    socket.bind(QHostAddress(QHostAddress::LocalHost), 0);
+    return socket.localPort();
+}
+
+QString closedHost()
+{
+    return "127.0.0.1:" + QString::number(closedPort());
+}
+
+struct BatchRun {
+    QStringList values;
+    qint64 elapsedMs = -1;
+    bool finished = false;
+};
+
+// Runs one batch to its end (or a generous guard) and reports its readings and duration.
+BatchRun runBatch(const QList<SnmpRequest> &requests, int timeoutMs = 2000)
+{
+    SnmpBatch batch;
+    QSignalSpy spy(&batch, &SnmpBatch::finished);
+    QElapsedTimer clock;
+    clock.start();
+    batch.start(requests, timeoutMs);
+    BatchRun run;
+    run.finished = spy.count() == 1 || spy.wait(timeoutMs + 2000);
+    run.elapsedMs = clock.elapsed();
+    if (run.finished)
+        run.values = spy.at(0).at(0).toStringList();
+    return run;
+}
+
+} // namespace
+
+class TestSnmpQuery : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+
+    void libraryIsQuiet();
+    void hostText_data();
+    void hostText();
+    void oidText_data();
+    void oidText();
+
+    void agentReadingsInRequestOrder();
+    void silentAndClosedPortsEndAtTheDeadline();
+    void blockingQuery();
+
+    void hostileReplies_data();
+    void hostileReplies();
+    void communitySentUnchanged_data();
+    void communitySentUnchanged();
+    void ipv6AndHostNames();
+    void malformedRequestsSendNothing();
+    void slowAgent_data();
+    void slowAgent();
+
+    void eventLoopStaysLive();
+    void cancelAndDestroy();
+    void restartFromFinished();
+
+private:
+    std::unique_ptr<SnmpAgent> m_agent;
+};
+
+void TestSnmpQuery::initTestCase()
+{
+    m_agent = std::make_unique<SnmpAgent>();
+    m_agent->setCounters(1, 100, 200);
+    m_agent->setCounters(2, 3000000000U, 4294967295U);
+    m_agent->setCounters(3, 0, 2147483648U);
+    if (SnmpAgent::isAvailable())
+        QVERIFY2(m_agent->start(), qPrintable(m_agent->errorString()));
+}
+
+// The first use of the SNMP library initialises it; neither that nor a query may write to
+// stderr (missing MIB modules, configuration files and so on).
+void TestSnmpQuery::libraryIsQuiet()
+{
+    QTemporaryFile capture;
+    QVERIFY(capture.open());
+    fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    QVERIFY(saved >= 0);
+    dup2(capture.handle(), STDERR_FILENO);
+    const QString value = snmpGetBlocking({InOid, "public", closedHost()}, 100);
+    runBatch({{InOid, "public", closedHost()}}, 100);
+    fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    QCOMPARE(value, QString());
+    capture.seek(0);
+    QCOMPARE(capture.readAll(), QByteArray());
+}
+
+void TestSnmpQuery::hostText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("target"); // peer text for addresses, the name for names
+    const int invalid = int(SnmpHost::Kind::Invalid);
+    const int address = int(SnmpHost::Kind::Address);
+    const int name = int(SnmpHost::Kind::Name);
+
+    QTest::newRow("ipv4") << "192.0.2.1" << address << "udp:192.0.2.1:161";
+    QTest::newRow("ipv4 with port") << "127.0.0.1:1161" << address << "udp:127.0.0.1:1161";
+    QTest::newRow("ipv6 bracketed with port") << "[::1]:1161" << address << "udp6:[::1]:1161";
+    QTest::newRow("ipv6 bracketed") << "[2001:db8::1]" << address << "udp6:[2001:db8::1]:161";
+    QTest::newRow("ipv6 bare") << "2001:db8::1" << address << "udp6:[2001:db8::1]:161";
+    QTest::newRow("name") << "core-sw1.example.net" << name << "core-sw1.example.net";
+    QTest::newRow("name with port") << "router_7:1161" << name << "router_7";
+    QTest::newRow("name with trailing dot") << "router.example." << name << "router.example.";
+    QTest::newRow("name of 253") << QString(63, 'a') + "." + QString(63, 'b') + "." +
+                                        QString(63, 'c') + "." + QString(61, 'd')
+                                 << name
+                                 << QString(63, 'a') + "." + QString(63, 'b') + "." +
+                                        QString(63, 'c') + "." + QString(61, 'd');
+
+    QTest::newRow("empty") << "" << invalid << "";
+    QTest::newRow("port only") << "161" << invalid << "";
+    QTest::newRow("colon port") << ":161" << invalid << "";
+    QTest::newRow("unspecified ipv4") << "0.0.0.0" << invalid << "";
+    QTest::newRow("unspecified ipv6") << "[::]:161" << invalid << "";
+    QTest::newRow("octet above 255") << "256.1.1.1" << invalid << "";
+    QTest::newRow("three parts") << "10.1.2" << invalid << "";
+    QTest::newRow("leading zero") << "010.1.2.3" << invalid << "";
+    QTest::newRow("port zero") << "192.0.2.1:0" << invalid << "";
+    QTest::newRow("port too big") << "192.0.2.1:65536" << invalid << "";
+    QTest::newRow("port empty") << "router:" << invalid << "";
+    QTest::newRow("port not a number") << "router:16a" << invalid << "";
+    QTest::newRow("ipv4 in brackets") << "[192.0.2.1]:161" << invalid << "";
+    QTest::newRow("unclosed bracket") << "[::1:161" << invalid << "";
+    QTest::newRow("text after bracket") << "[::1]x" << invalid << "";
+    QTest::newRow("embedded blank") << "core router" << invalid << "";
+    QTest::newRow("leading blank") << " 192.0.2.1" << invalid << "";
+    QTest::newRow("trailing blank") << "192.0.2.1 " << invalid << "";
+    QTest::newRow("tab") << "router\t" << invalid << "";
+    QTest::newRow("hyphen first") << "-router" << invalid << "";
+    QTest::newRow("empty label") << "router..example" << invalid << "";
+    QTest::newRow("label of 64") << QString(64, 'a') + ".example" << invalid << "";
+    QTest::newRow("name of 254") << QString(63, 'a') + "." + QString(63, 'b') + "." +
+                                        QString(63, 'c') + "." + QString(62, 'd')
+                                 << invalid << "";
+    QTest::newRow("absurdly long") << QString(100000, 'a') << invalid << "";
+    QTest::newRow("non-ascii") << "rüter" << invalid << "";
+}
+
+void TestSnmpQuery::hostText()
+{
+    QFETCH(QString, text);
+    QFETCH(int, kind);
+    QFETCH(QString, target);
+    const SnmpHost host = SnmpHost::parse(text);
+    QCOMPARE(int(host.kind), kind);
+    if (host.kind == SnmpHost::Kind::Address)
+        QCOMPARE(SnmpHost::peerName(host.address, host.port), target);
+    if (host.kind == SnmpHost::Kind::Name)
+        QCOMPARE(host.name, target);
+}
+
+void TestSnmpQuery::oidText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<quint32>>("expected");
+    QTest::newRow("input octets") << "1.3.6.1.2.1.2.2.1.10.3"
+                                  << QList<quint32>{1, 3, 6, 1, 2, 1, 2, 2, 1, 10, 3};
+    QTest::newRow("largest part") << "1.3.4294967295" << QList<quint32>{1, 3, 4294967295U};
+    QTest::newRow("two parts") << "2.999" << QList<quint32>{2, 999};
+    QTest::newRow("empty") << "" << QList<quint32>{};
+    QTest::newRow("one part") << "1" << QList<quint32>{};
+    QTest::newRow("no index") << "1.3.6.1.2.1.2.2.1.10." << QList<quint32>{};
+    QTest::newRow("leading dot") << ".1.3.6.1" << QList<quint32>{};
+    QTest::newRow("empty part") << "1.3..6" << QList<quint32>{};
+    QTest::newRow("letter") << "1.3.6.1.2.1.2.2.1.10.x" << QList<quint32>{};
+    QTest::newRow("blank") << "1.3.6.1.2.1.2.2.1.10. 3" << QList<quint32>{};
+    QTest::newRow("sign") << "1.3.6.1.2.1.2.2.1.10.-1" << QList<quint32>{};
+    QTest::newRow("leading zero") << "1.3.6.1.2.1.2.2.1.10.03" << QList<quint32>{};
+    QTest::newRow("part above 32 bits") << "1.3.4294967296" << QList<quint32>{};
+    QTest::newRow("first part above 2") << "3.1" << QList<quint32>{};
+    QTest::newRow("second part 40 under 1") << "1.40" << QList<quint32>{};
+    QString tooLong = "1.3";
+    for (int i = 0; i < 127; ++i)
+        tooLong += ".1";
+    QTest::newRow("129 parts") << tooLong << QList<quint32>{};
+}
+
+void TestSnmpQuery::oidText()
+{
+    QFETCH(QString, text);
+    QFETCH(QList<quint32>, expected);
+    QCOMPARE(parseOidText(text), expected);
+}
+
+void TestSnmpQuery::agentReadingsInRequestOrder()
+{
+    if (!m_agent->isRunning())
+        QSKIP("snmpd is not installed");
+    const QString host = m_agent->host();
+    const QString community = SnmpAgent::community();
+    const QList<SnmpRequest> requests = {
+        {SnmpAgent::inOctetsOid(1), community, host},
+        {SnmpAgent::outOctetsOid(1), community, host},
+        {SnmpAgent::inOctetsOid(2), community, host},  // above 2^31
+        {SnmpAgent::outOctetsOid(2), community, host}, // 2^32 - 1
+        {SnmpAgent::inOctetsOid(3), community, host},
+        {SnmpAgent::outOctetsOid(3), community, host}, // exactly 2^31
+        {SnmpAgent::inOctetsOid(9), community, host},  // unknown index: noSuchName
+        {"1.3.6.1.2.1.2.2.1.10.", community, host},    // malformed: nothing sent
+        {SnmpAgent::inOctetsOid(1), community, ""},    // no host: nothing sent
+    };
+    const QStringList expected = {"100", "200", "3000000000", "4294967295", "0", "2147483648", "",
+                                  "",    ""};
+    BatchRun run = runBatch(requests);
+    QVERIFY(run.finished);
+    QCOMPARE(run.values, expected);
+    QVERIFY2(run.elapsedMs < 1000, qPrintable(QString::number(run.elapsedMs)));
+
+    // Counters change between polls, and an interface can disappear.
+    m_agent->setCounters(1, 101, 4294967295U);
+    m_agent->removeInterface(3);
+    run = runBatch(requests.mid(0, 6));
+    QCOMPARE(run.values, QStringList({"101", "4294967295", "3000000000", "4294967295", "", ""}));
+    m_agent->setCounters(1, 100, 200);
+    m_agent->setCounters(3, 0, 2147483648U);
+}
+
+// A wrong community is silently ignored by the agent and a closed port answers nothing: both
+// read empty, and the batch still ends at its deadline with the answered reading intact.
+void TestSnmpQuery::silentAndClosedPortsEndAtTheDeadline()
+{
+    if (!m_agent->isRunning())
+        QSKIP("snmpd is not installed");
+    const BatchRun run =
+        runBatch({{SnmpAgent::inOctetsOid(1), "wrong", m_agent->host()},
+                  {SnmpAgent::inOctetsOid(1), SnmpAgent::community(), closedHost()},
+                  {SnmpAgent::outOctetsOid(1), SnmpAgent::community(), m_agent->host()}});
+    QVERIFY(run.finished);
+    QCOMPARE(run.values, QStringList({"", "", "200"}));
+    QVERIFY2(run.elapsedMs >= 1990 && run.elapsedMs < 2300,
+             qPrintable(QString::number(run.elapsedMs)));
+}
+
+void TestSnmpQuery::blockingQuery()
+{
+    if (!m_agent->isRunning())
+        QSKIP("snmpd is not installed");
+    QCOMPARE(snmpGetBlocking({SnmpAgent::inOctetsOid(2), "public", m_agent->host()}),
+             QString("3000000000"));
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(snmpGetBlocking({SnmpAgent::inOctetsOid(2), "wrong", m_agent->host()}, 300),
+             QString());
+    QVERIFY(clock.elapsed() >= 290 && clock.elapsed() < 600);
+    QCOMPARE(snmpGetBlocking({"1.3.x", "public", m_agent->host()}), QString());
+}
+
+void TestSnmpQuery::hostileReplies_data()
+{
+    using R = HostileAgent::Reply;
+    QTest::addColumn<HostileAgent::Reply>("reply");
+    QTest::addColumn<qint64>("value");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("counter32 above 2^31") << R::Correct << qint64(3000000000) << "3000000000";
+    QTest::newRow("counter32 max") << R::Correct << qint64(4294967295) << "4294967295";
+    QTest::newRow("integer negative") << R::Integer << qint64(-5) << "-5";
+    QTest::newRow("integer min") << R::Integer << qint64(-2147483648) << "-2147483648";
+    QTest::newRow("gauge32") << R::Gauge << qint64(4000000000) << "4000000000";
+    QTest::newRow("timeticks") << R::TimeTicks << qint64(456) << "456";
+    QTest::newRow("requested binding second") << R::SecondBinding << qint64(42) << "42";
+    QTest::newRow("error-status with value") << R::ErrorWithValue << qint64(42) << "42";
+    QTest::newRow("other oid") << R::OtherOid << qint64(42) << "";
+    QTest::newRow("octet string") << R::OctetString << qint64(42) << "";
+    QTest::newRow("object identifier") << R::ObjectId << qint64(42) << "";
+    QTest::newRow("counter64") << R::Counter64 << qint64(42) << "";
+    QTest::newRow("null") << R::Null << qint64(42) << "";
+    QTest::newRow("noSuchName") << R::ErrorStatus << qint64(42) << "";
+    QTest::newRow("wrong request-id") << R::WrongRequestId << qint64(42) << "";
+    QTest::newRow("truncated") << R::Truncated << qint64(42) << "";
+    QTest::newRow("garbage") << R::Garbage << qint64(42) << "";
+    QTest::newRow("empty datagram") << R::Empty << qint64(42) << "";
+    QTest::newRow("silent") << R::Silent << qint64(42) << "";
+}
+
+// Each case is one request and exactly one datagram (request-id 1, no retransmission); the
+// batch ends with the reading, or empty at the deadline.
+void TestSnmpQuery::hostileReplies()
+{
+    QFETCH(HostileAgent::Reply, reply);
+    QFETCH(qint64, value);
+    QFETCH(QString, expected);
+    HostileAgent agent;
+    QVERIFY(agent.listen());
+    agent.setReply(reply);
+    agent.setValue(value);
+    const BatchRun run = runBatch({{InOid, "public", agent.host()}}, 400);
+    QVERIFY(run.finished);
+    QCOMPARE(run.values, QStringList{expected});
+    QTest::qWait(50); // a retransmission would arrive by now
+    QCOMPARE(agent.requestsSeen(), 1);
+    QCOMPARE(agent.lastRequestId(), qint64(1));
+}
+
+void TestSnmpQuery::communitySentUnchanged_data()
+{
+    QTest::addColumn<QString>("community");
+    QTest::newRow("public") << "public";
+    QTest::newRow("empty") << "";
+    QTest::newRow("punctuation") << "s3cr3t;#!";
+    QTest::newRow("non-ascii as utf-8") << "grün";
+}
+
+void TestSnmpQuery::communitySentUnchanged()
+{
+    QFETCH(QString, community);
+    HostileAgent agent;
+    QVERIFY(agent.listen());
+    agent.setValue(7);
+    QCOMPARE(runBatch({{InOid, community, agent.host()}}, 1000).values, QStringList{"7"});
+    QCOMPARE(agent.lastCommunity(), community.toUtf8());
+}
+
+void TestSnmpQuery::ipv6AndHostNames()
+{
+    HostileAgent v4;
+    QVERIFY(v4.listen());
+    v4.setValue(11);
+    HostileAgent v6;
+    const bool haveV6 = v6.listen(QHostAddress(QHostAddress::LocalHostIPv6));
+    v6.setValue(12);
+    QList<SnmpRequest> requests = {{InOid, "public", "localhost:" + QString::number(v4.port())}};
+    QStringList expected = {"11"};
+    if (haveV6) {
+        requests.append({InOid, "public", v6.host()});
+        expected.append("12");
+    }
+    QCOMPARE(runBatch(requests, 1500).values, expected);
+    if (!haveV6)
+        QSKIP("no IPv6 loopback here");
+}
+
+// Malformed requests are empty readings without a datagram; finished() still comes from the
+// event loop, also for an empty list.
+void TestSnmpQuery::malformedRequestsSendNothing()
+{
+    HostileAgent agent;
+    QVERIFY(agent.listen());
+    const QString port = QString::number(agent.port());
+    const QList<SnmpRequest> requests = {
+        {"1.3.6.1.2.1.2.2.1.10.x", "public", agent.host()},
+        {InOid, "public", ":" + port},
+        {InOid, "public", "127.0.0.1:" + port + " "},
+        {InOid, "public", "0.0.0.0:" + port},
+    };
+    for (const QList<SnmpRequest> &list : {requests, QList<SnmpRequest>{}}) {
+        SnmpBatch batch;
+        QSignalSpy spy(&batch, &SnmpBatch::finished);
+        batch.start(list);
+        QCOMPARE(spy.count(), 0);
+        QVERIFY(batch.isRunning());
+        QVERIFY(spy.wait(500));
+        QCOMPARE(spy.at(0).at(0).toStringList(), QStringList(list.size(), QString()));
+        QVERIFY(!batch.isRunning());
+    }
+    QTest::qWait(50);
+    QCOMPARE(agent.requestsSeen(), 0);
+}
+
+void TestSnmpQuery::slowAgent_data()
+{
+    QTest::addColumn<int>("delayMs");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("just under the wait") << 1900 << "5";
+    QTest::newRow("just over the wait") << 2100 << "";
+}
+
+void TestSnmpQuery::slowAgent()
+{
+    QFETCH(int, delayMs);
+    QFETCH(QString, expected);
+    HostileAgent agent;
+    QVERIFY(agent.listen());
+    agent.setValue(5);
+    agent.setDelayMs(delayMs);
+    const BatchRun run = runBatch({{InOid, "public", agent.host()}});
+    QCOMPARE(run.values, QStringList{expected});
+    QVERIFY(run.elapsedMs < 2300);
+}
+
+// Twenty silent requests run side by side: a 10 ms timer keeps firing throughout and the
+// batch ends once, at the shared deadline.
+void TestSnmpQuery::eventLoopStaysLive()
+{
+    HostileAgent agent;
+    QVERIFY(agent.listen());
+    agent.setReply(HostileAgent::Reply::Silent);
+    QList<SnmpRequest> requests;
+    for (int i = 1; i <= 20; ++i)
+        requests.append({"1.3.6.1.2.1.2.2.1.10." + QString::number(i), "public", agent.host()});
+
+    QElapsedTimer beat;
+    qint64 longestGap = 0;
+    QTimer heartbeat;
+    heartbeat.setTimerType(Qt::PreciseTimer);
+    connect(&heartbeat, &QTimer::timeout, [&] { longestGap = qMax(longestGap, beat.restart()); });
+    beat.start();
+    heartbeat.start(10);
+    const BatchRun run = runBatch(requests);
+    heartbeat.stop();
+
+    QVERIFY(run.finished);
+    QCOMPARE(run.values, QStringList(20, QString()));
+    QCOMPARE(agent.requestsSeen(), 20);
+    QVERIFY2(run.elapsedMs >= 1990 && run.elapsedMs < 2300,
+             qPrintable(QString::number(run.elapsedMs)));
+    QVERIFY2(longestGap < 50, qPrintable(QString::number(longestGap)));
+}
+
+void TestSnmpQuery::cancelAndDestroy()
+{
+    HostileAgent agent;
+    QVERIFY(agent.listen());
+    agent.setValue(9);
+    agent.setDelayMs(100);
+    const QList<SnmpRequest> requests = {{InOid, "public", agent.host()},
+                                         {InOid, "public", "localhost:1"}};
+
+    SnmpBatch batch;
+    QSignalSpy spy(&batch, &SnmpBatch::finished);
+    batch.start(requests, 300);
+    QTest::qWait(20);
+    batch.cancel();
+    QVERIFY(!batch.isRunning());
+    QTest::qWait(400); // the reply and the deadline both pass
+    QCOMPARE(spy.count(), 0);
+
+    // The same object runs a fresh batch afterwards.
+    batch.start(requests, 300);
+    QVERIFY(spy.wait(1000));
+    QCOMPARE(spy.at(0).at(0).toStringList(), QStringList({"9", ""}));
+
+    // Destroyed while the requests are in flight and a name lookup is pending.
+    auto doomed = std::make_unique<SnmpBatch>();
+    QSignalSpy doomedSpy(doomed.get(), &SnmpBatch::finished);
+    doomed->start(requests, 300);
+    QTest::qWait(20);
+    doomed.reset();
+    QTest::qWait(400);
+}
+
+// The poll starts the next batch from the finished() of the previous one.
+void TestSnmpQuery::restartFromFinished()
+{
+    HostileAgent agent;
+    QVERIFY(agent.listen());
+    agent.setValue(3);
+    SnmpBatch batch;
+    QList<QStringList> results;
+    connect(&batch, &SnmpBatch::finished, [&](const QStringList &values) {
+        results.append(values);
+        if (results.size() < 3)
+            batch.start({{InOid, "public", agent.host()}}, 500);
+    });
+    batch.start({{InOid, "public", agent.host()}}, 500);
+    QTRY_COMPARE_WITH_TIMEOUT(results.size(), 3, 3000);
+    QCOMPARE(results, QList<QStringList>(3, QStringList{"3"}));
+    QTest::qWait(50);
+    QCOMPARE(results.size(), 3);
+}
+
+QTEST_GUILESS_MAIN(TestSnmpQuery)
+#include "tst_snmpquery.moc"

@@ -1,0 +1,251 @@
+#include "SnmpAgent.h"
+
+#include "Ber.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QHostAddress>
+#include <QProcess>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QUdpSocket>
+
+namespace
+{
+
+// pass_persist helper: answers GETs for the two counter columns from the counters file,
+// re-reading it on every request ("INDEX IN OUT" per line).
+const char *const CounterScript = R"PERL(#!/usr/bin/perl
+use strict;
+use warnings;
+$| = 1;
+my $file = shift;
+sub lookup {
+    my ($column, $index) = @_;
+    open(my $fh, '<', $file) or return undef;
+    while (my $line = <$fh>) {
+        my ($i, $in, $out) = split(' ', $line);
+        next unless defined $out;
+        if ($i eq $index) {
+            close($fh);
+            return $column == 10 ? $in : $out;
+        }
+    }
+    close($fh);
+    return undef;
+}
+while (defined(my $command = <STDIN>)) {
+    chomp $command;
+    if ($command eq 'PING') {
+        print "PONG\n";
+    } elsif ($command eq 'get' || $command eq 'getnext') {
+        my $oid = <STDIN>;
+        last unless defined $oid;
+        chomp $oid;
+        my $value;
+        if ($command eq 'get' && $oid =~ /^\.1\.3\.6\.1\.2\.1\.2\.2\.1\.(10|16)\.(\d+)$/) {
+            $value = lookup($1, $2);
+        }
+        if (defined $value) {
+            print "$oid\ncounter\n$value\n";
+        } else {
+            print "NONE\n";
+        }
+    } elsif ($command eq 'set') {
+        my $ignored = <STDIN>;
+        $ignored = <STDIN>;
+        print "not-writable\n";
+    } else {
+        last;
+    }
+}
+)PERL";
+
+quint16 freeUdpPort()
+{
+    QUdpSocket socket;
+    if (!socket.bind(QHostAddress(QHostAddress::LocalHost), 0))
+        return 0;
+    const quint16 port = socket.localPort();
+    socket.close();
+    return port;
+}
+
+} // namespace
+
+SnmpAgent::SnmpAgent() = default;
+
+SnmpAgent::~SnmpAgent()
+{
+    stop();
+}
+
+QString SnmpAgent::executable()
+{
+    QString path = QStandardPaths::findExecutable("snmpd");
+    if (path.isEmpty())
+        path = QStandardPaths::findExecutable("snmpd", {"/usr/sbin", "/usr/local/sbin", "/sbin"});
+    return path;
+}
+
+bool SnmpAgent::isAvailable()
+{
+    return !executable().isEmpty() &&
+           !QStandardPaths::findExecutable("perl", {"/usr/bin", "/bin"}).isEmpty();
+}
+
+QString SnmpAgent::host() const
+{
+    return "127.0.0.1:" + QString::number(m_port);
+}
+
+QString SnmpAgent::inOctetsOid(int ifIndex)
+{
+    return "1.3.6.1.2.1.2.2.1.10." + QString::number(ifIndex);
+}
+
+QString SnmpAgent::outOctetsOid(int ifIndex)
+{
+    return "1.3.6.1.2.1.2.2.1.16." + QString::number(ifIndex);
+}
+
+void SnmpAgent::setCounters(int ifIndex, quint32 in, quint32 out)
+{
+    m_counters[ifIndex] = {in, out};
+    writeCounters();
+}
+
+void SnmpAgent::removeInterface(int ifIndex)
+{
+    m_counters.remove(ifIndex);
+    writeCounters();
+}
+
+void SnmpAgent::writeCounters()
+{
+    if (!m_dir.isValid())
+        return;
+    // Replaced atomically, so the agent never reads a half-written file.
+    QSaveFile file(m_dir.filePath("counters"));
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    for (auto it = m_counters.cbegin(); it != m_counters.cend(); ++it) {
+        file.write(QByteArray::number(it.key()) + ' ' + QByteArray::number(it->first) + ' ' +
+                   QByteArray::number(it->second) + '\n');
+    }
+    file.commit();
+}
+
+bool SnmpAgent::start(int readyTimeoutMs)
+{
+    stop();
+    m_error.clear();
+    const QString snmpd = executable();
+    const QString perl = QStandardPaths::findExecutable("perl", {"/usr/bin", "/bin"});
+    if (snmpd.isEmpty() || perl.isEmpty()) {
+        m_error = "snmpd or perl is not installed";
+        return false;
+    }
+    if (!m_dir.isValid()) {
+        m_error = "no temporary folder";
+        return false;
+    }
+    const QString script = m_dir.filePath("counters.pl");
+    const QString counters = m_dir.filePath("counters");
+    const QString persist = m_dir.filePath("persist");
+    const QString config = m_dir.filePath("snmpd.conf");
+    QDir().mkpath(persist);
+    writeCounters();
+    {
+        QFile file(script);
+        if (!file.open(QIODevice::WriteOnly)) {
+            m_error = "cannot write " + script;
+            return false;
+        }
+        file.write(CounterScript);
+    }
+    {
+        QFile file(config);
+        if (!file.open(QIODevice::WriteOnly)) {
+            m_error = "cannot write " + config;
+            return false;
+        }
+        // The two columns are registered one by one: the more specific registrations win
+        // over the agent's own interfaces table.
+        const QString helper = perl + ' ' + script + ' ' + counters;
+        file.write(("rocommunity " + community() + " 127.0.0.1\n" +
+                    "pass_persist .1.3.6.1.2.1.2.2.1.10 " + helper + "\n" +
+                    "pass_persist .1.3.6.1.2.1.2.2.1.16 " + helper + "\n")
+                       .toUtf8());
+    }
+
+    m_port = freeUdpPort();
+    if (m_port == 0) {
+        m_error = "no free UDP port on 127.0.0.1";
+        return false;
+    }
+
+    m_process = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("MIBS", "");
+    env.insert("MIBDIRS", "");
+    env.insert("SNMP_PERSISTENT_DIR", persist);
+    env.insert("SNMPCONFPATH", m_dir.path());
+    m_process->setProcessEnvironment(env);
+    m_process->setProcessChannelMode(QProcess::MergedChannels);
+    // -f: stay in the foreground; -Lo: log to stdout; -C: no default configuration files;
+    // -I -smux: no SMUX listener on TCP port 199.
+    m_process->start(snmpd, {"-f", "-Lo", "-C", "-I", "-smux", "-c", config,
+                             "udp:127.0.0.1:" + QString::number(m_port)});
+    if (!m_process->waitForStarted(3000)) {
+        m_error = "snmpd did not start: " + m_process->errorString();
+        m_process.reset();
+        return false;
+    }
+
+    const QDeadlineTimer deadline(readyTimeoutMs);
+    while (!deadline.hasExpired()) {
+        if (m_process->state() != QProcess::Running)
+            break;
+        if (probe(50))
+            return true;
+    }
+    m_process->waitForReadyRead(10);
+    m_error = "snmpd did not answer on port " + QString::number(m_port) + ": " +
+              QString::fromLocal8Bit(m_process->readAll());
+    stop();
+    return false;
+}
+
+// Sends one GetRequest for sysUpTime.0 and waits up to waitMs for any answer.
+bool SnmpAgent::probe(int waitMs)
+{
+    QUdpSocket socket;
+    if (!socket.bind(QHostAddress(QHostAddress::LocalHost), 0))
+        return false;
+    const QByteArray request = Ber::message(
+        community().toUtf8(), Ber::GetRequest, 4711, 0, 0,
+        {Ber::binding(Ber::objectId({1, 3, 6, 1, 2, 1, 1, 3, 0}), Ber::tlv(Ber::Null, {}))});
+    socket.writeDatagram(request, QHostAddress(QHostAddress::LocalHost), m_port);
+    return socket.waitForReadyRead(waitMs) && socket.hasPendingDatagrams();
+}
+
+bool SnmpAgent::isRunning() const
+{
+    return m_process && m_process->state() == QProcess::Running;
+}
+
+void SnmpAgent::stop()
+{
+    if (!m_process)
+        return;
+    if (m_process->state() != QProcess::NotRunning) {
+        m_process->terminate(); // SIGTERM to this agent's process id only
+        if (!m_process->waitForFinished(3000)) {
+            m_process->kill();
+            m_process->waitForFinished(1000);
+        }
+    }
+    m_process.reset();
+}
