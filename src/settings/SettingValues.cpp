@@ -3,6 +3,8 @@
 #include "ErrorReport.h"
 #include "NumberFormat.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <limits>
 
 namespace SettingValues
