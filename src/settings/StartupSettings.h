@@ -14,8 +14,10 @@ using ApplySetting = std::function<void(QStringView name, const QString &text)>;
 
 // The main window's start-up read of the eighteen values, in SettingsKeys::StartupOrder:
 // the defaults of "highvalue" and "lowvalue" are both written (when absent) before either is
-// read; every other value is ensured, read and applied one at a time, so a handler that a
-// value's application runs sees the values read before it already applied.
+// applied; every other value is ensured and applied one at a time, so a handler that a
+// value's application runs sees the values before it already applied. Each value is applied
+// with the text stored when start-up began (or its default when it was absent), even when a
+// handler run for an earlier value has stored over it meanwhile.
 //
 // Errors go to the general error report. A text that apply() cannot convert is reported
 // and the remaining values are still applied; the control keeps its state. A store that

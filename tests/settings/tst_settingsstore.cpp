@@ -126,6 +126,29 @@ private Q_SLOTS:
         QCOMPARE(onDisk.value("highvalue"), "10");
     }
 
+    // Applying "intervall" runs the poll-interval handler, which also stores "double update
+    // speed" from its check box before that value is applied; the stored "yes" still applies.
+    void earlierHandlerDoesNotOverwriteALaterValue()
+    {
+        {
+            SettingsStore store;
+            store.write(SettingsKeys::Intervall, "12");
+            store.write(SettingsKeys::DoubleUpdateSpeed, "yes");
+        }
+        SettingsStore store;
+        QMap<QString, QString> applied;
+        QVERIFY(applyStartupSettings(store, [&](QStringView name, const QString &text) {
+            applied[name.toString()] = text;
+            if (name == SettingsKeys::Intervall) {
+                SettingsStore handlerStore;
+                handlerStore.write(SettingsKeys::Intervall, text);
+                handlerStore.write(SettingsKeys::DoubleUpdateSpeed, "no");
+            }
+        }));
+        QCOMPARE(applied.value("intervall"), "12");
+        QCOMPARE(applied.value("double update speed"), "yes");
+    }
+
     // A text that cannot be applied is reported by its own message; the later values are
     // still ensured and applied.
     void unconvertibleTextDoesNotStopStartUp()
