@@ -12,7 +12,8 @@
 #include <QRadioButton>
 #include <QTest>
 
-namespace {
+namespace
+{
 
 QByteArray lines(int count, const QString &host = QStringLiteral("127.0.0.1:9"))
 {
@@ -69,15 +70,33 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("storedAfter");
-        QTest::newRow("interval 12 runs the change") << "intervall" << "12" << "12";
-        QTest::newRow("interval 7 leaves 6 unrewritten") << "intervall" << "7" << "7";
-        QTest::newRow("COMB applies nothing") << "values" << "COMB" << "COMB";
-        QTest::newRow("comb selects combined") << "values" << "comb" << "comb";
-        QTest::newRow("IN selects input") << "values" << "IN" << "IN";
-        QTest::newRow("Yes is not yes") << "Write util log" << "Yes" << "Yes";
-        QTest::newRow("yes switches captions") << "Show errors" << "yes" << "yes";
-        QTest::newRow("gmax 10") << "gmaxvalue" << "10" << "10";
-        QTest::newRow("15 graphs") << "numbergraphs" << "15" << "15";
+        QTest::newRow("interval 12 runs the change") << "intervall"
+                                                     << "12"
+                                                     << "12";
+        QTest::newRow("interval 7 leaves 6 unrewritten") << "intervall"
+                                                         << "7"
+                                                         << "7";
+        QTest::newRow("COMB applies nothing") << "values"
+                                              << "COMB"
+                                              << "COMB";
+        QTest::newRow("comb selects combined") << "values"
+                                               << "comb"
+                                               << "comb";
+        QTest::newRow("IN selects input") << "values"
+                                          << "IN"
+                                          << "IN";
+        QTest::newRow("Yes is not yes") << "Write util log"
+                                        << "Yes"
+                                        << "Yes";
+        QTest::newRow("yes switches captions") << "Show errors"
+                                               << "yes"
+                                               << "yes";
+        QTest::newRow("gmax 10") << "gmaxvalue"
+                                 << "10"
+                                 << "10";
+        QTest::newRow("15 graphs") << "numbergraphs"
+                                   << "15"
+                                   << "15";
     }
     void storedSettingsApplyExactly()
     {

@@ -1,0 +1,187 @@
+#include "MainWindowFixture.h"
+
+#include "GraphBoard.h"
+#include "Histograph.h"
+#include "SnmpAgent.h"
+#include "TransLabel.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QSignalSpy>
+#include <QTest>
+
+// Polls from the main window against a real net-snmp agent on loopback.
+class TestPolling : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<SnmpAgent> m_agent;
+
+    // Loads a device file of the given lines and answers the file chooser with it.
+    void load(MainWindowFixture &f, const QStringList &deviceLines)
+    {
+        const QString path = f.writeFile("poll.dev", deviceLines.join("\n").toUtf8());
+        f.form->setDeviceFileChooser([path] { return path; });
+        f.form->Button8Click();
+    }
+    QString line(int ifIndex, const QString &bandwidth = "2048000",
+                 const QString &community = SnmpAgent::community())
+    {
+        return QStringLiteral("%1;%2;%3;%4;if%2")
+            .arg(m_agent->host())
+            .arg(ifIndex)
+            .arg(bandwidth, community);
+    }
+    // Runs one poll (Start for the first, the poll timer's event after) and waits for it.
+    static void poll(TForm1 &w)
+    {
+        QSignalSpy done(&w.poller(), &Poller::getFinished);
+        if (w.pollCycle().isPolling())
+            w.Timer1Timer();
+        else
+            w.Button3Click();
+        QVERIFY(done.wait(5000));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale::c());
+        if (!SnmpAgent::isAvailable())
+            QSKIP("snmpd is not installed (the README set-up installs it)");
+        m_agent = std::make_unique<SnmpAgent>();
+        QVERIFY2(m_agent->start(), qPrintable(m_agent->errorString()));
+    }
+
+    void workedExampleThroughTheWindow()
+    {
+        MainWindowFixture f;
+        TForm1 &w = f.create();
+        w.CheckBox2->setChecked(true); // show last values
+        m_agent->setCounters(1, 1000000, 500000);
+        m_agent->setCounters(2, 0xFFFFFF00u, 10);
+        load(f, {line(1), line(2, "100000000")});
+        poll(w);
+        const InterfaceTable &t = w.interfaceTable();
+        QCOMPARE(t.cell(Col::OrgIn, 1), QStringLiteral("1000000"));
+        QCOMPARE(t.cell(Col::OrgIn, 2), QStringLiteral("4294967040")); // at or above 2^31
+        QCOMPARE(t.cell(Col::CombinedUtil, 1), QStringLiteral("0"));
+
+        m_agent->setCounters(1, 1600000, 560000);
+        m_agent->setCounters(2, 0x100, 10); // wrapped past 2^32
+        poll(w);
+        QCOMPARE(t.cell(Col::InDelta, 1), QStringLiteral("600000"));
+        QCOMPARE(t.cell(Col::InUtil, 1), QStringLiteral("39.0625"));
+        QCOMPARE(t.cell(Col::OutUtil, 1), QStringLiteral("3.90625"));
+        QCOMPARE(t.cell(Col::CombinedUtil, 1), QStringLiteral("42.96875"));
+        QCOMPARE(w.board().slot(1).LastValuesCaption->Caption(),
+                 QStringLiteral("Last values IN: 39; OUT: 4; COMB: 43"));
+        QCOMPARE(w.board().slot(1).Graph->Value(), 43);
+        QVERIFY(w.board().slot(1).Graph->Active());
+        QCOMPARE(w.board().slot(1).Graph->BackgroundColor(), QColor(0, 0, 0));
+        QCOMPARE(t.cell(Col::InDelta, 2), QStringLiteral("512"));
+        w.Button4Click();
+    }
+
+    void failuresInStopAndZeroesModes_data()
+    {
+        QTest::addColumn<bool>("stopMode");
+        QTest::addColumn<QString>("why"); // unknown index, wrong community, nothing listening
+        QTest::newRow("stop, unknown index") << true << "index";
+        QTest::newRow("stop, wrong community") << true << "community";
+        QTest::newRow("stop, nothing listening") << true << "port";
+        QTest::newRow("zeroes, unknown index") << false << "index";
+        QTest::newRow("zeroes, wrong community") << false << "community";
+    }
+    void failuresInStopAndZeroesModes()
+    {
+        QFETCH(bool, stopMode);
+        QFETCH(QString, why);
+        MainWindowFixture f;
+        f.store("onerrors", stopMode ? "stop" : "zeroes");
+        TForm1 &w = f.create();
+        w.poller().setTimeoutMs(500); // the silent cases end at the deadline
+        m_agent->setCounters(1, 100, 200);
+        m_agent->removeInterface(9);
+        QString bad = line(9);
+        if (why == "community") {
+            bad = line(1, "2048000", "wrong");
+        } else if (why == "port") {
+            bad = QStringLiteral("127.0.0.1:%1;1;2048000;public;down")
+                      .arg(m_agent->port() == 9 ? 10 : 9);
+        }
+        load(f, {line(1), bad});
+        QDateTime stamp(QDate(2005, 4, 7), QTime(14, 3, 9));
+        w.poller().setClock([&stamp] { return stamp; });
+
+        for (int round = 0; round < 3; ++round) {
+            poll(w);
+            const InterfaceTable &t = w.interfaceTable();
+            QCOMPARE(t.cell(Col::OrgIn, 1), QStringLiteral("100")); // the good row polls on
+            QCOMPARE(t.cell(Col::InBitNew, 2), QStringLiteral("0"));
+            QCOMPARE(t.cell(Col::InBitOld, 2), QStringLiteral("0"));
+            THistograph *graph = w.board().slot(2).Graph;
+            if (stopMode) {
+                QVERIFY(!w.interfaceList().isChecked(1));
+                QVERIFY(!graph->Active());
+                QCOMPARE(graph->BackgroundColor(), QColor(255, 0, 0));
+                // The caption keeps the time of the first failure.
+                QCOMPARE(w.board().slot(2).ErrorCaption->Caption(),
+                         QStringLiteral("Error occured: 07.Apr.2005, 14:03:09"));
+            } else {
+                QVERIFY(w.interfaceList().isChecked(1));
+                for (int column : {Col::OrgIn, Col::OrgOut, Col::OutBitNew, Col::OutBitOld})
+                    QCOMPARE(t.cell(column, 2), QStringLiteral("0"));
+                QVERIFY(graph->Active());
+                QCOMPARE(graph->BackgroundColor(), QColor(0, 0, 0));
+                QVERIFY(w.board().slot(2).ErrorCaption->Caption().isEmpty());
+            }
+            stamp = stamp.addSecs(6);
+        }
+        QVERIFY(w.interfaceList().isChecked(0));
+        QVERIFY(f.errors.isEmpty());
+        w.Button4Click();
+    }
+
+    void logsAreWrittenEachPoll()
+    {
+        MainWindowFixture f;
+        TForm1 &w = f.create();
+        w.CheckBoxUtilLog->setChecked(true);
+        w.CheckBoxAnalysisLog->setChecked(true);
+        m_agent->setCounters(1, 5, 6);
+        load(f, {line(1)});
+        poll(w);
+        poll(w);
+        const QStringList logs =
+            QDir(f.folder())
+                .entryList({QStringLiteral("*_poll.dev_*.csv")}, QDir::Files, QDir::Name);
+        QCOMPARE(logs.size(), 2);
+        for (const QString &name : logs) {
+            QFile file(QDir(f.folder()).filePath(name));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll().count("\r\n"), 3); // header and two data lines
+        }
+        w.Button4Click();
+    }
+
+    void loadingCancelsThePollInFlight()
+    {
+        MainWindowFixture f;
+        TForm1 &w = f.create();
+        w.poller().setTimeoutMs(300);
+        load(f, {line(1, "2048000", "wrong")});
+        QSignalSpy done(&w.poller(), &Poller::getFinished);
+        w.Button3Click();
+        QVERIFY(w.poller().inFlight());
+        load(f, {line(1)});
+        QVERIFY(!w.poller().inFlight());
+        QVERIFY(!w.pollCycle().isPolling());
+        QTest::qWait(500);
+        QCOMPARE(done.count(), 0);
+        QCOMPARE(w.interfaceTable().cell(Col::OrgIn, 1), QStringLiteral("0"));
+    }
+};
+
+QTEST_MAIN(TestPolling)
+#include "tst_polling.moc"
