@@ -224,6 +224,7 @@ void THistograph::AddSample()
     drawBar(m_scrollLayer, w - 1, barHeight(m_value, scale()), m_value);
     // The scratch layer now holds the new bar picture; the old one becomes scratch.
     std::swap(m_barLayer, m_scrollLayer);
+    m_frameStale = true;
 }
 
 QImage THistograph::renderFrame()
@@ -284,6 +285,7 @@ void THistograph::drawBar(QImage &layer, int x, int h, int value) const
 void THistograph::BuildGrid()
 {
     const QRgb background = pixelOf(m_backgroundColor);
+    m_frameStale = true;
     resetLayer(m_frameBuffer, size(), background);
     resetLayer(m_gridLayer, size(), background);
     if (m_gridLayer.isNull())
@@ -325,6 +327,7 @@ void THistograph::BuildGrid()
 void THistograph::RedrawBars()
 {
     const QRgb background = pixelOf(m_backgroundColor);
+    m_frameStale = true;
     resetLayer(m_scrollLayer, size(), background);
     resetLayer(m_barLayer, size(), background);
     const long double s = scale();
@@ -347,8 +350,9 @@ void THistograph::composeFrame()
         BuildGrid();
         RedrawBars();
     }
-    if (m_frameBuffer.isNull())
+    if (m_frameBuffer.isNull() || !m_frameStale)
         return;
+    m_frameStale = false;
 
     // Grid first, then every bar pixel that is not the background colour: bars cover grid
     // lines, and the grid shows in the gaps between bars.

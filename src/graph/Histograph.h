@@ -146,4 +146,7 @@ private:
     QImage m_frameBuffer;
     int m_lastWidth = 0;
     int m_lastHeight = 0;
+    // FrameBuffer no longer matches the layers. Widgets stacked above the graph render it
+    // again for their own backdrops, so an unchanged frame is not composed twice.
+    bool m_frameStale = true;
 };
