@@ -1,0 +1,304 @@
+#include "OptionsDialog.h"
+
+#include "ColourPicker.h"
+#include "ColourResolve.h"
+#include "ColourText.h"
+#include "ErrorReport.h"
+#include "InterfaceTable.h"
+#include "OptionsTarget.h"
+#include "SettingValues.h"
+#include "SettingsKeys.h"
+#include "SettingsStore.h"
+#include "TextEditor.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <array>
+
+namespace K = SettingsKeys;
+
+namespace
+{
+
+QLabel *label(const QString &text, QWidget *parent, const QRect &geometry)
+{
+    auto *l = new QLabel(text, parent);
+    l->setGeometry(geometry);
+    return l;
+}
+
+QLineEdit *edit(const char *name, QWidget *parent, const QRect &geometry)
+{
+    auto *e = new QLineEdit(parent);
+    e->setObjectName(QLatin1StringView(name));
+    e->setGeometry(geometry);
+    return e;
+}
+
+QPushButton *button(const QString &text, const char *name, QWidget *parent, const QRect &geometry)
+{
+    auto *b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1StringView(name));
+    b->setGeometry(geometry);
+    return b;
+}
+
+} // namespace
+
+TForm3::TForm3(OptionsTarget &target, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_target(target),
+      m_openEditor(&TextEditor::open)
+{
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("Options"));
+    setFixedSize(355, 266);
+    createOptionsFace();
+    createDevicePanel();
+    Fill();
+}
+
+void TForm3::createOptionsFace()
+{
+    OptionsFace = new QWidget(this);
+    OptionsFace->setObjectName(QStringLiteral("OptionsFace"));
+    OptionsFace->setGeometry(0, 0, 355, 266);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Utilization thresholds"), OptionsFace);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(8, 4, 339, 100);
+    label(QStringLiteral("High value in % :"), GroupBox1, QRect(10, 26, 110, 22));
+    Edit1 = edit("Edit1", GroupBox1, QRect(122, 26, 50, 22));
+    Edit1->setText(QStringLiteral("70"));
+    label(QStringLiteral("Low value in % :"), GroupBox1, QRect(10, 62, 110, 22));
+    Edit2 = edit("Edit2", GroupBox1, QRect(122, 62, 50, 22));
+    Edit2->setText(QStringLiteral("20"));
+
+    const std::array<TColourPicker **, 3> pickers = {&ColorBox1, &ColorBox2, &ColorBox3};
+    const std::array<TColor, 3> initial = {Colours::clRed, Colours::clYellow, Colours::clLime};
+    for (std::size_t i = 0; i < pickers.size(); ++i) {
+        auto *picker = new TColourPicker(GroupBox1);
+        picker->setObjectName(QStringLiteral("ColorBox%1").arg(i + 1));
+        picker->setGeometry(186, 18 + int(i) * 26, 145, 24);
+        picker->setColour(initial[i]);
+        *pickers[i] = picker;
+    }
+
+    RadioButton1 = new QRadioButton(QStringLiteral("Stop polling when errors occur"), OptionsFace);
+    RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
+    RadioButton1->setGeometry(12, 108, 335, 20);
+    RadioButton1->setChecked(true);
+    RadioButton2 = new QRadioButton(
+        QStringLiteral("Continue polling with zero values when errors occur"), OptionsFace);
+    RadioButton2->setObjectName(QStringLiteral("RadioButton2"));
+    RadioButton2->setGeometry(12, 128, 335, 20);
+
+    CheckBox1 =
+        new QCheckBox(QStringLiteral("Always use this device file for first start"), OptionsFace);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    CheckBox1->setGeometry(12, 152, 335, 20);
+    Edit3 = edit("Edit3", OptionsFace, QRect(12, 174, 298, 22));
+    Edit3->setReadOnly(true);
+    Button3 = button(QStringLiteral("..."), "Button3", OptionsFace, QRect(314, 174, 30, 22));
+    Button3->setAutoDefault(false);
+    connect(Button3, &QPushButton::clicked, this, &TForm3::Button3Click);
+
+    // Shown for completeness; it has no function and is never enabled, read or stored.
+    CheckBox2 =
+        new QCheckBox(QStringLiteral("Automatically start polling at program start"), OptionsFace);
+    CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
+    CheckBox2->setGeometry(12, 202, 335, 20);
+    CheckBox2->setEnabled(false);
+
+    Button1 = button(QStringLiteral("OK"), "Button1", OptionsFace, QRect(188, 232, 75, 26));
+    Button1->setDefault(true);
+    connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
+    Button2 = button(QStringLiteral("Cancel"), "Button2", OptionsFace, QRect(270, 232, 75, 26));
+    Button2->setAutoDefault(false);
+    connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
+}
+
+void TForm3::createDevicePanel()
+{
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(0, 0, 355, 266);
+    Panel1->setAutoFillBackground(true);
+
+    const std::array<QString, 4> captions = {
+        QStringLiteral("IP address"), QStringLiteral("Interface"), QStringLiteral("Bandwidth"),
+        QStringLiteral("SNMP community")};
+    const std::array<QLineEdit **, 4> boxes = {&Edit4, &Edit5, &Edit6, &Edit7};
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        const int y = 20 + int(i) * 32;
+        label(captions[i], Panel1, QRect(16, y, 120, 22));
+        *boxes[i] = edit(QByteArray("Edit" + QByteArray::number(int(i) + 4)).constData(), Panel1,
+                         QRect(140, y, 196, 22));
+    }
+    Edit8 = edit("Edit8", Panel1, QRect(16, 150, 40, 22));
+    Edit8->hide();
+
+    Button4 = button(QStringLiteral("Use for polling"), "Button4", Panel1, QRect(16, 158, 150, 28));
+    connect(Button4, &QPushButton::clicked, this, &TForm3::Button4Click);
+    Button5 = button(QStringLiteral("Use and edit device file"), "Button5", Panel1,
+                     QRect(176, 158, 160, 28));
+    connect(Button5, &QPushButton::clicked, this, &TForm3::Button5Click);
+    Button6 = button(QStringLiteral("&Quit"), "Button6", Panel1, QRect(261, 226, 75, 28));
+    connect(Button6, &QPushButton::clicked, this, &TForm3::Button6Click);
+    for (QPushButton *b : {Button4, Button5, Button6})
+        b->setAutoDefault(false);
+
+    Panel1->hide();
+}
+
+bool TForm3::Fill()
+{
+    return ErrorReport::guarded([this] {
+        SettingsStore store;
+        Edit1->setText(ensureAndRead(store, K::HighValue));
+        Edit2->setText(ensureAndRead(store, K::LowValue));
+
+        if (const auto mode = SettingValues::onErrors(ensureAndRead(store, K::OnErrors))) {
+            const bool stop = *mode == SettingValues::OnErrors::Stop;
+            (stop ? RadioButton1 : RadioButton2)->setChecked(true);
+            m_target.setStopOnErrors(stop);
+        }
+
+        ColorBox1->setColour(colourFromText(ensureAndRead(store, K::HighValueColor)));
+        ColorBox2->setColour(colourFromText(ensureAndRead(store, K::NormalValueColor)));
+        ColorBox3->setColour(colourFromText(ensureAndRead(store, K::LowValueColor)));
+
+        Edit3->setText(ensureAndRead(store, K::FirstStartFile));
+
+        if (const auto on = SettingValues::flag(ensureAndRead(store, K::FirstStartFileActive))) {
+            CheckBox1->setChecked(*on);
+            m_target.setStartFileFlag(*on);
+        }
+    });
+}
+
+void TForm3::Button1Click()
+{
+    const bool stored = ErrorReport::guarded([this] {
+        SettingsStore store;
+        // A threshold that is no whole number is neither stored nor applied: it could not be
+        // applied at the next start either. The steps after it do not run.
+        const int high = SettingValues::threshold(Edit1->text());
+        store.write(K::HighValue, Edit1->text());
+        m_target.setHighValueAll(high);
+        const int low = SettingValues::threshold(Edit2->text());
+        store.write(K::LowValue, Edit2->text());
+        m_target.setLowValueAll(low);
+
+        const auto mode = RadioButton1->isChecked() ? SettingValues::OnErrors::Stop
+                                                    : SettingValues::OnErrors::Zeroes;
+        store.write(K::OnErrors, SettingValues::onErrorsText(mode));
+        m_target.setStopOnErrors(mode == SettingValues::OnErrors::Stop);
+
+        store.write(K::HighValueColor, colourToText(ColorBox1->colour()));
+        m_target.setGraphHighColorAll(resolveColour(ColorBox1->colour()));
+        store.write(K::NormalValueColor, colourToText(ColorBox2->colour()));
+        m_target.setGraphNormalColorAll(resolveColour(ColorBox2->colour()));
+        store.write(K::LowValueColor, colourToText(ColorBox3->colour()));
+        m_target.setGraphLowColorAll(resolveColour(ColorBox3->colour()));
+
+        // The first-start choice takes effect at the next start.
+        store.write(K::FirstStartFile, Edit3->text());
+        store.write(K::FirstStartFileActive, SettingValues::flagText(CheckBox1->isChecked()));
+    });
+    if (stored)
+        accept();
+}
+
+void TForm3::Button2Click()
+{
+    Fill();
+    QDialog::reject();
+}
+
+void TForm3::reject()
+{
+    Button2Click();
+}
+
+void TForm3::Button3Click()
+{
+    const QString path = m_target.chooseDeviceFile();
+    if (!path.isEmpty())
+        Edit3->setText(path);
+}
+
+void TForm3::editDevice(int row)
+{
+    if (row < 1 || row > InterfaceTable::InterfaceRows)
+        return;
+    setWindowTitle(QStringLiteral("Edit device"));
+    const InterfaceTable &table = m_target.interfaceTable();
+    Edit4->setText(table.cell(Col::IP, row));
+    Edit5->setText(table.cell(Col::Interface, row));
+    Edit6->setText(table.cell(Col::Bandwidth, row));
+    Edit7->setText(table.cell(Col::Community, row));
+    Edit8->setText(QString::number(row));
+    showPanel(true);
+}
+
+void TForm3::Button4Click()
+{
+    bool ok = false;
+    const int row = Edit8->text().toInt(&ok);
+    if (!ok || row < 1 || row > InterfaceTable::InterfaceRows)
+        return;
+    InterfaceTable &table = m_target.interfaceTable();
+    table.setCell(Col::IP, row, Edit4->text());
+    table.setCell(Col::Interface, row, Edit5->text());
+    table.setCell(Col::Bandwidth, row, Edit6->text());
+    table.setCell(Col::Community, row, Edit7->text());
+    // The next poll starts the interface afresh.
+    table.resetValueColumns(row);
+    m_target.rowRewritten(row);
+}
+
+void TForm3::Button5Click()
+{
+    Button4Click();
+    const QString path = m_target.chooseDeviceFile();
+    if (path.isEmpty())
+        return;
+    // Whether the editor could be started is not reported.
+    m_openEditor(path);
+}
+
+void TForm3::Button6Click()
+{
+    showPanel(false);
+    setWindowTitle(QStringLiteral("Options"));
+    QDialog::reject();
+}
+
+bool TForm3::isPanelShown() const
+{
+    return !Panel1->isHidden();
+}
+
+void TForm3::showPanel(bool shown)
+{
+    // The Options face is hidden under the panel so that Enter in a panel box cannot reach
+    // the covered OK button.
+    OptionsFace->setVisible(!shown);
+    Panel1->setVisible(shown);
+    if (shown)
+        Panel1->raise();
+}
+
+void TForm3::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (isPanelShown())
+        Edit4->setFocus();
+    else
+        Button1->setFocus();
+}
