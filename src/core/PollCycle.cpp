@@ -37,9 +37,12 @@ void PollCycle::start()
 {
     m_countdown = m_interval;
     showCountdown();
-    m_pollTimer.setInterval(m_interval * 1000);
-    m_pollTimer.start();
-    m_countdownTimer.start();
+    // A timer that already runs at this period keeps its schedule (a Start while polling
+    // adds one poll but does not move the next timed one).
+    if (!m_pollTimer.isActive() || m_pollTimer.interval() != m_interval * 1000)
+        m_pollTimer.start(m_interval * 1000);
+    if (!m_countdownTimer.isActive())
+        m_countdownTimer.start();
 }
 
 void PollCycle::stop()

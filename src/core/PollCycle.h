@@ -27,6 +27,7 @@ public:
     bool isPolling() const { return m_pollTimer.isActive(); }
 
     // Start polling with interfaces loaded: countdown from the interval, both timers on.
+    // A poll timer that already runs at the current period keeps its schedule.
     void start();
     // Both timers off, countdown 0. The countdown text keeps its last value.
     void stop();
