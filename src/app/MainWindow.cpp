@@ -2,6 +2,7 @@
 
 #include "DailyLogFile.h"
 #include "ErrorReport.h"
+#include "FixedCellsModel.h"
 #include "GraphBoard.h"
 #include "Histograph.h"
 
@@ -38,6 +39,10 @@ TForm1::TForm1(const QString &commandLineFile, QWidget *parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Ostraline by Kelvane"));
+    // A fixed single border with the system menu and a minimise box.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     createGraphArea();
     createButtonColumn();
     createPages();
@@ -129,7 +134,8 @@ void TForm1::createPages()
 
     StringGrid1 = new QTableView;
     StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
-    StringGrid1->setModel(&m_table);
+    StringGrid1->setModel(new FixedCellsModel(StringGrid1));
+    static_cast<FixedCellsModel *>(StringGrid1->model())->setSourceModel(&m_table);
     StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     StringGrid1->horizontalHeader()->hide();
     StringGrid1->verticalHeader()->hide();
@@ -360,6 +366,7 @@ void TForm1::createStatusBar()
         m_statusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
     }
     m_statusPanels[0]->setMinimumWidth(400);
+    m_statusPanels[1]->setMinimumWidth(50);
     statusBar()->addWidget(m_statusPanels[0], 1);
     statusBar()->addPermanentWidget(m_statusPanels[1]);
     statusBar()->setSizeGripEnabled(false);

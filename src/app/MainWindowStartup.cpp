@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTableView>
 
 void TForm1::FormCreate(const QString &commandLineFile)
@@ -125,6 +126,9 @@ void TForm1::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!m_splashShown) {
         m_splashShown = true;
+        // Centred on the desktop at start.
+        if (const QScreen *screen = this->screen())
+            move(screen->availableGeometry().center() - rect().center());
         showSplash();
     }
 }

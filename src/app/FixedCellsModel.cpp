@@ -1,0 +1,15 @@
+#include "FixedCellsModel.h"
+
+#include <QApplication>
+#include <QBrush>
+#include <QPalette>
+
+QVariant FixedCellsModel::data(const QModelIndex &index, int role) const
+{
+    const bool fixed = index.isValid() && (index.row() == 0 || index.column() == 0);
+    if (fixed && role == Qt::BackgroundRole)
+        return QBrush(QApplication::palette().color(QPalette::Button));
+    if (fixed && role == Qt::ForegroundRole)
+        return QBrush(QApplication::palette().color(QPalette::ButtonText));
+    return QIdentityProxyModel::data(index, role);
+}
