@@ -3,8 +3,21 @@
 
 #include "MainWindow.h"
 
+#include "AboutWindow.h"
 #include "ErrorReport.h"
 #include "GraphBoard.h"
+#include "OptionsDialog.h"
+#include "ShellOpen.h"
+#include "SplashWindow.h"
+#include "WebLabel.h"
+
+namespace
+{
+
+// The help file, opened from the current folder.
+constexpr QStringView HelpFile = u"osl.chm";
+
+} // namespace
 
 void TForm1::attachWindows(TForm2 *about, TForm3 *options, TAboutBox1 *splash)
 {
@@ -49,9 +62,48 @@ void TForm1::rowRewritten(int row)
 }
 
 // The dialogs are attached by the program entry; until they are, these do nothing.
-void TForm1::Options1Click() {}
-void TForm1::editDevice(int) {}
-void TForm1::callforhelp() {}
-void TForm1::Producthomepage1Click() {}
-void TForm1::About1Click() {}
-void TForm1::showSplash() {}
+void TForm1::Options1Click()
+{
+    // Shown in its current state: a single-device panel left open stays open.
+    if (m_form3)
+        m_form3->exec();
+}
+
+void TForm1::editDevice(int slot)
+{
+    if (!m_form3)
+        return;
+    m_form3->editDevice(slot);
+    // Modal, but the poll timers keep firing while it is open.
+    m_form3->exec();
+}
+
+void TForm1::callforhelp()
+{
+    // A relative name: the help file is looked up in the current folder.
+    ErrorReport::guarded([] { ShellOpen::open(HelpFile.toString(), HelpFile.toString()); });
+}
+
+void TForm1::Producthomepage1Click()
+{
+    if (!m_form2)
+        return;
+    ErrorReport::guarded([this] {
+        const QString link = m_form2->WebLabel1->link();
+        ShellOpen::open(QStringLiteral("http://") + link, link);
+    });
+}
+
+void TForm1::About1Click()
+{
+    if (m_form2)
+        m_form2->showAbout();
+}
+
+void TForm1::showSplash()
+{
+    // Modal over the main window but without a nested event loop, so that the window's own
+    // showing completes; the splash closes itself at its timer or at "OK".
+    if (m_splash && !TAboutBox1::suppressed())
+        m_splash->open();
+}

@@ -1,0 +1,348 @@
+#include "AboutWindow.h"
+#include "MainWindowFixture.h"
+#include "OptionsDialog.h"
+#include "ShellOpen.h"
+#include "SplashWindow.h"
+#include "WebLabel.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+
+// Records what would have been handed to the desktop; nothing is ever launched.
+class RecordingOpener
+{
+public:
+    explicit RecordingOpener(bool accepts = true)
+    {
+        m_previous = ShellOpen::setOpener([this, accepts](const QUrl &url) {
+            urls << url;
+            return accepts;
+        });
+    }
+    ~RecordingOpener() { ShellOpen::setOpener(m_previous); }
+    QList<QUrl> urls;
+
+private:
+    ShellOpen::Opener m_previous;
+};
+
+// Runs with the current folder set to a fresh temporary folder.
+class InFolder
+{
+public:
+    InFolder() : m_previous(QDir::currentPath()) { QDir::setCurrent(dir.path()); }
+    ~InFolder() { QDir::setCurrent(m_previous); }
+    QTemporaryDir dir;
+
+private:
+    QString m_previous;
+};
+
+class TestHelpAbout : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { qunsetenv("OSTRALINE_NO_SPLASH"); }
+
+    // --- help and homepage -------------------------------------------------------------
+
+    void helpFromAnotherFolderReportsFileNotFound()
+    {
+        MainWindowFixture f;
+        TForm1 &form = f.create();
+        RecordingOpener opener;
+        InFolder elsewhere;
+        form.callforhelp();
+        QCOMPARE(f.errors, QStringList{"ShellExecute \"osl.chm\" Failed with Error: 2"});
+        QVERIFY(opener.urls.isEmpty());
+    }
+
+    void helpOpensTheFileOfTheCurrentFolder_data()
+    {
+        QTest::addColumn<bool>("accepts");
+        QTest::addColumn<QStringList>("errors");
+        QTest::newRow("a program takes it") << true << QStringList();
+        QTest::newRow("no program for it")
+            << false << QStringList{"ShellExecute \"osl.chm\" Failed with Error: 31"};
+    }
+    void helpOpensTheFileOfTheCurrentFolder()
+    {
+        QFETCH(bool, accepts);
+        QFETCH(QStringList, errors);
+        MainWindowFixture f;
+        TForm1 &form = f.create();
+        RecordingOpener opener(accepts);
+        InFolder here;
+        QFile help(here.dir.filePath("osl.chm"));
+        QVERIFY(help.open(QIODevice::WriteOnly));
+        help.close();
+        form.callforhelp();
+        QCOMPARE(f.errors, errors);
+        QCOMPARE(opener.urls, QList<QUrl>{QUrl::fromLocalFile(QFileInfo(help).absoluteFilePath())});
+    }
+
+    void homepageOpensTheAboutWindowsLink_data()
+    {
+        QTest::addColumn<bool>("accepts");
+        QTest::addColumn<QStringList>("errors");
+        QTest::newRow("opened") << true << QStringList();
+        QTest::newRow("failed, message without the prefix")
+            << false
+            << QStringList{"ShellExecute \"ostraline.kelvane.example\" Failed with Error: 31"};
+    }
+    void homepageOpensTheAboutWindowsLink()
+    {
+        QFETCH(bool, accepts);
+        QFETCH(QStringList, errors);
+        MainWindowFixture f;
+        TForm1 &form = f.create();
+        TForm2 about(&form);
+        form.attachWindows(&about, nullptr, nullptr);
+        RecordingOpener opener(accepts);
+        form.Producthomepage1Click();
+        QCOMPARE(f.errors, errors);
+        QCOMPARE(opener.urls, QList<QUrl>{QUrl("http://ostraline.kelvane.example")});
+        QVERIFY(!about.isVisible());
+    }
+
+    void executeResults_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("opened");
+        QTest::newRow("mail link") << "mailto:support@kelvane.example" << ShellOpen::Success << 1;
+        QTest::newRow("missing file link") << "file:///no/such/osl.chm" << 2 << 0;
+        QTest::newRow("missing absolute file") << "/no/such/osl.chm" << 2 << 0;
+        QTest::newRow("empty target") << "" << 2 << 0;
+    }
+    void executeResults()
+    {
+        QFETCH(QString, target);
+        QFETCH(int, result);
+        QFETCH(int, opened);
+        RecordingOpener opener;
+        QCOMPARE(ShellOpen::execute(target), result);
+        QCOMPARE(opener.urls.size(), opened);
+    }
+
+    // --- web label ----------------------------------------------------------------------
+
+    void prefixesInOrder()
+    {
+        const QStringList expected = {"file://", "ftp://", "gopher://", "http://", "https://",
+                                      "mailto:", "news:",  "telnet:",   "wais:"};
+        QStringList prefixes;
+        for (int t = int(TURLType::lnFile); t <= int(TURLType::lnWais); ++t)
+            prefixes << urlPrefix(TURLType(t));
+        QCOMPARE(prefixes, expected);
+    }
+
+    void webLabelDefaults()
+    {
+        TWebLabel label;
+        QCOMPARE(label.link(), QStringLiteral("ostraline.kelvane.example"));
+        QCOMPARE(label.text(), label.link());
+        QCOMPARE(label.linkType(), TURLType::lnHttp);
+        QCOMPARE(label.focusColor(), QColor(Qt::red));
+        QCOMPARE(label.fontColor(), QColor(0, 0, 128));
+        QCOMPARE(label.normalColor(), QColor(0, 0, 128));
+        QVERIFY(label.font().underline());
+        QVERIFY(!label.toolTip().isEmpty());
+        QCOMPARE(label.cursor().shape(), Qt::BitmapCursor);
+        QVERIFY(!label.cursor().pixmap().isNull());
+    }
+
+    void webLabelHoverColours()
+    {
+        TWebLabel label;
+        label.setFontColor(Qt::darkGreen);
+        int entered = 0, left = 0;
+        label.onMouseEnter = [&] {
+            QCOMPARE(label.fontColor(), QColor(Qt::red));
+            ++entered;
+        };
+        label.onMouseLeave = [&] { ++left; };
+        QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+        QApplication::sendEvent(&label, &enter);
+        QCOMPARE(label.fontColor(), QColor(Qt::red));
+        QCOMPARE(label.normalColor(), QColor(Qt::darkGreen));
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(&label, &leave);
+        QCOMPARE(label.fontColor(), QColor(Qt::darkGreen));
+        QCOMPARE(entered, 1);
+        QCOMPARE(left, 1);
+
+        // Setting the font colour to FocusColor keeps the remembered colour; any other
+        // colour replaces it.
+        label.setFontColor(Qt::red);
+        QCOMPARE(label.normalColor(), QColor(Qt::darkGreen));
+        QPalette p = label.palette();
+        p.setColor(QPalette::WindowText, Qt::magenta);
+        label.setPalette(p);
+        QCOMPARE(label.normalColor(), QColor(Qt::magenta));
+    }
+
+    void webLabelOpensOnAnyButtonRelease_data()
+    {
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::addColumn<TURLType>("type");
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("url");
+        QTest::newRow("left, http") << Qt::LeftButton << TURLType::lnHttp << "www.example.org"
+                                    << "http://www.example.org";
+        QTest::newRow("right, https") << Qt::RightButton << TURLType::lnHttps << "example.org/a"
+                                      << "https://example.org/a";
+        QTest::newRow("middle, mail")
+            << Qt::MiddleButton << TURLType::lnMailto << "support@kelvane.example"
+            << "mailto:support@kelvane.example";
+        QTest::newRow("left, news") << Qt::LeftButton << TURLType::lnNews << "comp.protocols"
+                                    << "news:comp.protocols";
+    }
+    void webLabelOpensOnAnyButtonRelease()
+    {
+        QFETCH(Qt::MouseButton, button);
+        QFETCH(TURLType, type);
+        QFETCH(QString, link);
+        QFETCH(QString, url);
+        RecordingOpener opener;
+        TWebLabel label;
+        label.resize(200, 20);
+        label.setLinkType(type);
+        label.setLink(link);
+        QCOMPARE(label.target(), url);
+        QTest::mouseClick(&label, button, {}, QPoint(10, 10));
+        QCOMPARE(opener.urls, QList<QUrl>{QUrl(url)});
+    }
+
+    void webLabelReleaseAwayOrFailing()
+    {
+        MainWindowFixture f; // records errors
+        RecordingOpener opener(false);
+        TWebLabel label;
+        label.resize(200, 20);
+        QTest::mouseRelease(&label, Qt::LeftButton, {}, QPoint(300, 10));
+        QVERIFY(opener.urls.isEmpty());
+        QTest::mouseClick(&label, Qt::LeftButton, {}, QPoint(10, 10));
+        QCOMPARE(f.errors,
+                 QStringList{"ShellExecute \"ostraline.kelvane.example\" Failed with Error: 31"});
+    }
+
+    // --- About and splash ---------------------------------------------------------------
+
+    void aboutWindowLayout()
+    {
+        TForm2 about;
+        QCOMPARE(about.size(), QSize(335, 482));
+        QCOMPARE(about.windowTitle(), QStringLiteral("About"));
+        QCOMPARE(about.Memo1->toPlainText(),
+                 QStringLiteral("Ostraline, \nOSL.exe\nVersion 1.1.0; April 2005\n"
+                                "Network Monitoring Software \nby Kelvane"));
+        QVERIFY(about.Memo1->isReadOnly());
+        QVERIFY(about.Memo1->font().bold());
+        QCOMPARE(about.Image1->height(), 183);
+        QVERIFY(!about.Image1->pixmap().isNull());
+        QCOMPARE(about.Image1->pixmap().width(), 335);
+
+        QCOMPARE(about.WebLabel1->linkType(), TURLType::lnHttp);
+        QCOMPARE(about.WebLabel1->link(), QStringLiteral("ostraline.kelvane.example"));
+        QCOMPARE(about.WebLabel1->toolTip(), QStringLiteral("Kelvane Software Homepage"));
+        QCOMPARE(about.WebLabel1->fontColor(), QColor(Qt::red));
+        QVERIFY(about.WebLabel1->font().bold() && about.WebLabel1->font().underline());
+        QCOMPARE(about.WebLabel2->linkType(), TURLType::lnMailto);
+        QCOMPARE(about.WebLabel2->target(), QStringLiteral("mailto:support@kelvane.example"));
+        QCOMPARE(about.WebLabel2->focusColor(), QColor(Qt::blue));
+        QCOMPARE(about.WebLabel2->normalColor(), QColor(Qt::blue));
+        QCOMPARE(about.Button1->text(), QStringLiteral("&Close"));
+    }
+
+    void aboutIsModalUntilClose()
+    {
+        MainWindowFixture f;
+        TForm1 &form = f.create();
+        TForm2 about(&form);
+        form.attachWindows(&about, nullptr, nullptr);
+        bool wasModal = false;
+        QWidget *focused = nullptr;
+        QTimer::singleShot(0, &about, [&] {
+            wasModal = about.isVisible() && about.isModal();
+            focused = about.focusWidget();
+            about.Button1->click();
+        });
+        form.About1Click();
+        QVERIFY(wasModal);
+        QCOMPARE(focused, about.Button1);
+        QVERIFY(!about.isVisible());
+    }
+
+    void splashLayout()
+    {
+        TAboutBox1 splash;
+        QCOMPARE(splash.size(), QSize(402, 224));
+        QVERIFY(splash.windowFlags() & Qt::FramelessWindowHint);
+        QCOMPARE(splash.ProgramIcon->size(), QSize(105, 65));
+        QVERIFY(!splash.ProgramIcon->pixmap().isNull());
+        QCOMPARE(splash.ProductName->text(), QStringLiteral("Ostraline"));
+        QVERIFY(splash.ProductName->font().bold());
+        QCOMPARE(splash.Version->text(), QStringLiteral("Version: 1.1.0"));
+        QVERIFY(splash.OKButton->isDefault());
+        splash.show();
+        splash.OKButton->click();
+        QVERIFY(!splash.isVisible());
+        QCOMPARE(splash.result(), int(QDialog::Accepted));
+    }
+
+    void splashClosesAtTheFirstTickOfItsTimer()
+    {
+        QElapsedTimer sinceCreation;
+        sinceCreation.start();
+        TAboutBox1 splash;
+        QVERIFY(splash.Timer1->isActive());
+        QCOMPARE(splash.Timer1->interval(), 2000);
+        splash.open();
+        QTRY_VERIFY_WITH_TIMEOUT(!splash.isVisible(), 5000);
+        QVERIFY(sinceCreation.elapsed() >= 1900);
+        // The timer keeps running; a tick with the window gone changes nothing.
+        QVERIFY(splash.Timer1->isActive());
+        splash.Timer1Timer();
+        QVERIFY(!splash.isVisible());
+    }
+
+    void mainWindowShowsTheSplashOnce_data()
+    {
+        QTest::addColumn<bool>("suppressed");
+        QTest::newRow("normal start") << false;
+        QTest::newRow("suppressed for automated runs") << true;
+    }
+    void mainWindowShowsTheSplashOnce()
+    {
+        QFETCH(bool, suppressed);
+        if (suppressed)
+            qputenv("OSTRALINE_NO_SPLASH", "1");
+        MainWindowFixture f;
+        TForm1 &form = f.create();
+        TAboutBox1 splash;
+        form.attachWindows(nullptr, nullptr, &splash);
+        form.show();
+        QCOMPARE(splash.isVisible(), !suppressed);
+        QCOMPARE(splash.isModal(), !suppressed);
+        splash.OKButton->click();
+        form.hide();
+        form.show();
+        QVERIFY(!splash.isVisible());
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    TestHelpAbout test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_helpabout.moc"
