@@ -1,13 +1,17 @@
 #include "AboutWindow.h"
+#include "GraphBoard.h"
+#include "Histograph.h"
 #include "MainWindowFixture.h"
 #include "OptionsDialog.h"
 #include "ShellOpen.h"
 #include "SplashWindow.h"
 #include "WebLabel.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTextEdit>
@@ -129,6 +133,55 @@ private Q_SLOTS:
         RecordingOpener opener;
         QCOMPARE(ShellOpen::execute(target), result);
         QCOMPARE(opener.urls.size(), opened);
+    }
+
+    // --- Options through the main window ------------------------------------------------
+
+    void optionsOkReachesEveryGraph()
+    {
+        MainWindowFixture f;
+        TForm1 &form = f.create();
+        TForm3 options(form, &form);
+        form.attachWindows(nullptr, &options, nullptr);
+        QTimer::singleShot(0, &options, [&] {
+            options.Edit1->setText("80");
+            options.Edit2->setText("10");
+            options.Button1->click();
+        });
+        form.Options1Click();
+        for (int k = 1; k <= 20; ++k) {
+            const THistograph &graph = *form.board().slot(k).Graph;
+            QCOMPARE(graph.HighValue(), 80);
+            QCOMPARE(graph.LowValue(), 10);
+            QCOMPARE(graph.GraphHighColor(), QColor(Qt::red));
+        }
+        QCOMPARE(f.stored("highvaluecolor"), QStringLiteral("clRed"));
+        QVERIFY(f.errors.isEmpty());
+    }
+
+    void editDeviceFromASlotMenuRewritesTheRow()
+    {
+        MainWindowFixture f;
+        const QString file = f.writeFile("two.dev", "192.0.2.1;1;1000000;public;first\n"
+                                                    "192.0.2.2;2;2000000;public;second\n");
+        TForm1 &form = f.create(file);
+        TForm3 options(form, &form);
+        form.attachWindows(nullptr, &options, nullptr);
+        QString caption, shownIp;
+        QTimer::singleShot(0, &options, [&] {
+            caption = options.windowTitle();
+            shownIp = options.Edit4->text();
+            options.Edit4->setText("192.0.2.99");
+            options.Button4->click();
+            options.Button6->click();
+        });
+        form.board().slot(2).EditDevice->trigger();
+        QCOMPARE(caption, QStringLiteral("Edit device"));
+        QCOMPARE(shownIp, QStringLiteral("192.0.2.2"));
+        QCOMPARE(form.interfaceTable().cell(Col::IP, 2), QStringLiteral("192.0.2.99"));
+        QCOMPARE(form.interfaceTable().cell(Col::IP, 1), QStringLiteral("192.0.2.1"));
+        QCOMPARE(form.interfaceTable().cell(Col::Description, 2), QStringLiteral("second"));
+        QCOMPARE(options.windowTitle(), QStringLiteral("Options"));
     }
 
     // --- web label ----------------------------------------------------------------------
