@@ -5,7 +5,6 @@
 #include "InterfaceTable.h"
 
 #include <QFile>
-#include <QStringDecoder>
 
 namespace DeviceFile {
 namespace {
@@ -47,9 +46,12 @@ public:
     }
 
 private:
+    // Each line is decoded on its own: an unfinished multi-byte character at the end of a
+    // line (or at the length cut) becomes a replacement character there, and never swallows
+    // the start of the next line.
     void endLine()
     {
-        m_lines.append(m_decoder.decode(m_current));
+        m_lines.append(QString::fromLocal8Bit(m_current));
         m_current.clear();
         m_open = false;
     }
@@ -59,7 +61,6 @@ private:
     QByteArray m_current;
     bool m_open = false;
     bool m_pendingCr = false;
-    QStringDecoder m_decoder{QStringDecoder::System};
 };
 
 QString takeField(QString &rest)

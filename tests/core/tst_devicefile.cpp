@@ -38,6 +38,16 @@ private Q_SLOTS:
         QTest::newRow("CR CR LF") << QByteArray("a\r\r\nb") << QStringList{"a", "", "b"};
         QTest::newRow("utf8 description")
             << QByteArray("h;1;2;c;K\xc3\xbc" "che\n") << QStringList{QStringLiteral("h;1;2;c;K\u00fcche")};
+        // A byte that starts a multi-byte character but ends its line (an 8-bit description
+        // such as "Caf\xe9") stays in that line and leaves the next line's text whole.
+        QTest::newRow("unfinished character before a break")
+            << QByteArray("h;1;2;c;Caf\xe9\n10.0.0.1;1;2;c;\r\nb\xe9")
+            << QStringList{QStringLiteral("h;1;2;c;Caf\ufffd"), "10.0.0.1;1;2;c;",
+                           QStringLiteral("b\ufffd")};
+        const QByteArray longLine(DeviceFile::MaxLineBytes - 1, 'x');
+        QTest::newRow("line cut inside a character")
+            << longLine + "\xe2\x82\xac\nnext"
+            << QStringList{QString::fromLatin1(longLine) + QChar(0xfffd), "next"};
     }
     void splitLines()
     {
