@@ -62,10 +62,24 @@ bool parseIpv4(QStringView text, QHostAddress *address)
     return true;
 }
 
+bool isLabelChar(QChar c);
+
 bool parseIpv6(QStringView text, QHostAddress *address)
 {
     if (text.isEmpty() || !text.contains(QLatin1Char(':')))
         return false;
+    // A scope ("fe80::1%eth0") names an interface: the address parser takes any text there,
+    // so only letters, digits, "-", "_" and "." may reach the peer text.
+    const qsizetype percent = text.indexOf(QLatin1Char('%'));
+    if (percent >= 0) {
+        const QStringView scope = text.sliced(percent + 1);
+        if (scope.isEmpty())
+            return false;
+        for (QChar c : scope) {
+            if (!isLabelChar(c) && c != QLatin1Char('.'))
+                return false;
+        }
+    }
     QHostAddress parsed;
     if (!parsed.setAddress(text.toString()) || parsed.protocol() != QAbstractSocket::IPv6Protocol)
         return false;
@@ -165,7 +179,10 @@ bool SnmpHost::isUsableAddress(const QHostAddress &address)
     const auto protocol = address.protocol();
     if (protocol != QAbstractSocket::IPv4Protocol && protocol != QAbstractSocket::IPv6Protocol)
         return false;
-    return address != QHostAddress(QHostAddress::AnyIPv4) &&
+    // The tolerant comparison also catches the IPv4-mapped form ::ffff:0.0.0.0, which a
+    // dual-stack socket would send to the local machine just like 0.0.0.0.
+    return !address.isEqual(QHostAddress(QHostAddress::AnyIPv4),
+                            QHostAddress::TolerantConversion) &&
            address != QHostAddress(QHostAddress::AnyIPv6);
 }
 

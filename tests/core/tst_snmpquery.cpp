@@ -135,6 +135,10 @@ void TestSnmpQuery::hostText_data()
     QTest::newRow("ipv6 bracketed with port") << "[::1]:1161" << address << "udp6:[::1]:1161";
     QTest::newRow("ipv6 bracketed") << "[2001:db8::1]" << address << "udp6:[2001:db8::1]:161";
     QTest::newRow("ipv6 bare") << "2001:db8::1" << address << "udp6:[2001:db8::1]:161";
+    QTest::newRow("ipv6 with scope") << "[fe80::1%eth0.7]:1161" << address
+                                     << "udp6:[fe80::1%eth0.7]:1161";
+    QTest::newRow("ipv4 mapped loopback")
+        << "[::ffff:127.0.0.1]:1161" << address << "udp6:[::ffff:127.0.0.1]:1161";
     QTest::newRow("name") << "core-sw1.example.net" << name << "core-sw1.example.net";
     QTest::newRow("name with port") << "router_7:1161" << name << "router_7";
     QTest::newRow("name with trailing dot") << "router.example." << name << "router.example.";
@@ -149,6 +153,12 @@ void TestSnmpQuery::hostText_data()
     QTest::newRow("colon port") << ":161" << invalid << "";
     QTest::newRow("unspecified ipv4") << "0.0.0.0" << invalid << "";
     QTest::newRow("unspecified ipv6") << "[::]:161" << invalid << "";
+    QTest::newRow("unspecified ipv4 mapped") << "[::ffff:0.0.0.0]:161" << invalid << "";
+    QTest::newRow("scope with bracket") << "fe80::1%a]:99" << invalid << "";
+    QTest::newRow("scope with colon") << "[fe80::1%a:b]:161" << invalid << "";
+    QTest::newRow("scope non-ascii") << "fe80::1%\u00e9th0" << invalid << "";
+    QTest::newRow("scope empty") << "[fe80::1%]" << invalid << "";
+    QTest::newRow("unspecified ipv4 mapped bare") << "::FFFF:0:0" << invalid << "";
     QTest::newRow("octet above 255") << "256.1.1.1" << invalid << "";
     QTest::newRow("three parts") << "10.1.2" << invalid << "";
     QTest::newRow("leading zero") << "010.1.2.3" << invalid << "";
