@@ -32,7 +32,12 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM HUP
 
-device_file=$(scripts/demo-agent.sh start "$demo_dir")
+if ! device_file=$(scripts/demo-agent.sh start "$demo_dir"); then
+    echo "The demo agent did not start; opening Ostraline without a device file." >&2
+    cleanup
+    trap - EXIT
+    exec build/src/app/ostraline
+fi
 echo "Demo: this machine's interfaces, served by snmpd on $(cut -d';' -f1 "$device_file" | head -n 1)."
 echo "Press \"Start polling\" in Ostraline to see the graphs."
 # Started in the background and waited for, so that a signal to this script ends both the
