@@ -153,6 +153,9 @@ void TForm1::createPages()
     createOptionsPage(optionsPage);
     PageControl1->addTab(optionsPage, QStringLiteral("Options"));
     PageControl1->setTabVisible(1, false);
+    // The hidden settings page must not make the table area taller than the room below the
+    // graphs.
+    PageControl1->setMinimumSize(1, 1);
     PageControl1->hide();
 }
 

@@ -85,17 +85,17 @@ void failurePass(InterfaceTable &table, InterfaceList &list, OnErrorMode mode)
     }
 }
 
-void slotPass(const InterfaceList &list, GraphSlotControl &slots, const QDateTime &stamp)
+void slotPass(const InterfaceList &list, GraphSlotControl &graphSlots, const QDateTime &stamp)
 {
     for (int slot = 1; slot <= GraphSlotControl::SlotCount && slot <= list.count(); ++slot) {
         if (list.isChecked(slot - 1)) {
-            slots.setSlotRunning(slot, true);
-            slots.setErrorCaption(slot, QString());
+            graphSlots.setSlotRunning(slot, true);
+            graphSlots.setErrorCaption(slot, QString());
         } else {
-            slots.setSlotRunning(slot, false);
-            if (!slots.errorCaption(slot).contains(ErrorOccured, Qt::CaseInsensitive))
-                slots.setErrorCaption(slot,
-                                      QStringLiteral("Error occured: ") + TimeStamp::format(stamp));
+            graphSlots.setSlotRunning(slot, false);
+            if (!graphSlots.errorCaption(slot).contains(ErrorOccured, Qt::CaseInsensitive))
+                graphSlots.setErrorCaption(slot, QStringLiteral("Error occured: ") +
+                                                     TimeStamp::format(stamp));
         }
     }
 }

@@ -40,7 +40,7 @@ void failurePass(InterfaceTable &table, InterfaceList &list, OnErrorMode mode);
 
 // Slots with a list entry: checked ones run on black with an empty error caption, unchecked
 // ones stand on red with "Error occured: " and the poll's time stamp (written only once).
-void slotPass(const InterfaceList &list, GraphSlotControl &slots, const QDateTime &stamp);
+void slotPass(const InterfaceList &list, GraphSlotControl &graphSlots, const QDateTime &stamp);
 
 } // namespace GetStep
 
@@ -55,7 +55,7 @@ public:
     Poller(InterfaceTable &table, InterfaceList &list, QObject *parent = nullptr);
 
     // The graph slots the slot pass sets; without them the pass is skipped.
-    void setSlots(GraphSlotControl *slots) { m_slots = slots; }
+    void setSlots(GraphSlotControl *graphSlots) { m_slots = graphSlots; }
 
     void setOnErrorMode(OnErrorMode mode) { m_mode = mode; }
     OnErrorMode onErrorMode() const { return m_mode; }

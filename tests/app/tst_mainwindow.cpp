@@ -8,8 +8,10 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QTest>
 
 namespace
@@ -241,6 +243,14 @@ private Q_SLOTS:
         QCOMPARE(w.outerSize(), QSize(1010, 550));
         w.Button9Clickr();
         QCOMPARE(w.outerSize(), QSize(1010, 755));
+        // The table opens below the lowest row of graphs, not over it.
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const auto *tabs = w.findChild<QTabWidget *>("PageControl1");
+        const QWidget *lowest = w.board().slot(9).Graph;
+        QVERIFY(tabs->geometry().top() >=
+                lowest->mapTo(w.centralWidget(), QPoint(0, lowest->height())).y());
+        QVERIFY(tabs->height() > 150);
         QCOMPARE(w.action("ShowMore1")->text(), QStringLiteral("Show &less"));
         w.action("Show10graphs1")->trigger();
         QCOMPARE(w.outerSize(), QSize(715, 755));
