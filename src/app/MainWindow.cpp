@@ -25,6 +25,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace
 {
 
@@ -88,25 +90,36 @@ void TForm1::createButtonColumn()
 {
     GroupBox1 = new QGroupBox(m_graphArea);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setGeometry(590, 4, 100, 57);
     Button3 = new QPushButton(QStringLiteral("&Start polling"), GroupBox1);
     Button3->setObjectName(QStringLiteral("Button3"));
     Button4 = new QPushButton(QStringLiteral("Sto&p polling"), GroupBox1);
     Button4->setObjectName(QStringLiteral("Button4"));
     Button6 = new QPushButton(QStringLiteral("Reset graph"), GroupBox1);
     Button6->setObjectName(QStringLiteral("Button6"));
+    Button1 = new QPushButton(QStringLiteral("&Quit"), m_graphArea);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button9 = new QPushButton(QStringLiteral("Show &less"), m_graphArea);
+    Button9->setObjectName(QStringLiteral("Button9"));
+
+    // 100 x 30 buttons, grown where the desktop's font needs more room for the captions.
+    constexpr int inset = 8;
+    int width = 100;
+    int height = 30;
+    for (QPushButton *button : {Button3, Button4, Button6, Button1, Button9}) {
+        const QSize hint = button->sizeHint();
+        width =
+            std::max(width, hint.width() + (button->parentWidget() == GroupBox1 ? 2 * inset : 0));
+        height = std::max(height, hint.height());
+    }
+    const int top = 16;
+    GroupBox1->setGeometry(590, 4, width, top + height + 11);
     for (QPushButton *button : {Button3, Button4, Button6})
-        button->setGeometry(8, 16, 84, 30);
+        button->setGeometry(inset, top, width - 2 * inset, height);
+    Button1->setGeometry(590, 98, width, height);
+    Button9->setGeometry(590, 426, width, height);
     Button3->setEnabled(false);
     Button4->hide();
     Button6->hide();
-
-    Button1 = new QPushButton(QStringLiteral("&Quit"), m_graphArea);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(590, 98, 100, 30);
-    Button9 = new QPushButton(QStringLiteral("Show &more"), m_graphArea);
-    Button9->setObjectName(QStringLiteral("Button9"));
-    Button9->setGeometry(590, 426, 100, 30);
 
     connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
     connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
