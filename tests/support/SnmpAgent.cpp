@@ -193,7 +193,10 @@ bool SnmpAgent::start(int readyTimeoutMs)
     env.insert("SNMP_PERSISTENT_DIR", persist);
     env.insert("SNMPCONFPATH", m_dir.path());
     m_process->setProcessEnvironment(env);
+    // The agent logs every request: into a file, so a long run does not pile it up in memory.
+    const QString log = m_dir.filePath("snmpd.log");
     m_process->setProcessChannelMode(QProcess::MergedChannels);
+    m_process->setStandardOutputFile(log);
     // -f: stay in the foreground; -Lo: log to stdout; -C: no default configuration files;
     // -I -smux: no SMUX listener on TCP port 199.
     m_process->start(snmpd, {"-f", "-Lo", "-C", "-I", "-smux", "-c", config,
@@ -211,9 +214,10 @@ bool SnmpAgent::start(int readyTimeoutMs)
         if (probe(50))
             return true;
     }
-    m_process->waitForReadyRead(10);
-    m_error = "snmpd did not answer on port " + QString::number(m_port) + ": " +
-              QString::fromLocal8Bit(m_process->readAll());
+    QFile output(log);
+    m_error =
+        "snmpd did not answer on port " + QString::number(m_port) + ": " +
+        (output.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(output.readAll()) : QString());
     stop();
     return false;
 }
