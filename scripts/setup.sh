@@ -9,6 +9,7 @@ packages=(
     qt6-base-dev libgl-dev
     libsnmp-dev snmpd
     xvfb xauth
+    clang libclang-rt-14-dev # sanitizer and fuzz builds of the test command (libFuzzer)
 )
 missing=()
 for p in "${packages[@]}"; do
