@@ -28,23 +28,19 @@ namespace
 std::vector<QByteArray> lineBytes(const QByteArray &bytes)
 {
     std::vector<QByteArray> lines;
-    QByteArray current;
-    bool open = false;
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char c = bytes.at(i);
-        if (c == '\r' || c == '\n') {
-            lines.push_back(current);
-            current.clear();
-            open = false;
-            if (c == '\r' && i + 1 < bytes.size() && bytes.at(i + 1) == '\n')
-                ++i;
-        } else {
-            current.append(c);
-            open = true;
-        }
+    const char *const begin = bytes.constData();
+    const char *const end = begin + bytes.size();
+    const char *at = begin;
+    while (at != end) {
+        const char *const stop =
+            std::find_if(at, end, [](char c) { return c == '\r' || c == '\n'; });
+        lines.push_back(QByteArray(at, stop - at));
+        if (stop == end)
+            break;
+        at = stop + 1;
+        if (*stop == '\r' && at != end && *at == '\n')
+            ++at;
     }
-    if (open)
-        lines.push_back(current);
     return lines;
 }
 

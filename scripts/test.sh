@@ -111,8 +111,9 @@ for p in "${problems[@]+"${problems[@]}"}"; do
     echo "FAILED: $p"
 done
 percent=100
-((total == 0)) || percent=$(((total - failed) * 100 / total))
+((total == 0)) || percent=$((((total - failed) * 100 + total / 2) / total))
 ((total > 0)) || percent=0
+((failed == 0 || percent < 100)) || percent=99
 echo "$percent% tests passed, $failed tests failed out of $total"
 echo
 echo "Total Test time (real) = $(($(date +%s) - started)) sec"
