@@ -2,13 +2,16 @@
 
 #include "ErrorReport.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
 
-namespace NumberFormat {
-namespace {
+namespace NumberFormat
+{
+namespace
+{
 
 constexpr int SignificantDigits = 15;
 
@@ -51,8 +54,8 @@ QString formatGeneral(long double value, const QLocale &locale)
             if (digits.size() > integerDigits)
                 out += separator + QString::fromLatin1(digits.substr(integerDigits));
         } else {
-            out += QStringLiteral("0") + separator +
-                   QString(-exponent - 1, QLatin1Char('0')) + QString::fromLatin1(digits);
+            out += QStringLiteral("0") + separator + QString(-exponent - 1, QLatin1Char('0')) +
+                   QString::fromLatin1(digits);
         }
     } else {
         out += QLatin1Char(digits[0]);
@@ -84,8 +87,14 @@ bool tryParseFloat(const QString &text, long double *value, const QLocale &local
     }
     const char *begin = ascii.data();
     const char *end = begin + ascii.size();
-    if (*begin == '+')
+    // A number: an optional sign, then a digit or the separator ("inf", "nan" and a second
+    // sign are no numbers here).
+    const bool plus = (*begin == '+');
+    if (plus)
         ++begin;
+    const char *first = (!plus && begin != end && *begin == '-') ? begin + 1 : begin;
+    if (first == end || !(std::isdigit(static_cast<unsigned char>(*first)) || *first == '.'))
+        return false;
     long double parsed = 0;
     const auto result = std::from_chars(begin, end, parsed, std::chars_format::general);
     if (result.ec != std::errc() || result.ptr != end)
@@ -151,9 +160,8 @@ std::int64_t wrapCorrectedDelta(std::int64_t current, std::int64_t previous)
 {
     std::int64_t delta = 0;
     if (__builtin_sub_overflow(current, previous, &delta))
-        throw OstralineError(QStringLiteral("Counter difference out of range: %1 - %2")
-                                 .arg(current)
-                                 .arg(previous));
+        throw OstralineError(
+            QStringLiteral("Counter difference out of range: %1 - %2").arg(current).arg(previous));
     return delta < 0 ? delta + CounterModulus : delta;
 }
 

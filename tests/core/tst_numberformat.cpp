@@ -1,5 +1,5 @@
-#include "NumberFormat.h"
 #include "ErrorReport.h"
+#include "NumberFormat.h"
 #include "TimeStamp.h"
 
 #include <QTest>
@@ -43,7 +43,8 @@ private Q_SLOTS:
     void commaLocaleRoundTrip()
     {
         const QLocale german(QLocale::German, QLocale::Germany);
-        QCOMPARE(NumberFormat::formatGeneral(1000.0L / 6, german), QStringLiteral("166,666666666667"));
+        QCOMPARE(NumberFormat::formatGeneral(1000.0L / 6, german),
+                 QStringLiteral("166,666666666667"));
         QCOMPARE(NumberFormat::formatGeneral(6.66666666666667e-9L, german),
                  QStringLiteral("6,66666666666667E-9"));
         QCOMPARE(double(parseFloat(QStringLiteral("39,0625"), german)), 39.0625);
@@ -60,6 +61,10 @@ private Q_SLOTS:
         QTest::newRow("word") << "abc";
         QTest::newRow("trailing junk") << "12x";
         QTest::newRow("two points") << "1.2.3";
+        QTest::newRow("two signs") << "+-5";
+        QTest::newRow("infinity") << "inf";
+        QTest::newRow("not a number") << "nan";
+        QTest::newRow("exponent only") << "E5";
     }
     void parseFloatRejects()
     {
