@@ -3,8 +3,8 @@
 //
 // Properties checked:
 // - a value written by formatGeneral parses back (in the same locale) to a value within the
-//   15 significant digits the format keeps; infinities and NaN come back as themselves
-//   (values in the subnormal range may fail to parse, see checkRoundTrip);
+//   15 significant digits the format keeps; infinities and NaN are written as words that do not
+//   parse back (values in the subnormal range may fail to parse, see checkRoundTrip);
 // - the written text has at most 15 significant digits and no trailing fractional zeros;
 // - any text that parses as a float keeps that property after formatting, and a text that
 //   parses as a whole number comes back from QString::number;
@@ -65,15 +65,12 @@ void checkRoundTrip(long double value, const QLocale &locale)
     // there a failed parse is allowed; a successful one must still be right.
     if (!parsed && value != 0 && std::fabs(value) < 1e-4900L)
         return;
+    // Infinities and NaN are written as words, which are no numbers to read back.
+    if (!std::isfinite(value)) {
+        FUZZ_CHECK_TEXT(!parsed, text);
+        return;
+    }
     FUZZ_CHECK_TEXT(parsed, text);
-    if (std::isnan(value)) {
-        FUZZ_CHECK_TEXT(std::isnan(back), text);
-        return;
-    }
-    if (std::isinf(value)) {
-        FUZZ_CHECK_TEXT(back == value, text);
-        return;
-    }
     // Half a unit in the 15th digit, plus the parse's own rounding (one step of the smallest
     // subnormal at the bottom of the range).
     const long double allowed = 5.0000001e-15L * std::fabs(value) + LDBL_TRUE_MIN;
