@@ -156,6 +156,26 @@ private Q_SLOTS:
         QCOMPARE(w.board().slot(1).Graph->HighValue(), 70); // the slot's built-in threshold
     }
 
+    void everyValueGarbled()
+    {
+        MainWindowFixture f;
+        for (const auto &setting : SettingsKeys::StartupOrder)
+            f.store(setting.name.toString(), QStringLiteral("\u00ff?garbled; \"x\"\t"));
+        TForm1 &w = f.create();
+        // The two thresholds and the three colours cannot be converted: each is reported once.
+        QCOMPARE(f.errors.size(), 5);
+        // Everything else matches no legal text and leaves the window as it was laid out.
+        QVERIFY(w.intervalRadio(6)->isChecked());
+        QVERIFY(w.RadioButton11->isChecked());
+        QCOMPARE(w.outerSize(), QSize(715, 550));
+        QVERIFY(!w.CheckBoxUtilLog->isChecked());
+        QCOMPARE(w.interfaceTable().cell(Col::Number, 0), QStringLiteral("Number"));
+        QCOMPARE(w.interfaceList().count(), 0); // a garbled start-file flag loads nothing
+        QVERIFY(!w.startButton()->isEnabled());
+        // The stored texts are left as they were: nothing rewrote them.
+        QCOMPARE(f.stored("numbergraphs"), QStringLiteral("\u00ff?garbled; \"x\"\t"));
+    }
+
     void commandLineWinsOverStartFile()
     {
         MainWindowFixture f;

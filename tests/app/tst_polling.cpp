@@ -7,8 +7,10 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 // Polls from the main window against a real net-snmp agent on loopback.
 class TestPolling : public QObject
@@ -162,6 +164,38 @@ private Q_SLOTS:
             QVERIFY(file.open(QIODevice::ReadOnly));
             QCOMPARE(file.readAll().count("\r\n"), 3); // header and two data lines
         }
+        w.Button4Click();
+    }
+
+    void twentySilentInterfacesCostOneWait()
+    {
+        MainWindowFixture f;
+        f.store("onerrors", "stop");
+        TForm1 &w = f.create();
+        QStringList silent;
+        for (int i = 1; i <= 20; ++i)
+            silent << line(i, "2048000", "wrong"); // the agent ignores a wrong community
+        load(f, silent);
+
+        QElapsedTimer beat;
+        qint64 longestGap = 0;
+        QTimer heartbeat;
+        heartbeat.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&heartbeat, &QTimer::timeout,
+                         [&] { longestGap = std::max(longestGap, beat.restart()); });
+        QElapsedTimer clock;
+        clock.start();
+        beat.start();
+        heartbeat.start(10);
+        poll(w);
+        heartbeat.stop();
+        QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(longestGap < 200, qPrintable(QString::number(longestGap)));
+        for (int p = 0; p < 20; ++p)
+            QVERIFY(!w.interfaceList().isChecked(p));
+        QCOMPARE(w.board().slot(20).Graph->BackgroundColor(), QColor(255, 0, 0));
+        QVERIFY(w.pollCycle().isPolling()); // the cycle goes on with nothing left to query
+        QVERIFY(f.errors.isEmpty());
         w.Button4Click();
     }
 
