@@ -31,7 +31,6 @@ namespace
 {
 
 constexpr int GraphAreaHeight = 477;
-constexpr std::array<int, 6> Intervals = {3, 6, 12, 30, 60, 120};
 
 } // namespace
 
@@ -191,9 +190,10 @@ void TForm1::createOptionsPage(QWidget *page)
 
     auto *intervalGroup = new QButtonGroup(page);
     layout->addWidget(new QLabel(QStringLiteral("Poll intervall"), page));
-    for (std::size_t i = 0; i < Intervals.size(); ++i) {
-        m_intervalRadios[i] = radio(QStringLiteral("Every %1 sec").arg(Intervals[i]), intervalGroup,
-                                    Intervals[i] == PollCycle::DefaultInterval);
+    for (std::size_t i = 0; i < PollCycle::Intervals.size(); ++i) {
+        m_intervalRadios[i] =
+            radio(QStringLiteral("Every %1 sec").arg(PollCycle::Intervals[i]), intervalGroup,
+                  PollCycle::Intervals[i] == PollCycle::DefaultInterval);
     }
     auto *maxGroup = new QButtonGroup(page);
     RadioButton8 = radio(QStringLiteral("Graph max value = 100"), maxGroup, true);
@@ -280,11 +280,11 @@ void TForm1::createMenus()
     const std::array<Handler, 6> intervalHandlers = {
         &TForm1::N3seconds1Click,  &TForm1::N6seconds1Click,  &TForm1::N12seconds1Click,
         &TForm1::N30seconds1Click, &TForm1::N60seconds1Click, &TForm1::N120seconds1Click};
-    for (std::size_t i = 0; i < Intervals.size(); ++i) {
-        const QByteArray name = "N" + QByteArray::number(Intervals[i]) + "seconds1";
-        m_intervalItems[i] =
-            item(interval, QStringLiteral("%1 seconds").arg(Intervals[i]), name.constData(),
-                 intervalHandlers[i], true, Intervals[i] == PollCycle::DefaultInterval);
+    for (std::size_t i = 0; i < PollCycle::Intervals.size(); ++i) {
+        const QByteArray name = "N" + QByteArray::number(PollCycle::Intervals[i]) + "seconds1";
+        m_intervalItems[i] = item(
+            interval, QStringLiteral("%1 seconds").arg(PollCycle::Intervals[i]), name.constData(),
+            intervalHandlers[i], true, PollCycle::Intervals[i] == PollCycle::DefaultInterval);
     }
     item(file, QStringLiteral("Reset graphs"), "Resetgraphs1", &TForm1::Button6Click);
     file->addSeparator();
@@ -417,8 +417,8 @@ QAction *TForm1::action(const QString &objectName) const
 
 QRadioButton *TForm1::intervalRadio(int seconds) const
 {
-    for (std::size_t i = 0; i < Intervals.size(); ++i) {
-        if (Intervals[i] == seconds)
+    for (std::size_t i = 0; i < PollCycle::Intervals.size(); ++i) {
+        if (PollCycle::Intervals[i] == seconds)
             return m_intervalRadios[i];
     }
     return nullptr;

@@ -22,11 +22,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-namespace
-{
-constexpr std::array<int, 6> Intervals = {3, 6, 12, 30, 60, 120};
-}
-
 void TForm1::refreshInterfaceListView()
 {
     CheckListBox1->clear();
@@ -199,9 +194,9 @@ void TForm1::resetComputedCellsOfCheckedRows()
 
 int TForm1::selectedInterval() const
 {
-    for (std::size_t i = 0; i < Intervals.size(); ++i) {
+    for (std::size_t i = 0; i < PollCycle::Intervals.size(); ++i) {
         if (m_intervalRadios[i]->isChecked())
-            return Intervals[i];
+            return PollCycle::Intervals[i];
     }
     return PollCycle::DefaultInterval;
 }

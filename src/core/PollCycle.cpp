@@ -10,7 +10,7 @@ PollCycle::PollCycle(QObject *parent) : QObject(parent)
 
 bool PollCycle::isValidInterval(int seconds)
 {
-    for (const int valid : {3, 6, 12, 30, 60, 120}) {
+    for (const int valid : Intervals) {
         if (seconds == valid)
             return true;
     }

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <array>
+
 // The clock of polling: the poll interval (the time base of every rate), the poll timer and
 // the one-second countdown shown in the status bar. The main window's handlers drive it
 // and run the poll's steps when it says a poll is due.
@@ -12,6 +14,8 @@ class PollCycle : public QObject
     Q_OBJECT
 
 public:
+    // The poll intervals the operator can choose, in seconds.
+    static constexpr std::array<int, 6> Intervals = {3, 6, 12, 30, 60, 120};
     static constexpr int DefaultInterval = 6;
 
     explicit PollCycle(QObject *parent = nullptr);

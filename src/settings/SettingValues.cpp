@@ -2,10 +2,12 @@
 
 #include "ErrorReport.h"
 #include "NumberFormat.h"
+#include "PollCycle.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <span>
 
 namespace SettingValues
 {
@@ -14,7 +16,7 @@ namespace
 
 // The text must be one of the choices written exactly as their decimal form; "06" or " 6"
 // are not choices.
-template <std::size_t N> std::optional<int> choice(const QString &text, const int (&choices)[N])
+std::optional<int> choice(const QString &text, std::span<const int> choices)
 {
     for (const int value : choices) {
         if (text == QString::number(value))
@@ -65,8 +67,7 @@ QString shownValueText(ShownValue value)
 
 std::optional<int> pollInterval(const QString &text)
 {
-    static const int choices[] = {3, 6, 12, 30, 60, 120};
-    return choice(text, choices);
+    return choice(text, PollCycle::Intervals);
 }
 
 std::optional<int> graphMaximum(const QString &text)
