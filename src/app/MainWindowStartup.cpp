@@ -62,8 +62,7 @@ void TForm1::applyStoredSettings()
             m_board->setLowValueAll(V::threshold(text));
         } else if (name == K::OnErrors) {
             if (const auto mode = V::onErrors(text))
-                setOnErrorMode(*mode == V::OnErrors::Stop ? OnErrorMode::Stop
-                                                          : OnErrorMode::Zeroes);
+                setOnErrorMode(*mode);
         } else if (name == K::HighValueColor) {
             m_board->setGraphHighColorAll(resolveColour(colourFromText(text)));
         } else if (name == K::NormalValueColor) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OnErrorMode.h"
 #include "SnmpQuery.h"
 
 #include <QDateTime>
@@ -12,10 +13,6 @@
 class GraphSlotControl;
 class InterfaceList;
 class InterfaceTable;
-
-// What happens to an interface whose reading failed: taken out of the poll, or kept with
-// its cells zeroed.
-enum class OnErrorMode { Stop, Zeroes };
 
 // The "get" step of a poll: one GetRequest for the input and one for the output octet
 // counter of every checked interface, the raw answers into the table, the on-error mode

@@ -163,7 +163,7 @@ bool TForm3::Fill()
         Edit2->setText(ensureAndRead(store, K::LowValue));
 
         if (const auto mode = SettingValues::onErrors(ensureAndRead(store, K::OnErrors))) {
-            const bool stop = *mode == SettingValues::OnErrors::Stop;
+            const bool stop = *mode == OnErrorMode::Stop;
             (stop ? RadioButton1 : RadioButton2)->setChecked(true);
             m_target.setStopOnErrors(stop);
         }
@@ -194,10 +194,9 @@ void TForm3::Button1Click()
         store.write(K::LowValue, Edit2->text());
         m_target.setLowValueAll(low);
 
-        const auto mode = RadioButton1->isChecked() ? SettingValues::OnErrors::Stop
-                                                    : SettingValues::OnErrors::Zeroes;
+        const auto mode = RadioButton1->isChecked() ? OnErrorMode::Stop : OnErrorMode::Zeroes;
         store.write(K::OnErrors, SettingValues::onErrorsText(mode));
-        m_target.setStopOnErrors(mode == SettingValues::OnErrors::Stop);
+        m_target.setStopOnErrors(mode == OnErrorMode::Stop);
 
         store.write(K::HighValueColor, colourToText(ColorBox1->colour()));
         m_target.setGraphHighColorAll(resolveColour(ColorBox1->colour()));

@@ -87,18 +87,18 @@ QString wholeText(int value)
     return QString::number(value);
 }
 
-std::optional<OnErrors> onErrors(const QString &text)
+std::optional<OnErrorMode> onErrors(const QString &text)
 {
     if (text == u"stop")
-        return OnErrors::Stop;
+        return OnErrorMode::Stop;
     if (text == u"zeroes")
-        return OnErrors::Zeroes;
+        return OnErrorMode::Zeroes;
     return std::nullopt;
 }
 
-QString onErrorsText(OnErrors mode)
+QString onErrorsText(OnErrorMode mode)
 {
-    return mode == OnErrors::Stop ? QStringLiteral("stop") : QStringLiteral("zeroes");
+    return mode == OnErrorMode::Stop ? QStringLiteral("stop") : QStringLiteral("zeroes");
 }
 
 int threshold(const QString &text)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "OnErrorMode.h"
+
 #include <QString>
 
 #include <optional>
@@ -35,9 +37,8 @@ std::optional<int> numberOfGraphs(const QString &text);
 QString wholeText(int value);
 
 // Value "onerrors": "stop" or "zeroes".
-enum class OnErrors { Stop, Zeroes };
-std::optional<OnErrors> onErrors(const QString &text);
-QString onErrorsText(OnErrors mode);
+std::optional<OnErrorMode> onErrors(const QString &text);
+QString onErrorsText(OnErrorMode mode);
 
 // Values "highvalue" and "lowvalue": a whole number in decimal, no range check. Throws
 // OstralineError naming the text when it is no whole number or does not fit an int.

@@ -140,9 +140,9 @@ private Q_SLOTS:
         QTest::newRow("numbergraphs 100") << "numbergraphs"
                                           << "100" << -1;
         QTest::newRow("onerrors stop") << "onerrors"
-                                       << "stop" << int(OnErrors::Stop);
+                                       << "stop" << int(OnErrorMode::Stop);
         QTest::newRow("onerrors zeroes") << "onerrors"
-                                         << "zeroes" << int(OnErrors::Zeroes);
+                                         << "zeroes" << int(OnErrorMode::Zeroes);
         QTest::newRow("onerrors Stop") << "onerrors"
                                        << "Stop" << -1;
     }
@@ -178,8 +178,8 @@ private Q_SLOTS:
         QCOMPARE(shownValue(shownValueText(ShownValue::Combined)), std::nullopt);
         QCOMPARE(flag(flagText(true)), true);
         QCOMPARE(flag(flagText(false)), false);
-        QCOMPARE(onErrors(onErrorsText(OnErrors::Zeroes)), OnErrors::Zeroes);
-        QCOMPARE(onErrors(onErrorsText(OnErrors::Stop)), OnErrors::Stop);
+        QCOMPARE(onErrors(onErrorsText(OnErrorMode::Zeroes)), OnErrorMode::Zeroes);
+        QCOMPARE(onErrors(onErrorsText(OnErrorMode::Stop)), OnErrorMode::Stop);
         QCOMPARE(pollInterval(wholeText(30)), 30);
     }
 
