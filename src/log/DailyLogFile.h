@@ -16,6 +16,9 @@ struct LogEnvironment {
     // Receives the program's own message for the first status-bar panel (the read-only
     // refusal). May be empty: the outcome of the write carries the same information.
     std::function<void(const QString &text)> status;
+    // Stands in for the system's write() on the open log (POSIX): returns the bytes written or
+    // -1 with errno set. Empty means write() itself; tests use it to run out of disk space.
+    std::function<qint64(int fd, const char *data, qint64 size)> writeCall;
 };
 
 // The daily CSV file procedure shared by the utilisation and the analysis log: one file per
@@ -49,6 +52,11 @@ bool isReadOnly(const QString &path);
 // appends the data line, or refuses a read-only file (status text, nothing written). Any other
 // failure to create, open, write or close throws OstralineError naming the file and the
 // system's reason; a failed write leaves the file as it was before the call.
+//
+// Logs are never written through a link: an existing log must be a regular file of this user
+// (POSIX: opened with O_NOFOLLOW and checked on the open file), anything else is an error and
+// nothing is written. New logs are private to the user (mode 0600). A folder whose owner has no
+// write permission counts as unwritable for every user, like a read-only log.
 Outcome write(const LogEnvironment &environment, const QString &deviceFilePath,
               const QString &suffix, const LineBuilder &header, const LineBuilder &data);
 

@@ -7,8 +7,11 @@
 #include <QTest>
 
 #ifdef Q_OS_LINUX
+#include <cerrno>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 using namespace LogFixture;
@@ -74,8 +77,10 @@ class TestDailyLogFile : public QObject
 
     LogEnvironment environment(const QString &folder)
     {
-        return {folder, [this] { return m_now; },
-                [this](const QString &text) { m_status.append(text); }};
+        return {folder,
+                [this] { return m_now; },
+                [this](const QString &text) { m_status.append(text); },
+                {}};
     }
 
 private Q_SLOTS:
@@ -169,7 +174,7 @@ private Q_SLOTS:
         QCOMPARE(readAll(path), before);
 
         // Without a status sink the refusal still only shows in the outcome.
-        QCOMPARE(writeLog(log, m_table, "r.dev", {m_dir.path(), [] { return Noon; }, {}}),
+        QCOMPARE(writeLog(log, m_table, "r.dev", {m_dir.path(), [] { return Noon; }, {}, {}}),
                  DailyLogFile::Outcome::ReadOnly);
 
         // Once writable again, the next call appends.
@@ -187,6 +192,9 @@ private Q_SLOTS:
         QTest::newRow("analysis, folder is a regular file") << int(Analysis) << "plain";
         QTest::newRow("utilisation, folder missing") << int(Utilisation) << "no/such/dir";
         QTest::newRow("analysis, folder missing") << int(Analysis) << "no/such/dir";
+        // The owner's write bit decides, so the superuser is refused too.
+        QTest::newRow("utilisation, folder read-only") << int(Utilisation) << "readonly";
+        QTest::newRow("analysis, folder read-only") << int(Analysis) << "readonly";
     }
     void unwritableTarget()
     {
@@ -196,6 +204,9 @@ private Q_SLOTS:
         if (folder == "plain") {
             QFile plain(dir);
             QVERIFY(plain.open(QIODevice::WriteOnly));
+        } else if (folder == "readonly") {
+            QVERIFY(QDir().mkpath(dir));
+            QVERIFY(QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner));
         }
         const auto env = environment(dir);
         const QString path = QDir(dir).filePath("20050412_r.dev" + suffix(log));
@@ -212,9 +223,14 @@ private Q_SLOTS:
         QVERIFY(reported.first().size() > prefix.size()); // the system's reason follows
         QVERIFY(m_status.isEmpty());
 
-        // Once the folder exists, the next call writes the file whole.
+        if (folder == "readonly")
+            QVERIFY2(reported.first().endsWith(". Permission denied"),
+                     qPrintable(reported.first()));
+
+        // Once the folder exists and is writable, the next call writes the file whole.
         QFile::remove(dir);
         QVERIFY(QDir().mkpath(dir));
+        QVERIFY(QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         QCOMPARE(writeLog(log, m_table, "r.dev", env), DailyLogFile::Outcome::Created);
         QCOMPARE(readAll(path), crlf(headerOf(log, Stamp)) + crlf(dataOf(log, Stamp)));
     }
@@ -259,12 +275,138 @@ private Q_SLOTS:
 
         QVERIFY2(message.startsWith("Cannot write log file \"" + path + "\". "),
                  qPrintable(message));
+        QVERIFY2(!message.contains("Unknown error"), qPrintable(message));
         QCOMPARE(readAll(path), before);
 
         // The next call writes normally.
         writeLog(log, m_table, "r.dev", env);
         const QByteArray line = crlf(dataOf(log, Stamp));
         QCOMPARE(readAll(path), existing ? before + line : crlf(headerOf(log, Stamp)) + line);
+    }
+#endif
+
+#ifdef Q_OS_LINUX
+    // Whatever stands at the log's name, unless it is a regular file of this user, is refused
+    // by name and nothing is written anywhere: a link is never followed, to an existing file
+    // (a shell start-up file, say) or dangling (which would create its target).
+    void onlyOwnRegularFiles_data()
+    {
+        addLogColumn();
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("reason");
+        const QString link = "It is a symbolic link; logs are not written through links.";
+        for (const int log : {int(Utilisation), int(Analysis)}) {
+            const QString name = log == Utilisation ? "utilisation, " : "analysis, ";
+            QTest::newRow(qPrintable(name + "link to a file")) << log << "link" << link;
+            QTest::newRow(qPrintable(name + "dangling link")) << log << "dangling" << link;
+            QTest::newRow(qPrintable(name + "pipe")) << log << "fifo"
+                                                     << "It is not a regular file.";
+            QTest::newRow(qPrintable(name + "folder")) << log << "folder"
+                                                       << "It is not a regular file.";
+            QTest::newRow(qPrintable(name + "another user's file"))
+                << log << "foreign"
+                << "It belongs to another user.";
+        }
+    }
+    void onlyOwnRegularFiles()
+    {
+        QFETCH(int, log);
+        QFETCH(QString, entry);
+        QFETCH(QString, reason);
+        const QString path = m_dir.filePath("20050412_r.dev" + suffix(log));
+        const QString target = m_dir.filePath("profile");
+        const QByteArray content = "export PATH=/usr/bin\n";
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        if (entry == "link") {
+            QVERIFY(QFile::link(target, path));
+        } else if (entry == "dangling") {
+            QVERIFY(QFile::remove(target));
+            QVERIFY(QFile::link(target, path));
+        } else if (entry == "fifo") {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (entry == "folder") {
+            QVERIFY(QDir().mkdir(path));
+        } else if (entry == "foreign") {
+            if (::geteuid() != 0)
+                QSKIP("giving a file to another user needs the superuser");
+            QVERIFY(QFile::copy(target, path));
+            QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+        }
+
+        QString message;
+        try {
+            writeLog(log, m_table, "r.dev", environment(m_dir.path()));
+        } catch (const OstralineError &error) {
+            message = error.message();
+        }
+        QCOMPARE(message, "Cannot open log file \"" + path + "\". " + reason);
+        QVERIFY(m_status.isEmpty());
+        if (entry == "dangling")
+            QVERIFY(!QFile::exists(target));
+        else
+            QCOMPARE(readAll(target), content);
+        if (entry == "foreign")
+            QCOMPARE(readAll(path), content);
+    }
+
+    // New logs are readable by their user only (the analysis log holds the community), and
+    // the read-only refusal still works on them.
+    void newLogIsPrivate_data()
+    {
+        createAppendAndNextDay_data();
+    }
+    void newLogIsPrivate()
+    {
+        QFETCH(int, log);
+        const mode_t saved = ::umask(0);
+        const auto outcome = writeLog(log, m_table, "r.dev", environment(m_dir.path()));
+        ::umask(saved);
+        QCOMPARE(outcome, DailyLogFile::Outcome::Created);
+        const QString path = m_dir.filePath("20050412_r.dev" + suffix(log));
+        struct stat info {
+        };
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 07777, mode_t(0600));
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
+        QCOMPARE(writeLog(log, m_table, "r.dev", environment(m_dir.path())),
+                 DailyLogFile::Outcome::ReadOnly);
+    }
+
+    // A full disk is reported with the system's reason, and the file is left as it was.
+    void diskFullGivesTheSystemReason_data()
+    {
+        shortWriteLeavesFileAsItWas_data();
+    }
+    void diskFullGivesTheSystemReason()
+    {
+        QFETCH(int, log);
+        QFETCH(bool, existing);
+        LogEnvironment env = environment(m_dir.path());
+        const QString path = m_dir.filePath("20050412_r.dev" + suffix(log));
+        if (existing)
+            writeLog(log, m_table, "r.dev", env);
+        const QByteArray before = readAll(path);
+
+        // The device takes the first 10 bytes, then has no room left.
+        int calls = 0;
+        env.writeCall = [&calls](int fd, const char *data, qint64 size) -> qint64 {
+            if (calls++ == 0)
+                return qint64(::write(fd, data, size_t(std::min<qint64>(size, 10))));
+            errno = ENOSPC;
+            return -1;
+        };
+        QString message;
+        try {
+            writeLog(log, m_table, "r.dev", env);
+        } catch (const OstralineError &error) {
+            message = error.message();
+        }
+        QCOMPARE(message, "Cannot write log file \"" + path + "\". No space left on device");
+        QCOMPARE(calls, 2);
+        QCOMPARE(readAll(path), before);
     }
 #endif
 
