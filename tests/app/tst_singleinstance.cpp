@@ -1,7 +1,16 @@
+#include "SingleInstance.h"
+
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#ifndef Q_OS_WIN
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 // Starts the real program twice, without a display, in a private settings and runtime folder.
 class TestSingleInstance : public QObject
@@ -60,6 +69,102 @@ private Q_SLOTS:
         third.kill();
         third.waitForFinished(5000);
     }
+
+#ifndef Q_OS_WIN
+    // Without a runtime folder the lock falls back to $TMPDIR/ostraline-<uid>, but only to a
+    // real folder of this user that no one else can enter; otherwise to the user's own cache.
+    void fallbackFolderMustBePrivate_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<bool>("used");
+        QTest::newRow("missing: created private") << "missing" << true;
+        QTest::newRow("another user's folder") << "foreign" << false;
+        QTest::newRow("open to everyone") << "open" << false;
+        QTest::newRow("a link to a private folder") << "link" << false;
+        QTest::newRow("a regular file") << "file" << false;
+    }
+    void fallbackFolderMustBePrivate()
+    {
+        QFETCH(QString, state);
+        QFETCH(bool, used);
+        QTemporaryDir dir;
+        const QString tmp = dir.filePath("tmp");
+        const QString cache = dir.filePath("cache");
+        QVERIFY(QDir().mkpath(tmp));
+        const QString fallback = tmp + "/ostraline-" + QString::number(::geteuid());
+        const QByteArray native = QFile::encodeName(fallback);
+        if (state == "foreign") {
+            if (::geteuid() != 0)
+                QSKIP("giving a folder to another user needs the superuser");
+            QCOMPARE(::mkdir(native.constData(), 0700), 0);
+            QCOMPARE(::chown(native.constData(), 65534, 65534), 0);
+        } else if (state == "open") {
+            QCOMPARE(::mkdir(native.constData(), 0700), 0);
+            QCOMPARE(::chmod(native.constData(), 0777), 0);
+        } else if (state == "link") {
+            QCOMPARE(::mkdir(QFile::encodeName(dir.filePath("elsewhere")).constData(), 0700), 0);
+            QVERIFY(QFile::link(dir.filePath("elsewhere"), fallback));
+        } else if (state == "file") {
+            QFile file(fallback);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", QFile::encodeName(tmp));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(cache));
+
+        const QString folder = used ? fallback : cache + "/ostraline";
+        QCOMPARE(SingleInstance::lockFolder(), folder);
+        struct stat info;
+        QCOMPARE(::lstat(QFile::encodeName(folder).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 07777, mode_t(0700));
+        {
+            const SingleInstance first("lock");
+            QVERIFY(!first.anotherIsRunning());
+            QVERIFY(QFile::exists(folder + "/lock"));
+            const SingleInstance second("lock");
+            QVERIFY(second.anotherIsRunning());
+        }
+        if (!used)
+            QVERIFY(!QFile::exists(fallback + "/lock"));
+        qunsetenv("TMPDIR");
+        qunsetenv("XDG_CACHE_HOME");
+    }
+
+    // A link planted at the lock file's name is not followed: its target is neither created
+    // nor touched, and the program starts without the lock.
+    void linkInPlaceOfLockIsNotFollowed_data()
+    {
+        QTest::addColumn<bool>("dangling");
+        QTest::newRow("link to a file") << false;
+        QTest::newRow("dangling link") << true;
+    }
+    void linkInPlaceOfLockIsNotFollowed()
+    {
+        QFETCH(bool, dangling);
+        QTemporaryDir runtime;
+        QTemporaryDir elsewhere;
+        const QString target = elsewhere.filePath("victim");
+        if (!dangling) {
+            QFile file(target);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("keep");
+        }
+        QVERIFY(QFile::link(target, runtime.filePath("lock")));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        {
+            const SingleInstance guard("lock");
+            QVERIFY(!guard.anotherIsRunning());
+            QCOMPARE(QFile::exists(target), !dangling);
+            if (!dangling) {
+                QFile file(target);
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                QCOMPARE(file.readAll(), QByteArray("keep"));
+                QVERIFY(!::flock(file.handle(), LOCK_EX | LOCK_NB)); // no lock was taken on it
+            }
+        }
+        qunsetenv("XDG_RUNTIME_DIR");
+    }
+#endif
 };
 
 QTEST_GUILESS_MAIN(TestSingleInstance)
