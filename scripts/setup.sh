@@ -9,6 +9,7 @@ packages=(
     qt6-base-dev libgl-dev
     libsnmp-dev snmpd
     xvfb xauth
+    xdg-utils # Edit device file opens the file with xdg-open
     clang libclang-rt-14-dev # sanitizer and fuzz builds of the test command (libFuzzer)
 )
 missing=()
