@@ -260,6 +260,10 @@ void TForm1::Doubleupdatespeed1Click()
 
 void TForm1::storeSetting(QStringView name, const QString &text)
 {
-    SettingsStore store;
-    store.write(name, text);
+    // A store that cannot be written is reported (once) and the change still applies for this
+    // run: the rest of the handler goes on.
+    ErrorReport::guarded([&] {
+        SettingsStore store;
+        store.write(name, text);
+    });
 }

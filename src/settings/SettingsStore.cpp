@@ -9,6 +9,13 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace
 {
 
@@ -25,6 +32,47 @@ void createIniFile(const QSettings &settings)
     QFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Append))
         file.close();
+}
+
+// Why the INI file cannot be written, in the system's words; empty when nothing stands in the
+// way. A file or folder without its owner's write permission counts as read-only for every
+// user, the superuser included, as a read-only log does.
+QString iniBlocker(const QString &path)
+{
+#ifdef Q_OS_WIN
+    const QFileInfo info(path);
+    if (info.isDir())
+        return QStringLiteral("It is a folder.");
+    if (info.exists() && !info.isWritable())
+        return QStringLiteral("Access is denied.");
+    return {};
+#else
+    const auto reason = [](int error) { return QString::fromLocal8Bit(std::strerror(error)); };
+    const auto readOnly = [](const struct stat &info) {
+        return info.st_uid == ::geteuid() && !(info.st_mode & S_IWUSR);
+    };
+    const QByteArray file = QFile::encodeName(path);
+    struct stat info;
+    if (::stat(file.constData(), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            return reason(EISDIR);
+        if (readOnly(info))
+            return reason(EACCES);
+        if (::access(file.constData(), W_OK) != 0)
+            return reason(errno);
+    } else if (errno != ENOENT) {
+        return reason(errno);
+    }
+    // The file is replaced as a whole, so its folder must take a new file.
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (::stat(folder.constData(), &info) != 0)
+        return reason(errno);
+    if (readOnly(info))
+        return reason(EACCES);
+    if (::access(folder.constData(), W_OK) != 0)
+        return reason(errno);
+    return {};
+#endif
 }
 
 // Separators would turn a value name into a sub-key; such names are refused outright.
@@ -62,17 +110,50 @@ QString SettingsStore::read(QStringView name) const
     if (!value.isValid())
         return {};
     if (value.typeId() != QMetaType::QString)
-        throw OstralineError(QStringLiteral("Invalid data type for '%1'").arg(name));
+        throw OstralineError(QStringLiteral("Invalid data type for '%1'").arg(name),
+                             valueSource(name));
     return value.toString();
 }
 
 void SettingsStore::write(QStringView name, const QString &text)
 {
     checkName(name);
+    const bool ini = m_settings->format() == QSettings::IniFormat;
+    const QString path = m_settings->fileName();
+    const auto fail = [&](QString reason) {
+        QString message = QStringLiteral("Failed to set data for '%1'").arg(name);
+        if (ini) {
+            if (reason.isEmpty())
+                reason = QStringLiteral("The file could not be replaced.");
+            message += QStringLiteral(". Cannot write settings file \"%1\". %2").arg(path, reason);
+        }
+        // Every later write fails the same way: reported once, until a write works again.
+        throw OstralineError(message, FailureSource.toString());
+    };
+
+    if (ini) {
+        if (const QString reason = iniBlocker(path); !reason.isEmpty())
+            fail(reason);
+    }
     m_settings->setValue(name, text);
     m_settings->sync();
-    if (m_settings->status() != QSettings::NoError)
-        throw OstralineError(QStringLiteral("Failed to set data for '%1'").arg(name));
+    // A file that did not parse cleanly (FormatError) is still rewritten; only the value
+    // found on disk afterwards tells whether the write went through.
+    bool stored = m_settings->status() != QSettings::AccessError;
+    if (stored && ini) {
+        const QSettings onDisk(path, QSettings::IniFormat);
+        const QVariant value = onDisk.value(name);
+        stored = value.typeId() == QMetaType::QString && value.toString() == text;
+    }
+    if (!stored)
+        fail(ini ? iniBlocker(path) : QString());
+    ErrorReport::recovered(FailureSource.toString());
+    ErrorReport::recovered(valueSource(name));
+}
+
+QString SettingsStore::valueSource(QStringView name)
+{
+    return QStringLiteral("settings value ") + name;
 }
 
 QString SettingsStore::location() const

@@ -30,12 +30,20 @@ public:
     bool exists(QStringView name) const;
 
     // The stored string; empty when the value is absent. Throws OstralineError
-    // ("Invalid data type for 'name'") when the value holds something other than a string.
+    // ("Invalid data type for 'name'", source valueSource(name)) when the value holds
+    // something other than a string.
     QString read(QStringView name) const;
 
     // Creates or overwrites the value as a string and puts it on disk. Throws OstralineError
-    // ("Failed to set data for 'name'") when it cannot be stored.
+    // when it cannot be stored: "Failed to set data for 'name'", followed for a settings file
+    // by the file and the system's reason, with the source FailureSource, so that a store that
+    // cannot be written is reported once until a write works again. A file or folder without
+    // its owner's write permission is not written, by any user.
     void write(QStringView name, const QString &text);
+
+    // Error-report sources: the store as a whole, and one value that cannot be read.
+    static constexpr QStringView FailureSource = u"settings store";
+    static QString valueSource(QStringView name);
 
     // The INI file or registry key behind this store.
     QString location() const;

@@ -5,40 +5,61 @@
 #include "SettingsStore.h"
 
 #include <QHash>
+#include <QSet>
 
 bool applyStartupSettings(SettingsStore &store, const ApplySetting &apply)
 {
-    const auto applyOne = [&](QStringView name, const QString &text) {
-        ErrorReport::guarded([&] { apply(name, text); });
+    using namespace SettingsKeys;
+    bool storeOk = true;
+    // Each read, default write and application is a step of its own: a failing step is
+    // reported (a store that cannot be written once) and costs only its own value.
+    const auto step = [&](const std::function<void()> &body) {
+        const bool ok = ErrorReport::guarded(body);
+        storeOk = storeOk && ok;
+        return ok;
     };
 
-    return ErrorReport::guarded([&] {
-        using namespace SettingsKeys;
-
-        // The texts stored when start-up begins. Applying a value runs its control's handler,
-        // and a handler may store more than its own value (the poll-interval handler also
-        // stores "double update speed" from a check box that is not applied yet); reading
-        // such a value afterwards would apply the handler's text instead of the stored one.
-        QHash<QString, QString> stored;
-        for (const Setting &setting : StartupOrder) {
+    // The texts stored when start-up begins. Applying a value runs its control's handler,
+    // and a handler may store more than its own value (the poll-interval handler also
+    // stores "double update speed" from a check box that is not applied yet); reading
+    // such a value afterwards would apply the handler's text instead of the stored one.
+    QHash<QString, QString> stored;
+    QSet<QString> unreadable;
+    for (const Setting &setting : StartupOrder) {
+        const QString name = setting.name.toString();
+        const bool read = step([&] {
             if (store.exists(setting.name))
-                stored.insert(setting.name.toString(), store.read(setting.name));
-        }
-        const auto ensureAndTake = [&](const Setting &setting) {
-            ensure(store, setting.name, setting.defaultText.toString());
-            const auto it = stored.constFind(setting.name.toString());
-            return it != stored.cend() ? *it : store.read(setting.name);
-        };
+                stored.insert(name, store.read(setting.name));
+        });
+        if (!read)
+            unreadable.insert(name);
+    }
 
-        const Setting &high = StartupOrder[0];
-        const Setting &low = StartupOrder[1];
-        Q_ASSERT(high.name == HighValue && low.name == LowValue);
-        ensure(store, high.name, high.defaultText.toString());
-        ensure(store, low.name, low.defaultText.toString());
-        applyOne(high.name, ensureAndTake(high));
-        applyOne(low.name, ensureAndTake(low));
+    const auto ensureOne = [&](const Setting &setting) {
+        step([&] { ensure(store, setting.name, setting.defaultText.toString()); });
+    };
+    // A value that cannot be read as text keeps its control's initial state; an absent one
+    // takes its default, also when the default could not be written.
+    const auto applyOne = [&](const Setting &setting) {
+        const QString name = setting.name.toString();
+        if (unreadable.contains(name))
+            return;
+        const auto it = stored.constFind(name);
+        const QString text = it != stored.cend() ? *it : setting.defaultText.toString();
+        ErrorReport::guarded([&] { apply(setting.name, text); });
+    };
 
-        for (std::size_t i = 2; i < StartupOrder.size(); ++i)
-            applyOne(StartupOrder[i].name, ensureAndTake(StartupOrder[i]));
-    });
+    const Setting &high = StartupOrder[0];
+    const Setting &low = StartupOrder[1];
+    Q_ASSERT(high.name == HighValue && low.name == LowValue);
+    ensureOne(high);
+    ensureOne(low);
+    applyOne(high);
+    applyOne(low);
+
+    for (std::size_t i = 2; i < StartupOrder.size(); ++i) {
+        ensureOne(StartupOrder[i]);
+        applyOne(StartupOrder[i]);
+    }
+    return storeOk;
 }

@@ -19,8 +19,10 @@ using ApplySetting = std::function<void(QStringView name, const QString &text)>;
 // with the text stored when start-up began (or its default when it was absent), even when a
 // handler run for an earlier value has stored over it meanwhile.
 //
-// Errors go to the general error report. A text that apply() cannot convert is reported
-// and the remaining values are still applied; the control keeps its state. A store that
-// cannot be read or written is reported once and ends the sequence, leaving the remaining
-// controls in their initial state. Returns false when the store failed.
+// Errors go to the general error report, and each costs only its own value: a text that
+// apply() cannot convert, or a stored value that is not a text (reported by name), leaves its
+// control in its initial state; every other value is still applied, and nothing stored is
+// overwritten by a default. A store that cannot be written is reported once (see
+// SettingsStore::write); absent values are then applied with their defaults all the same.
+// Returns false when the store failed to read or write a value.
 bool applyStartupSettings(SettingsStore &store, const ApplySetting &apply);

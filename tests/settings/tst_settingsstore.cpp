@@ -173,25 +173,134 @@ private Q_SLOTS:
     void unwritableStoreNamesTheValue()
     {
         QTemporaryDir dir;
-        SettingsStore store(unwritablePath(dir));
+        const QString path = unwritablePath(dir);
+        SettingsStore store(path);
         QVERIFY(!store.exists(SettingsKeys::HighValue));
         try {
             store.write(SettingsKeys::HighValue, "70");
             QFAIL("write into an unwritable store succeeded");
         } catch (const OstralineError &error) {
-            QCOMPARE(error.message(), QStringLiteral("Failed to set data for 'highvalue'"));
+            QCOMPARE(error.message(), "Failed to set data for 'highvalue'. Cannot write settings "
+                                      "file \"" +
+                                          path + "\". Not a directory");
         }
     }
 
-    void unwritableStoreEndsStartUpWithOneReport()
+    // A store that cannot be written gives one report for the whole start, naming the file
+    // and the system's reason; every value is still applied, the stored ones as stored and
+    // the absent ones with their defaults.
+    void unwritableStoreGivesOneReport_data()
     {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("read-only file") << "readonly"
+                                        << "Permission denied";
+        QTest::newRow("folder in place of the file") << "folder"
+                                                     << "Is a directory";
+        QTest::newRow("folder cannot be created") << "blocked"
+                                                  << "Not a directory";
+    }
+    void unwritableStoreGivesOneReport()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
         QTemporaryDir dir;
-        SettingsStore store(unwritablePath(dir));
-        int appliedCount = 0;
-        QVERIFY(
-            !applyStartupSettings(store, [&](QStringView, const QString &) { ++appliedCount; }));
-        QCOMPARE(appliedCount, 0);
-        QCOMPARE(m_reported, QStringList{"Failed to set data for 'highvalue'"});
+        QString path = iniPath();
+        if (kind == "readonly") {
+            {
+                SettingsStore store;
+                store.write(SettingsKeys::Intervall, "12");
+                store.write(SettingsKeys::ShowErrors, "yes");
+            }
+            // The owner's write bit decides, so the superuser is refused too.
+            QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup));
+        } else if (kind == "folder") {
+            QVERIFY(QDir().mkpath(path));
+        } else {
+            path = unwritablePath(dir);
+        }
+        SettingsStore store(path);
+        QMap<QString, QString> applied;
+        QStringList order;
+        QVERIFY(!applyStartupSettings(store, [&](QStringView name, const QString &text) {
+            applied[name.toString()] = text;
+            order << name.toString();
+            // A handler's own write is refused without a second report.
+            ErrorReport::guarded([&] { store.write(name, text); });
+        }));
+        QCOMPARE(m_reported.size(), 1);
+        QVERIFY2(m_reported.first().startsWith("Failed to set data for '"),
+                 qPrintable(m_reported.first()));
+        QVERIFY2(
+            m_reported.first().endsWith(". Cannot write settings file \"" + path + "\". " + reason),
+            qPrintable(m_reported.first()));
+        QCOMPARE(order.size(), int(SettingsKeys::StartupOrder.size()));
+        QCOMPARE(applied.value("intervall"), kind == "readonly" ? "12" : "6");
+        QCOMPARE(applied.value("Show errors"), kind == "readonly" ? "yes" : "no");
+        QCOMPARE(applied.value("highvalue"), "70");
+        QVERIFY(ErrorReport::isFailing(SettingsStore::FailureSource.toString()));
+
+        // Once the file can be written again, a write goes through and re-arms the report.
+        if (kind == "readonly") {
+            QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+            store.write(SettingsKeys::Intervall, "30");
+            QVERIFY(!ErrorReport::isFailing(SettingsStore::FailureSource.toString()));
+            QCOMPARE(valuesOnDisk(path).value("intervall"), "30");
+        }
+    }
+
+    // Junk in the file is not a write failure: the values that can be read are applied,
+    // writes go through without a report.
+    void junkContentIsNoWriteFailure()
+    {
+        QDir().mkpath(m_configHome + "/Kelvane");
+        QFile file(iniPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const char junk[] = "intervall=12\n\x00\x01\xff\xfe[junk\n\x7f\x80garbage without equals\n";
+        file.write(junk, sizeof junk - 1);
+        file.close();
+        SettingsStore store;
+        QMap<QString, QString> applied;
+        QVERIFY(applyStartupSettings(store, [&](QStringView name, const QString &text) {
+            applied[name.toString()] = text;
+        }));
+        QCOMPARE(m_reported, QStringList());
+        QCOMPARE(applied.value("intervall"), "12");
+        store.write(SettingsKeys::Intervall, "30");
+        QCOMPARE(SettingsStore().read(SettingsKeys::Intervall), "30");
+    }
+
+    // One value that is not a text (a list, as a hand edit with a comma gives) is reported
+    // once and left out; every other value is applied in order, and the stored list is not
+    // overwritten by the default.
+    void wrongTypeCostsOnlyItsValue()
+    {
+        QDir().mkpath(m_configHome + "/Kelvane");
+        QFile file(iniPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[General]\nhighvalue=1, 2\nlowvalue=5\nintervall=12\nShow%20errors=yes\n");
+        file.close();
+        SettingsStore store;
+        QStringList order;
+        QMap<QString, QString> applied;
+        QVERIFY(!applyStartupSettings(store, [&](QStringView name, const QString &text) {
+            order << name.toString();
+            applied[name.toString()] = text;
+        }));
+        QCOMPARE(m_reported, QStringList{"Invalid data type for 'highvalue'"});
+        QStringList expected;
+        for (const SettingsKeys::Setting &setting : SettingsKeys::StartupOrder)
+            expected << setting.name.toString();
+        expected.removeFirst();
+        QCOMPARE(order, expected);
+        QCOMPARE(applied.value("lowvalue"), "5");
+        QCOMPARE(applied.value("intervall"), "12");
+        QCOMPARE(applied.value("Show errors"), "yes");
+        QCOMPARE(valuesOnDisk(iniPath()).value("highvalue"), QVariant(QStringList{"1", "2"}));
+
+        // A later read of the same value (the Options fill) is not reported again.
+        QVERIFY(!ErrorReport::guarded([&] { store.read(SettingsKeys::HighValue); }));
+        QCOMPARE(m_reported.size(), 1);
     }
 
     // Names keep their blanks and case and stay plain values, never sub-keys; the texts
