@@ -5,6 +5,15 @@
 #include "InterfaceTable.h"
 
 #include <QFile>
+#include <QFileInfo>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace DeviceFile {
 namespace {
@@ -63,6 +72,38 @@ private:
     bool m_pendingCr = false;
 };
 
+// Opens a device file for reading. Only a regular file will do: a device such as /dev/zero,
+// a pipe or a folder would never end or never start, and would hang the load.
+void openRegularFile(QFile &file, const QString &path)
+{
+    const auto notRegular = [&] {
+        return OstralineError(
+            QStringLiteral("Cannot open file \"%1\". It is not a regular file.").arg(path));
+    };
+#ifdef Q_OS_WIN
+    if (QFileInfo::exists(path) && !QFileInfo(path).isFile())
+        throw notRegular();
+    if (!file.open(QIODevice::ReadOnly))
+#else
+    // Opened without waiting for a writer, so that a pipe is refused rather than waited on.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        throw OstralineError(QStringLiteral("Cannot open file \"%1\". %2")
+                                 .arg(path, QString::fromLocal8Bit(std::strerror(error))));
+    }
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw notRegular();
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+#endif
+        throw OstralineError(
+            QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+}
+
 QString takeField(QString &rest)
 {
     const qsizetype at = rest.indexOf(QLatin1Char(';'));
@@ -89,17 +130,19 @@ QStringList readLines(const QString &path, int maxLines)
         return OstralineError(
             QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
     };
-    if (!file.open(QIODevice::ReadOnly))
-        throw fail();
+    openRegularFile(file, path);
     LineSplitter splitter(maxLines);
     char chunk[16 * 1024];
-    while (!splitter.full()) {
+    // Whatever follows, no more is read than the lines wanted can hold.
+    qint64 budget = qint64(maxLines) * (MaxLineBytes + 2);
+    while (!splitter.full() && budget > 0) {
         const qint64 got = file.read(chunk, sizeof chunk);
         if (got < 0)
             throw fail();
         if (got == 0)
             break;
         splitter.feed(chunk, got);
+        budget -= got;
     }
     return splitter.finish();
 }

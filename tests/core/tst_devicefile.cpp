@@ -7,6 +7,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 class TestDeviceFile : public QObject
 {
     Q_OBJECT
@@ -140,6 +144,35 @@ private Q_SLOTS:
         // A folder is not a readable file either.
         QVERIFY_THROWS_EXCEPTION(OstralineError, DeviceFile::readLines(m_dir.path()));
     }
+
+#ifdef Q_OS_UNIX
+    // A device, a pipe or a folder never ends or never starts: refused at once, by name.
+    void onlyRegularFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("endless device") << "/dev/zero";
+        QTest::newRow("pipe") << "fifo";
+        QTest::newRow("folder") << "folder";
+    }
+    void onlyRegularFiles()
+    {
+        QFETCH(QString, kind);
+        QString path = kind;
+        if (kind == "fifo") {
+            path = m_dir.filePath(QStringLiteral("pipe.dev"));
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == "folder") {
+            path = m_dir.path();
+        }
+        QString message;
+        try {
+            DeviceFile::readLines(path);
+        } catch (const OstralineError &e) {
+            message = e.message();
+        }
+        QCOMPARE(message, "Cannot open file \"" + path + "\". It is not a regular file.");
+    }
+#endif
 
     void binaryAndHugeFilesStayCheap()
     {
