@@ -149,16 +149,14 @@ Outcome writeFile(const LogEnvironment &environment, const QString &path,
                   const std::function<QByteArray()> &appended)
 {
     const QByteArray name = QFile::encodeName(path);
-    struct stat before {
-    };
+    struct stat before;
     if (::lstat(name.constData(), &before) != 0) {
         if (errno != ENOENT) // the folder is missing, not a folder, or cannot be searched
             fail(QStringLiteral("create"), path, reasonOf(errno));
 
         // A folder without its owner's write permission is refused for everyone, the
         // superuser included, as a read-only log is.
-        struct stat folder {
-        };
+        struct stat folder;
         const QByteArray folderName = QFile::encodeName(QFileInfo(path).absolutePath());
         if (::stat(folderName.constData(), &folder) == 0 && S_ISDIR(folder.st_mode) &&
             folder.st_uid == ::geteuid() && !(folder.st_mode & S_IWUSR))
@@ -196,8 +194,7 @@ Outcome writeFile(const LogEnvironment &environment, const QString &path,
         ::open(name.constData(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         fail(QStringLiteral("open"), path, reasonOf(errno));
-    struct stat opened {
-    };
+    struct stat opened;
     if (::fstat(fd, &opened) != 0 || !sameFile(before, opened)) {
         ::close(fd);
         fail(QStringLiteral("open"), path,

@@ -366,8 +366,7 @@ private Q_SLOTS:
         ::umask(saved);
         QCOMPARE(outcome, DailyLogFile::Outcome::Created);
         const QString path = m_dir.filePath("20050412_r.dev" + suffix(log));
-        struct stat info {
-        };
+        struct stat info;
         QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
         QCOMPARE(info.st_mode & 07777, mode_t(0600));
         QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
