@@ -244,6 +244,7 @@ private:
     int selectedShownColumn() const;
     void setCaptionSwitch(QCheckBox *box, int caption, QAction *menuItem, QStringView settingName);
     void storeSetting(QStringView name, const QString &text);
+    void writeLogLine(const QString &name, void (TForm1::*write)());
     void applyButtonColumnX(int x);
 
     InterfaceTable m_table;

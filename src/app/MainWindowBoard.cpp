@@ -45,11 +45,12 @@ int TForm1::selectedShownColumn() const
 
 void TForm1::Button5Click()
 {
+    // A failing log loses only its own line of this poll: the other log and the graphs go on.
+    if (CheckBoxUtilLog->isChecked())
+        writeLogLine(QStringLiteral("Utilisation log"), &TForm1::writeutillog);
+    if (CheckBoxAnalysisLog->isChecked())
+        writeLogLine(QStringLiteral("Analysis log"), &TForm1::writeanallog);
     ErrorReport::guarded([this] {
-        if (CheckBoxUtilLog->isChecked())
-            writeutillog();
-        if (CheckBoxAnalysisLog->isChecked())
-            writeanallog();
         const int column = selectedShownColumn();
         for (int k = 1; k <= m_list.count() && k <= GraphSlotControl::SlotCount; ++k) {
             if (m_list.isChecked(k - 1))
@@ -66,6 +67,26 @@ void TForm1::writeutillog()
 void TForm1::writeanallog()
 {
     AnalysisLog::write(m_table, m_deviceFilePath, *m_logEnvironment);
+}
+
+void TForm1::writeLogLine(const QString &name, void (TForm1::*write)())
+{
+    // The failure shows in status panel 0 at every poll it lasts, but reaches the error report
+    // only once, until the log has worked again.
+    const QString prefix = name + QStringLiteral(": ");
+    try {
+        (this->*write)();
+    } catch (const OstralineError &error) {
+        const QString text = prefix + error.message();
+        setStatusText(0, text);
+        ErrorReport::show(text, name);
+        return;
+    }
+    if (ErrorReport::isFailing(name)) {
+        ErrorReport::recovered(name);
+        if (statusText(0).startsWith(prefix))
+            setStatusText(0, QString());
+    }
 }
 
 void TForm1::CheckBoxUtilLogClick()

@@ -1,12 +1,11 @@
 #include "AboutWindow.h"
-#include "ErrorReport.h"
+#include "ErrorBox.h"
 #include "MainWindow.h"
 #include "OptionsDialog.h"
 #include "SingleInstance.h"
 #include "SplashWindow.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 int main(int argc, char *argv[])
 {
@@ -19,9 +18,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Ostraline"));
     QApplication::setApplicationDisplayName(QStringLiteral("Ostraline"));
 
-    ErrorReport::setHandler([](const QString &message) {
-        QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Ostraline"), message);
-    });
+    ErrorBox::install();
 
     const QStringList arguments = QApplication::arguments();
     // The windows in their order of creation: the main window (which applies the settings and

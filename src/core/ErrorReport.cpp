@@ -1,14 +1,17 @@
 #include "ErrorReport.h"
 
 #include <QDebug>
+#include <QSet>
 
-OstralineError::OstralineError(QString message)
-    : m_message(std::move(message)), m_utf8(m_message.toUtf8())
+OstralineError::OstralineError(QString message, QString source)
+    : m_message(std::move(message)), m_source(std::move(source)), m_utf8(m_message.toUtf8())
 {
 }
 
-namespace ErrorReport {
-namespace {
+namespace ErrorReport
+{
+namespace
+{
 
 void defaultHandler(const QString &message)
 {
@@ -21,6 +24,13 @@ Handler &currentHandler()
     return handler;
 }
 
+// Sources whose failure was reported and which have not worked since.
+QSet<QString> &failingSources()
+{
+    static QSet<QString> sources;
+    return sources;
+}
+
 } // namespace
 
 void show(const QString &message)
@@ -28,10 +38,32 @@ void show(const QString &message)
     currentHandler()(message);
 }
 
+bool show(const QString &message, const QString &source)
+{
+    if (!source.isEmpty()) {
+        if (failingSources().contains(source))
+            return false;
+        failingSources().insert(source);
+    }
+    show(message);
+    return true;
+}
+
+void recovered(const QString &source)
+{
+    failingSources().remove(source);
+}
+
+bool isFailing(const QString &source)
+{
+    return failingSources().contains(source);
+}
+
 Handler setHandler(Handler handler)
 {
     Handler previous = currentHandler();
     currentHandler() = handler ? std::move(handler) : Handler(defaultHandler);
+    failingSources().clear();
     return previous;
 }
 
@@ -41,7 +73,7 @@ bool guarded(const std::function<void()> &body)
         body();
         return true;
     } catch (const OstralineError &error) {
-        show(error.message());
+        show(error.message(), error.source());
     } catch (const std::exception &error) {
         show(QString::fromLocal8Bit(error.what()));
     }

@@ -14,6 +14,10 @@
 #include <QTabWidget>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace
 {
 
@@ -254,6 +258,55 @@ private Q_SLOTS:
         QCOMPARE(w.interfaceList().count(), 0);
         QVERIFY(w.isEnabled());
     }
+
+#ifdef Q_OS_UNIX
+    // A device file that never ends or never starts, chosen or as the start file: a clear
+    // message, and the window stays up and usable.
+    void deviceFileThatIsNoRegularFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("startFile");
+        for (const bool startFile : {false, true}) {
+            const char *how = startFile ? "start file" : "chosen";
+            QTest::addRow("endless device, %s", how) << "/dev/zero" << startFile;
+            QTest::addRow("pipe, %s", how) << "fifo" << startFile;
+            QTest::addRow("folder, %s", how) << "folder" << startFile;
+        }
+    }
+    void deviceFileThatIsNoRegularFile()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, startFile);
+        MainWindowFixture f;
+        QString path = kind;
+        if (kind == "fifo") {
+            path = f.folder() + "/pipe.dev";
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == "folder") {
+            path = f.folder();
+        }
+        if (startFile) {
+            f.store("first start file", path);
+            f.store("first start file active", "yes");
+        }
+        TForm1 &w = f.create();
+        if (!startFile) {
+            w.setDeviceFileChooser([&] { return path; });
+            w.Button8Click();
+        }
+        QCOMPARE(f.errors,
+                 QStringList{"Cannot open file \"" + path + "\". It is not a regular file."});
+        QCOMPARE(w.interfaceList().count(), 0);
+        QVERIFY(!w.startButton()->isEnabled());
+
+        // The window goes on: a regular file loads.
+        const QString good = f.writeFile("good.dev", lines(2));
+        w.setDeviceFileChooser([&] { return good; });
+        w.Button8Click();
+        QCOMPARE(w.interfaceList().count(), 2);
+        QVERIFY(w.startButton()->isEnabled());
+    }
+#endif
 
     void boardChoices()
     {

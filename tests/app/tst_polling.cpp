@@ -1,13 +1,18 @@
 #include "MainWindowFixture.h"
 
+#include "Calculation.h"
+#include "ErrorBox.h"
+
 #include "GraphBoard.h"
 #include "Histograph.h"
 #include "SnmpAgent.h"
 #include "TransLabel.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -165,6 +170,76 @@ private Q_SLOTS:
             QCOMPARE(file.readAll().count("\r\n"), 3); // header and two data lines
         }
         w.Button4Click();
+    }
+
+    // A log that fails at every poll (its folder read-only, by the owner's write bit, so the
+    // superuser is refused too) at the fastest interval: one report and one box, the status
+    // bar carries the failure, the graphs get every poll's value. Once the folder is writable
+    // the next poll writes the log and the report clears; a new failure is reported again.
+    void failingLogIsReportedOnceAndTheGraphsGoOn()
+    {
+        MainWindowFixture f;
+        ErrorReport::setHandler([&f](const QString &message) {
+            f.errors << message;
+            ErrorBox::show(message);
+        });
+        TForm1 &w = f.create();
+        w.N3seconds1Click();
+        QCOMPARE(w.pollCycle().pollInterval(), 3);
+        w.CheckBoxUtilLog->setChecked(true);
+        const QString logs = f.folder() + "/logs";
+        QVERIFY(QDir().mkpath(logs));
+        QVERIFY(QFile::setPermissions(logs, QFile::ReadOwner | QFile::ExeOwner));
+        w.logEnvironment().programFolder = logs;
+        m_agent->setCounters(1, 0, 0);
+        load(f, {line(1, "800")}); // 6 octets more per 3 s are 2 % of 800 bit/s
+        const auto boxes = [] {
+            int open = 0;
+            for (QWidget *widget : QApplication::topLevelWidgets())
+                open += qobject_cast<QMessageBox *>(widget) && widget->isVisible();
+            return open;
+        };
+
+        quint32 in = 0;
+        int previous = -1;
+        for (int round = 1; round <= 20; ++round) {
+            in += quint32(6 * round);
+            m_agent->setCounters(1, in, 0);
+            poll(w);
+            QCOMPARE(f.errors.size(), 1);
+            QCOMPARE(boxes(), 1);
+            QVERIFY2(w.statusText(0).startsWith("Utilisation log: Cannot create log file \"" +
+                                                logs + "/"),
+                     qPrintable(w.statusText(0)));
+            QVERIFY(w.statusText(0).endsWith(". Permission denied"));
+            const int value = w.board().slot(1).Graph->Value();
+            if (round > 1) {
+                QVERIFY2(value > previous, qPrintable(QString::number(value)));
+                QCOMPARE(value,
+                         Calculation::shownValue(w.interfaceTable().cell(Col::CombinedUtil, 1)));
+            }
+            previous = value;
+        }
+        QCOMPARE(f.errors.first(), w.statusText(0));
+        QCOMPARE(ErrorBox::current()->text(), f.errors.first());
+        QVERIFY(QDir(logs).isEmpty());
+
+        QVERIFY(
+            QFile::setPermissions(logs, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        poll(w);
+        QCOMPARE(QDir(logs).entryList(QDir::Files).size(), 1);
+        QVERIFY(w.statusText(0).isEmpty());
+        QVERIFY(!ErrorReport::isFailing("Utilisation log"));
+        QCOMPARE(f.errors.size(), 1);
+
+        // Worked once in between: the next failure is reported again (into the open box).
+        w.logEnvironment().programFolder = logs + "/gone";
+        poll(w);
+        QCOMPARE(f.errors.size(), 2);
+        QCOMPARE(boxes(), 1);
+        w.Button4Click();
+        ErrorBox::current()->close();
+        QTRY_COMPARE(boxes(), 0);
     }
 
     void twentySilentInterfacesCostOneWait()
