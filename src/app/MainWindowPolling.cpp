@@ -63,8 +63,8 @@ void TForm1::Button8Click()
             if (!chosen.isEmpty())
                 lines = DeviceFile::readLines(chosen);
         } else {
+            m_loadSource.clear(); // also after a failed read: the next load asks for a file
             lines = DeviceFile::readLines(m_deviceFilePath);
-            m_loadSource.clear();
         }
 
         if (lines.isEmpty()) {

@@ -160,6 +160,68 @@ private Q_SLOTS:
         QCOMPARE(w.board().slot(1).Graph->HighValue(), 70); // the slot's built-in threshold
     }
 
+    // A settings file that cannot be written, or one value in it that is not a text: one
+    // report for the start, every other stored value applied, nothing stored overwritten, and
+    // later choices still take effect for the run.
+    void unwritableOrMistypedSettings_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("report");
+        QTest::newRow("read-only file") << "readonly"
+                                        << "Failed to set data for 'highvalue'. Cannot write "
+                                           "settings file \"%1\". Permission denied";
+        QTest::newRow("a list for highvalue") << "list"
+                                              << "Invalid data type for 'highvalue'";
+    }
+    void unwritableOrMistypedSettings()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, report);
+        MainWindowFixture f;
+        f.store("lowvalue", "5");
+        f.store("intervall", "12");
+        f.store("numbergraphs", "20");
+        f.store("Show errors", "yes");
+        const QString ini = SettingsStore().location();
+        if (kind == "list") {
+            QFile file(ini);
+            QVERIFY(file.open(QIODevice::Append));
+            file.write("highvalue=1, 2\n");
+        } else {
+            QVERIFY(QFile::setPermissions(ini, QFile::ReadOwner));
+        }
+        const QByteArray before = [&] {
+            QFile file(ini);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }();
+
+        TForm1 &w = f.create();
+        QCOMPARE(f.errors, QStringList{report.arg(ini)});
+        QCOMPARE(w.board().slot(1).Graph->HighValue(), 70); // the slot's built-in threshold
+        QCOMPARE(w.board().slot(1).Graph->LowValue(), 5);
+        QVERIFY(w.intervalRadio(12)->isChecked());
+        QCOMPARE(w.pollCycle().pollInterval(), 12);
+        QCOMPARE(w.outerSize(), QSize(1190, 550));
+        QVERIFY(w.CheckBox4->isChecked());
+        QCOMPARE(w.interfaceTable().cell(Col::Number, 0), QStringLiteral("Number"));
+        if (kind == "readonly") {
+            // A choice made later applies for the run, without a second report.
+            w.N30seconds1Click();
+            QCOMPARE(w.pollCycle().pollInterval(), 30);
+            QCOMPARE(w.board().slot(1).Graph->Interval(), 30);
+            QCOMPARE(f.errors.size(), 1);
+            QFile file(ini);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), before);
+            QVERIFY(QFile::setPermissions(ini, QFile::ReadOwner | QFile::WriteOwner));
+        } else {
+            QCOMPARE(SettingsStore(ini).exists(u"highvalue"), true);
+            QFile file(ini);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QVERIFY(file.readAll().contains("highvalue=1, 2"));
+        }
+    }
+
     void everyValueGarbled()
     {
         MainWindowFixture f;
