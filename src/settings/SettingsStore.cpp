@@ -118,6 +118,8 @@ QString SettingsStore::read(QStringView name) const
 void SettingsStore::write(QStringView name, const QString &text)
 {
     checkName(name);
+    if (SettingsHold::isHeld(name))
+        return;
     const bool ini = m_settings->format() == QSettings::IniFormat;
     const QString path = m_settings->fileName();
     const auto fail = [&](QString reason) {
@@ -159,6 +161,31 @@ QString SettingsStore::valueSource(QStringView name)
 QString SettingsStore::location() const
 {
     return m_settings->fileName();
+}
+
+namespace
+{
+QStringList &heldNames()
+{
+    static QStringList names;
+    return names;
+}
+} // namespace
+
+SettingsHold::SettingsHold(const QStringList &names) : m_names(names)
+{
+    heldNames() += names;
+}
+
+SettingsHold::~SettingsHold()
+{
+    for (const QString &name : std::as_const(m_names))
+        heldNames().removeOne(name);
+}
+
+bool SettingsHold::isHeld(QStringView name)
+{
+    return heldNames().contains(name);
 }
 
 void ensure(SettingsStore &store, QStringView name, const QString &defaultText)

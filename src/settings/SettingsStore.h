@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <memory>
@@ -50,6 +51,23 @@ public:
 
 private:
     std::unique_ptr<QSettings> m_settings;
+};
+
+// While one lives, writes of the named values are skipped (write() returns at once). Start-up
+// holds the values it could not read, so that the handlers it runs cannot store over what the
+// operator wrote there.
+class SettingsHold
+{
+public:
+    explicit SettingsHold(const QStringList &names);
+    ~SettingsHold();
+    SettingsHold(const SettingsHold &) = delete;
+    SettingsHold &operator=(const SettingsHold &) = delete;
+
+    static bool isHeld(QStringView name);
+
+private:
+    QStringList m_names;
 };
 
 // Writes defaultText when the value is absent; an existing value is left as it is.

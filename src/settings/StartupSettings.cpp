@@ -35,6 +35,9 @@ bool applyStartupSettings(SettingsStore &store, const ApplySetting &apply)
             unreadable.insert(name);
     }
 
+    // What could not be read stays as the operator stored it, whatever the handlers store.
+    const SettingsHold hold(unreadable.values());
+
     const auto ensureOne = [&](const Setting &setting) {
         step([&] { ensure(store, setting.name, setting.defaultText.toString()); });
     };

@@ -286,6 +286,9 @@ private Q_SLOTS:
         QVERIFY(!applyStartupSettings(store, [&](QStringView name, const QString &text) {
             order << name.toString();
             applied[name.toString()] = text;
+            // A handler run by start-up that stores the unread value's control state.
+            if (name == SettingsKeys::LowValue)
+                SettingsStore().write(SettingsKeys::HighValue, "70");
         }));
         QCOMPARE(m_reported, QStringList{"Invalid data type for 'highvalue'"});
         QStringList expected;
@@ -301,6 +304,9 @@ private Q_SLOTS:
         // A later read of the same value (the Options fill) is not reported again.
         QVERIFY(!ErrorReport::guarded([&] { store.read(SettingsKeys::HighValue); }));
         QCOMPARE(m_reported.size(), 1);
+        // After start-up the operator's own choice is stored as usual.
+        store.write(SettingsKeys::HighValue, "80");
+        QCOMPARE(valuesOnDisk(iniPath()).value("highvalue"), "80");
     }
 
     // Names keep their blanks and case and stay plain values, never sub-keys; the texts
