@@ -187,10 +187,11 @@ public:
     void Writeanalysislog1Click();
 
     // --- Window ------------------------------------------------------------------------------
-    void Button1Click();    // Quit
-    void Stayontop1Click(); // Tools > Stay on top
-    void Options1Click();   // Tools > Options
-    void callforhelp();     // ? > OSL Help
+    void Button1Click();        // Quit
+    void Stayontop1Click();     // Tools > Stay on top
+    void Options1Click();       // Tools > Options
+    void Openlogfolder1Click(); // Tools > Open log folder
+    void callforhelp();         // ? > OSL Help
     void Producthomepage1Click();
     void About1Click();
 
