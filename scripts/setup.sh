@@ -10,6 +10,7 @@ packages=(
     libsnmp-dev snmpd
     xvfb xauth
     clang libclang-rt-14-dev # sanitizer and fuzz builds of the test command (libFuzzer)
+    dpkg-dev file lintian appstream desktop-file-utils xdotool # the Debian package and its test
 )
 missing=()
 for p in "${packages[@]}"; do
