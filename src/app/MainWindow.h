@@ -187,13 +187,13 @@ public:
     void Writeanalysislog1Click();
 
     // --- Window ------------------------------------------------------------------------------
-    void Button1Click();        // Quit
-    void Stayontop1Click();     // Tools > Stay on top
-    void Options1Click();       // Tools > Options
-    void Openlogfolder1Click(); // Tools > Open log folder
-    void callforhelp();         // ? > OSL Help
+    void Button1Click();    // Quit
+    void Stayontop1Click(); // Tools > Stay on top
+    void Options1Click();   // Tools > Options
+    void callforhelp();     // ? > OSL Help
     void Producthomepage1Click();
     void About1Click();
+    void Openlogfolder1Click(); // Tools > Open log folder
 
     // The hidden "Options" page controls that hold the settings (for tests and the dialogs).
     QRadioButton *intervalRadio(int seconds) const;
