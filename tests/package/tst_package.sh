@@ -32,6 +32,10 @@ step() {
     echo "--- $* ($SECONDS s)"
 }
 
+for tool in cpack dpkg-deb dpkg lintian appstreamcli desktop-file-validate Xvfb xdotool setpriv; do
+    command -v "$tool" >/dev/null || fail "$tool is missing (scripts/setup.sh installs it)"
+done
+
 step "cpack"
 if ! cpack --config "$build/CPackConfig.cmake" -G DEB -B "$scratch/out" >"$scratch/cpack.log" 2>&1; then
     cat "$scratch/cpack.log"
@@ -76,7 +80,10 @@ $(diff <(echo "$expected") <(echo "$actual") || true)"
 step "unpack"
 dpkg -x "$deb" "$scratch/root"
 exe=$scratch/root/usr/bin/ostraline
-[ "$("$exe" --version)" = "Ostraline $version" ] || fail "--version printed: $("$exe" --version)"
+# A private runtime folder, so that no other running copy's single-instance mark interferes.
+mkdir -m 700 "$scratch/runtime"
+printed=$(XDG_RUNTIME_DIR=$scratch/runtime "$exe" --version)
+[ "$printed" = "Ostraline $version" ] || fail "--version printed: $printed"
 desktop-file-validate "$scratch/root/usr/share/applications/ostraline.desktop"
 metainfo=$scratch/root/usr/share/metainfo/example.kelvane.ostraline.metainfo.xml
 # No network: the screenshot address is not fetched.
@@ -100,7 +107,7 @@ step "operator's run"
 # permissions, so as root the program runs as "nobody", for whom the unpacked (root-owned)
 # bin folder is read-only, just like /usr/bin.
 home=$scratch/home
-mkdir -p "$home/.config/Kelvane" "$scratch/runtime"
+mkdir -p "$home/.config/Kelvane"
 printf '[General]\nWrite%%20util%%20log=yes\nWrite%%20analysis%%20log=yes\n' \
     >"$home/.config/Kelvane/OSL.ini"
 as_operator=()
