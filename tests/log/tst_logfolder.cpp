@@ -8,6 +8,7 @@
 #include <QTest>
 
 #ifdef Q_OS_UNIX
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -34,6 +35,25 @@ bool runsAsSuperuser()
     return false;
 #endif
 }
+
+#ifdef Q_OS_UNIX
+// The probe's answer for the unprivileged user "nobody" (uid and gid 65534): 1 accepted,
+// 0 refused, anything else a failure to run it. A child process drops to that user, so the
+// superuser's own rights do not count.
+int probeAsNobody(const QString &folder)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(2);
+        ::_exit(LogFolder::acceptsNewFiles(folder) ? 1 : 0);
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return 3;
+    return WEXITSTATUS(status);
+}
+#endif
 
 } // namespace
 
@@ -89,12 +109,24 @@ private Q_SLOTS:
             QVERIFY(plain.open(QIODevice::WriteOnly));
         }
         if (program == "locked") {
-            // Permission bits do not stop the superuser; there the probe cannot be refused.
-            if (runsAsSuperuser())
-                QSKIP("permission bits do not stop the superuser's writes");
-            QVERIFY(QFile::setPermissions(programFolder, QFile::ReadOwner | QFile::ExeOwner |
-                                                             QFile::ReadGroup | QFile::ExeGroup |
-                                                             QFile::ReadOther | QFile::ExeOther));
+            const auto readAndEnter = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                      QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+            QVERIFY(QFile::setPermissions(programFolder, readAndEnter));
+#ifdef Q_OS_UNIX
+            if (runsAsSuperuser()) {
+                // Permission bits do not stop the superuser: the probe runs as an unprivileged
+                // user, who is refused here but accepted in a folder open to everyone.
+                QVERIFY(QFile::setPermissions(m_dir.path(), readAndEnter | QFile::WriteOwner));
+                QCOMPARE(probeAsNobody(programFolder), 0);
+                const QString open = m_dir.filePath("open");
+                QVERIFY(QDir().mkpath(open));
+                QVERIFY(QFile::setPermissions(open, readAndEnter | QFile::WriteOwner |
+                                                        QFile::WriteGroup | QFile::WriteOther));
+                QCOMPARE(probeAsNobody(open), 1);
+                QFile::setPermissions(programFolder, readAndEnter | QFile::WriteOwner);
+                return;
+            }
+#endif
         }
 
         LogFolder::decide(programFolder, user);
