@@ -11,6 +11,7 @@ packages=(
     xvfb xauth
     xdg-utils # Edit device file opens the file with xdg-open
     clang libclang-rt-14-dev # sanitizer and fuzz builds of the test command (libFuzzer)
+    dpkg-dev file lintian appstream desktop-file-utils xdotool # the Debian package and its test
 )
 missing=()
 for p in "${packages[@]}"; do

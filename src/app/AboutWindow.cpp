@@ -1,5 +1,6 @@
 #include "AboutWindow.h"
 
+#include "OstralineVersion.h"
 #include "Pictures.h"
 #include "WebLabel.h"
 
@@ -15,7 +16,7 @@ namespace
 // The trailing blanks of the first and fourth lines belong to the text.
 const QString AboutText = QStringLiteral("Ostraline, \n"
                                          "OSL.exe\n"
-                                         "Version 1.1.0; April 2005\n"
+                                         "Version " OSTRALINE_VERSION "; April 2005\n"
                                          "Network Monitoring Software \n"
                                          "by Kelvane");
 

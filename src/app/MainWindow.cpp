@@ -330,6 +330,7 @@ void TForm1::createMenus()
          true);
     item(tools, QStringLiteral("Write analysis log"), "Writeanalysislog1",
          &TForm1::Writeanalysislog1Click, true);
+    item(tools, QStringLiteral("Open log folder"), "Openlogfolder1", &TForm1::Openlogfolder1Click);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("?"));
     item(help, QStringLiteral("OSL Help"), "OSLHelp1", &TForm1::callforhelp);

@@ -193,6 +193,7 @@ public:
     void callforhelp();     // ? > OSL Help
     void Producthomepage1Click();
     void About1Click();
+    void Openlogfolder1Click(); // Tools > Open log folder
 
     // The hidden "Options" page controls that hold the settings (for tests and the dialogs).
     QRadioButton *intervalRadio(int seconds) const;

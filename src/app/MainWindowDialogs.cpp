@@ -6,10 +6,13 @@
 #include "AboutWindow.h"
 #include "ErrorReport.h"
 #include "GraphBoard.h"
+#include "LogFolder.h"
 #include "OptionsDialog.h"
 #include "ShellOpen.h"
 #include "SplashWindow.h"
 #include "WebLabel.h"
+
+#include <QDir>
 
 namespace
 {
@@ -82,6 +85,16 @@ void TForm1::callforhelp()
 {
     // A relative name: the help file is looked up in the current folder.
     ErrorReport::guarded([] { ShellOpen::open(HelpFile.toString(), HelpFile.toString()); });
+}
+
+void TForm1::Openlogfolder1Click()
+{
+    // The folder the logs go to, shown in the desktop's file manager; the per-user folder is
+    // created first if no log has been written yet.
+    ErrorReport::guarded([] {
+        const QString folder = LogFolder::folderForWriting();
+        ShellOpen::open(folder, QDir::toNativeSeparators(folder));
+    });
 }
 
 void TForm1::Producthomepage1Click()

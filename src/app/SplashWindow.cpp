@@ -1,5 +1,6 @@
 #include "SplashWindow.h"
 
+#include "OstralineVersion.h"
 #include "Pictures.h"
 
 #include <QFrame>
@@ -35,7 +36,7 @@ TAboutBox1::TAboutBox1(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::Frame
     ProductName->setFont(bold);
     ProductName->setGeometry(144, 24, 220, 28);
 
-    Version = new QLabel(QStringLiteral("Version: 1.1.0"), panel);
+    Version = new QLabel(QStringLiteral("Version: " OSTRALINE_VERSION), panel);
     Version->setObjectName(QStringLiteral("Version"));
     Version->setGeometry(144, 60, 220, 20);
 

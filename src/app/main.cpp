@@ -1,14 +1,25 @@
 #include "AboutWindow.h"
 #include "ErrorBox.h"
+#include "LogFolder.h"
 #include "MainWindow.h"
 #include "OptionsDialog.h"
+#include "OstralineVersion.h"
 #include "SingleInstance.h"
 #include "SplashWindow.h"
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstring>
+
 int main(int argc, char *argv[])
 {
+    // The version alone needs no window and no lock.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("Ostraline %s\n", OSTRALINE_VERSION);
+        return 0;
+    }
+
     // One running copy: a second one ends at once, before any window exists.
     const SingleInstance guard(QStringLiteral("irgendwaseinmaliges"));
     if (guard.anotherIsRunning())
@@ -17,6 +28,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ostraline"));
     QApplication::setApplicationDisplayName(QStringLiteral("Ostraline"));
+    QApplication::setApplicationVersion(QStringLiteral(OSTRALINE_VERSION));
+    // Where the logs go is settled once, before any window can switch one on.
+    LogFolder::decide();
 
     ErrorBox::install();
 

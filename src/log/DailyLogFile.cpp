@@ -2,9 +2,9 @@
 
 #include "DeviceFile.h"
 #include "ErrorReport.h"
+#include "LogFolder.h"
 #include "TimeStamp.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -257,9 +257,8 @@ Outcome write(const LogEnvironment &environment, const QString &deviceFilePath,
 {
     // One instant names the file and stamps every line of this call.
     const QDateTime now = environment.clock ? environment.clock() : QDateTime::currentDateTime();
-    const QString folder = environment.programFolder.isEmpty()
-                               ? QCoreApplication::applicationDirPath()
-                               : environment.programFolder;
+    const QString folder = environment.programFolder.isEmpty() ? LogFolder::folderForWriting()
+                                                               : environment.programFolder;
     const QString path = filePath(folder, now.date(), deviceFilePath, suffix);
     const QString stamp = TimeStamp::format(now);
 

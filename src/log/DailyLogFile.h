@@ -9,7 +9,8 @@
 // Where and when the daily logs are written, and where their status text goes. The main
 // window keeps one of these for both logs; tests place the folder and the clock.
 struct LogEnvironment {
-    // Folder that receives the log files; empty means the folder of the executable.
+    // Folder that receives the log files; empty means the folder chosen at start-up
+    // (LogFolder: the executable's folder, or the per-user folder when that is not writable).
     QString programFolder;
     // The local date and time of a write; empty means the current local time.
     std::function<QDateTime()> clock;
@@ -22,7 +23,7 @@ struct LogEnvironment {
 };
 
 // The daily CSV file procedure shared by the utilisation and the analysis log: one file per
-// day and device file beside the program, created with a header line, appended to with one
+// day and device file in the log folder, created with a header line, appended to with one
 // data line per call. Lines are encoded in the locale's 8-bit encoding and end with CR LF.
 namespace DailyLogFile
 {

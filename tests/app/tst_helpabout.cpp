@@ -1,6 +1,7 @@
 #include "AboutWindow.h"
 #include "GraphBoard.h"
 #include "Histograph.h"
+#include "LogFolder.h"
 #include "MainWindowFixture.h"
 #include "OptionsDialog.h"
 #include "ShellOpen.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
@@ -113,6 +115,36 @@ private Q_SLOTS:
         QCOMPARE(f.errors, errors);
         QCOMPARE(opener.urls, QList<QUrl>{QUrl("http://ostraline.kelvane.example")});
         QVERIFY(!about.isVisible());
+    }
+
+    // Tools > Open log folder hands the folder chosen for the logs to the desktop, creating
+    // the per-user folder first when no log has been written yet.
+    void openLogFolderShowsTheChosenFolder_data()
+    {
+        QTest::addColumn<bool>("accepts");
+        QTest::addColumn<bool>("failed");
+        QTest::newRow("opened") << true << false;
+        QTest::newRow("no program for folders") << false << true;
+    }
+    void openLogFolderShowsTheChosenFolder()
+    {
+        QFETCH(bool, accepts);
+        QFETCH(bool, failed);
+        MainWindowFixture f;
+        TForm1 &form = f.create();
+        QTemporaryDir dir;
+        const QString user = dir.filePath("share/Kelvane/OSL");
+        LogFolder::decide(dir.filePath("unwritable"), user);
+        RecordingOpener opener(accepts);
+        QAction *item = form.action("Openlogfolder1");
+        QVERIFY(item);
+        item->trigger();
+        QVERIFY(QFileInfo(user).isDir());
+        QCOMPARE(opener.urls, QList<QUrl>{QUrl::fromLocalFile(user)});
+        const QString message = QStringLiteral("ShellExecute \"%1\" Failed with Error: 31")
+                                    .arg(QDir::toNativeSeparators(user));
+        QCOMPARE(f.errors, failed ? QStringList{message} : QStringList());
+        LogFolder::decide();
     }
 
     void executeResults_data()
