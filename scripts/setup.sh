@@ -8,7 +8,7 @@ packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev libgl-dev
     libsnmp-dev snmpd
-    xvfb xauth
+    xvfb xauth xdotool # xdotool: the first-look test presses keys on the virtual display
     clang libclang-rt-14-dev # sanitizer and fuzz builds of the test command (libFuzzer)
 )
 missing=()
