@@ -2,10 +2,13 @@
 // QT_QPA_GENERIC_PLUGINS=ostralinewindowprobe) to learn what its window shows.
 //
 // Whenever the file "request" appears in the folder OSTRALINE_PROBE_DIR, the probe writes
-// "widgets.txt" (tab-separated lines: "modal 0|1"; "button enabled text" for each shown button;
-// "caption x y w h text" for each shown caption label; "graph x y w h low normal high" for each
-// shown histogram with its three bar colours; positions on the screen) and "screen.png" (the whole
-// screen as the display server holds it), then removes the request. Nothing else is touched.
+// "widgets.txt" and "screen.bmp", then removes the request; it touches nothing else.
+// widgets.txt holds tab-separated lines, positions in screen coordinates:
+//   modal   0|1                          whether a modal window is open
+//   button  enabled text                 each shown button
+//   caption x y w h text                 each shown caption label with a text
+//   graph   x y w h low normal high      each shown histogram and its three bar colours
+// screen.bmp is the whole screen as the display server holds it.
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -72,7 +75,7 @@ private:
             }
         }
         const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
-        screen.save(m_folder.filePath(QStringLiteral("screen.png")));
+        screen.save(m_folder.filePath(QStringLiteral("screen.bmp")));
         QSaveFile file(m_folder.filePath(QStringLiteral("widgets.txt")));
         if (file.open(QIODevice::WriteOnly)) {
             file.write(lines.join(u'\n').toUtf8() + '\n');

@@ -198,7 +198,7 @@ public:
                 }
             }
         }
-        shot.screen = QImage(probe.filePath("screen.png"));
+        shot.screen = QImage(probe.filePath("screen.bmp"));
         return !shot.screen.isNull();
     }
 
@@ -265,8 +265,7 @@ private Q_SLOTS:
                  "Xvfb and xdotool are needed (scripts/setup.sh)");
 
         QProcess display;
-        display.start(xvfb,
-                      {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+        display.start(xvfb, {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
         QByteArray number;
         QElapsedTimer clock;
         clock.start();
