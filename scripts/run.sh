@@ -41,6 +41,8 @@ if command -v setsid >/dev/null; then watcher=(setsid "${watcher[@]}"); fi
 
 if ! device_file=$(scripts/demo-agent.sh start "$demo_dir"); then
     echo "The demo agent did not start; opening Ostraline without a device file." >&2
+    scripts/demo-agent.sh stop "$demo_dir" || true
+    rm -rf "$demo_dir"
     exec "$ostraline"
 fi
 names=$(cut -d';' -f5 "$device_file" | paste -sd' ')
