@@ -2,19 +2,24 @@
 # Serves this machine's own interface counters over SNMP on the loopback address, so that
 # Ostraline shows live graphs without a router at hand.
 #
-#   scripts/demo-agent.sh start DIR   starts net-snmp's snmpd in DIR (read-only, community
-#                                     "public", 127.0.0.1 at a free UDP port), writes the
-#                                     device file DIR/this-machine.dev for it and prints the
-#                                     device file's path
-#   scripts/demo-agent.sh stop DIR    stops the agent started in DIR
+#   scripts/demo-agent.sh start DIR       starts net-snmp's snmpd in DIR (read-only, community
+#                                         "public", 127.0.0.1 at a free UDP port), writes the
+#                                         device file DIR/this-machine.dev for it and the
+#                                         demo's own settings DIR/config/Kelvane/OSL.ini, and
+#                                         prints the device file's path
+#   scripts/demo-agent.sh stop DIR        stops the agent started in DIR
+#   scripts/demo-agent.sh watch DIR PID   waits until process PID has ended (however it
+#                                         ends, SIGKILL included), then stops the agent
+#                                         started in DIR and removes DIR
 #
 # The agent answers only on 127.0.0.1 and only to requests from 127.0.0.1; it serves the
 # system and interfaces groups (ifInOctets/ifOutOctets come from the kernel's counters).
-# Everything it writes stays in DIR.
+# Everything it writes stays in DIR. Ostraline uses the demo settings when started with
+# XDG_CONFIG_HOME=DIR/config, so the operator's own settings are neither read nor changed.
 set -euo pipefail
 
 usage() {
-    echo "usage: $0 start|stop DIR" >&2
+    echo "usage: $0 start|stop DIR, or $0 watch DIR PID" >&2
     exit 2
 }
 
@@ -45,7 +50,10 @@ bandwidth_of() {
     fi
 }
 
-# One device file line per interface of this machine, in ifIndex order, at most 20.
+# The device file of the demo: one line per interface of this machine, in ifIndex order, at
+# most 20, described by its name (lo, eth0, ...). The only place the demo's device file is
+# written: the agent at ADDRESS serves exactly these interfaces, so asking the agent for its
+# interface table would give the same lines.
 write_device_file() {
     local address=$1 file=$2 path name index
     : >"$file"
@@ -58,13 +66,43 @@ write_device_file() {
     [ -s "$file" ] || { echo "no network interfaces found under /sys/class/net" >&2; return 1; }
 }
 
+# The demo's own settings, in the form Ostraline stores them: interface names and last values
+# shown over the graphs, errors shown, polls every 3 seconds with "Double update speed"
+# (graphs scroll every second); every other value at its default. Written as Ostraline itself
+# writes the file: names in sorted order, blanks in names as %20.
+write_demo_settings() {
+    local dir=$1/config/Kelvane
+    mkdir -p "$dir"
+    cat >"$dir/OSL.ini" <<'EOF'
+[General]
+Show%20errors=yes
+Show%20interface%20names=yes
+Show%20last%20values=yes
+Write%20analysis%20log=no
+Write%20util%20log=no
+double%20update%20speed=yes
+first%20start%20file=
+first%20start%20file%20active=no
+gmaxvalue=100
+highvalue=70
+highvaluecolor=clred
+intervall=3
+lowvalue=20
+lowvaluecolor=clLime
+normalvaluecolor=clYellow
+numbergraphs=10
+onerrors=stop
+values=comb
+EOF
+}
+
 # Starts snmpd on the given port; returns 0 once it serves, 1 when it exits (port taken).
 try_port() {
     local dir=$1 snmpd=$2 port=$3 pid i
     : >"$dir/snmpd.log"
     # -f: foreground (the pid is the agent's own); -Lo: log to stdout (into the log file);
     # -C: only this configuration; -I -smux: no SMUX listener on TCP port 199.
-    MIBS= MIBDIRS= SNMPCONFPATH="$dir" SNMP_PERSISTENT_DIR="$dir/persist" \
+    MIBS='' MIBDIRS='' SNMPCONFPATH="$dir" SNMP_PERSISTENT_DIR="$dir/persist" \
         "$snmpd" -f -Lo -C -I -smux -c "$dir/snmpd.conf" "udp:127.0.0.1:$port" \
         </dev/null >>"$dir/snmpd.log" 2>&1 &
     pid=$!
@@ -85,10 +123,17 @@ try_port() {
     return 1
 }
 
+starter_file=""
+
 start() {
     local dir=$1 snmpd port attempt
     snmpd=$(find_snmpd)
     mkdir -p "$dir/persist"
+    # Lets a watcher of DIR wait for this start to finish before it stops the agent.
+    starter_file=$dir/starter.pid
+    echo "$$" >"$starter_file"
+    trap 'rm -f "$starter_file"' EXIT
+    write_demo_settings "$dir"
     cat >"$dir/snmpd.conf" <<'EOF'
 view ostraline included .1.3.6.1.2.1.1
 view ostraline included .1.3.6.1.2.1.2
@@ -122,9 +167,47 @@ stop() {
     kill -KILL "$pid" 2>/dev/null || true
 }
 
-[ $# -eq 2 ] || usage
-case "$1" in
-start) start "$2" ;;
-stop) stop "$2" ;;
+# Prints the start time of a running process (clock ticks after boot, field 22 of
+# /proc/PID/stat), or nothing when it is gone or a zombie. Comparing it guards against a
+# reused process number.
+start_time_of() {
+    local stat fields
+    stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 0
+    # The fields after the command name, which may itself hold blanks and parentheses.
+    read -r -a fields <<<"${stat##*) }"
+    if [ "${fields[0]}" != Z ]; then echo "${fields[19]}"; fi
+}
+
+# Sleeps until the process with the given number and start time is gone.
+wait_for_end() {
+    local pid=$1 started=$2
+    [ -n "$started" ] || return 0
+    while [ "$(start_time_of "$pid")" = "$started" ]; do
+        sleep 0.5
+    done
+}
+
+watch() {
+    local dir=$1 pid=$2 starter
+    [[ "$pid" =~ ^[0-9]+$ ]] || usage
+    wait_for_end "$pid" "$(start_time_of "$pid")"
+    # A start still running would write its agent's number after this stop; let it finish.
+    starter=$(cat "$dir/starter.pid" 2>/dev/null || true)
+    if [[ "$starter" =~ ^[0-9]+$ ]]; then
+        wait_for_end "$starter" "$(start_time_of "$starter")"
+    fi
+    stop "$dir"
+    rm -rf "$dir"
+}
+
+case "${1:-}" in
+start | stop)
+    [ $# -eq 2 ] || usage
+    "$1" "$2"
+    ;;
+watch)
+    [ $# -eq 3 ] || usage
+    watch "$2" "$3"
+    ;;
 *) usage ;;
 esac

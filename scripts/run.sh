@@ -4,11 +4,21 @@
 #
 # Without arguments and without a device file set to load at every start, it first starts a
 # read-only SNMP agent on 127.0.0.1 serving this machine's own interface counters, and opens
-# Ostraline on a device file for it: press "Start polling" to see live graphs. The agent
-# stops when Ostraline ends.
+# Ostraline on a device file for it, with the demo's own settings (names and last values over
+# the graphs, 3-second polls); the operator's settings are neither read nor changed. Press
+# "Start polling" to see live graphs. The agent stops and its folder goes when Ostraline ends,
+# however it ends.
+#
+# OSTRALINE_EXECUTABLE=PATH runs that program instead, without installing or building (the
+# tests start the demo of their own build this way).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh build
+if [ -n "${OSTRALINE_EXECUTABLE:-}" ]; then
+    ostraline=$OSTRALINE_EXECUTABLE
+else
+    scripts/setup.sh build
+    ostraline=build/src/app/ostraline
+fi
 
 # Whether the stored settings load a device file at start ("first start file active" set to
 # "yes"; the settings file stores blanks in names as %20).
@@ -18,33 +28,27 @@ start_file_active() {
 }
 
 if [ $# -gt 0 ] || start_file_active; then
-    exec build/src/app/ostraline "$@"
+    exec "$ostraline" "$@"
 fi
 
 demo_dir=$(mktemp -d "${TMPDIR:-/tmp}/ostraline-demo.XXXXXX")
-app_pid=""
-cleanup() {
-    if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; fi
-    scripts/demo-agent.sh stop "$demo_dir" || true
-    rm -rf "$demo_dir"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM HUP
+# This process becomes Ostraline (exec below). A watcher in a session of its own stops the
+# agent and removes the demo folder once it is gone, whether it quits, is interrupted or is
+# killed outright (SIGKILL leaves no chance for a trap here).
+watcher=(scripts/demo-agent.sh watch "$demo_dir" "$$")
+if command -v setsid >/dev/null; then watcher=(setsid "${watcher[@]}"); fi
+"${watcher[@]}" </dev/null >/dev/null 2>&1 &
 
 if ! device_file=$(scripts/demo-agent.sh start "$demo_dir"); then
     echo "The demo agent did not start; opening Ostraline without a device file." >&2
-    cleanup
-    trap - EXIT
-    exec build/src/app/ostraline
+    scripts/demo-agent.sh stop "$demo_dir" || true
+    rm -rf "$demo_dir"
+    exec "$ostraline"
 fi
-echo "Demo: this machine's interfaces, served by snmpd on $(cut -d';' -f1 "$device_file" | head -n 1)."
-echo "Press \"Start polling\" in Ostraline to see the graphs."
-# Started in the background and waited for, so that a signal to this script ends both the
-# program and the agent at once.
-build/src/app/ostraline "$device_file" &
-app_pid=$!
-status=0
-wait "$app_pid" || status=$?
-app_pid=""
-exit "$status"
+names=$(cut -d';' -f5 "$device_file" | paste -sd' ')
+echo "Demo: this machine's interfaces ($names), served read-only by snmpd on $(cut -d';' -f1 "$device_file" | head -n 1)."
+echo "The demo keeps its own settings in $demo_dir/config; your settings are not read or changed."
+echo ">>> Press \"Start polling\" (Alt+S) in the Ostraline window. <<<"
+echo "Each graph is one interface: its name in the middle, its last values (in %) at the top;"
+echo "bars appear after the second poll, 3 seconds later. Close the window to end the demo."
+XDG_CONFIG_HOME="$demo_dir/config" exec "$ostraline" "$device_file"

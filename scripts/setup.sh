@@ -8,10 +8,10 @@ packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev libgl-dev
     libsnmp-dev snmpd
-    xvfb xauth
+    xvfb xauth xdotool # xdotool: the first-look and package tests press keys on the virtual display
     xdg-utils # Edit device file opens the file with xdg-open
     clang libclang-rt-14-dev # sanitizer and fuzz builds of the test command (libFuzzer)
-    dpkg-dev file lintian appstream desktop-file-utils xdotool # the Debian package and its test
+    dpkg-dev file lintian appstream desktop-file-utils # the Debian package and its test
 )
 missing=()
 for p in "${packages[@]}"; do

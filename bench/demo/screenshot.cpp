@@ -5,7 +5,8 @@
 //   demo_screenshot --simulated --out PNG [options]
 //
 // Options: --seconds N of polling (150), --interval 3|6|12 (3), --double ("Double update
-// speed"), --graphs 10|15|20 (10), --table ("Show more").
+// speed"), --graphs 10|15|20 (10), --table ("Show more"), --settings INI (a settings file to
+// start from, such as the run command's demo settings written by scripts/demo-agent.sh).
 //
 // --simulated serves twenty interfaces with moving counters from a loopback snmpd;
 // --loopback-traffic sends datagrams from 127.0.0.1 to 127.0.0.1 meanwhile. The settings live
@@ -18,6 +19,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -43,12 +45,24 @@ int main(int argc, char **argv)
     const QCommandLineOption tableOption("table", "Show the table (\"Show more\").");
     const QCommandLineOption intervalOption("interval", "Poll interval in seconds.", "s", "3");
     const QCommandLineOption doubleOption("double", "\"Double update speed\" on.");
+    const QCommandLineOption settingsOption("settings", "Settings file to start from.", "ini");
     parser.addOptions({deviceOption, simulatedOption, trafficOption, outOption, secondsOption,
-                       graphsOption, tableOption, intervalOption, doubleOption});
+                       graphsOption, tableOption, intervalOption, doubleOption, settingsOption});
     parser.process(app);
     if (!parser.isSet(outOption) || parser.isSet(deviceOption) == parser.isSet(simulatedOption)) {
         std::fprintf(stderr, "give --out and either --device or --simulated\n");
         return 2;
+    }
+
+    // A copy in the private settings folder, so the given file itself stays as it is.
+    if (parser.isSet(settingsOption)) {
+        const QString copy =
+            qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Kelvane/OSL.ini");
+        QDir().mkpath(QFileInfo(copy).absolutePath());
+        if (!QFile::copy(parser.value(settingsOption), copy)) {
+            std::fprintf(stderr, "cannot read %s\n", qPrintable(parser.value(settingsOption)));
+            return 1;
+        }
     }
 
     QTemporaryDir folder;
