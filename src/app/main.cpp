@@ -1,4 +1,5 @@
 #include "AboutWindow.h"
+#include "ApplicationIdentity.h"
 #include "ErrorReport.h"
 #include "MainWindow.h"
 #include "OptionsDialog.h"
@@ -16,8 +17,7 @@ int main(int argc, char *argv[])
         return 0;
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Ostraline"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Ostraline"));
+    ApplicationIdentity::apply();
 
     ErrorReport::setHandler([](const QString &message) {
         QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Ostraline"), message);
