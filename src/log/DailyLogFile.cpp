@@ -2,13 +2,13 @@
 
 #include "DeviceFile.h"
 #include "ErrorReport.h"
+#include "TextEncoding.h"
 #include "TimeStamp.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringEncoder>
 
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
@@ -19,13 +19,17 @@ namespace DailyLogFile
 namespace
 {
 
-const QString LineEnd = QStringLiteral("\r\n");
+const QByteArray LineEnd = QByteArrayLiteral("\r\n");
+
+} // namespace
 
 QByteArray encode(const QString &text)
 {
-    QStringEncoder encoder(QStringEncoder::System);
-    return encoder(text);
+    return TextEncoding::encode(text, LineEncoding::System);
 }
+
+namespace
+{
 
 [[noreturn]] void fail(const QString &action, const QString &path, const QString &reason)
 {
@@ -111,7 +115,7 @@ Outcome write(const LogEnvironment &environment, const QString &deviceFilePath,
     if (!exists) {
         // The header and the first data line go out in one write; a file that could not be
         // completed is removed, so the next call begins it again with its header.
-        const QByteArray bytes = encode(header(stamp) + LineEnd + data(stamp) + LineEnd);
+        const QByteArray bytes = header(stamp) + LineEnd + data(stamp) + LineEnd;
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
             fail(QStringLiteral("create"), path, file.errorString());
         try {
@@ -125,7 +129,7 @@ Outcome write(const LogEnvironment &environment, const QString &deviceFilePath,
         return Outcome::Created;
     }
 
-    const QByteArray bytes = encode(data(stamp) + LineEnd);
+    const QByteArray bytes = data(stamp) + LineEnd;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         fail(QStringLiteral("open"), path, file.errorString());
     writeWhole(file, bytes, path);
