@@ -2,6 +2,9 @@
 
 #include <QLabel>
 
+#include <algorithm>
+#include <utility>
+
 PanelStatusBar::PanelStatusBar(std::vector<int> widths, QWidget *parent)
     : QStatusBar(parent), m_widths(std::move(widths))
 {
