@@ -63,7 +63,8 @@ TForm2::TForm2(QWidget *parent)
     WebLabel1 = new TWebLabel(this);
     WebLabel1->setObjectName(QStringLiteral("WebLabel1"));
     WebLabel1->setFont(boldUnderlined(WebLabel1->font()));
-    WebLabel1->setFontColor(Qt::red);
+    // Red, like its focus colour, and still the colour it returns to when the mouse leaves.
+    WebLabel1->loadFontColor(Qt::red);
     WebLabel1->setToolTip(QStringLiteral("Kelvane Software Homepage"));
     WebLabel1->setLinkType(TURLType::lnHttp);
     WebLabel1->setLink(HomepageLink.toString());

@@ -5,6 +5,7 @@
 #include "FixedCellsModel.h"
 #include "GraphBoard.h"
 #include "Histograph.h"
+#include "PanelStatusBar.h"
 
 #include <QAction>
 #include <QApplication>
@@ -66,7 +67,8 @@ void TForm1::createGraphArea()
     layout->setSpacing(0);
     m_graphArea = new QWidget(central);
     m_graphArea->setFixedHeight(GraphAreaHeight);
-    layout->addWidget(m_graphArea);
+    // At the top of the client area whether or not the table is shown below it.
+    layout->addWidget(m_graphArea, 0, Qt::AlignTop);
     setCentralWidget(central);
 
     Panel2 = new QWidget(m_graphArea);
@@ -142,7 +144,7 @@ void TForm1::createPages()
 {
     PageControl1 = new QTabWidget(centralWidget());
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    centralWidget()->layout()->addWidget(PageControl1);
+    static_cast<QVBoxLayout *>(centralWidget()->layout())->addWidget(PageControl1, 1);
 
     StringGrid1 = new QTableView;
     StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
@@ -378,15 +380,11 @@ void TForm1::createMenus()
 
 void TForm1::createStatusBar()
 {
-    for (std::size_t i = 0; i < m_statusPanels.size(); ++i) {
-        m_statusPanels[i] = new QLabel(this);
-        m_statusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-    }
-    m_statusPanels[0]->setMinimumWidth(400);
-    m_statusPanels[1]->setMinimumWidth(50);
-    statusBar()->addWidget(m_statusPanels[0], 1);
-    statusBar()->addPermanentWidget(m_statusPanels[1]);
-    statusBar()->setSizeGripEnabled(false);
+    // Panel 0 is 550 wide; panel 1 starts at x = 550 and takes the rest of the bar.
+    auto *bar = new PanelStatusBar({550}, this);
+    setStatusBar(bar);
+    for (std::size_t i = 0; i < m_statusPanels.size(); ++i)
+        m_statusPanels[i] = bar->panel(int(i));
 }
 
 void TForm1::connectModel()
@@ -471,7 +469,7 @@ bool TForm1::isExpanded() const
 
 void TForm1::Button1Click()
 {
-    m_poller.cancel();
+    cancelPollInFlight();
     m_pollCycle.stop();
     QApplication::quit();
 }
@@ -488,7 +486,7 @@ void TForm1::Stayontop1Click()
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    m_poller.cancel();
+    cancelPollInFlight();
     m_pollCycle.stop();
     QMainWindow::closeEvent(event);
 }

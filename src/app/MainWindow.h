@@ -12,6 +12,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class GraphBoard;
 class QAction;
@@ -238,6 +239,14 @@ private:
     void runPoll();
     void afterGet();
     void resetComputedCellsOfCheckedRows();
+    // While a poll is in flight, queues a handler that resets or re-bases the graphs or the
+    // table to run right after the poll's steps (or when the poll is cancelled) and returns
+    // true: the handler then ends in the state it would have had after the poll. Otherwise
+    // returns false and the handler goes on at once.
+    bool deferredUntilPollEnds(void (TForm1::*handler)());
+    void runDeferredHandlers();
+    // Discards the poll in flight, then runs the handlers that waited for it.
+    void cancelPollInFlight();
     void selectInterval(int seconds, QAction *menuItem);
     int selectedInterval() const;
     int selectedNumberOfGraphs() const;
@@ -257,6 +266,9 @@ private:
     QString m_deviceFilePath;
     QString m_loadSource; // "", "param" or "startfile"
     QString m_lastChosenDeviceFile;
+    QString m_faultStatus; // the calculation's fault message last shown in panel 0
+    std::vector<void (TForm1::*)()> m_deferredHandlers;
+    int m_shownColumn = Col::CombinedUtil; // the shown value last applied
     std::function<QString()> m_deviceFileChooser;
     QSize m_outerSize;
     bool m_splashShown = false;

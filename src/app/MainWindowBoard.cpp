@@ -28,6 +28,8 @@ void TForm1::Activegraphs()
 
 void TForm1::Button6Click()
 {
+    if (deferredUntilPollEnds(&TForm1::Button6Click))
+        return;
     m_board->clearAll();
     m_board->setActiveAll(false);
     for (int row = 1; row <= InterfaceTable::InterfaceRows; ++row)
@@ -36,11 +38,9 @@ void TForm1::Button6Click()
 
 int TForm1::selectedShownColumn() const
 {
-    if (RadioButton9->isChecked())
-        return Col::InUtil;
-    if (RadioButton10->isChecked())
-        return Col::OutUtil;
-    return Col::CombinedUtil;
+    // The choice the shown-value change last applied: one made while a poll is in flight
+    // applies after that poll's steps, so the poll still hands over the value shown before.
+    return m_shownColumn;
 }
 
 void TForm1::Button5Click()
@@ -121,6 +121,8 @@ void TForm1::Writeanalysislog1Click()
 
 void TForm1::RadioButton9Clic()
 {
+    if (deferredUntilPollEnds(&TForm1::RadioButton9Clic))
+        return;
     ErrorReport::guarded([this] {
         m_board->clearAll();
         for (int row = 1; row <= InterfaceTable::InterfaceRows; ++row) {
@@ -131,6 +133,9 @@ void TForm1::RadioButton9Clic()
         const ShownValue value = RadioButton9->isChecked()    ? ShownValue::In
                                  : RadioButton10->isChecked() ? ShownValue::Out
                                                               : ShownValue::Combined;
+        m_shownColumn = value == ShownValue::In    ? Col::InUtil
+                        : value == ShownValue::Out ? Col::OutUtil
+                                                   : Col::CombinedUtil;
         action(QStringLiteral("In1"))->setChecked(value == ShownValue::In);
         action(QStringLiteral("Out1"))->setChecked(value == ShownValue::Out);
         action(QStringLiteral("Combined1"))->setChecked(value == ShownValue::Combined);
@@ -169,6 +174,8 @@ int TForm1::selectedMaximum() const
 
 void TForm1::RadioButton8Click()
 {
+    if (deferredUntilPollEnds(&TForm1::RadioButton8Click))
+        return;
     ErrorReport::guarded([this] {
         const int maximum = selectedMaximum();
         action(QStringLiteral("N1001"))->setChecked(maximum == 100);
@@ -237,6 +244,8 @@ int expandedWidth(int graphs)
 
 void TForm1::RadioButton13Click()
 {
+    if (deferredUntilPollEnds(&TForm1::RadioButton13Click))
+        return;
     ErrorReport::guarded([this] {
         const int graphs = selectedNumberOfGraphs();
         setOuterSize(collapsedWidth(graphs), m_outerSize.height());

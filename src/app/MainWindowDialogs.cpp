@@ -115,8 +115,11 @@ void TForm1::About1Click()
 
 void TForm1::showSplash()
 {
-    // Modal over the main window but without a nested event loop, so that the window's own
+    // Modal for the whole application (the splash has no parent window, so a window-modal
+    // one would block nothing) but without a nested event loop, so that the window's own
     // showing completes; the splash closes itself at its timer or at "OK".
-    if (m_splash && !TAboutBox1::suppressed())
-        m_splash->open();
+    if (m_splash && !TAboutBox1::suppressed()) {
+        m_splash->setWindowModality(Qt::ApplicationModal);
+        m_splash->show();
+    }
 }

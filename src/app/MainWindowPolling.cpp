@@ -22,6 +22,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <utility>
+
 void TForm1::refreshInterfaceListView()
 {
     CheckListBox1->clear();
@@ -32,9 +34,31 @@ void TForm1::refreshInterfaceListView()
     }
 }
 
-void TForm1::stopForLoad()
+bool TForm1::deferredUntilPollEnds(void (TForm1::*handler)())
+{
+    if (!m_poller.inFlight())
+        return false;
+    m_deferredHandlers.push_back(handler);
+    return true;
+}
+
+void TForm1::runDeferredHandlers()
+{
+    // Handlers run in the order they were asked for; none can find a poll in flight now.
+    const std::vector<void (TForm1::*)()> handlers = std::exchange(m_deferredHandlers, {});
+    for (const auto handler : handlers)
+        (this->*handler)();
+}
+
+void TForm1::cancelPollInFlight()
 {
     m_poller.cancel();
+    runDeferredHandlers();
+}
+
+void TForm1::stopForLoad()
+{
+    cancelPollInFlight();
     m_pollCycle.stop();
     Edit4->setText(QStringLiteral("0"));
     Button4->hide();
@@ -56,15 +80,17 @@ void TForm1::Button8Click()
         refreshInterfaceListView();
 
         QStringList lines;
+        QList<LineEncoding> encodings;
         if (m_loadSource.isEmpty()) {
             const QString chosen = chooseDeviceFile();
             // After a cancel the path is the last name chosen in the dialog, or empty.
             m_deviceFilePath = m_lastChosenDeviceFile;
             if (!chosen.isEmpty())
-                lines = DeviceFile::readLines(chosen);
+                lines = DeviceFile::readLines(chosen, DeviceFile::MaxInterfaces + 1, &encodings);
         } else {
             m_loadSource.clear(); // also after a failed read: the next load asks for a file
-            lines = DeviceFile::readLines(m_deviceFilePath);
+            lines =
+                DeviceFile::readLines(m_deviceFilePath, DeviceFile::MaxInterfaces + 1, &encodings);
         }
 
         if (lines.isEmpty()) {
@@ -74,11 +100,9 @@ void TForm1::Button8Click()
             return;
         }
 
-        const bool complete = DeviceFile::store(lines, m_table, m_list);
+        // A 21st line ends the storing; the load still completes for the first 20.
+        const bool complete = DeviceFile::store(lines, m_table, m_list, encodings);
         refreshInterfaceListView();
-        if (!complete)
-            return; // a 21st line: the first 20 are stored, the board is left as it was
-
         m_board->setIntervalAll(m_pollCycle.pollInterval());
         m_board->setBackgroundAll(GraphBoard::RunningColor);
         m_board->clearAll();
@@ -87,6 +111,9 @@ void TForm1::Button8Click()
         for (int k = 1; k <= GraphSlotControl::SlotCount; ++k)
             m_board->slot(k).NameCaption->setCaption(m_table.cell(Col::Description, k));
         Button3->setEnabled(true);
+        if (!complete)
+            setStatusText(0,
+                          QStringLiteral("Only the first 20 lines of the device file are used."));
     });
 }
 
@@ -130,7 +157,7 @@ void TForm1::Button3Click()
 
 void TForm1::Button4Click()
 {
-    m_poller.cancel();
+    cancelPollInFlight();
     m_pollCycle.stop();
     setStatusText(0, QStringLiteral("Polling stopped by user."));
     Button4->hide();
@@ -167,6 +194,7 @@ void TForm1::afterGet()
 {
     refreshInterfaceListView();
     Button2Click();
+    runDeferredHandlers();
 }
 
 void TForm1::Button2Click()
@@ -179,7 +207,13 @@ void TForm1::Button2Click()
         QStringList messages;
         for (const auto &fault : faults)
             messages << fault.message;
-        setStatusText(0, messages.join(QStringLiteral("; ")));
+        m_faultStatus = messages.join(QStringLiteral("; "));
+        setStatusText(0, m_faultStatus);
+    } else if (!m_faultStatus.isEmpty()) {
+        // A poll without faults takes back the fault message, and only that message.
+        if (statusText(0) == m_faultStatus)
+            setStatusText(0, QString());
+        m_faultStatus.clear();
     }
     Button5Click();
 }
@@ -203,6 +237,8 @@ int TForm1::selectedInterval() const
 
 void TForm1::RadioButton5Click()
 {
+    if (deferredUntilPollEnds(&TForm1::RadioButton5Click))
+        return;
     ErrorReport::guarded([this] {
         const int interval = selectedInterval();
         m_pollCycle.setPollInterval(interval);

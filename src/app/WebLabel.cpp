@@ -38,6 +38,12 @@ void TWebLabel::setFontColor(const QColor &color)
     applyColor(color);
 }
 
+void TWebLabel::loadFontColor(const QColor &color)
+{
+    applyColor(color);
+    m_normalColor = color;
+}
+
 void TWebLabel::applyColor(const QColor &color)
 {
     QPalette p = palette();

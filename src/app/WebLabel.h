@@ -48,6 +48,9 @@ public:
     // The font colour the label is drawn with now.
     QColor fontColor() const;
     void setFontColor(const QColor &color);
+    // Sets the font colour the way the window that holds the label gives it when built: it
+    // becomes the remembered normal colour even when it equals FocusColor.
+    void loadFontColor(const QColor &color);
     // The colour restored when the mouse leaves.
     QColor normalColor() const { return m_normalColor; }
 

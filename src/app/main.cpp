@@ -1,4 +1,5 @@
 #include "AboutWindow.h"
+#include "ApplicationIdentity.h"
 #include "ErrorBox.h"
 #include "LogFolder.h"
 #include "MainWindow.h"
@@ -26,9 +27,7 @@ int main(int argc, char *argv[])
         return 0;
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Ostraline"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Ostraline"));
-    QApplication::setApplicationVersion(QStringLiteral(OSTRALINE_VERSION));
+    ApplicationIdentity::apply();
     // Where the logs go is settled once, before any window can switch one on.
     LogFolder::decide();
 

@@ -43,14 +43,17 @@ public:
                 m_open = true;
             } else {
                 m_open = true;
+                m_cut = true;
             }
         }
     }
 
-    QStringList finish()
+    QStringList finish(QList<LineEncoding> *encodings)
     {
         if (m_open && !full())
             endLine();
+        if (encodings)
+            *encodings = m_encodings;
         return m_lines;
     }
 
@@ -60,15 +63,20 @@ private:
     // the start of the next line.
     void endLine()
     {
-        m_lines.append(QString::fromLocal8Bit(m_current));
+        LineEncoding encoding = LineEncoding::System;
+        m_lines.append(TextEncoding::decodeLine(m_current, &encoding, m_cut));
+        m_encodings.append(encoding);
         m_current.clear();
         m_open = false;
+        m_cut = false;
     }
 
     int m_maxLines;
     QStringList m_lines;
+    QList<LineEncoding> m_encodings;
     QByteArray m_current;
     bool m_open = false;
+    bool m_cut = false;
     bool m_pendingCr = false;
 };
 
@@ -116,14 +124,14 @@ QString takeField(QString &rest)
 
 } // namespace
 
-QStringList splitLines(const QByteArray &bytes, int maxLines)
+QStringList splitLines(const QByteArray &bytes, int maxLines, QList<LineEncoding> *encodings)
 {
     LineSplitter splitter(maxLines);
     splitter.feed(bytes.constData(), bytes.size());
-    return splitter.finish();
+    return splitter.finish(encodings);
 }
 
-QStringList readLines(const QString &path, int maxLines)
+QStringList readLines(const QString &path, int maxLines, QList<LineEncoding> *encodings)
 {
     QFile file(path);
     const auto fail = [&] {
@@ -144,7 +152,7 @@ QStringList readLines(const QString &path, int maxLines)
         splitter.feed(chunk, got);
         budget -= got;
     }
-    return splitter.finish();
+    return splitter.finish(encodings);
 }
 
 Fields splitFields(const QString &line)
@@ -165,13 +173,18 @@ QString listText(const Fields &fields)
            fields.description;
 }
 
-bool store(const QStringList &lines, InterfaceTable &table, InterfaceList &list)
+bool store(const QStringList &lines, InterfaceTable &table, InterfaceList &list,
+           const QList<LineEncoding> &encodings)
 {
+    for (int row = int(std::min<qsizetype>(lines.size(), MaxInterfaces)) + 1;
+         row <= InterfaceTable::InterfaceRows; ++row)
+        table.setRowEncoding(row, LineEncoding::System);
     for (int i = 0; i < lines.size(); ++i) {
         if (i == MaxInterfaces)
             return false;
         const int row = i + 1;
         const Fields fields = splitFields(lines.at(i));
+        table.setRowEncoding(row, i < encodings.size() ? encodings.at(i) : LineEncoding::System);
         table.setCell(Col::Number, row, QString::number(row));
         table.setCell(Col::IP, row, fields.ip);
         table.setCell(Col::Interface, row, fields.interfaceIndex);

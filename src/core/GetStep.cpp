@@ -41,9 +41,10 @@ QList<SnmpRequest> buildRequests(const InterfaceTable &table, const InterfaceLis
         const int row = p + 1;
         const QString &index = table.cell(Col::Interface, row);
         const QString &community = table.cell(Col::Community, row);
+        const QByteArray communityBytes = table.cellBytes(Col::Community, row);
         const QString &host = table.cell(Col::IP, row);
-        requests.append({inOctetsOid(index), community, host});
-        requests.append({outOctetsOid(index), community, host});
+        requests.append({inOctetsOid(index), community, host, communityBytes});
+        requests.append({outOctetsOid(index), community, host, communityBytes});
         rows->append(row);
         rows->append(row);
     }

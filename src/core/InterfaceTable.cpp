@@ -37,6 +37,22 @@ void InterfaceTable::setCell(int column, int row, const QString &text)
     Q_EMIT dataChanged(at, at, {Qt::DisplayRole});
 }
 
+LineEncoding InterfaceTable::rowEncoding(int row) const
+{
+    return row >= 0 && row < RowCount ? m_rowEncodings[std::size_t(row)] : LineEncoding::System;
+}
+
+void InterfaceTable::setRowEncoding(int row, LineEncoding encoding)
+{
+    if (row >= 0 && row < RowCount)
+        m_rowEncodings[std::size_t(row)] = encoding;
+}
+
+QByteArray InterfaceTable::cellBytes(int column, int row) const
+{
+    return TextEncoding::encode(cell(column, row), rowEncoding(row));
+}
+
 QString InterfaceTable::headerText(int column)
 {
     return column >= 0 && column < Col::Unnamed ? QString::fromLatin1(HeaderTexts[column])

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TextEncoding.h"
+
 #include <QAbstractTableModel>
 #include <QString>
 
@@ -52,6 +54,12 @@ public:
     const QString &cell(int column, int row) const;
     void setCell(int column, int row, const QString &text);
 
+    // How a row's texts were read from the device file (System for a row never loaded).
+    LineEncoding rowEncoding(int row) const;
+    void setRowEncoding(int row, LineEncoding encoding);
+    // A cell's bytes in its row's encoding: what goes on the wire and into the logs.
+    QByteArray cellBytes(int column, int row) const;
+
     // Row 0 gets the 20 header texts; rows 1 to 20 get "0" in columns 5 to 18 and an
     // empty description. Identity columns 0 to 4 are left as they are (empty at start).
     void writeHeaderAndInitialValues();
@@ -72,4 +80,5 @@ public:
 
 private:
     std::array<std::array<QString, ColumnCount>, RowCount> m_cells; // [row][column]
+    std::array<LineEncoding, RowCount> m_rowEncodings{};
 };

@@ -88,14 +88,13 @@ public:
 
     // Opens the session to the numeric peer and sends the request. False when nothing could
     // be sent (the reading stays empty).
-    bool send(const QString &peer, const QString &community, const QList<quint32> &oid)
+    bool send(const QString &peer, const QByteArray &communityBytes, const QList<quint32> &oid)
     {
         m_oid.clear();
         for (quint32 part : oid)
             m_oid.push_back(part);
 
         const QByteArray peerName = peer.toLatin1();
-        const QByteArray communityBytes = community.toUtf8();
         netsnmp_session settings;
         snmp_sess_init(&settings);
         settings.version = SNMP_VERSION_1;
@@ -306,7 +305,8 @@ void SnmpBatch::send(int index, const QHostAddress &address, quint16 port)
 {
     Slot &slot = *m_slots[static_cast<size_t>(index)];
     slot.exchange = std::make_unique<Exchange>();
-    if (!slot.exchange->send(SnmpHost::peerName(address, port), slot.request.community, slot.oid)) {
+    if (!slot.exchange->send(SnmpHost::peerName(address, port), slot.request.wireCommunity(),
+                             slot.oid)) {
         slot.exchange.reset();
         settle(index);
         return;
@@ -395,7 +395,7 @@ QString snmpGetBlocking(const SnmpRequest &request, int timeoutMs)
         return QString();
 
     Exchange exchange;
-    if (!exchange.send(SnmpHost::peerName(address, host.port), request.community, oid))
+    if (!exchange.send(SnmpHost::peerName(address, host.port), request.wireCommunity(), oid))
         return QString();
     while (!exchange.answered()) {
         const qint64 remaining = deadline.remainingTime();

@@ -18,6 +18,14 @@ struct SnmpRequest {
     QString oid;
     QString community;
     QString host;
+    // The community's exact bytes as the device file held them; when null, the community
+    // text goes out as UTF-8.
+    QByteArray communityBytes{};
+
+    QByteArray wireCommunity() const
+    {
+        return communityBytes.isNull() ? community.toUtf8() : communityBytes;
+    }
 };
 
 // Runs a batch of SNMP version 1 GetRequests side by side without blocking the event loop.

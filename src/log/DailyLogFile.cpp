@@ -3,12 +3,12 @@
 #include "DeviceFile.h"
 #include "ErrorReport.h"
 #include "LogFolder.h"
+#include "TextEncoding.h"
 #include "TimeStamp.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringEncoder>
 
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
@@ -25,13 +25,17 @@ namespace DailyLogFile
 namespace
 {
 
-const QString LineEnd = QStringLiteral("\r\n");
+const QByteArray LineEnd = QByteArrayLiteral("\r\n");
+
+} // namespace
 
 QByteArray encode(const QString &text)
 {
-    QStringEncoder encoder(QStringEncoder::System);
-    return encoder(text);
+    return TextEncoding::encode(text, LineEncoding::System);
 }
+
+namespace
+{
 
 [[noreturn]] void fail(const QString &action, const QString &path, const QString &reason)
 {
@@ -263,8 +267,8 @@ Outcome write(const LogEnvironment &environment, const QString &deviceFilePath,
     const QString stamp = TimeStamp::format(now);
 
     return writeFile(
-        environment, path, [&] { return encode(header(stamp) + LineEnd + data(stamp) + LineEnd); },
-        [&] { return encode(data(stamp) + LineEnd); });
+        environment, path, [&] { return header(stamp) + LineEnd + data(stamp) + LineEnd; },
+        [&] { return data(stamp) + LineEnd; });
 }
 
 } // namespace DailyLogFile

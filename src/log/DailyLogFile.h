@@ -24,7 +24,7 @@ struct LogEnvironment {
 
 // The daily CSV file procedure shared by the utilisation and the analysis log: one file per
 // day and device file in the log folder, created with a header line, appended to with one
-// data line per call. Lines are encoded in the locale's 8-bit encoding and end with CR LF.
+// data line per call. Lines end with CR LF.
 namespace DailyLogFile
 {
 
@@ -34,8 +34,12 @@ enum class Outcome {
     ReadOnly, // the file of the day is read-only: nothing written, status text sent
 };
 
-// Builds a line (without its line end) from the call's one time stamp.
-using LineBuilder = std::function<QString(const QString &stamp)>;
+// Builds a line (without its line end), encoded, from the call's one time stamp.
+using LineBuilder = std::function<QByteArray(const QString &stamp)>;
+
+// The bytes of the program's own texts (stamps, numbers, header names): the locale's 8-bit
+// encoding. Texts from the device file keep the encoding they were read in.
+QByteArray encode(const QString &text);
 
 // The status text of the read-only refusal.
 QString readOnlyMessage();

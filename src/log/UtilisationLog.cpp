@@ -33,13 +33,20 @@ QString dataLine(const InterfaceTable &table, const QString &stamp)
     return line;
 }
 
+QByteArray dataBytes(const InterfaceTable &table, const QString &stamp)
+{
+    QByteArray line = DailyLogFile::encode(stamp + LogLines::Separator);
+    LogLines::appendRows(line, table, Fields, int(std::size(Fields)));
+    return line;
+}
+
 DailyLogFile::Outcome write(const InterfaceTable &table, const QString &deviceFilePath,
                             const LogEnvironment &environment)
 {
     return DailyLogFile::write(
         environment, deviceFilePath, QLatin1StringView(Suffix),
-        [&](const QString &stamp) { return headerLine(table, stamp); },
-        [&](const QString &stamp) { return dataLine(table, stamp); });
+        [&](const QString &stamp) { return DailyLogFile::encode(headerLine(table, stamp)); },
+        [&](const QString &stamp) { return dataBytes(table, stamp); });
 }
 
 } // namespace UtilisationLog

@@ -1,4 +1,5 @@
 #include "AboutWindow.h"
+#include "ApplicationIdentity.h"
 #include "GraphBoard.h"
 #include "Histograph.h"
 #include "LogFolder.h"
@@ -13,11 +14,13 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
+#include <QWindow>
 
 // Records what would have been handed to the desktop; nothing is ever launched.
 class RecordingOpener
@@ -54,7 +57,56 @@ class TestHelpAbout : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { ApplicationIdentity::apply(); }
     void init() { qunsetenv("OSTRALINE_NO_SPLASH"); }
+
+    // --- window titles -------------------------------------------------------------------
+
+    // The title each window hands to the window system, and no display name that the
+    // window system would append to it.
+    void windowTitlesAsTheWindowSystemGetsThem_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("main window") << "main"
+                                     << "Ostraline by Kelvane";
+        QTest::newRow("Options") << "options"
+                                 << "Options";
+        QTest::newRow("single-device panel") << "edit device"
+                                             << "Edit device";
+        QTest::newRow("About") << "about"
+                               << "About";
+    }
+    void windowTitlesAsTheWindowSystemGetsThem()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, title);
+        qputenv("OSTRALINE_NO_SPLASH", "1");
+        MainWindowFixture f;
+        TForm1 &form = f.create();
+        TForm2 about(&form);
+        TForm3 options(form, &form);
+        QWidget *shown = &form;
+        if (window == "about") {
+            shown = &about;
+        } else if (window != "main") {
+            if (window == "edit device")
+                options.editDevice(1);
+            shown = &options;
+        }
+        shown->show();
+        QVERIFY(QTest::qWaitForWindowExposed(shown));
+        QVERIFY(shown->windowHandle());
+        QCOMPARE(shown->windowHandle()->title(), title);
+
+        const QString name = QCoreApplication::applicationName();
+        QCoreApplication::setApplicationName(QStringLiteral("probe"));
+        const QString displayName = QGuiApplication::applicationDisplayName();
+        QCoreApplication::setApplicationName(name);
+        QCOMPARE(displayName, QStringLiteral("probe")); // follows the name: none of its own
+        QCOMPARE(name, QStringLiteral("Ostraline"));
+        shown->hide();
+    }
 
     // --- help and homepage -------------------------------------------------------------
 
@@ -338,6 +390,13 @@ private Q_SLOTS:
         QCOMPARE(about.WebLabel1->link(), QStringLiteral("ostraline.kelvane.example"));
         QCOMPARE(about.WebLabel1->toolTip(), QStringLiteral("Kelvane Software Homepage"));
         QCOMPARE(about.WebLabel1->fontColor(), QColor(Qt::red));
+        // Red is also its focus colour; leaving the label still brings red back.
+        QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+        QApplication::sendEvent(about.WebLabel1, &enter);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(about.WebLabel1, &leave);
+        QCOMPARE(about.WebLabel1->normalColor(), QColor(Qt::red));
+        QCOMPARE(about.WebLabel1->fontColor(), QColor(Qt::red));
         QVERIFY(about.WebLabel1->font().bold() && about.WebLabel1->font().underline());
         QCOMPARE(about.WebLabel2->linkType(), TURLType::lnMailto);
         QCOMPARE(about.WebLabel2->target(), QStringLiteral("mailto:support@kelvane.example"));
@@ -396,6 +455,36 @@ private Q_SLOTS:
         QVERIFY(splash.Timer1->isActive());
         splash.Timer1Timer();
         QVERIFY(!splash.isVisible());
+    }
+
+    // The splash blocks clicks and keys to the main window while it is up, and still goes
+    // away by itself two seconds after it was created.
+    void splashBlocksTheMainWindowUntilItCloses()
+    {
+        MainWindowFixture f;
+        TForm1 &form = f.create();
+        QElapsedTimer sinceCreation;
+        sinceCreation.start();
+        TAboutBox1 splash;
+        form.attachWindows(nullptr, nullptr, &splash);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(splash.isVisible());
+        QCOMPARE(QApplication::activeModalWidget(), &splash);
+
+        // Through the window system, as a user's click and keys arrive.
+        QMenuBar *bar = form.menuBar();
+        const QPoint file = bar->mapTo(&form, bar->actionGeometry(bar->actions().first()).center());
+        QTest::mouseClick(form.windowHandle(), Qt::LeftButton, {}, file);
+        QTest::keyClick(form.windowHandle(), Qt::Key_F, Qt::AltModifier);
+        QTest::qWait(50);
+        QVERIFY(!QApplication::activePopupWidget());
+
+        QTRY_VERIFY_WITH_TIMEOUT(!splash.isVisible(), 5000);
+        QVERIFY(sinceCreation.elapsed() >= TAboutBox1::TimerInterval - 100);
+        QTest::mouseClick(form.windowHandle(), Qt::LeftButton, {}, file);
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        QApplication::activePopupWidget()->close();
     }
 
     void mainWindowShowsTheSplashOnce_data()

@@ -9,8 +9,10 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLayout>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -301,16 +303,33 @@ private Q_SLOTS:
         QVERIFY(f.errors.isEmpty());
     }
 
+    // Twenty lines and more load alike: the first 20 interfaces, the board set up for them
+    // and Start enabled; the status bar says when lines were left out.
+    void moreThanTwentyLinesAndUnreadableFiles_data()
+    {
+        QTest::addColumn<int>("fileLines");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("20 lines") << 20 << "";
+        QTest::newRow("25 lines") << 25 << "Only the first 20 lines of the device file are used.";
+    }
     void moreThanTwentyLinesAndUnreadableFiles()
     {
+        QFETCH(int, fileLines);
+        QFETCH(QString, status);
         MainWindowFixture f;
         TForm1 &w = f.create();
-        const QString many = f.writeFile("many.dev", lines(25));
+        w.Show20graphs1Click();
+        const QString many = f.writeFile("many.dev", lines(fileLines));
         w.setDeviceFileChooser([&] { return many; });
         w.Button8Click();
         QCOMPARE(w.interfaceList().count(), 20);
-        QVERIFY(!w.startButton()->isEnabled()); // the load ended at the 21st line
-        QCOMPARE(w.board().slot(1).Graph->BackgroundColor(), QColor(128, 128, 128));
+        QVERIFY(w.startButton()->isEnabled());
+        QCOMPARE(w.statusText(0), status);
+        for (const int k : {1, 20}) {
+            QCOMPARE(w.board().slot(k).Graph->BackgroundColor(), QColor(0, 0, 0));
+            QCOMPARE(w.board().slot(k).Graph->Interval(), w.pollCycle().pollInterval());
+            QCOMPARE(w.board().slot(k).NameCaption->Caption(), QStringLiteral("if%1").arg(k));
+        }
 
         const QString missing = f.folder() + "/missing.dev";
         w.setDeviceFileChooser([&] { return missing; });
@@ -425,6 +444,34 @@ private Q_SLOTS:
         QVERIFY(!w.action("Combined1")->isChecked());
     }
 
+    // The graphs stand at y = 4 of the client area below the menu whether or not the table
+    // is shown; the status bar's panel 0 is 550 wide and panel 1 starts at x = 550.
+    void graphsAndStatusPanelsStayInPlace()
+    {
+        MainWindowFixture f;
+        TForm1 &w = f.create();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QWidget *client = w.centralWidget();
+        QCOMPARE(client->y(), w.menuBar()->geometry().bottom() + 1);
+        for (const bool expanded : {false, true, false}) {
+            if (w.isExpanded() != expanded)
+                w.Button9Clickr();
+            QTRY_COMPARE(w.height(), expanded ? 755 : 550);
+            for (const int k : {1, 2, 9})
+                QCOMPARE(w.board().slot(k).Graph->mapTo(client, QPoint()).y(),
+                         4 + 96 * ((k - 1) / 2));
+        }
+
+        const auto *panel0 = w.findChild<QLabel *>("StatusPanel0");
+        const auto *panel1 = w.findChild<QLabel *>("StatusPanel1");
+        QCOMPARE(panel0->geometry().x(), 0);
+        QCOMPARE(panel0->width(), 550);
+        QCOMPARE(panel1->x(), 550);
+        QCOMPARE(panel1->geometry().right(), w.statusBar()->width() - 1);
+        QCOMPARE(w.statusBar()->width(), w.width());
+    }
+
     void captionSwitchesAndLogSwitches()
     {
         MainWindowFixture f;
@@ -480,6 +527,8 @@ private Q_SLOTS:
         QVERIFY(w.pollCycle().countdownTimer().isActive());
 
         // Changing the interval while polling: the timer keeps its period until its next event.
+        // (A change during a poll in flight waits for the poll's steps; none is in flight here.)
+        w.poller().cancel();
         w.interfaceTable().setCell(Col::InUtil, 1, "55");
         w.action("N30seconds1")->trigger();
         QCOMPARE(w.pollCycle().pollTimer().interval(), 3000);

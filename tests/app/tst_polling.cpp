@@ -5,6 +5,7 @@
 
 #include "GraphBoard.h"
 #include "Histograph.h"
+#include "HostileAgent.h"
 #include "SnmpAgent.h"
 #include "TransLabel.h"
 
@@ -270,6 +271,124 @@ private Q_SLOTS:
             QVERIFY(!w.interfaceList().isChecked(p));
         QCOMPARE(w.board().slot(20).Graph->BackgroundColor(), QColor(255, 0, 0));
         QVERIFY(w.pollCycle().isPolling()); // the cycle goes on with nothing left to query
+        QVERIFY(f.errors.isEmpty());
+        w.Button4Click();
+    }
+
+    // A calculation fault is shown until a poll finds no row faulty; another message of the
+    // first panel is left alone.
+    void faultMessageLastsAsLongAsTheFault()
+    {
+        MainWindowFixture f;
+        TForm1 &w = f.create();
+        m_agent->setCounters(1, 1000000, 500000);
+        load(f, {line(1, "fast")});
+        poll(w);
+        QVERIFY2(w.statusText(0).startsWith("Row 1: "), qPrintable(w.statusText(0)));
+        poll(w);
+        QVERIFY(w.statusText(0).startsWith("Row 1: "));
+        w.interfaceTable().setCell(Col::Bandwidth, 1, "2048000");
+        poll(w);
+        QCOMPARE(w.statusText(0), QString());
+
+        // A poll without faults does not take away a message that is not the fault's.
+        w.interfaceTable().setCell(Col::Bandwidth, 1, "fast");
+        poll(w);
+        QVERIFY(w.statusText(0).startsWith("Row 1: "));
+        w.interfaceTable().setCell(Col::Bandwidth, 1, "2048000");
+        const QString other = QStringLiteral("Log file is read only. Cannot write, aborted!");
+        w.logEnvironment().status(other);
+        poll(w);
+        QCOMPARE(w.statusText(0), other);
+        w.Button4Click();
+    }
+
+    // A handler that resets or re-bases the graphs or the table, used while a poll is in
+    // flight, ends in the state it has when used right after the poll's steps.
+    void handlersDuringAPollEndAsAfterIt_data()
+    {
+        QTest::addColumn<QString>("item"); // the menu item used
+        QTest::newRow("reset graphs") << "Resetgraphs1";
+        QTest::newRow("shown value") << "Out1";
+        QTest::newRow("graph maximum") << "N501";
+        QTest::newRow("number of graphs") << "Show15graphs1";
+        QTest::newRow("interval") << "N3seconds1";
+    }
+    void handlersDuringAPollEndAsAfterIt()
+    {
+        QFETCH(QString, item);
+        const auto run = [&](bool duringPoll) {
+            MainWindowFixture f;
+            TForm1 &w = f.create();
+            m_agent->setCounters(1, 1000000, 500000);
+            load(f, {line(1)});
+            poll(w);
+            m_agent->setCounters(1, 1600000, 560000);
+            QSignalSpy done(&w.poller(), &Poller::getFinished);
+            w.Timer1Timer();
+            [&] { QVERIFY(w.poller().inFlight()); }();
+            if (duringPoll)
+                w.action(item)->trigger();
+            [&] { QVERIFY(done.wait(5000)); }();
+            if (!duringPoll)
+                w.action(item)->trigger();
+
+            QStringList state;
+            const InterfaceTable &t = w.interfaceTable();
+            for (int c = 0; c < Col::Unnamed; ++c)
+                state << t.headerText(c) + "=" + t.cell(c, 1);
+            const THistograph &g = *w.board().slot(1).Graph;
+            state << QStringLiteral("graph active=%1 value=%2 max=%3 interval=%4")
+                         .arg(g.Active())
+                         .arg(g.Value())
+                         .arg(g.MaxValue())
+                         .arg(g.Interval());
+            state << QStringLiteral("checked=%1 interval=%2 size=%3x%4")
+                         .arg(w.interfaceList().isChecked(0))
+                         .arg(w.pollCycle().pollInterval())
+                         .arg(w.outerSize().width())
+                         .arg(w.outerSize().height());
+            state << f.errors;
+            w.Button4Click();
+            return state;
+        };
+        const QStringList after = run(false);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(run(true), after);
+    }
+
+    // A device file in a Western 8-bit code page: each community goes out in the bytes of its
+    // line, the descriptions show their characters and are logged in their line's bytes.
+    void westernDeviceFileKeepsItsBytes()
+    {
+        HostileAgent western, utf8;
+        QVERIFY(western.listen());
+        QVERIFY(utf8.listen());
+        western.setValue(1000);
+        utf8.setValue(1000);
+        MainWindowFixture f;
+        TForm1 &w = f.create();
+        w.CheckBoxUtilLog->setChecked(true);
+        const QString path = f.writeFile(
+            "west.dev", western.host().toLatin1() + ";1;2048000;caf\xe9;Z\xfcrich \x80\r\n" +
+                            utf8.host().toLatin1() + ";2;2048000;caf\xc3\xa9;Gen\xc3\xa8ve\r\n");
+        w.setDeviceFileChooser([path] { return path; });
+        w.Button8Click();
+        QCOMPARE(w.board().slot(1).NameCaption->Caption(), QStringLiteral("Z\u00fcrich \u20ac"));
+        QCOMPARE(w.board().slot(2).NameCaption->Caption(), QStringLiteral("Gen\u00e8ve"));
+        poll(w);
+        QCOMPARE(western.lastCommunity(), QByteArray("caf\xe9"));
+        QCOMPARE(utf8.lastCommunity(), QByteArray("caf\xc3\xa9"));
+        QCOMPARE(w.interfaceTable().cell(Col::OrgIn, 1), QStringLiteral("1000"));
+
+        const QStringList logs = QDir(f.folder()).entryList({"*_west.dev_utilisation.csv"});
+        QCOMPARE(logs.size(), 1);
+        QFile log(QDir(f.folder()).filePath(logs.first()));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray bytes = log.readAll();
+        QVERIFY(bytes.contains("; Z\xfcrich \x80; "));
+        QVERIFY(bytes.contains("; Gen\xc3\xa8ve; "));
         QVERIFY(f.errors.isEmpty());
         w.Button4Click();
     }

@@ -2,6 +2,7 @@
 #include "ErrorReport.h"
 #include "InterfaceList.h"
 #include "InterfaceTable.h"
+#include "TextEncoding.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -46,8 +47,8 @@ private Q_SLOTS:
         // such as "Caf\xe9") stays in that line and leaves the next line's text whole.
         QTest::newRow("unfinished character before a break")
             << QByteArray("h;1;2;c;Caf\xe9\n10.0.0.1;1;2;c;\r\nb\xe9")
-            << QStringList{QStringLiteral("h;1;2;c;Caf\ufffd"), "10.0.0.1;1;2;c;",
-                           QStringLiteral("b\ufffd")};
+            << QStringList{QStringLiteral("h;1;2;c;Caf\u00e9"), "10.0.0.1;1;2;c;",
+                           QStringLiteral("b\u00e9")};
         const QByteArray longLine(DeviceFile::MaxLineBytes - 1, 'x');
         QTest::newRow("line cut inside a character")
             << longLine + "\xe2\x82\xac\nnext"
@@ -89,6 +90,71 @@ private Q_SLOTS:
         const auto f = DeviceFile::splitFields(line);
         QCOMPARE((QStringList{f.ip, f.interfaceIndex, f.bandwidth, f.community, f.description}), fields);
         QCOMPARE(DeviceFile::listText(f), listText);
+    }
+
+    // A line that is valid UTF-8 is read as such; any other line as Windows-1252. Either way
+    // the stored row gives its community and description back in the bytes of the file.
+    void linesKeepTheirEncoding_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("western");
+        QTest::newRow("ASCII") << QByteArray("h;1;2;public;Core uplink")
+                               << "h;1;2;public;Core uplink" << false;
+        QTest::newRow("UTF-8") << QByteArray("h;1;2;caf\xc3\xa9;K\xc3\xbc"
+                                             "che \xe2\x82\xac")
+                               << QStringLiteral("h;1;2;caf\u00e9;K\u00fcche \u20ac") << false;
+        QTest::newRow("Windows-1252")
+            << QByteArray("h;1;2;caf\xe9;Z\xfcrich \x80 \x93x\x94")
+            << QStringLiteral("h;1;2;caf\u00e9;Z\u00fcrich \u20ac \u201cx\u201d") << true;
+        QTest::newRow("bytes Windows-1252 leaves unassigned")
+            << QByteArray("h;1;2;\x81\x8d;\x8f\x90\x9d")
+            << QStringLiteral("h;1;2;\u0081\u008d;\u008f\u0090\u009d") << true;
+        QTest::newRow("UTF-8 with one stray byte") << QByteArray("h;1;2;c;K\xc3\xbc"
+                                                                 "che \xfc")
+                                                   << QStringLiteral("h;1;2;c;K\u00c3\u00bc"
+                                                                     "che \u00fc")
+                                                   << true;
+    }
+    void linesKeepTheirEncoding()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, text);
+        QFETCH(bool, western);
+        const LineEncoding encoding = western ? LineEncoding::Windows1252 : LineEncoding::System;
+        QList<LineEncoding> encodings;
+        const QStringList lines =
+            DeviceFile::readLines(write(QStringLiteral("enc.dev"), line + "\r\nh;2;3;c;plain"),
+                                  DeviceFile::MaxInterfaces + 1, &encodings);
+        QCOMPARE(lines, (QStringList{text, "h;2;3;c;plain"}));
+        QVERIFY(encodings == (QList<LineEncoding>{encoding, LineEncoding::System}));
+
+        InterfaceTable table;
+        InterfaceList list;
+        table.setRowEncoding(3, LineEncoding::Windows1252); // left from an earlier file
+        QVERIFY(DeviceFile::store(lines, table, list, encodings));
+        QVERIFY(table.rowEncoding(1) == encoding);
+        QVERIFY(table.rowEncoding(2) == LineEncoding::System);
+        QVERIFY(table.rowEncoding(3) == LineEncoding::System);
+        const QList<QByteArray> fields = line.split(';');
+        QCOMPARE(table.cellBytes(Col::Community, 1), fields.at(3));
+        QCOMPARE(table.cellBytes(Col::Description, 1), fields.at(4));
+    }
+
+    void everyWesternByteComesBack()
+    {
+        QByteArray all;
+        for (int b = 0; b < 256; ++b)
+            all.append(char(b));
+        const QString text = TextEncoding::fromWindows1252(all);
+        QCOMPARE(text.size(), 256);
+        QCOMPARE(text.at(0x80), QChar(0x20AC));
+        QCOMPARE(TextEncoding::toWindows1252(text).value_or(QByteArray()), all);
+        // A character with no byte there (typed in later, say): the system's encoding.
+        QVERIFY(!TextEncoding::toWindows1252(QStringLiteral("\u65e5")));
+        QCOMPARE(
+            TextEncoding::encode(QStringLiteral("caf\u00e9 \u65e5"), LineEncoding::Windows1252),
+            QByteArray("caf\xc3\xa9 \xe6\x97\xa5"));
     }
 
     void storeThreeLines()

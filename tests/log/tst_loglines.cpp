@@ -21,6 +21,12 @@ QString data(int log, const InterfaceTable &table)
                               : AnalysisLog::dataLine(table, Stamp);
 }
 
+QByteArray dataBytes(int log, const InterfaceTable &table)
+{
+    return log == Utilisation ? UtilisationLog::dataBytes(table, Stamp)
+                              : AnalysisLog::dataBytes(table, Stamp);
+}
+
 // Every interface row filled with cells named "<header>.<row>".
 void fillTwenty(InterfaceTable &table)
 {
@@ -125,6 +131,31 @@ private Q_SLOTS:
                 table.setCell(Col::Number, 2, QString());
         }
         QCOMPARE(data(log, table), expected);
+        QCOMPARE(dataBytes(log, table), expected.toLocal8Bit());
+    }
+
+    // A row read from the device file as Windows-1252 is written in those bytes; the rest of
+    // the line in the locale's encoding.
+    void rowsAreWrittenInTheirOwnEncoding_data()
+    {
+        QTest::addColumn<int>("log");
+        QTest::newRow("utilisation") << int(Utilisation);
+        QTest::newRow("analysis") << int(Analysis);
+    }
+    void rowsAreWrittenInTheirOwnEncoding()
+    {
+        QFETCH(int, log);
+        InterfaceTable table;
+        fillThree(table);
+        table.setCell(Col::Description, 1, QStringLiteral("Z\u00fcrich \u20ac"));
+        table.setCell(Col::Community, 1, QStringLiteral("caf\u00e9"));
+        table.setRowEncoding(1, LineEncoding::Windows1252);
+        table.setCell(Col::Description, 2, QStringLiteral("Gen\u00e8ve"));
+        QByteArray expected = data(log, table).toLocal8Bit();
+        expected.replace("Z\xc3\xbcrich \xe2\x82\xac", "Z\xfcrich \x80");
+        expected.replace("caf\xc3\xa9", "caf\xe9");
+        QVERIFY(expected.contains("Gen\xc3\xa8ve"));
+        QCOMPARE(dataBytes(log, table), expected);
     }
 };
 
