@@ -69,8 +69,10 @@ class TestLogFolder : public QObject
     // The logs as the window writes them: no folder of their own, the chosen one applies.
     LogEnvironment windowEnvironment()
     {
-        return {QString(), [] { return Noon; },
-                [this](const QString &text) { m_status.append(text); }};
+        LogEnvironment environment;
+        environment.clock = [] { return Noon; };
+        environment.status = [this](const QString &text) { m_status.append(text); };
+        return environment;
     }
 
 private Q_SLOTS:
