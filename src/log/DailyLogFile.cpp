@@ -266,9 +266,12 @@ Outcome write(const LogEnvironment &environment, const QString &deviceFilePath,
     const QString path = filePath(folder, now.date(), deviceFilePath, suffix);
     const QString stamp = TimeStamp::format(now);
 
+    // Explicit return types: a string-builder expression returned as is would outlive the
+    // temporaries it refers to.
     return writeFile(
-        environment, path, [&] { return header(stamp) + LineEnd + data(stamp) + LineEnd; },
-        [&] { return data(stamp) + LineEnd; });
+        environment, path,
+        [&]() -> QByteArray { return header(stamp) + LineEnd + data(stamp) + LineEnd; },
+        [&]() -> QByteArray { return data(stamp) + LineEnd; });
 }
 
 } // namespace DailyLogFile
