@@ -1,4 +1,5 @@
 #include "AboutWindow.h"
+#include "CommandLine.h"
 #include "ErrorReport.h"
 #include "MainWindow.h"
 #include "OptionsDialog.h"
@@ -10,6 +11,14 @@
 
 int main(int argc, char *argv[])
 {
+    // Options (--discover, --help, ...) run without a window and without the lock.
+    QStringList given;
+    for (int i = 1; i < argc; ++i)
+        given.append(QString::fromLocal8Bit(argv[i]));
+    const std::optional<QString> deviceFile = CommandLine::windowArgument(given);
+    if (!deviceFile)
+        return CommandLine::run(argc, argv);
+
     // One running copy: a second one ends at once, before any window exists.
     const SingleInstance guard(QStringLiteral("irgendwaseinmaliges"));
     if (guard.anotherIsRunning())
@@ -23,11 +32,10 @@ int main(int argc, char *argv[])
         QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Ostraline"), message);
     });
 
-    const QStringList arguments = QApplication::arguments();
     // The windows in their order of creation: the main window (which applies the settings and
     // loads a device file), About, Options (which fills itself from the settings), the splash
     // (whose two-second timer starts now).
-    TForm1 form1(arguments.size() > 1 ? arguments.at(1) : QString());
+    TForm1 form1(*deviceFile);
     TForm2 form2(&form1);
     TForm3 form3(form1, &form1);
     TAboutBox1 splash;
