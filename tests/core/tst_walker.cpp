@@ -252,6 +252,11 @@ private Q_SLOTS:
                                  << "stopped answering after 2 values" << 2;
         QTest::newRow("silent") << WalkResponder::Fault::Silent << 0 << SnmpVersion::Auto
                                 << "No answer from" << 0;
+        // Replies carrying the right request-id, but not from the address and port asked.
+        QTest::newRow("from another port")
+            << WalkResponder::Fault::OtherPort << 0 << SnmpVersion::Auto << "No answer from" << 0;
+        QTest::newRow("from 127.0.0.2")
+            << WalkResponder::Fault::OtherAddress << 0 << SnmpVersion::V2c << "No answer from" << 0;
     }
 
     // A misbehaving agent ends the walk at once (or after the time-outs) with what was read.

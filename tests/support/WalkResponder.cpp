@@ -71,9 +71,19 @@ void WalkResponder::readPending()
         const QNetworkDatagram request = m_socket->receiveDatagram();
         ++m_requests;
         const QByteArray reply = answer(request.data());
-        if (!reply.isNull())
-            m_socket->writeDatagram(reply, request.senderAddress(),
-                                    static_cast<quint16>(request.senderPort()));
+        if (reply.isNull())
+            continue;
+        QUdpSocket *from = m_socket;
+        if (m_fault == Fault::OtherPort || m_fault == Fault::OtherAddress) {
+            if (!m_forger) {
+                m_forger = new QUdpSocket(this);
+                m_forger->bind(
+                    QHostAddress(m_fault == Fault::OtherPort ? "127.0.0.1" : "127.0.0.2"), 0);
+            }
+            from = m_forger;
+        }
+        from->writeDatagram(reply, request.senderAddress(),
+                            static_cast<quint16>(request.senderPort()));
     }
 }
 
@@ -105,6 +115,8 @@ QByteArray WalkResponder::answer(const QByteArray &datagram)
             return QByteArray::fromHex("30ff02deadbeef0104a2cafe");
         case Fault::Silent:
             return QByteArray();
+        case Fault::OtherPort:
+        case Fault::OtherAddress:
         case Fault::None:
             break;
         }

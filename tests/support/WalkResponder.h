@@ -24,6 +24,8 @@ public:
         DecreasingOid, // ... an OID before the requested one
         Garbage,       // ... bytes that are no BER message
         Silent,        // no more answers
+        OtherPort,     // correct answers, but sent from another port of 127.0.0.1
+        OtherAddress,  // correct answers, but sent from 127.0.0.2
     };
 
     explicit WalkResponder(QObject *parent = nullptr);
@@ -54,6 +56,7 @@ private:
     QByteArray answer(const QByteArray &datagram);
 
     QUdpSocket *m_socket = nullptr;
+    QUdpSocket *m_forger = nullptr;
     QMap<QList<quint32>, QByteArray> m_values; // OID -> encoded value (TLV)
     Fault m_fault = Fault::None;
     int m_faultAfter = 0;
