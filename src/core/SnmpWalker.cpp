@@ -533,9 +533,10 @@ void SnmpWalker::handleColumn(const Reply &reply)
         }
         rows.append(WalkRow{binding.name.mid(column.root.size()), binding.value});
     }
+    const quint64 generation = m_generation;
     Q_EMIT progress(valueCount(), m_result.requests);
-    if (!m_running)
-        return; // a receiver cancelled
+    if (!m_running || generation != m_generation)
+        return; // a receiver cancelled or restarted the walk
     if (columnDone) {
         ++m_column;
         nextColumn();
