@@ -1,3 +1,4 @@
+#include "CommandLine.h"
 #include "DeviceFile.h"
 #include "IfMibAgent.h"
 
@@ -58,6 +59,36 @@ class TestCommandLine : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // A device file as the only argument still opens the window; anything with an option
+    // goes to the command line.
+    void windowArgument_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("window");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("none") << QStringList{} << true << "";
+        QTest::newRow("empty") << QStringList{""} << true << "";
+        QTest::newRow("file") << QStringList{"routers.dev"} << true << "routers.dev";
+        QTest::newRow("file with blanks")
+            << QStringList{"my routers.dev"} << true << "my routers.dev";
+        QTest::newRow("further arguments") << QStringList{"a.dev", "b.dev"} << true << "a.dev";
+        QTest::newRow("after --") << QStringList{"--", "-odd.dev"} << true << "-odd.dev";
+        QTest::newRow("lone dash") << QStringList{"-"} << true << "-";
+        QTest::newRow("discover") << QStringList{"--discover", "h"} << false << "";
+        QTest::newRow("file and an option") << QStringList{"a.dev", "--help"} << false << "";
+    }
+
+    void windowArgument()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, window);
+        QFETCH(QString, file);
+        const std::optional<QString> result = CommandLine::windowArgument(arguments);
+        QCOMPARE(result.has_value(), window);
+        if (window)
+            QCOMPARE(*result, file);
+    }
+
     void usage_data()
     {
         QTest::addColumn<QStringList>("arguments");
