@@ -297,6 +297,20 @@ private Q_SLOTS:
         QCOMPARE(run.result.sysName, QString("hostile"));
     }
 
+    // An agent with endless rows is cut off after 10,000, keeping them.
+    void tooManyRows()
+    {
+        WalkResponder agent;
+        QVERIFY(agent.listen());
+        for (quint32 i = 1; i <= SnmpWalker::MaxRows + 1; ++i)
+            agent.setString(ifEntry(2, i), "if" + QByteArray::number(i));
+        const Run run = discover(agent.host(), "public", SnmpVersion::V2c);
+        QVERIFY(run.finished);
+        QVERIFY2(run.result.message.contains("more than 10000 entries in ifDescr"),
+                 qPrintable(run.result.message));
+        QCOMPARE(run.result.interfaces.size(), SnmpWalker::MaxRows);
+    }
+
     // Cancelled at any moment: no result, nothing left running, and the walker can start
     // again.
     void cancelAndRestart()
