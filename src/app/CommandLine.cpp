@@ -78,11 +78,12 @@ int discover(const Options &options)
         return 1;
     }
 
+    // One multi-argument arg(): a "%" in the agent's sysName is not taken for a placeholder.
     QString report =
         QStringLiteral("%1 (SNMP v%2%3): %4 interfaces\n")
             .arg(result.address, Discovery::versionName(result.version),
-                 result.sysName.isEmpty() ? QString() : QStringLiteral(", ") + result.sysName)
-            .arg(result.interfaces.size());
+                 result.sysName.isEmpty() ? QString() : QStringLiteral(", ") + result.sysName,
+                 QString::number(result.interfaces.size()));
     report +=
         tableRow({QStringLiteral("Index"), QStringLiteral("Name"), QStringLiteral("Alias"),
                   QStringLiteral("Type"), QStringLiteral("Speed"), QStringLiteral("Admin/oper"),
@@ -144,8 +145,9 @@ int discover(const Options &options)
             print(stderr, error.message() + QLatin1Char('\n'));
             return 1;
         }
-        print(stderr,
-              QStringLiteral("%1 lines written to %2\n").arg(lines.size()).arg(options.output));
+        const QString written = lines.size() == 1 ? QStringLiteral("1 line written to %1\n")
+                                                  : QStringLiteral("%2 lines written to %1\n");
+        print(stderr, written.arg(options.output, QString::number(lines.size())));
     }
     return 0;
 }
