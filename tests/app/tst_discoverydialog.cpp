@@ -120,6 +120,16 @@ private Q_SLOTS:
         QVERIFY(dialog->discoverButton()->isEnabled());
         QVERIFY(!dialog->saveButton()->isEnabled());
 
+        // Cancel ends a walk at once; so does closing the dialog.
+        dialog->discover();
+        QVERIFY(dialog->isDiscovering());
+        QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
+        QVERIFY(!dialog->isDiscovering());
+        QVERIFY(dialog->discoverButton()->isEnabled());
+        dialog->discover();
+        dialog->reject();
+        QVERIFY(!dialog->isDiscovering());
+
         dialog->communityEdit()->setText("a;b");
         dialog->discover();
         QVERIFY(!dialog->isDiscovering());
