@@ -276,6 +276,8 @@ void TForm1::createMenus()
 
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     item(file, QStringLiteral("Open device file"), "Opendevicefile1", &TForm1::Button8Click);
+    item(file, QStringLiteral("Discover interfaces..."), "Discoverinterfaces1",
+         &TForm1::Discoverinterfaces1Click);
     file->addSeparator();
     QMenu *interval = file->addMenu(QStringLiteral("Polling interval"));
     using Handler = void (TForm1::*)();

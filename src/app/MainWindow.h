@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+class DiscoveryDialog;
 class GraphBoard;
 class QAction;
 class QActionGroup;
@@ -97,6 +98,12 @@ public:
     // --- Device file ---------------------------------------------------------------------
     void Button8Click();         // load the device file ("read device.txt", File > Open)
     void Editdevicefile1Click(); // Tools > Edit device file
+    void Discoverinterfaces1Click(); // File > Discover interfaces...
+    // The device-file chooser in save mode, proposing a file name; empty after a cancel.
+    QString chooseDeviceFileToSave(const QString &proposedName);
+    // The normal load of a given device file (as if named on the command line).
+    void loadDeviceFile(const QString &path);
+    DiscoveryDialog *discoveryDialog() const { return m_discoveryDialog; }
 
     // --- Poll cycle ---------------------------------------------------------------------
     void Button3Click();      // Start polling
@@ -295,6 +302,7 @@ private:
     QAction *m_stayOnTopItem = nullptr;
 
     std::unique_ptr<QFileDialog> m_deviceFileDialog;
+    DiscoveryDialog *m_discoveryDialog = nullptr;
     TForm2 *m_form2 = nullptr;
     TForm3 *m_form3 = nullptr;
     TAboutBox1 *m_splash = nullptr;

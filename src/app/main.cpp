@@ -1,25 +1,24 @@
 #include "AboutWindow.h"
 #include "ApplicationIdentity.h"
+#include "CommandLine.h"
 #include "ErrorBox.h"
 #include "LogFolder.h"
 #include "MainWindow.h"
 #include "OptionsDialog.h"
-#include "OstralineVersion.h"
 #include "SingleInstance.h"
 #include "SplashWindow.h"
 
 #include <QApplication>
 
-#include <cstdio>
-#include <cstring>
-
 int main(int argc, char *argv[])
 {
-    // The version alone needs no window and no lock.
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("Ostraline %s\n", OSTRALINE_VERSION);
-        return 0;
-    }
+    // Options (--discover, --help, ...) run without a window and without the lock.
+    QStringList given;
+    for (int i = 1; i < argc; ++i)
+        given.append(QString::fromLocal8Bit(argv[i]));
+    const std::optional<QString> deviceFile = CommandLine::windowArgument(given);
+    if (!deviceFile)
+        return CommandLine::run(argc, argv);
 
     // One running copy: a second one ends at once, before any window exists.
     const SingleInstance guard(QStringLiteral("irgendwaseinmaliges"));
@@ -33,11 +32,10 @@ int main(int argc, char *argv[])
 
     ErrorBox::install();
 
-    const QStringList arguments = QApplication::arguments();
     // The windows in their order of creation: the main window (which applies the settings and
     // loads a device file), About, Options (which fills itself from the settings), the splash
     // (whose two-second timer starts now).
-    TForm1 form1(arguments.size() > 1 ? arguments.at(1) : QString());
+    TForm1 form1(*deviceFile);
     TForm2 form2(&form1);
     TForm3 form3(form1, &form1);
     TAboutBox1 splash;

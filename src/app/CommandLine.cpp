@@ -1,0 +1,263 @@
+#include "CommandLine.h"
+
+#include "ApplicationIdentity.h"
+#include "DeviceFileWriter.h"
+#include "ErrorReport.h"
+#include "InterfaceDiscovery.h"
+#include "SnmpHost.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace CommandLine
+{
+namespace
+{
+
+void print(FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+QString shortUsage()
+{
+    return QStringLiteral("Usage: ostraline [DEVICE-FILE]\n"
+                          "       ostraline --discover ADDRESS [--community TEXT] "
+                          "[--snmp-version auto|1|2c] [--up-only] [--output FILE] "
+                          "[--default-bandwidth BITS]\n"
+                          "Try 'ostraline --help' for more.\n");
+}
+
+int usageError(const QString &message)
+{
+    print(stderr, QStringLiteral("ostraline: ") + message + QLatin1Char('\n') + shortUsage());
+    return 2;
+}
+
+// One row of the table on standard error.
+QString tableRow(const QStringList &cells)
+{
+    static const int widths[] = {6, 20, 24, 9, 13, 22, 6};
+    QString row;
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        const int width = i < qsizetype(std::size(widths)) ? widths[i] : 0;
+        row += cells[i].leftJustified(width) + QLatin1Char(' ');
+    }
+    while (row.endsWith(QLatin1Char(' ')))
+        row.chop(1);
+    return row + QLatin1Char('\n');
+}
+
+struct Options {
+    QString address;
+    QString community;
+    SnmpVersion version = SnmpVersion::Auto;
+    bool upOnly = false;
+    QString output;
+    quint64 defaultBandwidth = 0;
+};
+
+int discover(const Options &options)
+{
+    InterfaceDiscovery discovery;
+    DiscoveryResult result;
+    QObject::connect(&discovery, &InterfaceDiscovery::finished, &discovery,
+                     [&result](const DiscoveryResult &r) {
+                         result = r;
+                         QCoreApplication::quit();
+                     });
+    discovery.start(options.address, options.community, options.version);
+    QCoreApplication::exec();
+
+    if (!result.answered) {
+        print(stderr, result.message + QLatin1Char('\n'));
+        return 1;
+    }
+
+    // One multi-argument arg(): a "%" in the agent's sysName is not taken for a placeholder.
+    QString report =
+        QStringLiteral("%1 (SNMP v%2%3): %4 interfaces\n")
+            .arg(result.address, Discovery::versionName(result.version),
+                 result.sysName.isEmpty() ? QString() : QStringLiteral(", ") + result.sysName,
+                 QString::number(result.interfaces.size()));
+    report +=
+        tableRow({QStringLiteral("Index"), QStringLiteral("Name"), QStringLiteral("Alias"),
+                  QStringLiteral("Type"), QStringLiteral("Speed"), QStringLiteral("Admin/oper"),
+                  QStringLiteral("64-bit"), QStringLiteral("Chosen")});
+    QStringList lines;
+    int unknown = 0;
+    for (DiscoveredInterface entry : result.interfaces) {
+        QString chosen;
+        if (options.upOnly && entry.operStatus != 1) {
+            chosen = QStringLiteral("no: not up");
+        } else if (entry.bandwidth == 0 && options.defaultBandwidth == 0) {
+            chosen = QStringLiteral("no: bandwidth unknown");
+            ++unknown;
+        } else {
+            chosen = QStringLiteral("yes");
+            if (entry.bandwidth == 0) {
+                entry.bandwidth = options.defaultBandwidth;
+                chosen = QStringLiteral("yes, default bandwidth");
+            }
+            lines.append(Discovery::deviceLine(options.address, entry, options.community));
+        }
+        report += tableRow(
+            {QString::number(entry.index), entry.name, entry.alias, Discovery::typeName(entry.type),
+             entry.bandwidth == 0 ? QStringLiteral("unknown") : QString::number(entry.bandwidth),
+             Discovery::statusName(entry.adminStatus) + QLatin1Char('/') +
+                 Discovery::statusName(entry.operStatus),
+             entry.counters64 ? QStringLiteral("yes") : QStringLiteral("no"), chosen});
+    }
+    print(stderr, report);
+    for (const QString &warning : result.warnings)
+        print(stderr, QStringLiteral("Note: ") + warning + QLatin1Char('\n'));
+    if (!result.message.isEmpty())
+        print(stderr, QStringLiteral("Note: ") + result.message + QLatin1Char('\n'));
+    if (unknown > 0) {
+        print(stderr, QStringLiteral("Note: %1 interfaces with an unknown bandwidth were left "
+                                     "out; give --default-bandwidth BITS to write them.\n")
+                          .arg(unknown));
+    }
+    if (lines.isEmpty()) {
+        print(stderr, QStringLiteral("No interface was written.\n"));
+        return 1;
+    }
+    if (lines.size() > Discovery::MaxPolled) {
+        print(stderr, QStringLiteral("Note: %1 lines written; only the first %2 are polled "
+                                     "when the file is loaded.\n")
+                          .arg(lines.size())
+                          .arg(Discovery::MaxPolled));
+    }
+
+    if (options.output.isEmpty()) {
+        QString text;
+        for (const QString &line : lines)
+            text += line + QLatin1Char('\n');
+        print(stdout, text);
+    } else {
+        try {
+            DeviceFileWriter::write(options.output, lines);
+        } catch (const OstralineError &error) {
+            print(stderr, error.message() + QLatin1Char('\n'));
+            return 1;
+        }
+        const QString written = lines.size() == 1 ? QStringLiteral("1 line written to %1\n")
+                                                  : QStringLiteral("%2 lines written to %1\n");
+        print(stderr, written.arg(options.output, QString::number(lines.size())));
+    }
+    return 0;
+}
+
+} // namespace
+
+std::optional<QString> windowArgument(const QStringList &arguments)
+{
+    if (arguments.isEmpty())
+        return QString();
+    if (arguments.first() == QLatin1String("--"))
+        return arguments.value(1);
+    for (const QString &argument : arguments) {
+        if (argument.size() > 1 && argument.startsWith(QLatin1Char('-')))
+            return std::nullopt;
+    }
+    return arguments.first();
+}
+
+int run(int &argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    ApplicationIdentity::apply();
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Traffic monitor for up to 20 interfaces read over SNMP.\n"
+                       "With a device file (or none) it opens the window. With --discover it "
+                       "walks an agent's interface tables and writes device-file lines "
+                       "(address;index;bandwidth;community;description) to standard output, "
+                       "with a table of what it found on standard error; no window and no "
+                       "display are needed. Exit status: 0 lines written, 1 no answer or "
+                       "nothing written, 2 bad usage."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version."));
+    const QCommandLineOption discoverOption(
+        QStringLiteral("discover"),
+        QStringLiteral("Discover the interfaces of the agent at ADDRESS (host, IPv4 or [IPv6], "
+                       "optionally :port)."),
+        QStringLiteral("ADDRESS"));
+    const QCommandLineOption community(QStringLiteral("community"),
+                                       QStringLiteral("SNMP community (default: public)."),
+                                       QStringLiteral("TEXT"), QStringLiteral("public"));
+    const QCommandLineOption snmpVersion(
+        QStringLiteral("snmp-version"),
+        QStringLiteral("auto (v2c, else v1), 1 or 2c (default: auto)."), QStringLiteral("VERSION"),
+        QStringLiteral("auto"));
+    const QCommandLineOption upOnly(QStringLiteral("up-only"),
+                                    QStringLiteral("Write only interfaces that are up."));
+    const QCommandLineOption output(QStringLiteral("output"),
+                                    QStringLiteral("Write the device file FILE instead of "
+                                                   "standard output."),
+                                    QStringLiteral("FILE"));
+    const QCommandLineOption defaultBandwidth(
+        QStringLiteral("default-bandwidth"),
+        QStringLiteral("Bandwidth in bit/s for interfaces whose speed the agent does not know "
+                       "(otherwise they are left out)."),
+        QStringLiteral("BITS"));
+    parser.addOptions(
+        {help, version, discoverOption, community, snmpVersion, upOnly, output, defaultBandwidth});
+    parser.addPositionalArgument(QStringLiteral("device-file"),
+                                 QStringLiteral("Device file to open in the window."),
+                                 QStringLiteral("[device-file]"));
+
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        print(stdout, parser.helpText());
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        print(stdout, QCoreApplication::applicationName() + QLatin1Char(' ') +
+                          QCoreApplication::applicationVersion() + QLatin1Char('\n'));
+        return 0;
+    }
+    if (!parser.isSet(discoverOption))
+        return usageError(QStringLiteral("these options need --discover ADDRESS."));
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("--discover takes no device file; use --output FILE."));
+
+    Options options;
+    options.address = parser.value(discoverOption);
+    if (!SnmpHost::parse(options.address).isValid())
+        return usageError(QStringLiteral("\"%1\" is not a valid address.").arg(options.address));
+    options.community = parser.value(community);
+    if (const QString problem = Discovery::communityProblem(options.community); !problem.isEmpty())
+        return usageError(problem);
+    const auto parsedVersion = Discovery::parseVersion(parser.value(snmpVersion));
+    if (!parsedVersion)
+        return usageError(QStringLiteral("--snmp-version must be auto, 1 or 2c."));
+    options.version = *parsedVersion;
+    options.upOnly = parser.isSet(upOnly);
+    options.output = parser.value(output);
+    if (parser.isSet(output) && options.output.isEmpty())
+        return usageError(QStringLiteral("--output needs a file name."));
+    if (parser.isSet(defaultBandwidth)) {
+        bool ok = false;
+        const QString text = parser.value(defaultBandwidth);
+        options.defaultBandwidth = text.toULongLong(&ok);
+        const bool digits = !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+            return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        });
+        if (!ok || !digits || options.defaultBandwidth == 0)
+            return usageError(
+                QStringLiteral("--default-bandwidth must be a whole number of bit/s above 0."));
+    }
+    return discover(options);
+}
+
+} // namespace CommandLine

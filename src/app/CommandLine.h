@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The program's command line. A device file path as the only argument (or after "--")
+// opens the window with it, as always; anything with options runs here, without a window,
+// a display or the single-instance lock: --discover, --help, --version.
+namespace CommandLine
+{
+
+// The device file for the window (empty for none), or nothing when the arguments (without
+// the program name) are options for run().
+std::optional<QString> windowArgument(const QStringList &arguments);
+
+// Runs the command line to its end and returns the exit status: 0 done, 1 the agent did
+// not answer or nothing was written, 2 bad usage.
+int run(int &argc, char **argv);
+
+} // namespace CommandLine

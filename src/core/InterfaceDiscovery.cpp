@@ -1,0 +1,307 @@
+#include "InterfaceDiscovery.h"
+
+#include <QMap>
+#include <QStringDecoder>
+
+#include <limits>
+
+namespace Discovery
+{
+namespace
+{
+
+enum Column { Descr, Type, Speed, Admin, Oper, Name, HcIn, HighSpeed, Alias, ColumnCount };
+
+SnmpOid ifEntry(quint32 column)
+{
+    return {1, 3, 6, 1, 2, 1, 2, 2, 1, column};
+}
+
+SnmpOid ifXEntry(quint32 column)
+{
+    return {1, 3, 6, 1, 2, 1, 31, 1, 1, 1, column};
+}
+
+constexpr quint64 SpeedCeiling = std::numeric_limits<quint32>::max();
+
+} // namespace
+
+SnmpOid sysNameOid()
+{
+    return {1, 3, 6, 1, 2, 1, 1, 5, 0};
+}
+
+QList<WalkColumn> columns()
+{
+    return {
+        {ifEntry(2), SnmpValue::OctetString, QStringLiteral("ifDescr")},
+        {ifEntry(3), SnmpValue::Integer, QStringLiteral("ifType")},
+        {ifEntry(5), SnmpValue::Gauge32, QStringLiteral("ifSpeed")},
+        {ifEntry(7), SnmpValue::Integer, QStringLiteral("ifAdminStatus")},
+        {ifEntry(8), SnmpValue::Integer, QStringLiteral("ifOperStatus")},
+        {ifXEntry(1), SnmpValue::OctetString, QStringLiteral("ifName")},
+        {ifXEntry(6), SnmpValue::Counter64, QStringLiteral("ifHCInOctets")},
+        {ifXEntry(15), SnmpValue::Gauge32, QStringLiteral("ifHighSpeed")},
+        {ifXEntry(18), SnmpValue::OctetString, QStringLiteral("ifAlias")},
+    };
+}
+
+WalkRequest request(const QString &address, const QString &community, SnmpVersion version)
+{
+    WalkRequest request;
+    request.host = address;
+    request.community = community;
+    request.version = version;
+    request.scalars = {sysNameOid()};
+    request.columns = columns();
+    return request;
+}
+
+QString displayText(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        text = QString::fromLatin1(bytes);
+    for (QChar &c : text) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
+            c = QLatin1Char(' ');
+    }
+    // Many agents pad or end their texts with NULs, now blanks.
+    while (!text.isEmpty() && text.back() == QLatin1Char(' '))
+        text.chop(1);
+    return text;
+}
+
+QList<DiscoveredInterface> interfaces(const WalkResult &walk)
+{
+    QMap<quint32, DiscoveredInterface> byIndex;
+    QMap<quint32, quint64> speeds, highSpeeds;
+    for (int c = 0; c < walk.columns.size() && c < ColumnCount; ++c) {
+        for (const WalkRow &row : walk.columns[c]) {
+            if (row.suffix.size() != 1)
+                continue; // not an ifIndex row
+            const quint32 index = row.suffix.front();
+            DiscoveredInterface &entry = byIndex[index];
+            entry.index = index;
+            const SnmpValue &v = row.value;
+            switch (c) {
+            case Descr:
+                entry.descr = displayText(v.bytes);
+                break;
+            case Type:
+                entry.type = static_cast<int>(v.integer);
+                break;
+            case Speed:
+                speeds[index] = v.number;
+                break;
+            case Admin:
+                entry.adminStatus = static_cast<int>(v.integer);
+                break;
+            case Oper:
+                entry.operStatus = static_cast<int>(v.integer);
+                break;
+            case Name:
+                entry.name = displayText(v.bytes);
+                break;
+            case HcIn:
+                entry.counters64 = true;
+                break;
+            case HighSpeed:
+                highSpeeds[index] = v.number;
+                break;
+            case Alias:
+                entry.alias = displayText(v.bytes);
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    QList<DiscoveredInterface> result;
+    result.reserve(byIndex.size());
+    for (DiscoveredInterface &entry : byIndex) {
+        if (entry.name.isEmpty())
+            entry.name = entry.descr;
+        const auto speed = speeds.constFind(entry.index);
+        const auto high = highSpeeds.constFind(entry.index);
+        entry.bandwidth =
+            bandwidth(speed == speeds.cend() ? std::nullopt : std::optional<quint64>(*speed),
+                      high == highSpeeds.cend() ? std::nullopt : std::optional<quint64>(*high));
+        result.append(entry);
+    }
+    return result;
+}
+
+quint64 bandwidth(std::optional<quint64> ifSpeed, std::optional<quint64> ifHighSpeed)
+{
+    const quint64 speed = ifSpeed.value_or(0);
+    if (!ifHighSpeed || *ifHighSpeed == 0)
+        return speed;
+    const quint64 product = *ifHighSpeed * 1000000u;
+    // ifHighSpeed is rounded to whole megabits: n stands for n - 0.5 to n + 0.5 Mbit/s, so an
+    // exact ifSpeed inside that range (1,544,000 for a T1 reported as 2) is kept.
+    const quint64 lowest = product - 500000u;
+    if (!ifSpeed || speed >= SpeedCeiling || speed < lowest)
+        return product;
+    return speed;
+}
+
+bool isPreChecked(const DiscoveredInterface &entry)
+{
+    // softwareLoopback (24), propVirtual (53), tunnel (131)
+    const bool loopbackOrVirtual = entry.type == 24 || entry.type == 53 || entry.type == 131;
+    return entry.operStatus == 1 && !loopbackOrVirtual;
+}
+
+QString description(const DiscoveredInterface &entry)
+{
+    if (entry.alias.isEmpty())
+        return entry.name;
+    return entry.name + QStringLiteral(" - ") + entry.alias;
+}
+
+QString deviceLine(const QString &address, const DiscoveredInterface &entry,
+                   const QString &community)
+{
+    const QChar sep = QLatin1Char(';');
+    return address + sep + QString::number(entry.index) + sep + QString::number(entry.bandwidth) +
+           sep + community + sep + description(entry);
+}
+
+QString communityProblem(const QString &community)
+{
+    for (QChar c : community) {
+        if (c == QLatin1Char(';'))
+            return QStringLiteral("The community contains a semicolon, which a device file "
+                                  "cannot hold.");
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+            return QStringLiteral("The community contains a line break, which a device file "
+                                  "cannot hold.");
+    }
+    return QString();
+}
+
+QString proposedFileName(const QString &sysName, const QString &address)
+{
+    QString base = sysName.trimmed().isEmpty() ? address : sysName.trimmed();
+    for (QChar &c : base) {
+        if (!(c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('_') ||
+              c == QLatin1Char('.')))
+            c = QLatin1Char('_');
+    }
+    while (base.startsWith(QLatin1Char('.')))
+        base.remove(0, 1);
+    if (base.isEmpty())
+        base = QStringLiteral("device");
+    return base.left(100) + QStringLiteral(".dev");
+}
+
+QString typeName(int type)
+{
+    switch (type) {
+    case 0:
+        return QString();
+    case 1:
+        return QStringLiteral("other");
+    case 6:
+        return QStringLiteral("ethernet");
+    case 23:
+        return QStringLiteral("ppp");
+    case 24:
+        return QStringLiteral("loopback");
+    case 53:
+        return QStringLiteral("virtual");
+    case 71:
+        return QStringLiteral("wireless");
+    case 131:
+        return QStringLiteral("tunnel");
+    case 135:
+        return QStringLiteral("vlan");
+    case 161:
+        return QStringLiteral("lag");
+    case 209:
+        return QStringLiteral("bridge");
+    default:
+        return QString::number(type);
+    }
+}
+
+QString statusName(int status)
+{
+    switch (status) {
+    case 1:
+        return QStringLiteral("up");
+    case 2:
+        return QStringLiteral("down");
+    case 3:
+        return QStringLiteral("testing");
+    case 4:
+        return QStringLiteral("unknown");
+    case 5:
+        return QStringLiteral("dormant");
+    case 6:
+        return QStringLiteral("notPresent");
+    case 7:
+        return QStringLiteral("lowerLayerDown");
+    default:
+        return status == 0 ? QString() : QString::number(status);
+    }
+}
+
+QString versionName(SnmpVersion version)
+{
+    switch (version) {
+    case SnmpVersion::Auto:
+        return QStringLiteral("auto");
+    case SnmpVersion::V1:
+        return QStringLiteral("1");
+    case SnmpVersion::V2c:
+        return QStringLiteral("2c");
+    }
+    return QString();
+}
+
+std::optional<SnmpVersion> parseVersion(const QString &text)
+{
+    if (text == QLatin1String("auto"))
+        return SnmpVersion::Auto;
+    if (text == QLatin1String("1"))
+        return SnmpVersion::V1;
+    if (text == QLatin1String("2c"))
+        return SnmpVersion::V2c;
+    return std::nullopt;
+}
+
+} // namespace Discovery
+
+InterfaceDiscovery::InterfaceDiscovery(QObject *parent) : QObject(parent)
+{
+    connect(&m_walker, &SnmpWalker::progress, this, &InterfaceDiscovery::progress);
+    connect(&m_walker, &SnmpWalker::finished, this, &InterfaceDiscovery::walked);
+}
+
+void InterfaceDiscovery::start(const QString &address, const QString &community,
+                               SnmpVersion version)
+{
+    m_address = address;
+    m_community = community;
+    m_walker.start(Discovery::request(address, community, version));
+}
+
+void InterfaceDiscovery::walked(const WalkResult &walk)
+{
+    DiscoveryResult result;
+    result.address = m_address;
+    result.community = m_community;
+    result.version = walk.version;
+    result.answered = walk.answered;
+    result.message = walk.message;
+    result.warnings = walk.warnings;
+    result.requests = walk.requests;
+    if (!walk.scalars.isEmpty() && walk.scalars.front().type == SnmpValue::OctetString)
+        result.sysName = Discovery::displayText(walk.scalars.front().bytes);
+    result.interfaces = Discovery::interfaces(walk);
+    Q_EMIT finished(result);
+}

@@ -1,0 +1,609 @@
+#include "SnmpWalker.h"
+
+#include "SnmpHost.h"
+#include "SnmpLibrary.h"
+
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QRandomGenerator>
+#include <QSocketNotifier>
+
+#include <net-snmp/library/large_fd_set.h>
+#include <net-snmp/net-snmp-config.h>
+#include <net-snmp/net-snmp-includes.h>
+
+#include <arpa/inet.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <cstring>
+#include <vector>
+
+namespace
+{
+
+// RFC 1157 / RFC 3416 error-status values that get their own words.
+QString errorStatusText(long status)
+{
+    switch (status) {
+    case SNMP_ERR_TOOBIG:
+        return QStringLiteral("tooBig");
+    case SNMP_ERR_NOSUCHNAME:
+        return QStringLiteral("noSuchName");
+    case SNMP_ERR_BADVALUE:
+        return QStringLiteral("badValue");
+    case SNMP_ERR_READONLY:
+        return QStringLiteral("readOnly");
+    case SNMP_ERR_GENERR:
+        return QStringLiteral("genErr");
+    case SNMP_ERR_NOACCESS:
+        return QStringLiteral("noAccess");
+    case SNMP_ERR_AUTHORIZATIONERROR:
+        return QStringLiteral("authorizationError");
+    default:
+        return QStringLiteral("error %1").arg(status);
+    }
+}
+
+QString typeText(quint8 type)
+{
+    switch (type) {
+    case SnmpValue::Integer:
+        return QStringLiteral("INTEGER");
+    case SnmpValue::OctetString:
+        return QStringLiteral("OCTET STRING");
+    case SnmpValue::ObjectId:
+        return QStringLiteral("OBJECT IDENTIFIER");
+    case SnmpValue::Counter32:
+        return QStringLiteral("Counter32");
+    case SnmpValue::Gauge32:
+        return QStringLiteral("Gauge32");
+    case SnmpValue::TimeTicks:
+        return QStringLiteral("TimeTicks");
+    case SnmpValue::Counter64:
+        return QStringLiteral("Counter64");
+    case ASN_NULL:
+        return QStringLiteral("NULL");
+    case SNMP_NOSUCHOBJECT:
+        return QStringLiteral("noSuchObject");
+    case SNMP_NOSUCHINSTANCE:
+        return QStringLiteral("noSuchInstance");
+    default:
+        return QStringLiteral("type 0x%1").arg(type, 2, 16, QLatin1Char('0'));
+    }
+}
+
+QString oidText(const SnmpOid &oid)
+{
+    QStringList parts;
+    parts.reserve(oid.size());
+    for (quint32 part : oid)
+        parts.append(QString::number(part));
+    return parts.join(QLatin1Char('.'));
+}
+
+// -1, 0, 1 as a is before, equal to or after b in OID order.
+int compareOids(const SnmpOid &a, const SnmpOid &b)
+{
+    const qsizetype n = qMin(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        if (a[i] != b[i])
+            return a[i] < b[i] ? -1 : 1;
+    }
+    if (a.size() == b.size())
+        return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+bool isUnder(const SnmpOid &oid, const SnmpOid &root)
+{
+    return oid.size() > root.size() && std::equal(root.cbegin(), root.cend(), oid.cbegin());
+}
+
+// A request-id no other local user can guess from the ones seen before.
+long unpredictableRequestId()
+{
+    return static_cast<long>(QRandomGenerator::system()->bounded(1u, 0x7fffffffu));
+}
+
+} // namespace
+
+// One binding of a reply, copied out of the library's PDU.
+struct Binding {
+    SnmpOid name;
+    SnmpValue value;
+    quint8 rawType = 0;
+};
+
+struct SnmpWalker::Reply {
+    long errorStatus = 0;
+    std::vector<Binding> bindings;
+};
+
+// The library session of one walk (one per version spoken), its connected socket and the
+// request-ids that the current step accepts.
+struct SnmpWalker::Session {
+    void *handle = nullptr;
+    int socket = -1;
+    QSocketNotifier *notifier = nullptr;
+    std::vector<long> liveIds;
+    bool haveReply = false;
+    Reply reply;
+
+    ~Session()
+    {
+        if (notifier) {
+            // The notifier may be the sender of the signal being handled right now.
+            notifier->setEnabled(false);
+            notifier->disconnect();
+            notifier->deleteLater();
+        }
+        if (handle)
+            snmp_sess_close(handle);
+    }
+
+    static int received(int operation, netsnmp_session *, int, netsnmp_pdu *pdu, void *magic)
+    {
+        auto *self = static_cast<Session *>(magic);
+        if (operation != NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE || !pdu || self->haveReply)
+            return 1;
+        const auto live = std::find(self->liveIds.cbegin(), self->liveIds.cend(), pdu->reqid);
+        if (live == self->liveIds.cend())
+            return 1; // an answer to a step already settled
+        self->haveReply = true;
+        self->reply = Reply();
+        self->reply.errorStatus = pdu->errstat;
+        for (const netsnmp_variable_list *var = pdu->variables; var; var = var->next_variable) {
+            Binding binding;
+            binding.name.reserve(static_cast<qsizetype>(var->name_length));
+            for (size_t i = 0; i < var->name_length; ++i)
+                binding.name.append(static_cast<quint32>(var->name[i]));
+            binding.rawType = var->type;
+            SnmpValue &value = binding.value;
+            switch (var->type) {
+            case ASN_INTEGER:
+                if (var->val.integer) {
+                    value.type = SnmpValue::Integer;
+                    value.integer = *var->val.integer;
+                }
+                break;
+            case ASN_COUNTER:
+            case ASN_GAUGE:
+            case ASN_TIMETICKS:
+                if (var->val.integer) {
+                    value.type = var->type;
+                    value.number = static_cast<quint32>(*var->val.integer);
+                }
+                break;
+            case ASN_COUNTER64:
+                if (var->val.counter64) {
+                    value.type = SnmpValue::Counter64;
+                    value.number = (quint64(var->val.counter64->high & 0xffffffffUL) << 32) |
+                                   (var->val.counter64->low & 0xffffffffUL);
+                }
+                break;
+            case ASN_OCTET_STR:
+                value.type = SnmpValue::OctetString;
+                if (var->val.string && var->val_len > 0)
+                    value.bytes = QByteArray(reinterpret_cast<const char *>(var->val.string),
+                                             static_cast<qsizetype>(var->val_len));
+                break;
+            default:
+                value.type = var->type == ASN_OBJECT_ID ? SnmpValue::ObjectId : 0;
+                break;
+            }
+            self->reply.bindings.push_back(std::move(binding));
+        }
+        return 1;
+    }
+};
+
+SnmpWalker::SnmpWalker(QObject *parent) : QObject(parent)
+{
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &SnmpWalker::timedOut);
+}
+
+SnmpWalker::~SnmpWalker()
+{
+    cancel();
+}
+
+void SnmpWalker::start(const WalkRequest &request)
+{
+    cancel();
+    initLibrary();
+    m_running = true;
+    ++m_generation;
+    m_request = request;
+    m_result = WalkResult();
+    m_result.scalars = QList<SnmpValue>(request.scalars.size());
+    m_result.columns = QList<QList<WalkRow>>(request.columns.size());
+    m_version = request.version == SnmpVersion::V1 ? SnmpVersion::V1 : SnmpVersion::V2c;
+    m_result.version = m_version;
+    m_scalar = 0;
+    m_column = 0;
+
+    const SnmpHost host = SnmpHost::parse(request.host);
+    if (!host.isValid()) {
+        failLater(WalkResult::Outcome::BadAddress,
+                  QStringLiteral("\"%1\" is not a valid address.").arg(request.host));
+        return;
+    }
+    m_port = host.port;
+    if (host.kind == SnmpHost::Kind::Name) {
+        const quint64 generation = m_generation;
+        m_lookupId =
+            QHostInfo::lookupHost(host.name, this, [this, generation](const QHostInfo &info) {
+                if (generation == m_generation && m_running)
+                    resolved(info);
+            });
+        return;
+    }
+    m_address = std::make_unique<QHostAddress>(host.address);
+    // Sending starts from the event loop too, so that start() never emits.
+    const quint64 generation = m_generation;
+    QTimer::singleShot(0, this, [this, generation] {
+        if (generation == m_generation && m_running)
+            openSession();
+    });
+}
+
+void SnmpWalker::resolved(const QHostInfo &info)
+{
+    m_lookupId = -1;
+    QHostAddress chosen;
+    if (info.error() == QHostInfo::NoError) {
+        for (const QHostAddress &address : info.addresses()) {
+            if (address.protocol() == QAbstractSocket::IPv4Protocol &&
+                SnmpHost::isUsableAddress(address)) {
+                chosen = address;
+                break;
+            }
+        }
+        if (chosen.isNull()) {
+            for (const QHostAddress &address : info.addresses()) {
+                if (SnmpHost::isUsableAddress(address)) {
+                    chosen = address;
+                    break;
+                }
+            }
+        }
+    }
+    if (chosen.isNull()) {
+        fail(WalkResult::Outcome::Unresolved,
+             QStringLiteral("The name \"%1\" could not be resolved.").arg(info.hostName()));
+        return;
+    }
+    m_address = std::make_unique<QHostAddress>(chosen);
+    openSession();
+}
+
+void SnmpWalker::openSession()
+{
+    m_session.reset();
+    m_result.version = m_version;
+    m_peer = SnmpHost::peerName(*m_address, m_port);
+
+    const QByteArray peerName = m_peer.toLatin1();
+    const QByteArray community = m_request.community.toUtf8();
+    netsnmp_session settings;
+    snmp_sess_init(&settings);
+    settings.version = m_version == SnmpVersion::V1 ? SNMP_VERSION_1 : SNMP_VERSION_2c;
+    settings.peername = const_cast<char *>(peerName.constData());
+    settings.community = reinterpret_cast<u_char *>(const_cast<char *>(community.constData()));
+    settings.community_len = static_cast<size_t>(community.size());
+    settings.retries = 0; // the walker owns the time-outs and the retry
+
+    auto session = std::make_unique<Session>();
+    session->handle = snmp_sess_open(&settings);
+    netsnmp_transport *transport = session->handle ? snmp_sess_transport(session->handle) : nullptr;
+    if (!transport || transport->sock < 0) {
+        fail(WalkResult::Outcome::SendFailed,
+             QStringLiteral("No SNMP session to %1 could be opened.").arg(m_request.host));
+        return;
+    }
+    if (community.isEmpty())
+        snmp_sess_session(session->handle)->community_len = 0; // no default community
+    session->socket = transport->sock;
+
+    // A connected UDP socket receives datagrams only from the agent's address and port.
+    int connected = -1;
+    if (m_address->protocol() == QAbstractSocket::IPv4Protocol) {
+        sockaddr_in peer{};
+        peer.sin_family = AF_INET;
+        peer.sin_port = htons(m_port);
+        peer.sin_addr.s_addr = htonl(m_address->toIPv4Address());
+        connected =
+            ::connect(session->socket, reinterpret_cast<const sockaddr *>(&peer), sizeof peer);
+    } else {
+        sockaddr_in6 peer{};
+        peer.sin6_family = AF_INET6;
+        peer.sin6_port = htons(m_port);
+        const Q_IPV6ADDR bytes = m_address->toIPv6Address();
+        std::memcpy(&peer.sin6_addr, bytes.c, sizeof bytes.c);
+        if (!m_address->scopeId().isEmpty())
+            peer.sin6_scope_id = if_nametoindex(m_address->scopeId().toLocal8Bit().constData());
+        connected =
+            ::connect(session->socket, reinterpret_cast<const sockaddr *>(&peer), sizeof peer);
+    }
+    if (connected != 0) {
+        fail(WalkResult::Outcome::SendFailed,
+             QStringLiteral("No SNMP session to %1 could be opened.").arg(m_request.host));
+        return;
+    }
+
+    session->notifier = new QSocketNotifier(session->socket, QSocketNotifier::Read, this);
+    connect(session->notifier, &QSocketNotifier::activated, this, &SnmpWalker::readable);
+    m_session = std::move(session);
+    m_scalar = 0;
+    m_column = 0;
+    if (m_request.scalars.isEmpty())
+        nextColumn();
+    else
+        sendCurrent(false);
+}
+
+void SnmpWalker::sendCurrent(bool retry)
+{
+    m_attempt = retry ? m_attempt + 1 : 1;
+    if (!retry)
+        m_session->liveIds.clear();
+    m_session->haveReply = false;
+
+    const bool scalar = m_scalar < m_request.scalars.size();
+    const SnmpOid &target = scalar ? m_request.scalars[m_scalar] : m_current;
+    int command = SNMP_MSG_GET;
+    if (!scalar)
+        command = m_version == SnmpVersion::V1 ? SNMP_MSG_GETNEXT : SNMP_MSG_GETBULK;
+    netsnmp_pdu *pdu = snmp_pdu_create(command);
+    if (!pdu) {
+        fail(WalkResult::Outcome::SendFailed, QStringLiteral("No request could be made."));
+        return;
+    }
+    pdu->reqid = unpredictableRequestId();
+    if (command == SNMP_MSG_GETBULK) {
+        pdu->non_repeaters = 0;
+        pdu->max_repetitions = MaxRepetitions;
+    }
+    std::vector<oid> name(target.cbegin(), target.cend());
+    if (!snmp_add_null_var(pdu, name.data(), name.size())) {
+        snmp_free_pdu(pdu);
+        fail(WalkResult::Outcome::SendFailed, QStringLiteral("No request could be made."));
+        return;
+    }
+    const long id = pdu->reqid;
+    // On success the library owns the PDU until its reply or the session's close.
+    if (snmp_sess_async_send(m_session->handle, pdu, &Session::received, m_session.get()) == 0) {
+        snmp_free_pdu(pdu);
+        fail(WalkResult::Outcome::SendFailed,
+             QStringLiteral("The request to %1 could not be sent.").arg(m_request.host));
+        return;
+    }
+    m_session->liveIds.push_back(id);
+    ++m_result.requests;
+    m_timer.start(m_timeoutMs);
+}
+
+void SnmpWalker::readable()
+{
+    if (!m_running || !m_session)
+        return;
+    netsnmp_large_fd_set fds;
+    netsnmp_large_fd_set_init(&fds, m_session->socket + 1);
+    NETSNMP_LARGE_FD_SET(m_session->socket, &fds);
+    snmp_sess_read2(m_session->handle, &fds);
+    netsnmp_large_fd_set_cleanup(&fds);
+    if (!m_session->haveReply)
+        return; // not an answer to this step (or undecodable): keep waiting
+    m_timer.stop();
+    m_session->liveIds.clear();
+    const Reply reply = std::move(m_session->reply);
+    m_session->haveReply = false;
+    handle(reply);
+}
+
+void SnmpWalker::timedOut()
+{
+    if (!m_running || !m_session)
+        return;
+    if (m_attempt < 2) {
+        sendCurrent(true);
+        return;
+    }
+    if (fallBack())
+        return;
+    if (m_result.answered) {
+        fail(WalkResult::Outcome::NoAnswer, QStringLiteral("%1 stopped answering after %2 values.")
+                                                .arg(m_request.host)
+                                                .arg(valueCount()));
+    } else {
+        fail(WalkResult::Outcome::NoAnswer,
+             QStringLiteral("No answer from %1. Check the address, the port and the community.")
+                 .arg(m_request.host));
+    }
+}
+
+bool SnmpWalker::fallBack()
+{
+    if (m_request.version != SnmpVersion::Auto || m_version != SnmpVersion::V2c ||
+        m_result.answered)
+        return false;
+    m_version = SnmpVersion::V1;
+    m_timer.stop();
+    openSession();
+    return true;
+}
+
+void SnmpWalker::handle(const Reply &reply)
+{
+    if (m_scalar < m_request.scalars.size())
+        handleScalar(reply);
+    else
+        handleColumn(reply);
+}
+
+void SnmpWalker::handleScalar(const Reply &reply)
+{
+    if (reply.errorStatus != SNMP_ERR_NOERROR) {
+        const bool missing =
+            m_version == SnmpVersion::V1 && reply.errorStatus == SNMP_ERR_NOSUCHNAME;
+        if (!missing) {
+            if (fallBack())
+                return;
+            fail(WalkResult::Outcome::ErrorStatus,
+                 QStringLiteral("%1 answered with an error (%2).")
+                     .arg(m_request.host, errorStatusText(reply.errorStatus)));
+            return;
+        }
+    } else if (!reply.bindings.empty()) {
+        const Binding &binding = reply.bindings.front();
+        if (binding.name == m_request.scalars[m_scalar] && binding.value.isValid())
+            m_result.scalars[m_scalar] = binding.value;
+    }
+    m_result.answered = true;
+    ++m_scalar;
+    if (m_scalar < m_request.scalars.size())
+        sendCurrent(false);
+    else
+        nextColumn();
+}
+
+void SnmpWalker::handleColumn(const Reply &reply)
+{
+    const WalkColumn &column = m_request.columns[m_column];
+    if (reply.errorStatus != SNMP_ERR_NOERROR) {
+        if (m_version == SnmpVersion::V1 && reply.errorStatus == SNMP_ERR_NOSUCHNAME) {
+            m_result.answered = true;
+            ++m_column;
+            nextColumn(); // the end of the agent's view
+            return;
+        }
+        if (fallBack())
+            return;
+        fail(WalkResult::Outcome::ErrorStatus,
+             QStringLiteral("%1 answered with an error (%2) while reading %3.")
+                 .arg(m_request.host, errorStatusText(reply.errorStatus), column.name));
+        return;
+    }
+    m_result.answered = true;
+    if (reply.bindings.empty()) {
+        fail(WalkResult::Outcome::EmptyReply,
+             QStringLiteral("%1 sent an answer without values while reading %2.")
+                 .arg(m_request.host, column.name));
+        return;
+    }
+
+    QList<WalkRow> &rows = m_result.columns[m_column];
+    bool columnDone = false;
+    for (const Binding &binding : reply.bindings) {
+        if (binding.rawType == SNMP_ENDOFMIBVIEW) {
+            columnDone = true;
+            break;
+        }
+        if (compareOids(binding.name, m_current) <= 0) {
+            fail(WalkResult::Outcome::NotIncreasing,
+                 QStringLiteral("%1 returned %2 after %3 (its answers do not advance); "
+                                "stopped with what was read so far.")
+                     .arg(m_request.host, oidText(binding.name), oidText(m_current)));
+            return;
+        }
+        if (!isUnder(binding.name, column.root)) {
+            columnDone = true;
+            break;
+        }
+        if (binding.value.type != column.type) {
+            m_result.warnings.append(QStringLiteral("%1: %2 sent %3 instead of %4; the rest of "
+                                                    "this column was skipped.")
+                                         .arg(column.name, m_request.host,
+                                              typeText(binding.rawType), typeText(column.type)));
+            columnDone = true;
+            break;
+        }
+        m_current = binding.name;
+        if (rows.size() >= MaxRows) {
+            fail(WalkResult::Outcome::TooManyRows,
+                 QStringLiteral("%1 has more than %2 entries in %3; stopped there.")
+                     .arg(m_request.host)
+                     .arg(MaxRows)
+                     .arg(column.name));
+            return;
+        }
+        rows.append(WalkRow{binding.name.mid(column.root.size()), binding.value});
+    }
+    const quint64 generation = m_generation;
+    Q_EMIT progress(valueCount(), m_result.requests);
+    if (!m_running || generation != m_generation)
+        return; // a receiver cancelled or restarted the walk
+    if (columnDone) {
+        ++m_column;
+        nextColumn();
+    } else {
+        sendCurrent(false);
+    }
+}
+
+void SnmpWalker::nextColumn()
+{
+    if (m_column >= m_request.columns.size()) {
+        finish();
+        return;
+    }
+    m_current = m_request.columns[m_column].root;
+    sendCurrent(false);
+}
+
+int SnmpWalker::valueCount() const
+{
+    int count = 0;
+    for (const QList<WalkRow> &rows : m_result.columns)
+        count += static_cast<int>(rows.size());
+    return count;
+}
+
+void SnmpWalker::fail(WalkResult::Outcome outcome, const QString &message)
+{
+    m_result.outcome = outcome;
+    m_result.message = message;
+    finish();
+}
+
+void SnmpWalker::failLater(WalkResult::Outcome outcome, const QString &message)
+{
+    const quint64 generation = m_generation;
+    QTimer::singleShot(0, this, [this, generation, outcome, message] {
+        if (generation == m_generation && m_running)
+            fail(outcome, message);
+    });
+}
+
+void SnmpWalker::finish()
+{
+    if (!m_running)
+        return;
+    const WalkResult result = m_result;
+    release();
+    // Last statement: a receiver may delete or restart the walker.
+    Q_EMIT finished(result);
+}
+
+void SnmpWalker::cancel()
+{
+    if (m_running)
+        release();
+}
+
+void SnmpWalker::release()
+{
+    m_running = false;
+    ++m_generation;
+    m_timer.stop();
+    if (m_lookupId >= 0) {
+        QHostInfo::abortHostLookup(m_lookupId);
+        m_lookupId = -1;
+    }
+    m_session.reset();
+    m_address.reset();
+}

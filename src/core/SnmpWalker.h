@@ -1,0 +1,160 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <memory>
+
+class QHostAddress;
+class QHostInfo;
+
+// Which SNMP version a walk speaks: Auto tries v2c first and falls back to v1 when v2c gets
+// no answer or an error before the agent has answered anything.
+enum class SnmpVersion { Auto, V1, V2c };
+
+using SnmpOid = QList<quint32>;
+
+// One value as the agent sent it. `type` is the BER tag (INTEGER 0x02, OCTET STRING 0x04,
+// Counter32 0x41, Gauge32 0x42, TimeTicks 0x43, Counter64 0x46, ...); 0 means no value.
+struct SnmpValue {
+    static constexpr quint8 Integer = 0x02;
+    static constexpr quint8 OctetString = 0x04;
+    static constexpr quint8 ObjectId = 0x06;
+    static constexpr quint8 Counter32 = 0x41;
+    static constexpr quint8 Gauge32 = 0x42;
+    static constexpr quint8 TimeTicks = 0x43;
+    static constexpr quint8 Counter64 = 0x46;
+
+    quint8 type = 0;
+    qint64 integer = 0; // INTEGER, signed
+    quint64 number = 0; // Counter32, Gauge32, TimeTicks, Counter64, unsigned
+    QByteArray bytes;   // OCTET STRING
+
+    bool isValid() const { return type != 0; }
+};
+
+// A subtree to walk, the type every value in it must have, and its name for messages.
+struct WalkColumn {
+    SnmpOid root;
+    quint8 type = SnmpValue::OctetString;
+    QString name;
+};
+
+struct WalkRequest {
+    QString host; // the device file's address syntax (see SnmpHost)
+    QString community;
+    SnmpVersion version = SnmpVersion::Auto;
+    QList<SnmpOid> scalars;    // fetched one by one with Get before the walk
+    QList<WalkColumn> columns; // walked one after another
+};
+
+// One value of a column: the OID part after the column's root, and the value.
+struct WalkRow {
+    SnmpOid suffix;
+    SnmpValue value;
+};
+
+struct WalkResult {
+    enum class Outcome {
+        Complete,      // every column walked to its end
+        BadAddress,    // the address text is not valid; nothing was sent
+        Unresolved,    // the host name could not be resolved
+        SendFailed,    // no socket or the request could not be sent
+        NoAnswer,      // no reply within the time-out and its retry
+        NotIncreasing, // a returned OID did not increase (a looping agent)
+        ErrorStatus,   // the agent answered with an error-status
+        EmptyReply,    // a reply without any value
+        TooManyRows,   // more than MaxRows values in one column
+    };
+
+    Outcome outcome = Outcome::Complete;
+    QString message;      // for the operator; empty when complete
+    QStringList warnings; // columns that ended early (a wrong type), the walk went on
+    SnmpVersion version = SnmpVersion::V2c; // the version that was spoken last
+    bool answered = false;                  // whether the agent answered at all
+    QList<SnmpValue> scalars;               // per requested scalar; type 0 when the agent has none
+    QList<QList<WalkRow>> columns;          // per requested column, in OID order
+    int requests = 0;                       // request datagrams sent, retries included
+
+    bool complete() const { return outcome == Outcome::Complete; }
+};
+
+// Walks SNMP subtrees without blocking the event loop: GetBulk for v2c, GetNext for v1. All
+// SNMP library calls stay on the thread that owns the walker. Each request gets an
+// unpredictable request-id, one time-out of TimeoutMs and one retry; replies are taken only
+// from the address and port asked (the socket is connected to the agent).
+//
+// The walk ends cleanly, with what it has and a message, on a time-out, an error-status, a
+// returned OID that does not increase, an empty reply or more than MaxRows values in a
+// column. A value of the wrong type ends only its column (a warning). endOfMibView, v1's
+// noSuchName and an OID beyond the subtree are the normal end of a column.
+class SnmpWalker : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SnmpWalker(QObject *parent = nullptr);
+    ~SnmpWalker() override;
+
+    static constexpr int TimeoutMs = 2000;
+    static constexpr int MaxRows = 10000;
+    static constexpr int MaxRepetitions = 32;
+
+    // Starts a walk; one running is cancelled first. finished() always comes from the event
+    // loop, never inside start().
+    void start(const WalkRequest &request);
+    // Ends the running walk at once; finished() is not emitted for it.
+    void cancel();
+    bool isRunning() const { return m_running; }
+
+    // For tests: a shorter time-out per attempt.
+    void setTimeoutMs(int ms) { m_timeoutMs = ms; }
+
+Q_SIGNALS:
+    void progress(int values, int requests);
+    void finished(const WalkResult &result);
+
+private:
+    struct Session;
+    struct Reply;
+
+    void resolved(const QHostInfo &info);
+    void openSession();
+    void sendCurrent(bool retry);
+    void readable();
+    void timedOut();
+    void handle(const Reply &reply);
+    void handleScalar(const Reply &reply);
+    void handleColumn(const Reply &reply);
+    void nextScalarOrColumn();
+    void nextColumn();
+    bool fallBack();
+    void fail(WalkResult::Outcome outcome, const QString &message);
+    void failLater(WalkResult::Outcome outcome, const QString &message);
+    void finish();
+    void release();
+    int valueCount() const;
+
+    WalkRequest m_request;
+    WalkResult m_result;
+    std::unique_ptr<Session> m_session;
+    QTimer m_timer;
+    QString m_peer; // "udp:ADDR:PORT"
+    std::unique_ptr<QHostAddress> m_address;
+    quint16 m_port = 0;
+    SnmpVersion m_version = SnmpVersion::V2c;
+    int m_timeoutMs = TimeoutMs;
+    int m_lookupId = -1;
+    int m_scalar = 0;  // scalar being fetched, or m_request.scalars.size() once walking
+    int m_column = 0;  // column being walked
+    SnmpOid m_current; // last OID asked for in the column
+    int m_attempt = 0;
+    quint64 m_generation = 0;
+    bool m_running = false;
+};
+
+Q_DECLARE_METATYPE(WalkResult)

@@ -1,0 +1,141 @@
+#include "DeviceFile.h"
+#include "DiscoveryDialog.h"
+#include "IfMibAgent.h"
+#include "MainWindowFixture.h"
+
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+class TestDiscoveryDialog : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!IfMibAgent::isAvailable())
+            QSKIP("snmpd or perl is not installed");
+    }
+
+    // From the menu item to a loaded device file: discover, the pre-checked set, the limit of
+    // 20, a bandwidth filled in, save through the shared chooser, and the load that follows.
+    void discoverSaveAndLoad()
+    {
+        QList<IfMibAgent::Interface> list = IfMibAgent::synthetic(30);
+        list[0].type = 24; // loopback, up: not pre-checked
+        list[1].speed = 0; // up, speed unknown
+        list[1].highSpeed = 0;
+        IfMibAgent agent;
+        agent.setInterfaces(list);
+        agent.setSysName("edge-router");
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+
+        MainWindowFixture fixture;
+        TForm1 &form = fixture.create();
+        form.action("Discoverinterfaces1")->trigger();
+        DiscoveryDialog *dialog = form.discoveryDialog();
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY(!dialog->isModal());
+
+        dialog->addressEdit()->setText(agent.host());
+        QCOMPARE(dialog->communityEdit()->text(), QString("public"));
+        QCOMPARE(dialog->versionBox()->currentText(), QString("auto"));
+        QTest::mouseClick(dialog->discoverButton(), Qt::LeftButton);
+        QVERIFY(dialog->isDiscovering());
+        QVERIFY(dialog->cancelButton()->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->isDiscovering(), 30000);
+        QVERIFY2(dialog->messageText().isEmpty(), qPrintable(dialog->messageText()));
+
+        DiscoveryModel &model = dialog->model();
+        QCOMPARE(model.rowCount(), 30);
+        // Up and not loopback: 2, 3, 5, 6, 7, 9, ... (every fourth is down); the first 20.
+        QList<quint32> expected;
+        for (quint32 i = 2; expected.size() < 20; ++i) {
+            if (i % 4 != 0)
+                expected.append(i);
+        }
+        QList<quint32> checked;
+        for (const DiscoveredInterface &entry : model.checkedInterfaces())
+            checked.append(entry.index);
+        QCOMPARE(checked, expected);
+
+        // The 21st is refused, and the dialog says why.
+        QVERIFY(!model.setData(model.index(0, 0), Qt::Checked, Qt::CheckStateRole));
+        QVERIFY(dialog->messageText().contains("At most 20"));
+
+        // The filter narrows the list.
+        dialog->filterEdit()->setText("GE-0/0/2");
+        QCOMPARE(dialog->view()->model()->rowCount(), 11);
+        dialog->filterEdit()->clear();
+
+        // Index 2 has no speed: saving waits for it.
+        QString chosen;
+        form.setDeviceFileChooser([&] {
+            chosen = fixture.folder() + "/edge.dev";
+            return chosen;
+        });
+        QString asked;
+        dialog->setLoadQuestion([&](const QString &path) {
+            asked = path;
+            return true;
+        });
+        dialog->save();
+        QVERIFY(chosen.isEmpty());
+        QVERIFY(dialog->messageText().contains("ge-0/0/2"));
+        QVERIFY(model.setData(model.index(1, DiscoveryModel::SpeedColumn), "2048000"));
+        QTest::mouseClick(dialog->saveButton(), Qt::LeftButton);
+        QCOMPARE(asked, chosen);
+
+        const QStringList lines = DeviceFile::readLines(chosen);
+        QCOMPARE(lines.size(), 20);
+        QCOMPARE(lines[0], agent.host() + ";2;2048000;public;ge-0/0/2 - uplink; rack 2");
+        QCOMPARE(lines[1], agent.host() + ";3;1000000000;public;ge-0/0/3");
+        // Loaded through the normal load.
+        QCOMPARE(form.deviceFilePath(), chosen);
+        QCOMPARE(form.interfaceList().count(), 20);
+        QVERIFY(form.startButton()->isEnabled());
+        QVERIFY(fixture.errors.isEmpty());
+    }
+
+    // No answer: the dialog says so in words, and can be used again at once.
+    void noAnswer()
+    {
+        IfMibAgent agent;
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+        MainWindowFixture fixture;
+        TForm1 &form = fixture.create();
+        form.action("Discoverinterfaces1")->trigger();
+        DiscoveryDialog *dialog = form.discoveryDialog();
+        dialog->discovery().walker().setTimeoutMs(200);
+        dialog->addressEdit()->setText(agent.host());
+        dialog->communityEdit()->setText("wrong");
+        dialog->discover();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->isDiscovering(), 10000);
+        QVERIFY(dialog->messageText().contains("No answer from " + agent.host()));
+        QVERIFY(dialog->discoverButton()->isEnabled());
+        QVERIFY(!dialog->saveButton()->isEnabled());
+
+        // Cancel ends a walk at once; so does closing the dialog.
+        dialog->discover();
+        QVERIFY(dialog->isDiscovering());
+        QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
+        QVERIFY(!dialog->isDiscovering());
+        QVERIFY(dialog->discoverButton()->isEnabled());
+        dialog->discover();
+        dialog->reject();
+        QVERIFY(!dialog->isDiscovering());
+
+        dialog->communityEdit()->setText("a;b");
+        dialog->discover();
+        QVERIFY(!dialog->isDiscovering());
+        QVERIFY(dialog->messageText().contains("semicolon"));
+    }
+};
+
+QTEST_MAIN(TestDiscoveryDialog)
+#include "tst_discoverydialog.moc"

@@ -1,0 +1,194 @@
+#include "DeviceFile.h"
+#include "DeviceFileWriter.h"
+#include "DiscoveryModel.h"
+#include "ErrorReport.h"
+#include "InterfaceDiscovery.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
+
+using OptionalSpeed = std::optional<quint64>;
+Q_DECLARE_METATYPE(OptionalSpeed)
+
+namespace
+{
+
+DiscoveredInterface entry(quint32 index, int oper = 1, int type = 6, quint64 bandwidth = 1000)
+{
+    DiscoveredInterface e;
+    e.index = index;
+    e.name = "if" + QString::number(index);
+    e.operStatus = oper;
+    e.type = type;
+    e.bandwidth = bandwidth;
+    return e;
+}
+
+} // namespace
+
+class TestDiscovery : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void bandwidth_data()
+    {
+        QTest::addColumn<OptionalSpeed>("ifSpeed");
+        QTest::addColumn<OptionalSpeed>("ifHighSpeed");
+        QTest::addColumn<quint64>("bandwidth");
+        const OptionalSpeed none;
+        QTest::newRow("ifSpeed only") << OptionalSpeed(100000000) << none << quint64(100000000);
+        QTest::newRow("high speed zero")
+            << OptionalSpeed(10000000) << OptionalSpeed(0) << quint64(10000000);
+        QTest::newRow("ceiling") << OptionalSpeed(4294967295u) << OptionalSpeed(10000)
+                                 << quint64(10000000000);
+        QTest::newRow("wrapped ifSpeed")
+            << OptionalSpeed(1410065408) << OptionalSpeed(10000) << quint64(10000000000);
+        QTest::newRow("equal") << OptionalSpeed(1000000000) << OptionalSpeed(1000)
+                               << quint64(1000000000);
+        QTest::newRow("T1 rounded up to 2")
+            << OptionalSpeed(1544000) << OptionalSpeed(2) << quint64(1544000);
+        QTest::newRow("ifSpeed zero")
+            << OptionalSpeed(0) << OptionalSpeed(25000) << quint64(25000000000);
+        QTest::newRow("ifSpeed missing") << none << OptionalSpeed(100) << quint64(100000000);
+        QTest::newRow("unknown") << OptionalSpeed(0) << OptionalSpeed(0) << quint64(0);
+        QTest::newRow("nothing") << none << none << quint64(0);
+    }
+
+    void bandwidth()
+    {
+        QFETCH(OptionalSpeed, ifSpeed);
+        QFETCH(OptionalSpeed, ifHighSpeed);
+        QFETCH(quint64, bandwidth);
+        QCOMPARE(Discovery::bandwidth(ifSpeed, ifHighSpeed), bandwidth);
+    }
+
+    void displayText_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("utf-8") << QByteArray("Stra\xc3\x9f"
+                                             "e 1")
+                               << QString::fromUtf8("Straße 1");
+        QTest::newRow("latin-1") << QByteArray("Stra\xdf"
+                                               "e 1")
+                                 << QString::fromUtf8("Straße 1");
+        QTest::newRow("trailing NULs") << QByteArray("eth0\0\0", 6) << QString("eth0");
+        QTest::newRow("line breaks") << QByteArray("a\r\nb\tc") << QString("a  b c");
+        QTest::newRow("leading blanks kept") << QByteArray("  x  ") << QString("  x");
+    }
+
+    void displayText()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(Discovery::displayText(bytes), text);
+    }
+
+    void deviceLineAndCommunity()
+    {
+        DiscoveredInterface e = entry(7);
+        e.bandwidth = 40000000000;
+        QCOMPARE(Discovery::deviceLine("[2001:db8::1]:1161", e, "c0mm"),
+                 QString("[2001:db8::1]:1161;7;40000000000;c0mm;if7"));
+        e.alias = "to core";
+        QCOMPARE(Discovery::description(e), QString("if7 - to core"));
+        QVERIFY(Discovery::communityProblem("pub;lic").contains("semicolon"));
+        QVERIFY(Discovery::communityProblem("pub\nlic").contains("line break"));
+        QVERIFY(Discovery::communityProblem("").isEmpty());
+        QCOMPARE(Discovery::proposedFileName("core-sw1.example", "10.0.0.1"),
+                 QString("core-sw1.example.dev"));
+        QCOMPARE(Discovery::proposedFileName("", "[::1]:1161"), QString("___1__1161.dev"));
+        QCOMPARE(Discovery::proposedFileName("../../etc/x", "a"), QString("_.._etc_x.dev"));
+    }
+
+    // Pre-checked: up, not loopback or virtual, by index order, at most 20. The 21st check is
+    // refused and reported; unchecking makes room again.
+    void modelChecks()
+    {
+        QList<DiscoveredInterface> list;
+        list << entry(1, 1, 24) << entry(2, 2) << entry(3, 1, 53);
+        for (quint32 i = 4; i < 30; ++i)
+            list << entry(i);
+        DiscoveryModel model;
+        QSignalSpy limit(&model, &DiscoveryModel::limitReached);
+        model.setInterfaces(list);
+        QCOMPARE(model.checkedCount(), 20);
+        QVERIFY(!model.isChecked(0) && !model.isChecked(1) && !model.isChecked(2));
+        QVERIFY(model.isChecked(3) && model.isChecked(22) && !model.isChecked(23));
+        QCOMPARE(model.checkedInterfaces().first().index, quint32(4));
+        QCOMPARE(model.checkedInterfaces().last().index, quint32(23));
+
+        const QModelIndex extra = model.index(25, DiscoveryModel::IndexColumn);
+        QVERIFY(!model.setData(extra, Qt::Checked, Qt::CheckStateRole));
+        QCOMPARE(limit.count(), 1);
+        QVERIFY(!model.isChecked(25));
+        QVERIFY(model.setData(model.index(3, 0), Qt::Unchecked, Qt::CheckStateRole));
+        QVERIFY(model.setData(extra, Qt::Checked, Qt::CheckStateRole));
+        QCOMPARE(model.checkedCount(), 20);
+        QCOMPARE(model.checkedInterfaces().last().index, quint32(26));
+    }
+
+    void modelBandwidthEdit()
+    {
+        DiscoveryModel model;
+        model.setInterfaces({entry(1, 1, 6, 0)});
+        QVERIFY(model.checkedHaveUnknownBandwidth());
+        const QModelIndex speed = model.index(0, DiscoveryModel::SpeedColumn);
+        QCOMPARE(model.data(speed).toString(), QString("unknown"));
+        QVERIFY(model.flags(speed) & Qt::ItemIsEditable);
+        QVERIFY(!model.setData(speed, "fast"));
+        QVERIFY(model.setData(speed, " 2048000 "));
+        QCOMPARE(model.checkedInterfaces().first().bandwidth, quint64(2048000));
+        QVERIFY(!model.checkedHaveUnknownBandwidth());
+    }
+
+    // Written beside the name and renamed into place: a link at the name is replaced, not
+    // followed; a new file is private, an existing one keeps its mode.
+    void writer()
+    {
+        QTemporaryDir dir;
+        const QString victim = dir.filePath("victim");
+        QFile v(victim);
+        QVERIFY(v.open(QIODevice::WriteOnly));
+        v.write("keep\n");
+        v.close();
+        const QString path = dir.filePath("a.dev");
+        QVERIFY(QFile::link(victim, path));
+        DeviceFileWriter::write(path,
+                                {"1.2.3.4;1;100;public;x", QString::fromUtf8("h;2;5;c;Zürich")});
+        QCOMPARE(DeviceFile::readLines(path),
+                 QStringList({"1.2.3.4;1;100;public;x", QString::fromUtf8("h;2;5;c;Zürich")}));
+        QVERIFY(!QFileInfo(path).isSymLink());
+        QFile check(victim);
+        QVERIFY(check.open(QIODevice::ReadOnly));
+        QCOMPARE(check.readAll(), QByteArray("keep\n"));
+        const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+        QCOMPARE(QFileInfo(path).permissions() & others, QFile::Permissions());
+        QVERIFY(QFileInfo(path).permissions() & QFile::WriteOwner);
+
+        QVERIFY(QFile::setPermissions(path, QFileInfo(path).permissions() | QFile::ReadGroup));
+        DeviceFileWriter::write(path, {"x"});
+        QVERIFY(QFileInfo(path).permissions() & QFile::ReadGroup);
+
+        bool thrown = false;
+        try {
+            DeviceFileWriter::write(dir.filePath("missing/folder.dev"), {"x"});
+        } catch (const OstralineError &error) {
+            thrown = error.message().contains("missing/folder.dev") &&
+                     error.message().contains("No such file");
+        }
+        QVERIFY(thrown);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2); // no temporary left
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDiscovery)
+#include "tst_discovery.moc"
