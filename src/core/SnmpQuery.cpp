@@ -6,16 +6,20 @@
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QLoggingCategory>
+#include <QRandomGenerator>
 #include <QSocketNotifier>
 
 #include <net-snmp/library/large_fd_set.h>
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 // Off unless enabled with QT_LOGGING_RULES="ostraline.snmp.debug=true".
 Q_LOGGING_CATEGORY(lcSnmp, "ostraline.snmp", QtWarningMsg)
@@ -72,6 +76,40 @@ QString valueText(const netsnmp_variable_list *var)
     }
 }
 
+// Connects the session's socket to the peer, so the kernel drops every datagram that does not
+// come from exactly the address and port the request goes to: a local user who spots the new
+// socket cannot answer in the agent's place.
+bool connectToPeer(int socket, const QHostAddress &address, quint16 port)
+{
+    sockaddr_storage storage;
+    std::memset(&storage, 0, sizeof storage);
+    socklen_t size = 0;
+    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+        auto *in4 = reinterpret_cast<sockaddr_in *>(&storage);
+        in4->sin_family = AF_INET;
+        in4->sin_port = htons(port);
+        in4->sin_addr.s_addr = htonl(address.toIPv4Address());
+        size = sizeof(sockaddr_in);
+    } else if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+        auto *in6 = reinterpret_cast<sockaddr_in6 *>(&storage);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(port);
+        const Q_IPV6ADDR bytes = address.toIPv6Address();
+        std::memcpy(in6->sin6_addr.s6_addr, bytes.c, sizeof bytes.c);
+        in6->sin6_scope_id = static_cast<uint32_t>(address.scopeId().toUInt());
+        size = sizeof(sockaddr_in6);
+    } else {
+        return false;
+    }
+    return ::connect(socket, reinterpret_cast<const sockaddr *>(&storage), size) == 0;
+}
+
+// A fresh, unpredictable request-id (positive, as agents expect a non-negative INTEGER).
+long newRequestId()
+{
+    return static_cast<long>(QRandomGenerator::system()->bounded(1u, 0x7fffffffu));
+}
+
 // One GetRequest on its own session. The session, its socket and every PDU the library still
 // holds are freed exactly once, by the destructor.
 class Exchange
@@ -86,15 +124,16 @@ public:
             snmp_sess_close(m_session);
     }
 
-    // Opens the session to the numeric peer and sends the request. False when nothing could
-    // be sent (the reading stays empty).
-    bool send(const QString &peer, const QString &community, const QList<quint32> &oid)
+    // Opens the session to the address and sends the request. False when nothing could be
+    // sent (the reading stays empty).
+    bool send(const QHostAddress &address, quint16 port, const QString &community,
+              const QList<quint32> &oid)
     {
         m_oid.clear();
         for (quint32 part : oid)
             m_oid.push_back(part);
 
-        const QByteArray peerName = peer.toLatin1();
+        const QByteArray peerName = SnmpHost::peerName(address, port).toLatin1();
         const QByteArray communityBytes = community.toUtf8();
         netsnmp_session settings;
         snmp_sess_init(&settings);
@@ -114,14 +153,15 @@ public:
             snmp_sess_session(m_session)->community_len = 0;
         }
         netsnmp_transport *transport = snmp_sess_transport(m_session);
-        if (!transport || transport->sock < 0)
+        if (!transport || transport->sock < 0 || !connectToPeer(transport->sock, address, port))
             return false;
         m_socket = transport->sock;
 
         netsnmp_pdu *pdu = snmp_pdu_create(SNMP_MSG_GET);
         if (!pdu)
             return false;
-        pdu->reqid = 1;
+        // The library matches the reply to this request by its request-id.
+        pdu->reqid = newRequestId();
         if (!snmp_add_null_var(pdu, m_oid.data(), m_oid.size())) {
             snmp_free_pdu(pdu);
             return false;
@@ -306,7 +346,7 @@ void SnmpBatch::send(int index, const QHostAddress &address, quint16 port)
 {
     Slot &slot = *m_slots[static_cast<size_t>(index)];
     slot.exchange = std::make_unique<Exchange>();
-    if (!slot.exchange->send(SnmpHost::peerName(address, port), slot.request.community, slot.oid)) {
+    if (!slot.exchange->send(address, port, slot.request.community, slot.oid)) {
         slot.exchange.reset();
         settle(index);
         return;
@@ -395,7 +435,7 @@ QString snmpGetBlocking(const SnmpRequest &request, int timeoutMs)
         return QString();
 
     Exchange exchange;
-    if (!exchange.send(SnmpHost::peerName(address, host.port), request.community, oid))
+    if (!exchange.send(address, host.port, request.community, oid))
         return QString();
     while (!exchange.answered()) {
         const qint64 remaining = deadline.remainingTime();

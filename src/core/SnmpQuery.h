@@ -22,8 +22,9 @@ struct SnmpRequest {
 
 // Runs a batch of SNMP version 1 GetRequests side by side without blocking the event loop.
 //
-// Every request is one self-contained exchange on its own session and UDP socket: one
-// GetRequest with request-id 1 and a single NULL binding, one wait, no retransmission. Its
+// Every request is one self-contained exchange on its own session and UDP socket, connected to
+// the agent's address and port so that only datagrams from there count: one GetRequest with an
+// unpredictable request-id and a single NULL binding, one wait, no retransmission. Its
 // reading is the value text of the first binding in the reply whose object identifier equals
 // the requested one: INTEGER as signed decimal; Counter32, Gauge32 and TimeTicks as unsigned
 // 32-bit decimal; every other type and every failure (time-out, malformed host or object

@@ -76,6 +76,7 @@ private Q_SLOTS:
 
     void hostileReplies_data();
     void hostileReplies();
+    void forgedRepliesIgnored();
     void communitySentUnchanged_data();
     void communitySentUnchanged();
     void ipv6AndHostNames();
@@ -135,8 +136,8 @@ void TestSnmpQuery::hostText_data()
     QTest::newRow("ipv6 bracketed with port") << "[::1]:1161" << address << "udp6:[::1]:1161";
     QTest::newRow("ipv6 bracketed") << "[2001:db8::1]" << address << "udp6:[2001:db8::1]:161";
     QTest::newRow("ipv6 bare") << "2001:db8::1" << address << "udp6:[2001:db8::1]:161";
-    QTest::newRow("ipv6 with scope") << "[fe80::1%eth0.7]:1161" << address
-                                     << "udp6:[fe80::1%eth0.7]:1161";
+    QTest::newRow("ipv6 with scope")
+        << "[fe80::1%eth0.7]:1161" << address << "udp6:[fe80::1%eth0.7]:1161";
     QTest::newRow("ipv4 mapped loopback")
         << "[::ffff:127.0.0.1]:1161" << address << "udp6:[::ffff:127.0.0.1]:1161";
     QTest::newRow("name") << "core-sw1.example.net" << name << "core-sw1.example.net";
@@ -319,8 +320,8 @@ void TestSnmpQuery::hostileReplies_data()
     QTest::newRow("silent") << R::Silent << qint64(42) << "";
 }
 
-// Each case is one request and exactly one datagram (request-id 1, no retransmission); the
-// batch ends with the reading, or empty at the deadline.
+// Each case is one request and exactly one datagram (no retransmission); the batch ends with
+// the reading, or empty at the deadline.
 void TestSnmpQuery::hostileReplies()
 {
     QFETCH(HostileAgent::Reply, reply);
@@ -335,7 +336,26 @@ void TestSnmpQuery::hostileReplies()
     QCOMPARE(run.values, QStringList{expected});
     QTest::qWait(50); // a retransmission would arrive by now
     QCOMPARE(agent.requestsSeen(), 1);
-    QCOMPARE(agent.lastRequestId(), qint64(1));
+    QVERIFY(agent.lastRequestId() > 0);
+}
+
+// Forged replies (same request-id, another value) from another port of 127.0.0.1 and from
+// 127.0.0.2 arrive before the agent's own; only the agent's counts. The request-ids of
+// successive requests differ.
+void TestSnmpQuery::forgedRepliesIgnored()
+{
+    HostileAgent agent;
+    QVERIFY(agent.listen());
+    agent.setValue(1234);
+    agent.setDelayMs(150);
+    QVERIFY(agent.addForger(QHostAddress(QHostAddress::LocalHost), 3999999999));
+    if (!agent.addForger(QHostAddress(QStringLiteral("127.0.0.2")), 3999999998))
+        QFAIL("cannot bind 127.0.0.2");
+    const BatchRun run = runBatch({{InOid, "public", agent.host()}}, 1500);
+    QCOMPARE(run.values, QStringList{"1234"});
+    const qint64 firstId = agent.lastRequestId();
+    QCOMPARE(runBatch({{InOid, "public", agent.host()}}, 1500).values, QStringList{"1234"});
+    QVERIFY(agent.lastRequestId() != firstId);
 }
 
 void TestSnmpQuery::communitySentUnchanged_data()

@@ -20,6 +20,19 @@ bool HostileAgent::listen(const QHostAddress &address)
     return m_socket->bind(address, 0);
 }
 
+bool HostileAgent::addForger(const QHostAddress &address, qint64 forgedValue)
+{
+    if (!address.isLoopback())
+        return false;
+    auto *socket = new QUdpSocket(this);
+    if (!socket->bind(address, 0)) {
+        delete socket;
+        return false;
+    }
+    m_forgers.append({socket, forgedValue});
+    return true;
+}
+
 quint16 HostileAgent::port() const
 {
     return m_socket->localPort();
@@ -39,11 +52,18 @@ void HostileAgent::readPending()
     while (m_socket->hasPendingDatagrams()) {
         const QNetworkDatagram request = m_socket->receiveDatagram();
         ++m_requests;
+        const QHostAddress to = request.senderAddress();
+        const quint16 port = static_cast<quint16>(request.senderPort());
+        for (const auto &[forger, forgedValue] : std::as_const(m_forgers)) {
+            const qint64 ownValue = std::exchange(m_value, forgedValue);
+            const QByteArray forged = craft(request.data());
+            m_value = ownValue;
+            if (!forged.isNull())
+                forger->writeDatagram(forged, to, port);
+        }
         const QByteArray reply = craft(request.data());
         if (reply.isNull())
             continue;
-        const QHostAddress to = request.senderAddress();
-        const quint16 port = static_cast<quint16>(request.senderPort());
         if (m_delayMs <= 0) {
             m_socket->writeDatagram(reply, to, port);
         } else {

@@ -2,8 +2,11 @@
 
 #include <QByteArray>
 #include <QHostAddress>
+#include <QList>
 #include <QObject>
 #include <QString>
+
+#include <utility>
 
 class QUdpSocket;
 
@@ -49,6 +52,11 @@ public:
     void setValue(qint64 value) { m_value = value; }
     void setDelayMs(int ms) { m_delayMs = ms; }
 
+    // A forger answers each request at once, before the agent's own (delayed) reply: the same
+    // reply with forgedValue, sent from a socket of its own on a loopback address (so from
+    // another port, and from another address when it is not the agent's).
+    bool addForger(const QHostAddress &address, qint64 forgedValue);
+
     int requestsSeen() const { return m_requests; }
     const QByteArray &lastCommunity() const { return m_lastCommunity; }
     qint64 lastRequestId() const { return m_lastRequestId; }
@@ -58,6 +66,7 @@ private:
     QByteArray craft(const QByteArray &datagram);
 
     QUdpSocket *m_socket = nullptr;
+    QList<std::pair<QUdpSocket *, qint64>> m_forgers;
     Reply m_reply = Reply::Correct;
     qint64 m_value = 0;
     int m_delayMs = 0;
