@@ -42,3 +42,13 @@ bool applyStartupSettings(SettingsStore &store, const ApplySetting &apply)
             applyOne(StartupOrder[i].name, ensureAndTake(StartupOrder[i]));
     });
 }
+
+bool applyExtensionSettings(SettingsStore &store, const ApplySetting &apply)
+{
+    return ErrorReport::guarded([&] {
+        for (const SettingsKeys::Setting &setting : SettingsKeys::ExtensionOrder) {
+            const QString text = ensureAndRead(store, setting.name, setting.defaultText.toString());
+            ErrorReport::guarded([&] { apply(setting.name, text); });
+        }
+    });
+}

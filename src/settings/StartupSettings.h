@@ -24,3 +24,7 @@ using ApplySetting = std::function<void(QStringView name, const QString &text)>;
 // cannot be read or written is reported once and ends the sequence, leaving the remaining
 // controls in their initial state. Returns false when the store failed.
 bool applyStartupSettings(SettingsStore &store, const ApplySetting &apply);
+
+// The values beyond the eighteen (SettingsKeys::ExtensionOrder), ensured and applied one at a
+// time like them; start-up runs it after applyStartupSettings. Errors as there.
+bool applyExtensionSettings(SettingsStore &store, const ApplySetting &apply);
