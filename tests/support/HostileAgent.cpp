@@ -92,8 +92,8 @@ QByteArray HostileAgent::craft(const QByteArray &datagram)
     auto reply = [&](const QList<QByteArray> &bindings, qint64 requestId = -1, qint64 status = 0,
                      qint64 index = 0) {
         return Ber::message(request->community, Ber::GetResponse,
-                            requestId < 0 ? request->requestId : requestId, status, index,
-                            bindings);
+                            requestId < 0 ? request->requestId : requestId, status, index, bindings,
+                            request->version);
     };
 
     switch (m_reply) {
@@ -130,6 +130,12 @@ QByteArray HostileAgent::craft(const QByteArray &datagram)
         return QByteArray::fromHex("30ff02deadbeef0104a2cafe");
     case Reply::Empty:
         return QByteArray("");
+    case Reply::NoSuchObject:
+        return reply({Ber::binding(oid, Ber::tlv(Ber::NoSuchObject, {}))});
+    case Reply::NoSuchInstance:
+        return reply({Ber::binding(oid, Ber::tlv(Ber::NoSuchInstance, {}))});
+    case Reply::EndOfMibView:
+        return reply({Ber::binding(oid, Ber::tlv(Ber::EndOfMibView, {}))});
     case Reply::Silent:
         break;
     }

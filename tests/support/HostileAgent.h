@@ -11,7 +11,8 @@
 class QUdpSocket;
 
 // A test-only SNMP responder on a loopback UDP port. Every GetRequest it receives is answered
-// with a datagram shaped by the chosen Reply, optionally after a delay. It runs on the event
+// with a datagram shaped by the chosen Reply (in the request's SNMP version), optionally after
+// a delay. It runs on the event
 // loop of the thread that owns it, so it answers only while that loop runs.
 class HostileAgent : public QObject
 {
@@ -36,6 +37,9 @@ public:
         Garbage,        // bytes that are no BER message
         Empty,          // a zero-length datagram
         Silent,         // no reply at all
+        NoSuchObject,   // the requested OID with the v2c exception noSuchObject
+        NoSuchInstance, // ... noSuchInstance
+        EndOfMibView,   // ... endOfMibView
     };
     Q_ENUM(Reply)
 
