@@ -95,6 +95,30 @@ private Q_SLOTS:
         QCOMPARE(board.poller.counters().width(1), CounterChoice::Width::Bits64);
     }
 
+    // Switching the setting off while polling: the 64-bit row goes back to 32-bit counters
+    // with a first reading (no delta across the two kinds), then computes as before.
+    void settingOffStartsAfresh()
+    {
+        SnmpAgent agent;
+        agent.setCounters(1, 1000, 2000);
+        agent.setCounters64(1, 5000000000000ULL, 9000000000000ULL);
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+        Board board(agent.host(), {1});
+        board.poller.counters().setEnabled(true);
+        QVERIFY(board.poll());
+        QVERIFY(board.poll());
+        QCOMPARE(board.poller.counters().width(1), CounterChoice::Width::Bits64);
+        board.poller.counters().setEnabled(false);
+        QVERIFY(board.poll());
+        QCOMPARE(board.poller.counters().width(1), CounterChoice::Width::Bits32);
+        QCOMPARE(board.at(Col::OrgIn, 1), "1000");
+        QCOMPARE(board.at(Col::InDelta, 1), "0");
+        QCOMPARE(board.at(Col::InUtil, 1), "0");
+        agent.setCounters(1, 1600, 2000);
+        QVERIFY(board.poll());
+        QCOMPARE(board.at(Col::InDelta, 1), "600");
+    }
+
     // Switched off, exactly the v1 requests of before go out, and nothing else.
     void offSendsOnlyV1()
     {
