@@ -87,6 +87,8 @@ public:
     void setGraphLowColorAll(const QColor &color) override;
     void setStopOnErrors(bool stop) override;
     void rowRewritten(int row) override;
+    void setCounters64(bool on) override;
+    QString counterDescription(int row) const override;
 
     // The other windows, created after this one by the program entry.
     void attachWindows(TForm2 *about, TForm3 *options, TAboutBox1 *splash);

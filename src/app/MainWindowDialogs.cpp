@@ -62,6 +62,18 @@ void TForm1::setStopOnErrors(bool stop)
 void TForm1::rowRewritten(int row)
 {
     m_poller.discardRow(row);
+    refreshInterfaceListView();
+}
+
+void TForm1::setCounters64(bool on)
+{
+    m_poller.counters().setEnabled(on);
+    refreshInterfaceListView();
+}
+
+QString TForm1::counterDescription(int row) const
+{
+    return m_poller.counters().description(row);
 }
 
 // The dialogs are attached by the program entry; until they are, these do nothing.

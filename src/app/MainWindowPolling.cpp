@@ -31,6 +31,7 @@ void TForm1::refreshInterfaceListView()
         auto *item = new QListWidgetItem(m_list.text(p), CheckListBox1);
         item->setFlags(Qt::ItemIsEnabled);
         item->setCheckState(m_list.isChecked(p) ? Qt::Checked : Qt::Unchecked);
+        item->setToolTip(m_poller.counters().description(p + 1));
     }
 }
 
@@ -59,6 +60,7 @@ void TForm1::cancelPollInFlight()
 void TForm1::stopForLoad()
 {
     cancelPollInFlight();
+    m_poller.counters().resetAll();
     m_pollCycle.stop();
     Edit4->setText(QStringLiteral("0"));
     Button4->hide();
@@ -151,6 +153,7 @@ void TForm1::Button3Click()
         return;
     }
     setStatusText(0, QString());
+    m_poller.counters().resetAll();
     m_pollCycle.start();
     runPoll();
 }
@@ -199,14 +202,17 @@ void TForm1::afterGet()
 
 void TForm1::Button2Click()
 {
-    const QList<Calculation::RowFault> faults =
-        Calculation::calculate(m_table, m_list, m_pollCycle.pollInterval());
+    QList<int> restarted;
+    const QList<Calculation::RowFault> faults = Calculation::calculate(
+        m_table, m_list, m_pollCycle.pollInterval(), &m_poller.counters(), &restarted);
     for (int k = 1; k <= GraphSlotControl::SlotCount; ++k)
         m_board->slot(k).LastValuesCaption->setCaption(Calculation::lastValuesCaption(m_table, k));
-    if (!faults.isEmpty()) {
+    if (!faults.isEmpty() || !restarted.isEmpty()) {
         QStringList messages;
         for (const auto &fault : faults)
             messages << fault.message;
+        if (!restarted.isEmpty())
+            messages << Calculation::restartMessage(restarted);
         m_faultStatus = messages.join(QStringLiteral("; "));
         setStatusText(0, m_faultStatus);
     } else if (!m_faultStatus.isEmpty()) {

@@ -113,11 +113,15 @@ void TForm1::applyStoredSettings()
             m_deviceFilePath = text;
         } else if (name == K::FirstStartFileActive) {
             setFlag(CheckBox7, text);
+        } else if (name == K::Counters64) {
+            if (const auto on = V::flag(text))
+                setCounters64(*on);
         }
     };
 
     SettingsStore store;
-    applyStartupSettings(store, apply);
+    if (applyStartupSettings(store, apply))
+        applyExtensionSettings(store, apply);
 }
 
 void TForm1::showEvent(QShowEvent *event)

@@ -1,5 +1,6 @@
 #include "Calculation.h"
 
+#include "CounterChoice.h"
 #include "ErrorReport.h"
 #include "InterfaceList.h"
 #include "InterfaceTable.h"
@@ -40,18 +41,98 @@ void setFraction(InterfaceTable &table, int column, int row, long double value)
     table.setCell(column, row, formatGeneral(value));
 }
 
-void calculateRow(InterfaceTable &table, int row, int interval)
+std::uint64_t counterCell(const InterfaceTable &table, int column, int row, const char *what)
 {
-    // Check everything this row reads before writing any of it, so a faulty row keeps
-    // all its cells.
-    const std::int64_t orgIn = wholeCell(table, Col::OrgIn, row, "input reading");
-    const std::int64_t orgOut = wholeCell(table, Col::OrgOut, row, "output reading");
+    const QString &text = table.cell(column, row);
+    std::uint64_t value = 0;
+    if (!NumberFormat::tryParseUnsigned(text, &value))
+        throw Fault{text, QStringLiteral("Row %1: %2 '%3' is no 64-bit counter value")
+                              .arg(row)
+                              .arg(QLatin1String(what), text)};
+    return value;
+}
+
+// Rates and utilisations from the row's delta cells, as for every row.
+void ratesAndUtilisation(InterfaceTable &table, int row, int interval, std::int64_t bandwidth,
+                         long double inDelta, long double outDelta)
+{
+    const long double seconds = interval;
+    setFraction(table, Col::InDeltaPers, row, inDelta / seconds);
+    setFraction(table, Col::OutDeltaPers, row, outDelta / seconds);
+    const long double bits = static_cast<long double>(bandwidth);
+    setFraction(table, Col::InUtil, row,
+                parseFloat(table.cell(Col::InDeltaPers, row)) * BitsPercent / bits);
+    setFraction(table, Col::OutUtil, row,
+                parseFloat(table.cell(Col::OutDeltaPers, row)) * BitsPercent / bits);
+    setFraction(table, Col::CombinedPers, row,
+                parseFloat(table.cell(Col::InDeltaPers, row)) +
+                    parseFloat(table.cell(Col::OutDeltaPers, row)));
+    setFraction(table, Col::CombinedUtil, row,
+                parseFloat(table.cell(Col::CombinedPers, row)) * BitsPercent / bits);
+}
+
+std::int64_t positiveBandwidth(const InterfaceTable &table, int row)
+{
     const std::int64_t bandwidth = wholeCell(table, Col::Bandwidth, row, "bandwidth");
     if (bandwidth <= 0)
         throw Fault{table.cell(Col::Bandwidth, row),
                     QStringLiteral("Row %1: bandwidth '%2' is not a positive whole number")
                         .arg(row)
                         .arg(table.cell(Col::Bandwidth, row))};
+    return bandwidth;
+}
+
+// A row read with 64-bit counters: readings are unsigned decimal text up to 20 digits, the
+// delta is taken in exact unsigned 64-bit arithmetic, and a counter below its previous value
+// has restarted (it cannot have wrapped): no delta that poll. Returns true for a restart.
+bool calculate64Row(InterfaceTable &table, int row, int interval)
+{
+    const std::uint64_t in = counterCell(table, Col::OrgIn, row, "input reading");
+    const std::uint64_t out = counterCell(table, Col::OrgOut, row, "output reading");
+    const std::int64_t bandwidth = positiveBandwidth(table, row);
+    std::uint64_t inOld = 0;
+    std::uint64_t outOld = 0;
+    if (!NumberFormat::tryParseUnsigned(table.cell(Col::InBitOld, row), &inOld))
+        inOld = 0; // no previous reading
+    if (!NumberFormat::tryParseUnsigned(table.cell(Col::OutBitOld, row), &outOld))
+        outOld = 0;
+    // Readings that are not current (a failed direction) keep their text; check the delta
+    // cells before anything is written.
+    counterCell(table, Col::InDelta, row, "input delta");
+    counterCell(table, Col::OutDelta, row, "output delta");
+
+    table.setCell(Col::InBitNew, row, QString::number(in));
+    table.setCell(Col::OutBitNew, row, QString::number(out));
+
+    bool restarted = false;
+    // The same guard as for 32-bit rows: no previous input reading, no new deltas.
+    if (inOld > 0) {
+        if (in < inOld || out < outOld) {
+            restarted = true;
+            table.setCell(Col::InDelta, row, QStringLiteral("0"));
+            table.setCell(Col::OutDelta, row, QStringLiteral("0"));
+        } else {
+            table.setCell(Col::InDelta, row, QString::number(in - inOld));
+            // An output side without a previous reading has no delta yet: the whole 64-bit
+            // counter would be years of traffic in one poll.
+            table.setCell(Col::OutDelta, row,
+                          QString::number(outOld > 0 ? out - outOld : std::uint64_t(0)));
+        }
+    }
+    ratesAndUtilisation(
+        table, row, interval, bandwidth,
+        static_cast<long double>(counterCell(table, Col::InDelta, row, "input delta")),
+        static_cast<long double>(counterCell(table, Col::OutDelta, row, "output delta")));
+    return restarted;
+}
+
+void calculateRow(InterfaceTable &table, int row, int interval)
+{
+    // Check everything this row reads before writing any of it, so a faulty row keeps
+    // all its cells.
+    const std::int64_t orgIn = wholeCell(table, Col::OrgIn, row, "input reading");
+    const std::int64_t orgOut = wholeCell(table, Col::OrgOut, row, "output reading");
+    const std::int64_t bandwidth = positiveBandwidth(table, row);
     constexpr std::int64_t counterMax = NumberFormat::CounterModulus;
     for (const std::int64_t reading : {orgIn, orgOut}) {
         if (reading < -counterMax / 2 || reading >= counterMax)
@@ -83,23 +164,10 @@ void calculateRow(InterfaceTable &table, int row, int interval)
                      wholeCell(table, Col::OutBitOld, row, "previous output reading")));
     }
 
-    const long double seconds = interval;
-    setFraction(table, Col::InDeltaPers, row,
-                static_cast<long double>(wholeCell(table, Col::InDelta, row, "input delta")) /
-                    seconds);
-    setFraction(table, Col::OutDeltaPers, row,
-                static_cast<long double>(wholeCell(table, Col::OutDelta, row, "output delta")) /
-                    seconds);
-    const long double bits = static_cast<long double>(bandwidth);
-    setFraction(table, Col::InUtil, row,
-                parseFloat(table.cell(Col::InDeltaPers, row)) * BitsPercent / bits);
-    setFraction(table, Col::OutUtil, row,
-                parseFloat(table.cell(Col::OutDeltaPers, row)) * BitsPercent / bits);
-    setFraction(table, Col::CombinedPers, row,
-                parseFloat(table.cell(Col::InDeltaPers, row)) +
-                    parseFloat(table.cell(Col::OutDeltaPers, row)));
-    setFraction(table, Col::CombinedUtil, row,
-                parseFloat(table.cell(Col::CombinedPers, row)) * BitsPercent / bits);
+    ratesAndUtilisation(
+        table, row, interval, bandwidth,
+        static_cast<long double>(wholeCell(table, Col::InDelta, row, "input delta")),
+        static_cast<long double>(wholeCell(table, Col::OutDelta, row, "output delta")));
 }
 
 QString roundedCell(const QString &cell)
@@ -119,7 +187,8 @@ int shownValue(const QString &cell)
                                         std::numeric_limits<int>::max()));
 }
 
-QList<RowFault> calculate(InterfaceTable &table, const InterfaceList &list, int pollInterval)
+QList<RowFault> calculate(InterfaceTable &table, const InterfaceList &list, int pollInterval,
+                          const CounterChoice *counters, QList<int> *restarted)
 {
     QList<RowFault> faults;
     const int interval = pollInterval > 0 ? pollInterval : 1;
@@ -134,14 +203,32 @@ QList<RowFault> calculate(InterfaceTable &table, const InterfaceList &list, int 
             continue;
         const int row = p + 1;
         try {
-            calculateRow(table, row, interval);
+            if (counters && counters->width(row) == CounterChoice::Width::Bits64) {
+                if (calculate64Row(table, row, interval) && restarted)
+                    restarted->append(row);
+            } else {
+                calculateRow(table, row, interval);
+            }
         } catch (const Fault &fault) {
             faults.append({row, fault.text, fault.message});
         } catch (const OstralineError &error) {
-            faults.append({row, QString(), QStringLiteral("Row %1: %2").arg(row).arg(error.message())});
+            faults.append(
+                {row, QString(), QStringLiteral("Row %1: %2").arg(row).arg(error.message())});
         }
     }
     return faults;
+}
+
+QString restartMessage(const QList<int> &rows)
+{
+    if (rows.isEmpty())
+        return QString();
+    QStringList numbers;
+    for (int row : rows)
+        numbers << QString::number(row);
+    return QStringLiteral("64-bit counters restarted (agent restart or counters cleared) in "
+                          "row %1: counted as a first reading")
+        .arg(numbers.join(QStringLiteral(", ")));
 }
 
 QString lastValuesCaption(const InterfaceTable &table, int row)

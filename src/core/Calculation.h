@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 
+class CounterChoice;
 class InterfaceTable;
 class InterfaceList;
 
@@ -24,7 +25,16 @@ struct RowFault {
 
 // Runs the step for every checked row, after ageing the readings of all 20 rows. Rows that
 // fail are skipped and listed; the other rows are still computed.
-QList<RowFault> calculate(InterfaceTable &table, const InterfaceList &list, int pollInterval);
+//
+// Rows that counters says hold 64-bit readings are computed with exact unsigned 64-bit
+// deltas and no wrap correction: a counter that went backwards has restarted, so that poll
+// is a first reading (deltas "0") and the row is listed in restarted. Without counters every
+// row is a 32-bit row.
+QList<RowFault> calculate(InterfaceTable &table, const InterfaceList &list, int pollInterval,
+                          const CounterChoice *counters = nullptr, QList<int> *restarted = nullptr);
+
+// The status-bar text for rows whose 64-bit counters restarted ("" for none).
+QString restartMessage(const QList<int> &rows);
 
 // "Last values IN: a; OUT: b; COMB: c" from row k's utilisation cells, rounded half-to-even.
 QString lastValuesCaption(const InterfaceTable &table, int row);

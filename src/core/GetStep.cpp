@@ -5,6 +5,8 @@
 #include "InterfaceTable.h"
 #include "TimeStamp.h"
 
+#include <array>
+
 namespace GetStep
 {
 namespace
@@ -49,6 +51,97 @@ QList<SnmpRequest> buildRequests(const InterfaceTable &table, const InterfaceLis
         rows->append(row);
     }
     return requests;
+}
+
+QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList &list,
+                                const CounterChoice &counters, QList<PlannedRequest> *plan)
+{
+    QList<SnmpRequest> requests;
+    plan->clear();
+    for (int p = 0; p < list.count(); ++p) {
+        if (!list.isChecked(p))
+            continue;
+        const int row = p + 1;
+        const QString &index = table.cell(Col::Interface, row);
+        const QString &community = table.cell(Col::Community, row);
+        const QString &host = table.cell(Col::IP, row);
+        if (counters.asks32(row)) {
+            requests.append({inOctetsOid(index), community, host});
+            requests.append({outOctetsOid(index), community, host});
+            plan->append({row, PlannedRequest::Kind::In32});
+            plan->append({row, PlannedRequest::Kind::Out32});
+        }
+        if (counters.asks64(row)) {
+            requests.append({CounterChoice::hcInOctetsOid(index),
+                             community,
+                             host,
+                             SnmpVersion::V2c,
+                             {CounterChoice::hcOutOctetsOid(index)}});
+            plan->append({row, PlannedRequest::Kind::Both64});
+        }
+    }
+    return requests;
+}
+
+void storePlannedReadings(InterfaceTable &table, CounterChoice &counters,
+                          const QList<PlannedRequest> &plan, const QStringList &values)
+{
+    struct Readings {
+        bool asked32 = false, asked64 = false;
+        QString in32, out32, in64, out64;
+    };
+    std::array<Readings, CounterChoice::Rows + 1> rows{};
+    qsizetype next = 0;
+    for (const PlannedRequest &request : plan) {
+        const int count = request.kind == PlannedRequest::Kind::Both64 ? 2 : 1;
+        const QString first = values.value(next);
+        const QString second = values.value(next + 1);
+        next += count;
+        if (request.row < 1 || request.row > CounterChoice::Rows)
+            continue; // discarded while in flight
+        Readings &r = rows[static_cast<std::size_t>(request.row)];
+        switch (request.kind) {
+        case PlannedRequest::Kind::In32:
+            r.asked32 = true;
+            r.in32 = first;
+            break;
+        case PlannedRequest::Kind::Out32:
+            r.asked32 = true;
+            r.out32 = first;
+            break;
+        case PlannedRequest::Kind::Both64:
+            r.asked64 = true;
+            r.in64 = first;
+            r.out64 = second;
+            break;
+        }
+    }
+    const QString zero = QStringLiteral("0");
+    for (int row = 1; row <= CounterChoice::Rows; ++row) {
+        const Readings &r = rows[static_cast<std::size_t>(row)];
+        if (!r.asked32 && !r.asked64)
+            continue;
+        bool use64 = r.asked64 && !r.asked32;
+        if (r.asked32 && r.asked64) {
+            use64 = !r.in64.isEmpty() && !r.out64.isEmpty();
+            if (counters.decide(row, use64)) {
+                table.setCell(Col::InBitNew, row, zero);
+                table.setCell(Col::OutBitNew, row, zero);
+                table.setCell(Col::InDelta, row, zero);
+                table.setCell(Col::OutDelta, row, zero);
+            }
+        } else if (!use64 && counters.width(row) == CounterChoice::Width::Bits64) {
+            // The setting went off while this poll was in flight; 32-bit from now on.
+            if (counters.decide(row, false)) {
+                table.setCell(Col::InBitNew, row, zero);
+                table.setCell(Col::OutBitNew, row, zero);
+                table.setCell(Col::InDelta, row, zero);
+                table.setCell(Col::OutDelta, row, zero);
+            }
+        }
+        table.setCell(Col::OrgIn, row, use64 ? r.in64 : r.in32);
+        table.setCell(Col::OrgOut, row, use64 ? r.out64 : r.out32);
+    }
 }
 
 void storeReadings(InterfaceTable &table, const QList<int> &rows, const QStringList &values)
@@ -114,28 +207,30 @@ bool Poller::start()
     if (inFlight())
         return false;
     m_stamp = m_clock();
-    m_batch.start(GetStep::buildRequests(m_table, m_list, &m_rows), m_timeoutMs);
+    m_batch.start(GetStep::planRequests(m_table, m_list, m_counters, &m_plan), m_timeoutMs);
     return true;
 }
 
 void Poller::cancel()
 {
     m_batch.cancel();
-    m_rows.clear();
+    m_plan.clear();
 }
 
 void Poller::discardRow(int row)
 {
-    for (int &r : m_rows) {
-        if (r == row)
-            r = 0;
+    for (GetStep::PlannedRequest &request : m_plan) {
+        if (request.row == row)
+            request.row = 0;
     }
+    // A rewritten row may be another interface: its counters are chosen afresh.
+    m_counters.reset(row);
 }
 
 void Poller::onBatchFinished(const QStringList &values)
 {
-    GetStep::storeReadings(m_table, m_rows, values);
-    m_rows.clear();
+    GetStep::storePlannedReadings(m_table, m_counters, m_plan, values);
+    m_plan.clear();
     GetStep::failurePass(m_table, m_list, m_mode);
     if (m_slots)
         GetStep::slotPass(m_list, *m_slots, m_stamp);

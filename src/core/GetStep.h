@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CounterChoice.h"
 #include "OnErrorMode.h"
 #include "SnmpQuery.h"
 
@@ -27,6 +28,27 @@ QString outOctetsOid(const QString &interfaceIndex);
 // rows receives the table row of each request.
 QList<SnmpRequest> buildRequests(const InterfaceTable &table, const InterfaceList &list,
                                  QList<int> *rows);
+
+// What one request of a poll is for: the 32-bit input or output counter of a row, or both
+// 64-bit counters of a row in one SNMP v2c request (two readings).
+struct PlannedRequest {
+    enum class Kind { In32, Out32, Both64 };
+    int row = 0; // 0 once discarded
+    Kind kind = Kind::In32;
+};
+
+// Requests in list order: for each checked row the v1 input and output requests when
+// counters says the row asks 32-bit, then the one v2c request when it asks 64-bit. With
+// 64-bit counters off this is buildRequests().
+QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList &list,
+                                const CounterChoice &counters, QList<PlannedRequest> *plan);
+
+// Stores the readings of a planned poll. A row that asked both ways is decided now (two
+// 64-bit readings: 64-bit, anything else: 32-bit); when its cells change width its previous
+// reading and deltas become "0", so this poll is a first reading. A decided row stores the
+// readings of its width.
+void storePlannedReadings(InterfaceTable &table, CounterChoice &counters,
+                          const QList<PlannedRequest> &plan, const QStringList &values);
 
 // Stores each reading in "orgin" or "orgout" of its row (inputs and outputs alternate).
 void storeReadings(InterfaceTable &table, const QList<int> &rows, const QStringList &values);
@@ -59,12 +81,17 @@ public:
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
 
+    // Which counters each row is read with; the setting and the reset events go here.
+    CounterChoice &counters() { return m_counters; }
+    const CounterChoice &counters() const { return m_counters; }
+
     // Starts a get step; false (and nothing sent) when one is already in flight.
     bool start();
     bool inFlight() const { return m_batch.isRunning(); }
     // Discards the step in flight: its readings are dropped and getFinished() does not come.
     void cancel();
-    // Drops the readings in flight for one row (the row was rewritten meanwhile).
+    // Drops the readings in flight for one row (the row was rewritten meanwhile); its
+    // counters are chosen afresh at the next poll.
     void discardRow(int row);
 
 Q_SIGNALS:
@@ -82,5 +109,6 @@ private:
     std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };
     int m_timeoutMs = 2000;
     QDateTime m_stamp;
-    QList<int> m_rows;
+    CounterChoice m_counters;
+    QList<GetStep::PlannedRequest> m_plan;
 };

@@ -128,6 +128,24 @@ bool tryParseWhole(const QString &text, std::int64_t *value)
     return true;
 }
 
+bool tryParseUnsigned(const QString &text, std::uint64_t *value)
+{
+    const QByteArray ascii = text.toLatin1();
+    if (text.isEmpty() || ascii.size() != text.size())
+        return false;
+    for (const char c : ascii) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    std::uint64_t parsed = 0;
+    const auto result =
+        std::from_chars(ascii.constData(), ascii.constData() + ascii.size(), parsed, 10);
+    if (result.ec != std::errc() || result.ptr != ascii.constData() + ascii.size())
+        return false;
+    *value = parsed;
+    return true;
+}
+
 std::int64_t parseWhole(const QString &text)
 {
     std::int64_t value = 0;

@@ -29,6 +29,8 @@ std::int64_t parseWhole(const QString &text);
 // Non-throwing forms of the two parses.
 bool tryParseFloat(const QString &text, long double *value, const QLocale &locale = QLocale());
 bool tryParseWhole(const QString &text, std::int64_t *value);
+// An unsigned 64-bit whole number in plain decimal, digits only (a 64-bit counter reading).
+bool tryParseUnsigned(const QString &text, std::uint64_t *value);
 
 // Round to the nearest whole number, halves to the even neighbour (0.5 -> 0, 1.5 -> 2,
 // 2.5 -> 2, -0.5 -> 0). Values beyond the 64-bit range saturate.

@@ -7,25 +7,37 @@
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QLoggingCategory>
+#include <QRandomGenerator>
 #include <QSocketNotifier>
 
 #include <net-snmp/library/large_fd_set.h>
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace
 {
 
 // The reading of one binding's value.
-QString valueText(const netsnmp_variable_list *var)
+QString valueText(const netsnmp_variable_list *var, SnmpVersion version)
 {
     if (!var->val.integer)
         return QString();
+    if (version == SnmpVersion::V2c) {
+        // Only the 64-bit counters count here; exceptions and every other type do not.
+        if (var->type != ASN_COUNTER64 || var->val_len < sizeof(counter64))
+            return QString();
+        const quint64 value = (quint64(var->val.counter64->high & 0xffffffffUL) << 32) |
+                              quint64(var->val.counter64->low & 0xffffffffUL);
+        return QString::number(value);
+    }
     switch (var->type) {
     case ASN_INTEGER:
         return QString::number(static_cast<qint64>(*var->val.integer));
@@ -36,6 +48,40 @@ QString valueText(const netsnmp_variable_list *var)
     default:
         return QString(); // NULL, strings, identifiers, Counter64, exceptions...
     }
+}
+
+// Connects the session's socket to the peer, so the kernel drops every datagram that does not
+// come from exactly the address and port the request goes to: a local user who spots the new
+// socket cannot answer in the agent's place.
+bool connectToPeer(int socket, const QHostAddress &address, quint16 port)
+{
+    sockaddr_storage storage;
+    std::memset(&storage, 0, sizeof storage);
+    socklen_t size = 0;
+    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+        auto *in4 = reinterpret_cast<sockaddr_in *>(&storage);
+        in4->sin_family = AF_INET;
+        in4->sin_port = htons(port);
+        in4->sin_addr.s_addr = htonl(address.toIPv4Address());
+        size = sizeof(sockaddr_in);
+    } else if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+        auto *in6 = reinterpret_cast<sockaddr_in6 *>(&storage);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(port);
+        const Q_IPV6ADDR bytes = address.toIPv6Address();
+        std::memcpy(in6->sin6_addr.s6_addr, bytes.c, sizeof bytes.c);
+        in6->sin6_scope_id = static_cast<uint32_t>(address.scopeId().toUInt());
+        size = sizeof(sockaddr_in6);
+    } else {
+        return false;
+    }
+    return ::connect(socket, reinterpret_cast<const sockaddr *>(&storage), size) == 0;
+}
+
+// A fresh, unpredictable request-id (positive, as agents expect a non-negative INTEGER).
+long newRequestId()
+{
+    return static_cast<long>(QRandomGenerator::system()->bounded(1u, 0x7fffffffu));
 }
 
 // One GetRequest on its own session. The session, its socket and every PDU the library still
@@ -52,18 +98,21 @@ public:
             snmp_sess_close(m_session);
     }
 
-    // Opens the session to the numeric peer and sends the request. False when nothing could
-    // be sent (the reading stays empty).
-    bool send(const QString &peer, const QByteArray &communityBytes, const QList<quint32> &oid)
+    // Opens the session to the address and sends the request. False when nothing could be
+    // sent (the reading stays empty).
+    bool send(const QHostAddress &address, quint16 port, const QByteArray &communityBytes,
+              const QList<QList<quint32>> &oids, SnmpVersion version)
     {
-        m_oid.clear();
-        for (quint32 part : oid)
-            m_oid.push_back(part);
+        m_version = version;
+        m_oids.clear();
+        for (const QList<quint32> &oid : oids)
+            m_oids.emplace_back(oid.cbegin(), oid.cend());
+        m_values = QStringList(oids.size(), QString());
 
-        const QByteArray peerName = peer.toLatin1();
+        const QByteArray peerName = SnmpHost::peerName(address, port).toLatin1();
         netsnmp_session settings;
         snmp_sess_init(&settings);
-        settings.version = SNMP_VERSION_1;
+        settings.version = version == SnmpVersion::V2c ? SNMP_VERSION_2c : SNMP_VERSION_1;
         settings.peername = const_cast<char *>(peerName.constData());
         settings.community =
             reinterpret_cast<u_char *>(const_cast<char *>(communityBytes.constData()));
@@ -79,17 +128,20 @@ public:
             snmp_sess_session(m_session)->community_len = 0;
         }
         netsnmp_transport *transport = snmp_sess_transport(m_session);
-        if (!transport || transport->sock < 0)
+        if (!transport || transport->sock < 0 || !connectToPeer(transport->sock, address, port))
             return false;
         m_socket = transport->sock;
 
         netsnmp_pdu *pdu = snmp_pdu_create(SNMP_MSG_GET);
         if (!pdu)
             return false;
-        pdu->reqid = 1;
-        if (!snmp_add_null_var(pdu, m_oid.data(), m_oid.size())) {
-            snmp_free_pdu(pdu);
-            return false;
+        // The library matches the reply to this request by its request-id.
+        pdu->reqid = newRequestId();
+        for (const std::vector<oid> &name : m_oids) {
+            if (!snmp_add_null_var(pdu, name.data(), name.size())) {
+                snmp_free_pdu(pdu);
+                return false;
+            }
         }
         // On success the library owns the PDU until the reply or the session's close.
         if (snmp_sess_async_send(m_session, pdu, &Exchange::received, this) == 0) {
@@ -101,7 +153,8 @@ public:
 
     int socket() const { return m_socket; }
     bool answered() const { return m_answered; }
-    const QString &value() const { return m_value; }
+    // The readings, one per object identifier.
+    const QStringList &values() const { return m_values; }
 
     // Reads what is waiting on the socket; a matching reply sets answered().
     void read()
@@ -122,11 +175,18 @@ private:
         if (operation != NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE || !reply || self->m_answered)
             return 1;
         self->m_answered = true;
-        for (const netsnmp_variable_list *var = reply->variables; var; var = var->next_variable) {
-            if (snmp_oid_compare(var->name, var->name_length, self->m_oid.data(),
-                                 self->m_oid.size()) == 0) {
-                self->m_value = valueText(var);
-                break;
+        // A v2c agent that reports an error-status gives no reading at all (a v1 reply's
+        // error-status is not examined: its bindings are NULL then).
+        if (self->m_version == SnmpVersion::V2c && reply->errstat != SNMP_ERR_NOERROR)
+            return 1;
+        for (std::size_t i = 0; i < self->m_oids.size(); ++i) {
+            const std::vector<oid> &name = self->m_oids[i];
+            for (const netsnmp_variable_list *var = reply->variables; var;
+                 var = var->next_variable) {
+                if (snmp_oid_compare(var->name, var->name_length, name.data(), name.size()) == 0) {
+                    self->m_values[static_cast<qsizetype>(i)] = valueText(var, self->m_version);
+                    break;
+                }
             }
         }
         return 1;
@@ -134,9 +194,10 @@ private:
 
     void *m_session = nullptr;
     int m_socket = -1;
-    std::vector<oid> m_oid;
+    SnmpVersion m_version = SnmpVersion::V1;
+    std::vector<std::vector<oid>> m_oids;
     bool m_answered = false;
-    QString m_value;
+    QStringList m_values;
 };
 
 // The address a resolved name is queried at: the first IPv4 address, else the first IPv6.
@@ -152,6 +213,19 @@ QHostAddress pickAddress(const QList<QHostAddress> &addresses)
             return address;
     }
     return QHostAddress();
+}
+
+// Every object identifier of a request, or an empty list when any of them is malformed.
+QList<QList<quint32>> parseOids(const SnmpRequest &request)
+{
+    QList<QList<quint32>> oids;
+    for (const QString &text : QStringList{request.oid} + request.moreOids) {
+        QList<quint32> oid = parseOidText(text);
+        if (oid.isEmpty())
+            return {};
+        oids.append(std::move(oid));
+    }
+    return oids;
 }
 
 } // namespace
@@ -183,7 +257,7 @@ QList<quint32> parseOidText(const QString &text)
 
 struct SnmpBatch::Slot {
     SnmpRequest request;
-    QList<quint32> oid;
+    QList<QList<quint32>> oids; // empty when any of the request's identifiers is malformed
     quint16 port = SnmpHost::DefaultPort;
     int lookupId = -1;
     std::unique_ptr<Exchange> exchange;
@@ -209,25 +283,29 @@ void SnmpBatch::start(const QList<SnmpRequest> &requests, int timeoutMs)
     initLibrary();
 
     m_running = true;
-    m_values = QStringList(requests.size(), QString());
     m_pending = 0;
     m_slots.clear();
     m_slots.reserve(static_cast<size_t>(requests.size()));
+    m_firstValue.clear();
+    int valueCount = 0;
     for (const SnmpRequest &request : requests) {
         auto slot = std::make_unique<Slot>();
         slot->request = request;
         m_slots.push_back(std::move(slot));
+        m_firstValue.push_back(valueCount);
+        valueCount += 1 + static_cast<int>(request.moreOids.size());
     }
+    m_values = QStringList(valueCount, QString());
     // The deadline runs from here, before any name lookup or send.
     m_deadline.start(qMax(0, timeoutMs));
 
     for (int i = 0; i < static_cast<int>(m_slots.size()); ++i) {
         Slot &slot = *m_slots[static_cast<size_t>(i)];
         ++m_pending;
-        slot.oid = parseOidText(slot.request.oid);
+        slot.oids = parseOids(slot.request);
         const SnmpHost host = SnmpHost::parse(slot.request.host);
         slot.port = host.port;
-        if (slot.oid.isEmpty() || !host.isValid())
+        if (slot.oids.isEmpty() || !host.isValid())
             settle(i);
         else if (host.kind == SnmpHost::Kind::Name)
             lookUp(i, host.name);
@@ -271,8 +349,8 @@ void SnmpBatch::send(int index, const QHostAddress &address, quint16 port)
 {
     Slot &slot = *m_slots[static_cast<size_t>(index)];
     slot.exchange = std::make_unique<Exchange>();
-    if (!slot.exchange->send(SnmpHost::peerName(address, port), slot.request.wireCommunity(),
-                             slot.oid)) {
+    if (!slot.exchange->send(address, port, slot.request.wireCommunity(), slot.oids,
+                             slot.request.version)) {
         slot.exchange.reset();
         settle(index);
         return;
@@ -291,7 +369,9 @@ void SnmpBatch::readable(int index)
     slot.exchange->read();
     if (!slot.exchange->answered())
         return; // not a reply to this request (or undecodable): keep waiting
-    m_values[index] = slot.exchange->value();
+    const QStringList &readings = slot.exchange->values();
+    for (qsizetype i = 0; i < readings.size(); ++i)
+        m_values[m_firstValue[static_cast<size_t>(index)] + i] = readings.at(i);
     settle(index);
     if (m_pending == 0)
         finish();
@@ -342,6 +422,7 @@ void SnmpBatch::release()
     }
     m_slots.clear();
     m_values.clear();
+    m_firstValue.clear();
     m_pending = 0;
 }
 
@@ -350,9 +431,9 @@ QString snmpGetBlocking(const SnmpRequest &request, int timeoutMs)
     initLibrary();
     const QDeadlineTimer deadline(qMax(0, timeoutMs), Qt::PreciseTimer);
 
-    const QList<quint32> oid = parseOidText(request.oid);
+    const QList<QList<quint32>> oids = parseOids(request);
     const SnmpHost host = SnmpHost::parse(request.host);
-    if (oid.isEmpty() || !host.isValid())
+    if (oids.isEmpty() || !host.isValid())
         return QString();
     QHostAddress address = host.address;
     if (host.kind == SnmpHost::Kind::Name)
@@ -361,7 +442,7 @@ QString snmpGetBlocking(const SnmpRequest &request, int timeoutMs)
         return QString();
 
     Exchange exchange;
-    if (!exchange.send(SnmpHost::peerName(address, host.port), request.wireCommunity(), oid))
+    if (!exchange.send(address, host.port, request.wireCommunity(), oids, request.version))
         return QString();
     while (!exchange.answered()) {
         const qint64 remaining = deadline.remainingTime();
@@ -374,5 +455,5 @@ QString snmpGetBlocking(const SnmpRequest &request, int timeoutMs)
         if (ready > 0)
             exchange.read();
     }
-    return exchange.value();
+    return exchange.values().value(0);
 }

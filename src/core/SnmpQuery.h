@@ -12,8 +12,13 @@
 class QHostAddress;
 class QHostInfo;
 
+// The protocol of one request. V1 readings are the classic 32-bit ones; a V2c request asks
+// for 64-bit counters, and only a Counter64 value is a reading there.
+enum class SnmpVersion { V1, V2c };
+
 // One counter query: the object identifier in dotted decimal text, the community and the
-// host text of a table row (see SnmpHost for the accepted host forms).
+// host text of a table row (see SnmpHost for the accepted host forms). moreOids are further
+// bindings of the same GetRequest; each gives a reading of its own.
 struct SnmpRequest {
     QString oid;
     QString community;
@@ -26,16 +31,22 @@ struct SnmpRequest {
     {
         return communityBytes.isNull() ? community.toUtf8() : communityBytes;
     }
+    SnmpVersion version = SnmpVersion::V1;
+    QStringList moreOids = {};
 };
 
 // Runs a batch of SNMP version 1 GetRequests side by side without blocking the event loop.
 //
-// Every request is one self-contained exchange on its own session and UDP socket: one
-// GetRequest with request-id 1 and a single NULL binding, one wait, no retransmission. Its
-// reading is the value text of the first binding in the reply whose object identifier equals
-// the requested one: INTEGER as signed decimal; Counter32, Gauge32 and TimeTicks as unsigned
-// 32-bit decimal; every other type and every failure (time-out, malformed host or object
-// identifier, unresolvable name, undecodable reply, missing binding) is the empty text.
+// Every request is one self-contained exchange on its own session and UDP socket, connected to
+// the agent's address and port so that only datagrams from there count: one GetRequest with an
+// unpredictable request-id and one NULL binding per object identifier, one wait, no
+// retransmission. The reading of each object identifier is the value text of the first
+// binding in the reply whose object identifier equals it. SNMP v1: INTEGER as signed decimal;
+// Counter32, Gauge32 and TimeTicks as unsigned 32-bit decimal; every other type is empty.
+// SNMP v2c: Counter64 as unsigned 64-bit decimal; every other type, the exceptions
+// (noSuchObject, noSuchInstance, endOfMibView) and any reply with an error-status are empty.
+// Every failure (time-out, malformed host or object identifier, unresolvable name,
+// undecodable reply, missing binding) is the empty text.
 //
 // All SNMP library calls stay on the thread that owns the batch.
 class SnmpBatch : public QObject
@@ -59,7 +70,8 @@ public:
     static constexpr int DefaultTimeoutMs = 2000;
 
 Q_SIGNALS:
-    // One reading per request, in request order; "" = no value.
+    // One reading per requested object identifier: requests in order, and within a request
+    // oid before moreOids; "" = no value.
     void finished(const QStringList &values);
 
 private:
@@ -75,14 +87,15 @@ private:
 
     std::vector<std::unique_ptr<Slot>> m_slots;
     QStringList m_values;
+    std::vector<int> m_firstValue; // index in m_values of each request's first reading
     QTimer m_deadline;
     int m_pending = 0;
     bool m_running = false;
 };
 
 // One query the one-after-another way: blocks the calling thread for up to timeoutMs (host
-// names are resolved blocking as well). Same exchange and readings as SnmpBatch; meant for
-// comparisons and tests, not for the poll.
+// names are resolved blocking as well). Same exchange and readings as SnmpBatch (the reading
+// of the first object identifier); meant for comparisons and tests, not for the poll.
 QString snmpGetBlocking(const SnmpRequest &request, int timeoutMs = SnmpBatch::DefaultTimeoutMs);
 
 // Parses dotted decimal object identifier text: 2 to 128 components, each plain decimal

@@ -100,10 +100,10 @@ void TForm3::createOptionsFace()
     CheckBox1 =
         new QCheckBox(QStringLiteral("Always use this device file for first start"), OptionsFace);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    CheckBox1->setGeometry(12, 152, 335, 20);
-    Edit3 = edit("Edit3", OptionsFace, QRect(12, 174, 298, 22));
+    CheckBox1->setGeometry(12, 148, 335, 20);
+    Edit3 = edit("Edit3", OptionsFace, QRect(12, 168, 298, 22));
     Edit3->setReadOnly(true);
-    Button3 = button(QStringLiteral("..."), "Button3", OptionsFace, QRect(314, 174, 30, 22));
+    Button3 = button(QStringLiteral("..."), "Button3", OptionsFace, QRect(314, 168, 30, 22));
     Button3->setAutoDefault(false);
     connect(Button3, &QPushButton::clicked, this, &TForm3::Button3Click);
 
@@ -111,8 +111,13 @@ void TForm3::createOptionsFace()
     CheckBox2 =
         new QCheckBox(QStringLiteral("Automatically start polling at program start"), OptionsFace);
     CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
-    CheckBox2->setGeometry(12, 202, 335, 20);
+    CheckBox2->setGeometry(12, 192, 335, 20);
     CheckBox2->setEnabled(false);
+
+    CheckBox64 = new QCheckBox(
+        QStringLiteral("Use 64-bit counters (SNMP v2c) where the agent has them"), OptionsFace);
+    CheckBox64->setObjectName(QStringLiteral("CheckBox64"));
+    CheckBox64->setGeometry(12, 211, 335, 20);
 
     Button1 = button(QStringLiteral("OK"), "Button1", OptionsFace, QRect(188, 232, 75, 26));
     Button1->setDefault(true);
@@ -141,6 +146,8 @@ void TForm3::createDevicePanel()
     }
     Edit8 = edit("Edit8", Panel1, QRect(16, 150, 40, 22));
     Edit8->hide();
+    CountersLabel = label(QString(), Panel1, QRect(16, 194, 320, 22));
+    CountersLabel->setObjectName(QStringLiteral("CountersLabel"));
 
     Button4 = button(QStringLiteral("Use for polling"), "Button4", Panel1, QRect(16, 158, 150, 28));
     connect(Button4, &QPushButton::clicked, this, &TForm3::Button4Click);
@@ -178,6 +185,9 @@ bool TForm3::Fill()
             CheckBox1->setChecked(*on);
             m_target.setStartFileFlag(*on);
         }
+
+        // Exact match: anything but "yes" leaves the box unchecked.
+        CheckBox64->setChecked(SettingValues::flag(ensureAndRead(store, K::Counters64)) == true);
     });
 }
 
@@ -208,6 +218,9 @@ void TForm3::Button1Click()
         // The first-start choice takes effect at the next start.
         store.write(K::FirstStartFile, Edit3->text());
         store.write(K::FirstStartFileActive, SettingValues::flagText(CheckBox1->isChecked()));
+
+        store.write(K::Counters64, SettingValues::flagText(CheckBox64->isChecked()));
+        m_target.setCounters64(CheckBox64->isChecked());
     });
     if (stored)
         accept();
@@ -242,6 +255,7 @@ void TForm3::editDevice(int row)
     Edit6->setText(table.cell(Col::Bandwidth, row));
     Edit7->setText(table.cell(Col::Community, row));
     Edit8->setText(QString::number(row));
+    showCounters(row);
     showPanel(true);
 }
 
@@ -259,6 +273,13 @@ void TForm3::Button4Click()
     // The next poll starts the interface afresh.
     table.resetValueColumns(row);
     m_target.rowRewritten(row);
+    showCounters(row);
+}
+
+void TForm3::showCounters(int row)
+{
+    const QString text = m_target.counterDescription(row);
+    CountersLabel->setText(text.isEmpty() ? QString() : QStringLiteral("Counters: ") + text);
 }
 
 void TForm3::Button5Click()

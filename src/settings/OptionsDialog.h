@@ -65,6 +65,7 @@ public:
     QLineEdit *Edit3 = nullptr;           // first-start device file
     QPushButton *Button3 = nullptr;       // ...
     QCheckBox *CheckBox2 = nullptr;       // automatically start polling (never enabled)
+    QCheckBox *CheckBox64 = nullptr;      // use 64-bit counters where the agent has them
     QPushButton *Button1 = nullptr;       // OK
     QPushButton *Button2 = nullptr;       // Cancel
 
@@ -79,6 +80,9 @@ public:
     QPushButton *Button5 = nullptr; // Use and edit device file
     QPushButton *Button6 = nullptr; // &Quit
 
+    // Which counters the row is read with (32-bit or 64-bit).
+    QLabel *CountersLabel = nullptr;
+
 protected:
     void showEvent(QShowEvent *event) override;
 
@@ -86,6 +90,7 @@ private:
     void createOptionsFace();
     void createDevicePanel();
     void showPanel(bool shown);
+    void showCounters(int row);
 
     OptionsTarget &m_target;
     std::function<bool(const QString &path)> m_openEditor;

@@ -27,6 +27,16 @@ public:
     // it are dropped.
     virtual void rowRewritten(int row) = 0;
 
+    // The "64-bit counters" setting: each interface then uses the agent's 64-bit counters
+    // where it has them.
+    virtual void setCounters64(bool on) { (void)on; }
+    // Which counters a table row is read with, for the operator ("" when unknown).
+    virtual QString counterDescription(int row) const
+    {
+        (void)row;
+        return QString();
+    }
+
     // The program's one device-file chooser: the confirmed path, or empty after a cancel.
     virtual QString chooseDeviceFile() = 0;
 };

@@ -57,8 +57,15 @@ inline constexpr std::array<Setting, 18> StartupOrder{{
     {FirstStartFileActive, u"no"},
 }};
 
-// The default of one of the eighteen values (names compared exactly). Throws OstralineError
-// for a name that is not one of them.
+// Values beyond the eighteen, read by start-up after them, in this order.
+inline constexpr QStringView Counters64 = u"64-bit counters";
+
+inline constexpr std::array<Setting, 1> ExtensionOrder{{
+    {Counters64, u"no"},
+}};
+
+// The default of one of the eighteen values or of an extension (names compared exactly).
+// Throws OstralineError for a name that is none of them.
 QString defaultText(QStringView name);
 
 } // namespace SettingsKeys

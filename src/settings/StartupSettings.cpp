@@ -66,3 +66,13 @@ bool applyStartupSettings(SettingsStore &store, const ApplySetting &apply)
     }
     return storeOk;
 }
+
+bool applyExtensionSettings(SettingsStore &store, const ApplySetting &apply)
+{
+    return ErrorReport::guarded([&] {
+        for (const SettingsKeys::Setting &setting : SettingsKeys::ExtensionOrder) {
+            const QString text = ensureAndRead(store, setting.name, setting.defaultText.toString());
+            ErrorReport::guarded([&] { apply(setting.name, text); });
+        }
+    });
+}

@@ -26,3 +26,7 @@ using ApplySetting = std::function<void(QStringView name, const QString &text)>;
 // SettingsStore::write); absent values are then applied with their defaults all the same.
 // Returns false when the store failed to read or write a value.
 bool applyStartupSettings(SettingsStore &store, const ApplySetting &apply);
+
+// The values beyond the eighteen (SettingsKeys::ExtensionOrder), ensured and applied one at a
+// time like them; start-up runs it after applyStartupSettings. Errors as there.
+bool applyExtensionSettings(SettingsStore &store, const ApplySetting &apply);

@@ -48,6 +48,8 @@ private Q_SLOTS:
             QVERIFY2(f.exists(setting.name.toString()), qPrintable(setting.name.toString()));
             QCOMPARE(f.stored(setting.name.toString()), setting.defaultText.toString());
         }
+        QCOMPARE(f.stored("64-bit counters"), QStringLiteral("no"));
+        QVERIFY(!w.poller().counters().enabled());
         QVERIFY(f.errors.isEmpty());
         QCOMPARE(w.windowTitle(), QStringLiteral("Ostraline by Kelvane"));
         QCOMPARE(w.outerSize(), QSize(715, 550));
@@ -105,6 +107,12 @@ private Q_SLOTS:
         QTest::newRow("15 graphs") << "numbergraphs"
                                    << "15"
                                    << "15";
+        QTest::newRow("64-bit counters yes") << "64-bit counters"
+                                             << "yes"
+                                             << "yes";
+        QTest::newRow("64-bit counters Yes is not yes") << "64-bit counters"
+                                                        << "Yes"
+                                                        << "Yes";
     }
     void storedSettingsApplyExactly()
     {
@@ -139,6 +147,8 @@ private Q_SLOTS:
             QCOMPARE(graph->HorizLinesInterval(), 2);
             QCOMPARE(w.board().slot(5).PercentLabel->text(), QStringLiteral("10%"));
             QVERIFY(w.action("N101")->isChecked());
+        } else if (name == "64-bit counters") {
+            QCOMPARE(w.poller().counters().enabled(), text == "yes");
         } else if (name == "numbergraphs") {
             QCOMPARE(w.outerSize(), QSize(1010, 550));
             QVERIFY(w.action("Show15graphs1")->isChecked());

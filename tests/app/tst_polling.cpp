@@ -6,6 +6,7 @@
 #include "GraphBoard.h"
 #include "Histograph.h"
 #include "HostileAgent.h"
+#include "OptionsDialog.h"
 #include "SnmpAgent.h"
 #include "TransLabel.h"
 
@@ -14,6 +15,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QListWidget>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -241,6 +244,70 @@ private Q_SLOTS:
         w.Button4Click();
         ErrorBox::current()->close();
         QTRY_COMPARE(boxes(), 0);
+    // Options > "Use 64-bit counters" on, Start, three polls: the 64-bit interface (10 Gbit/s
+    // at 50 % in, 25 % out over 12 s) and the 32-bit one beside it are right in the table,
+    // the tooltips and both logs.
+    void counters64ThroughTheWindow()
+    {
+        MainWindowFixture f;
+        TForm1 &w = f.create();
+        TForm3 options(w, &w);
+        w.attachWindows(nullptr, &options, nullptr);
+        options.show();
+        options.CheckBox64->setChecked(true);
+        options.Button1->click();
+        QCOMPARE(f.stored("64-bit counters"), QStringLiteral("yes"));
+        w.N12seconds1Click();
+        w.CheckBoxUtilLog->setChecked(true);
+        w.CheckBoxAnalysisLog->setChecked(true);
+        m_agent->setCounters(21, 7, 7);
+        m_agent->setCounters64(21, 10000000000000ULL, 20000000000000ULL);
+        m_agent->setCounters(22, 1000, 2000);
+        load(f, {line(21, "10000000000"), line(22, "2048000")});
+        const auto *list = w.findChild<QListWidget *>(QStringLiteral("CheckListBox1"));
+        QVERIFY(list);
+        QCOMPARE(
+            list->item(0)->toolTip(),
+            QStringLiteral("64-bit counters where the agent has them: chosen at the next poll"));
+        const InterfaceTable &t = w.interfaceTable();
+        for (int n = 1; n <= 3; ++n) {
+            poll(w);
+            m_agent->setCounters64(21, 10000000000000ULL + n * 7500000000ULL,
+                                   20000000000000ULL + n * 3750000000ULL);
+            m_agent->setCounters(22, 1000 + n * 600000, 2000 + n * 60000);
+        }
+        QCOMPARE(list->item(0)->toolTip(), QStringLiteral("64-bit counters (SNMP v2c)"));
+        QCOMPARE(list->item(1)->toolTip(), QStringLiteral("32-bit counters (SNMP v1)"));
+        QCOMPARE(t.cell(Col::OrgIn, 1), QStringLiteral("10015000000000"));
+        QCOMPARE(t.cell(Col::InDelta, 1), QStringLiteral("7500000000"));
+        QCOMPARE(t.cell(Col::InUtil, 1), QStringLiteral("50"));
+        QCOMPARE(t.cell(Col::OutUtil, 1), QStringLiteral("25"));
+        QCOMPARE(t.cell(Col::CombinedUtil, 1), QStringLiteral("75"));
+        QCOMPARE(t.cell(Col::InDelta, 2), QStringLiteral("600000"));
+        QCOMPARE(t.cell(Col::InUtil, 2), QStringLiteral("19.53125"));
+        QCOMPARE(w.board().slot(1).Graph->Value(), 75);
+
+        const QStringList logs =
+            QDir(f.folder())
+                .entryList({QStringLiteral("*_poll.dev_*.csv")}, QDir::Files, QDir::Name);
+        QCOMPARE(logs.size(), 2);
+        // Analysis log first (name order): raw, new, old, delta, rate, utilisation per side.
+        const QList<QByteArrayList> expected = {
+            {"; 10015000000000; 10015000000000; 10007500000000; 7500000000; 625000000; 50; "
+             "20007500000000; 20007500000000; 20003750000000; 3750000000; 312500000; 25; "
+             "937500000; 75; if21; ",
+             "; 1201000; 1201000; 601000; 600000; 50000; 19.53125; "},
+            {"; 21; 10000000000; 625000000; 50; 312500000; 25; 937500000; 75; ",
+             "; 22; 2048000; 50000; 19.53125; 5000; 1.953125; 55000; 21.484375; "}};
+        for (qsizetype i = 0; i < logs.size(); ++i) {
+            QFile file(QDir(f.folder()).filePath(logs[i]));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QList<QByteArray> rows = file.readAll().split('\n');
+            QCOMPARE(rows.size(), 5); // header, three data lines, the end
+            for (const QByteArray &part : expected[i])
+                QVERIFY2(rows.at(3).contains(part), rows.at(3).constData());
+        }
+        w.Button4Click();
     }
 
     void twentySilentInterfacesCostOneWait()

@@ -1,4 +1,5 @@
 #include "Calculation.h"
+#include "CounterChoice.h"
 #include "InterfaceList.h"
 #include "InterfaceTable.h"
 
@@ -96,6 +97,91 @@ private Q_SLOTS:
         QVERIFY(Calculation::calculate(f.table, f.list, 6).isEmpty());
         QCOMPARE(f.at(Col::InBitNew), inbitnew);
         QCOMPARE(f.at(Col::InDelta), indelta);
+    }
+
+    // Rows read with 64-bit counters: exact unsigned deltas in both directions, no wrap, a
+    // counter that went backwards is a restart (deltas 0, listed), and the poll after it is
+    // normal again.
+    void counters64_data()
+    {
+        QTest::addColumn<QString>("previous");
+        QTest::addColumn<QString>("reading");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<QString>("bandwidth");
+        QTest::addColumn<QString>("delta");
+        QTest::addColumn<QString>("util");
+        QTest::addColumn<QString>("combined");
+        QTest::newRow("10 Gbit/s at 50 % over 12 s") << "1000"
+                                                     << "7500001000" << 12 << "10000000000"
+                                                     << "7500000000"
+                                                     << "50"
+                                                     << "100";
+        QTest::newRow("across 2^63") << "9223372036854775000"
+                                     << "9223372036854777000" << 6 << "1000000"
+                                     << "2000"
+                                     << "0.266666666666666"
+                                     << "0.533333333333333";
+        QTest::newRow("up to 2^64 - 1") << "18446744073709550000"
+                                        << "18446744073709550615" << 3 << "1000000"
+                                        << "615"
+                                        << "0.164"
+                                        << "0.328";
+        QTest::newRow("400 Gbit/s full") << "1"
+                                         << "150000000001" << 3 << "400000000000"
+                                         << "150000000000"
+                                         << "100"
+                                         << "200";
+        QTest::newRow("restart") << "5000000000000"
+                                 << "1000" << 6 << "10000000000"
+                                 << "0"
+                                 << "0"
+                                 << "0";
+    }
+    void counters64()
+    {
+        QFETCH(QString, previous);
+        QFETCH(QString, reading);
+        QFETCH(int, interval);
+        QFETCH(QString, bandwidth);
+        QFETCH(QString, delta);
+        QFETCH(QString, util);
+        QFETCH(QString, combined);
+        Fixture f(2, bandwidth);
+        CounterChoice counters;
+        counters.setEnabled(true);
+        counters.decide(1, true);
+        counters.decide(2, false); // a 32-bit row beside it keeps the wrap rule
+        for (int row : {1, 2}) {
+            f.table.setCell(Col::InDelta, row, "77");
+            f.table.setCell(Col::OutDelta, row, "77");
+        }
+        f.table.setCell(Col::InBitNew, 1, previous);
+        f.table.setCell(Col::OutBitNew, 1, previous);
+        f.read(1, reading, reading);
+        f.table.setCell(Col::InBitNew, 2, "4294967000");
+        f.table.setCell(Col::OutBitNew, 2, "4294967000");
+        f.read(2, "296", "296");
+        QList<int> restarted;
+        QVERIFY(Calculation::calculate(f.table, f.list, interval, &counters, &restarted).isEmpty());
+        QCOMPARE(f.at(Col::InBitNew), reading);
+        QCOMPARE(f.at(Col::OutBitNew), reading);
+        QCOMPARE(f.at(Col::InDelta), delta);
+        QCOMPARE(f.at(Col::OutDelta), delta);
+        QCOMPARE(f.at(Col::InUtil), util);
+        QCOMPARE(f.at(Col::OutUtil), util);
+        QCOMPARE(f.at(Col::CombinedUtil), combined);
+        QCOMPARE(f.at(Col::InDelta, 2), "592");
+        const bool restart = QTest::currentDataTag() == QLatin1String("restart");
+        QCOMPARE(restarted, restart ? QList<int>{1} : QList<int>{});
+        QCOMPARE(Calculation::restartMessage(restarted).contains("row 1"), restart);
+
+        // The next poll computes against this reading.
+        restarted.clear();
+        f.read(1, QString::number(reading.toULongLong() + 600),
+               QString::number(reading.toULongLong() + 600));
+        QVERIFY(Calculation::calculate(f.table, f.list, interval, &counters, &restarted).isEmpty());
+        QCOMPARE(f.at(Col::InDelta), "600");
+        QVERIFY(restarted.isEmpty());
     }
 
     void slowIntervalFraction()

@@ -76,6 +76,10 @@ private Q_SLOTS:
 
     void hostileReplies_data();
     void hostileReplies();
+    void hostileRepliesV2c_data();
+    void hostileRepliesV2c();
+    void agentCounters64();
+    void forgedRepliesIgnored();
     void communitySentUnchanged_data();
     void communitySentUnchanged();
     void ipv6AndHostNames();
@@ -135,8 +139,8 @@ void TestSnmpQuery::hostText_data()
     QTest::newRow("ipv6 bracketed with port") << "[::1]:1161" << address << "udp6:[::1]:1161";
     QTest::newRow("ipv6 bracketed") << "[2001:db8::1]" << address << "udp6:[2001:db8::1]:161";
     QTest::newRow("ipv6 bare") << "2001:db8::1" << address << "udp6:[2001:db8::1]:161";
-    QTest::newRow("ipv6 with scope") << "[fe80::1%eth0.7]:1161" << address
-                                     << "udp6:[fe80::1%eth0.7]:1161";
+    QTest::newRow("ipv6 with scope")
+        << "[fe80::1%eth0.7]:1161" << address << "udp6:[fe80::1%eth0.7]:1161";
     QTest::newRow("ipv4 mapped loopback")
         << "[::ffff:127.0.0.1]:1161" << address << "udp6:[::ffff:127.0.0.1]:1161";
     QTest::newRow("name") << "core-sw1.example.net" << name << "core-sw1.example.net";
@@ -319,8 +323,8 @@ void TestSnmpQuery::hostileReplies_data()
     QTest::newRow("silent") << R::Silent << qint64(42) << "";
 }
 
-// Each case is one request and exactly one datagram (request-id 1, no retransmission); the
-// batch ends with the reading, or empty at the deadline.
+// Each case is one request and exactly one datagram (no retransmission); the batch ends with
+// the reading, or empty at the deadline.
 void TestSnmpQuery::hostileReplies()
 {
     QFETCH(HostileAgent::Reply, reply);
@@ -335,7 +339,84 @@ void TestSnmpQuery::hostileReplies()
     QCOMPARE(run.values, QStringList{expected});
     QTest::qWait(50); // a retransmission would arrive by now
     QCOMPARE(agent.requestsSeen(), 1);
-    QCOMPARE(agent.lastRequestId(), qint64(1));
+    QVERIFY(agent.lastRequestId() > 0);
+}
+
+// A v2c request: only a Counter64 is a reading, as unsigned 64-bit; exceptions, other types,
+// error-status and broken datagrams are none.
+void TestSnmpQuery::hostileRepliesV2c_data()
+{
+    using R = HostileAgent::Reply;
+    QTest::addColumn<HostileAgent::Reply>("reply");
+    QTest::addColumn<qint64>("value");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("counter64") << R::Counter64 << qint64(7500000000) << "7500000000";
+    QTest::newRow("counter64 max") << R::Counter64 << qint64(-1) << "18446744073709551615";
+    QTest::newRow("counter32") << R::Correct << qint64(42) << "";
+    QTest::newRow("integer") << R::Integer << qint64(42) << "";
+    QTest::newRow("noSuchObject") << R::NoSuchObject << qint64(42) << "";
+    QTest::newRow("noSuchInstance") << R::NoSuchInstance << qint64(42) << "";
+    QTest::newRow("endOfMibView") << R::EndOfMibView << qint64(42) << "";
+    QTest::newRow("error-status with value") << R::ErrorWithValue << qint64(42) << "";
+    QTest::newRow("other oid") << R::OtherOid << qint64(42) << "";
+    QTest::newRow("truncated") << R::Truncated << qint64(42) << "";
+    QTest::newRow("garbage") << R::Garbage << qint64(42) << "";
+}
+
+void TestSnmpQuery::hostileRepliesV2c()
+{
+    QFETCH(HostileAgent::Reply, reply);
+    QFETCH(qint64, value);
+    QFETCH(QString, expected);
+    HostileAgent agent;
+    QVERIFY(agent.listen());
+    agent.setReply(reply);
+    agent.setValue(value);
+    const QString hcIn = QStringLiteral("1.3.6.1.2.1.31.1.1.1.6.1");
+    const QString hcOut = QStringLiteral("1.3.6.1.2.1.31.1.1.1.10.1");
+    // The responder answers the first binding only: the second reading stays empty.
+    const BatchRun run = runBatch({{hcIn, "public", agent.host(), SnmpVersion::V2c, {hcOut}},
+                                   {InOid, "public", agent.host()}},
+                                  400);
+    QVERIFY(run.finished);
+    QCOMPARE(run.values.size(), 3);
+    QCOMPARE(run.values.at(0), expected);
+    QCOMPARE(run.values.at(1), QString());
+}
+
+// Both 64-bit counters of a real agent in one v2c request; an index without them and a
+// v1 request beside it.
+void TestSnmpQuery::agentCounters64()
+{
+    m_agent->setCounters(7, 10, 20);
+    m_agent->setCounters64(7, 9223372036854775809ULL, 7500000000ULL);
+    m_agent->setCounters(8, 30, 40);
+    const QString hc = QStringLiteral("1.3.6.1.2.1.31.1.1.1.");
+    const BatchRun run =
+        runBatch({{hc + "6.7", "public", m_agent->host(), SnmpVersion::V2c, {hc + "10.7"}},
+                  {hc + "6.8", "public", m_agent->host(), SnmpVersion::V2c, {hc + "10.8"}},
+                  {SnmpAgent::inOctetsOid(7), "public", m_agent->host()}},
+                 1500);
+    QCOMPARE(run.values, QStringList({"9223372036854775809", "7500000000", "", "", "10"}));
+}
+
+// Forged replies (same request-id, another value) from another port of 127.0.0.1 and from
+// 127.0.0.2 arrive before the agent's own; only the agent's counts. The request-ids of
+// successive requests differ.
+void TestSnmpQuery::forgedRepliesIgnored()
+{
+    HostileAgent agent;
+    QVERIFY(agent.listen());
+    agent.setValue(1234);
+    agent.setDelayMs(150);
+    QVERIFY(agent.addForger(QHostAddress(QHostAddress::LocalHost), 3999999999));
+    if (!agent.addForger(QHostAddress(QStringLiteral("127.0.0.2")), 3999999998))
+        QFAIL("cannot bind 127.0.0.2");
+    const BatchRun run = runBatch({{InOid, "public", agent.host()}}, 1500);
+    QCOMPARE(run.values, QStringList{"1234"});
+    const qint64 firstId = agent.lastRequestId();
+    QCOMPARE(runBatch({{InOid, "public", agent.host()}}, 1500).values, QStringList{"1234"});
+    QVERIFY(agent.lastRequestId() != firstId);
 }
 
 void TestSnmpQuery::communitySentUnchanged_data()

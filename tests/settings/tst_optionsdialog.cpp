@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -32,6 +33,7 @@ public:
     QList<int> rewritten;
     QString chooserAnswer;
     int chooserCalls = 0;
+    std::optional<bool> counters64;
 
     void setHighValueAll(int value) override { high = value; }
     void setLowValueAll(int value) override { low = value; }
@@ -42,6 +44,11 @@ public:
     void setStartFileFlag(bool on) override { startFlag = on; }
     InterfaceTable &interfaceTable() override { return table; }
     void rowRewritten(int row) override { rewritten << row; }
+    void setCounters64(bool on) override { counters64 = on; }
+    QString counterDescription(int row) const override
+    {
+        return QStringLiteral("width of row %1").arg(row);
+    }
     QString chooseDeviceFile() override
     {
         ++chooserCalls;
@@ -256,6 +263,48 @@ private Q_SLOTS:
         QCOMPARE(stored(K::HighValueColor), QStringLiteral("clred"));
         QVERIFY(!target.highColor);
         QCOMPARE(target.stop, std::optional<bool>(true)); // from the fill only
+    }
+
+    // "64-bit counters": ensured as "no", matched exactly, stored and applied by OK only,
+    // refilled by Cancel; the Edit device panel names the counters of its row.
+    void counters64CheckBox_data()
+    {
+        QTest::addColumn<QString>("storedText");
+        QTest::addColumn<bool>("checked");
+        QTest::newRow("absent") << "<absent>" << false;
+        QTest::newRow("yes") << "yes" << true;
+        QTest::newRow("no") << "no" << false;
+        QTest::newRow("Yes is not yes") << "Yes" << false;
+    }
+    void counters64CheckBox()
+    {
+        QFETCH(QString, storedText);
+        QFETCH(bool, checked);
+        if (storedText != "<absent>")
+            store(K::Counters64, storedText);
+        FakeTarget target;
+        TForm3 dialog(target);
+        QCOMPARE(dialog.CheckBox64->text(),
+                 QStringLiteral("Use 64-bit counters (SNMP v2c) where the agent has them"));
+        QCOMPARE(dialog.CheckBox64->isChecked(), checked);
+        QCOMPARE(stored(K::Counters64),
+                 storedText == "<absent>" ? QStringLiteral("no") : storedText);
+        QVERIFY(!target.counters64);
+
+        dialog.show();
+        dialog.CheckBox64->setChecked(!checked);
+        dialog.Button2->click(); // Cancel
+        QCOMPARE(dialog.CheckBox64->isChecked(), checked);
+        QVERIFY(!target.counters64);
+
+        dialog.show();
+        dialog.CheckBox64->setChecked(!checked);
+        dialog.Button1->click(); // OK
+        QCOMPARE(stored(K::Counters64), checked ? QStringLiteral("no") : QStringLiteral("yes"));
+        QCOMPARE(target.counters64, std::optional<bool>(!checked));
+
+        dialog.editDevice(3);
+        QCOMPARE(dialog.CountersLabel->text(), QStringLiteral("Counters: width of row 3"));
     }
 
     void cancelRestoresTheStoredState()

@@ -71,14 +71,15 @@ QByteArray binding(const QByteArray &encodedOid, const QByteArray &encodedValue)
 }
 
 QByteArray message(const QByteArray &community, unsigned char pduTag, qint64 requestId,
-                   qint64 errorStatus, qint64 errorIndex, const QList<QByteArray> &bindings)
+                   qint64 errorStatus, qint64 errorIndex, const QList<QByteArray> &bindings,
+                   qint64 version)
 {
     QByteArray list;
     for (const QByteArray &b : bindings)
         list += b;
     const QByteArray pdu = tlv(pduTag, integer(requestId) + integer(errorStatus) +
                                            integer(errorIndex) + tlv(Sequence, list));
-    return tlv(Sequence, integer(0) + tlv(OctetString, community) + pdu);
+    return tlv(Sequence, integer(version) + tlv(OctetString, community) + pdu);
 }
 
 namespace

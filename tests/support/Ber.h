@@ -20,6 +20,9 @@ enum Tag : unsigned char {
     Gauge32 = 0x42,
     TimeTicks = 0x43,
     Counter64 = 0x46,
+    NoSuchObject = 0x80,
+    NoSuchInstance = 0x81,
+    EndOfMibView = 0x82,
     GetRequest = 0xa0,
     GetResponse = 0xa2,
 };
@@ -33,10 +36,11 @@ QByteArray integer(qint64 value, unsigned char tag = Integer);
 QByteArray unsignedValue(quint64 value, unsigned char tag);
 QByteArray objectId(const QList<quint32> &parts);
 
-// An SNMP version 1 message with one PDU and the given variable bindings (each already a
-// complete SEQUENCE).
+// An SNMP message (version 0 = v1, 1 = v2c) with one PDU and the given variable bindings (each
+// already a complete SEQUENCE).
 QByteArray message(const QByteArray &community, unsigned char pduTag, qint64 requestId,
-                   qint64 errorStatus, qint64 errorIndex, const QList<QByteArray> &bindings);
+                   qint64 errorStatus, qint64 errorIndex, const QList<QByteArray> &bindings,
+                   qint64 version = 0);
 QByteArray binding(const QByteArray &encodedOid, const QByteArray &encodedValue);
 
 // The parts of a received request that a reply needs.

@@ -20,6 +20,19 @@ bool HostileAgent::listen(const QHostAddress &address)
     return m_socket->bind(address, 0);
 }
 
+bool HostileAgent::addForger(const QHostAddress &address, qint64 forgedValue)
+{
+    if (!address.isLoopback())
+        return false;
+    auto *socket = new QUdpSocket(this);
+    if (!socket->bind(address, 0)) {
+        delete socket;
+        return false;
+    }
+    m_forgers.append({socket, forgedValue});
+    return true;
+}
+
 quint16 HostileAgent::port() const
 {
     return m_socket->localPort();
@@ -39,11 +52,18 @@ void HostileAgent::readPending()
     while (m_socket->hasPendingDatagrams()) {
         const QNetworkDatagram request = m_socket->receiveDatagram();
         ++m_requests;
+        const QHostAddress to = request.senderAddress();
+        const quint16 port = static_cast<quint16>(request.senderPort());
+        for (const auto &[forger, forgedValue] : std::as_const(m_forgers)) {
+            const qint64 ownValue = std::exchange(m_value, forgedValue);
+            const QByteArray forged = craft(request.data());
+            m_value = ownValue;
+            if (!forged.isNull())
+                forger->writeDatagram(forged, to, port);
+        }
         const QByteArray reply = craft(request.data());
         if (reply.isNull())
             continue;
-        const QHostAddress to = request.senderAddress();
-        const quint16 port = static_cast<quint16>(request.senderPort());
         if (m_delayMs <= 0) {
             m_socket->writeDatagram(reply, to, port);
         } else {
@@ -72,8 +92,8 @@ QByteArray HostileAgent::craft(const QByteArray &datagram)
     auto reply = [&](const QList<QByteArray> &bindings, qint64 requestId = -1, qint64 status = 0,
                      qint64 index = 0) {
         return Ber::message(request->community, Ber::GetResponse,
-                            requestId < 0 ? request->requestId : requestId, status, index,
-                            bindings);
+                            requestId < 0 ? request->requestId : requestId, status, index, bindings,
+                            request->version);
     };
 
     switch (m_reply) {
@@ -110,6 +130,12 @@ QByteArray HostileAgent::craft(const QByteArray &datagram)
         return QByteArray::fromHex("30ff02deadbeef0104a2cafe");
     case Reply::Empty:
         return QByteArray("");
+    case Reply::NoSuchObject:
+        return reply({Ber::binding(oid, Ber::tlv(Ber::NoSuchObject, {}))});
+    case Reply::NoSuchInstance:
+        return reply({Ber::binding(oid, Ber::tlv(Ber::NoSuchInstance, {}))});
+    case Reply::EndOfMibView:
+        return reply({Ber::binding(oid, Ber::tlv(Ber::EndOfMibView, {}))});
     case Reply::Silent:
         break;
     }

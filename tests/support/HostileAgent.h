@@ -2,13 +2,17 @@
 
 #include <QByteArray>
 #include <QHostAddress>
+#include <QList>
 #include <QObject>
 #include <QString>
+
+#include <utility>
 
 class QUdpSocket;
 
 // A test-only SNMP responder on a loopback UDP port. Every GetRequest it receives is answered
-// with a datagram shaped by the chosen Reply, optionally after a delay. It runs on the event
+// with a datagram shaped by the chosen Reply (in the request's SNMP version), optionally after
+// a delay. It runs on the event
 // loop of the thread that owns it, so it answers only while that loop runs.
 class HostileAgent : public QObject
 {
@@ -33,6 +37,9 @@ public:
         Garbage,        // bytes that are no BER message
         Empty,          // a zero-length datagram
         Silent,         // no reply at all
+        NoSuchObject,   // the requested OID with the v2c exception noSuchObject
+        NoSuchInstance, // ... noSuchInstance
+        EndOfMibView,   // ... endOfMibView
     };
     Q_ENUM(Reply)
 
@@ -49,6 +56,11 @@ public:
     void setValue(qint64 value) { m_value = value; }
     void setDelayMs(int ms) { m_delayMs = ms; }
 
+    // A forger answers each request at once, before the agent's own (delayed) reply: the same
+    // reply with forgedValue, sent from a socket of its own on a loopback address (so from
+    // another port, and from another address when it is not the agent's).
+    bool addForger(const QHostAddress &address, qint64 forgedValue);
+
     int requestsSeen() const { return m_requests; }
     const QByteArray &lastCommunity() const { return m_lastCommunity; }
     qint64 lastRequestId() const { return m_lastRequestId; }
@@ -58,6 +70,7 @@ private:
     QByteArray craft(const QByteArray &datagram);
 
     QUdpSocket *m_socket = nullptr;
+    QList<std::pair<QUdpSocket *, qint64>> m_forgers;
     Reply m_reply = Reply::Correct;
     qint64 m_value = 0;
     int m_delayMs = 0;

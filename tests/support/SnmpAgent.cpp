@@ -62,6 +62,54 @@ while (defined(my $command = <STDIN>)) {
 }
 )PERL";
 
+// pass_persist helper for the 64-bit columns of ifXTable: answers GETs for ifHCInOctets (6)
+// and ifHCOutOctets (10) as counter64 from its file ("INDEX IN OUT" per line).
+const char *const Counter64Script = R"PERL(#!/usr/bin/perl
+use strict;
+use warnings;
+$| = 1;
+my $file = shift;
+sub lookup {
+    my ($column, $index) = @_;
+    open(my $fh, '<', $file) or return undef;
+    while (my $line = <$fh>) {
+        my ($i, $in, $out) = split(' ', $line);
+        next unless defined $out;
+        if ($i eq $index) {
+            close($fh);
+            return $column == 6 ? $in : $out;
+        }
+    }
+    close($fh);
+    return undef;
+}
+while (defined(my $command = <STDIN>)) {
+    chomp $command;
+    if ($command eq 'PING') {
+        print "PONG\n";
+    } elsif ($command eq 'get' || $command eq 'getnext') {
+        my $oid = <STDIN>;
+        last unless defined $oid;
+        chomp $oid;
+        my $value;
+        if ($command eq 'get' && $oid =~ /^\.1\.3\.6\.1\.2\.1\.31\.1\.1\.1\.(6|10)\.(\d+)$/) {
+            $value = lookup($1, $2);
+        }
+        if (defined $value) {
+            print "$oid\ncounter64\n$value\n";
+        } else {
+            print "NONE\n";
+        }
+    } elsif ($command eq 'set') {
+        my $ignored = <STDIN>;
+        $ignored = <STDIN>;
+        print "not-writable\n";
+    } else {
+        last;
+    }
+}
+)PERL";
+
 quint16 freeUdpPort()
 {
     QUdpSocket socket;
@@ -116,6 +164,51 @@ void SnmpAgent::setCounters(int ifIndex, quint32 in, quint32 out)
     writeCounters();
 }
 
+void SnmpAgent::setCounters64(int ifIndex, quint64 in, quint64 out)
+{
+    m_counters64[ifIndex] = {in, out};
+    writeCounters();
+}
+
+void SnmpAgent::removeCounters64(int ifIndex)
+{
+    m_counters64.remove(ifIndex);
+    writeCounters();
+}
+
+QList<std::pair<int, QString>> SnmpAgent::receivedRequests() const
+{
+    // snmpd -d dumps each received datagram as hex lines after a "Received ..." line.
+    QList<std::pair<int, QString>> requests;
+    QFile file(m_dir.filePath("snmpd.log"));
+    if (!file.open(QIODevice::ReadOnly))
+        return requests;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (!lines[i].startsWith("Received "))
+            continue;
+        QByteArray bytes;
+        for (qsizetype j = i + 1; j < lines.size(); ++j) {
+            const QByteArray line = lines[j];
+            if (line.size() < 6 || line[4] != ':')
+                break;
+            // "0000: 30 29 02 01  00 04 ...    ascii": sixteen hex bytes after the offset.
+            const QList<QByteArray> parts = line.mid(6, 52).simplified().split(' ');
+            for (const QByteArray &part : parts) {
+                if (part.size() == 2)
+                    bytes.append(QByteArray::fromHex(part));
+            }
+        }
+        if (const auto request = Ber::parseRequest(bytes)) {
+            QStringList parts;
+            for (quint32 part : request->oid)
+                parts << QString::number(part);
+            requests.append({int(request->version), parts.join('.')});
+        }
+    }
+    return requests;
+}
+
 void SnmpAgent::removeInterface(int ifIndex)
 {
     m_counters.remove(ifIndex);
@@ -135,6 +228,15 @@ void SnmpAgent::writeCounters()
                    QByteArray::number(it->second) + '\n');
     }
     file.commit();
+
+    QSaveFile file64(m_dir.filePath("counters64"));
+    if (!file64.open(QIODevice::WriteOnly))
+        return;
+    for (auto it = m_counters64.cbegin(); it != m_counters64.cend(); ++it) {
+        file64.write(QByteArray::number(it.key()) + ' ' + QByteArray::number(it->first) + ' ' +
+                     QByteArray::number(it->second) + '\n');
+    }
+    file64.commit();
 }
 
 bool SnmpAgent::start(int readyTimeoutMs)
@@ -165,6 +267,15 @@ bool SnmpAgent::start(int readyTimeoutMs)
         }
         file.write(CounterScript);
     }
+    const QString script64 = m_dir.filePath("counters64.pl");
+    {
+        QFile file(script64);
+        if (!file.open(QIODevice::WriteOnly)) {
+            m_error = "cannot write " + script64;
+            return false;
+        }
+        file.write(Counter64Script);
+    }
     {
         QFile file(config);
         if (!file.open(QIODevice::WriteOnly)) {
@@ -174,9 +285,17 @@ bool SnmpAgent::start(int readyTimeoutMs)
         // The two columns are registered one by one: the more specific registrations win
         // over the agent's own interfaces table.
         const QString helper = perl + ' ' + script + ' ' + counters;
-        file.write(("rocommunity " + community() + " 127.0.0.1\n" +
-                    "pass_persist .1.3.6.1.2.1.2.2.1.10 " + helper + "\n" +
-                    "pass_persist .1.3.6.1.2.1.2.2.1.16 " + helper + "\n")
+        const QString helper64 = perl + ' ' + script64 + ' ' + m_dir.filePath("counters64");
+        // Access for v1 and v2c, or (v1 only) a view that only SNMP v1 may read.
+        const QString access =
+            m_v1Only ? QString("com2sec v1only 127.0.0.1 " + community() +
+                               "\ngroup v1group v1 v1only\nview everything included .1\n"
+                               "access v1group \"\" v1 noauth exact everything none none\n")
+                     : QString("rocommunity " + community() + " 127.0.0.1\n");
+        file.write((access + "pass_persist .1.3.6.1.2.1.2.2.1.10 " + helper + "\n" +
+                    "pass_persist .1.3.6.1.2.1.2.2.1.16 " + helper + "\n" +
+                    "pass_persist .1.3.6.1.2.1.31.1.1.1.6 " + helper64 + "\n" +
+                    "pass_persist .1.3.6.1.2.1.31.1.1.1.10 " + helper64 + "\n")
                        .toUtf8());
     }
 
@@ -199,8 +318,11 @@ bool SnmpAgent::start(int readyTimeoutMs)
     m_process->setStandardOutputFile(log);
     // -f: stay in the foreground; -Lo: log to stdout; -C: no default configuration files;
     // -I -smux: no SMUX listener on TCP port 199.
-    m_process->start(snmpd, {"-f", "-Lo", "-C", "-I", "-smux", "-c", config,
-                             "udp:127.0.0.1:" + QString::number(m_port)});
+    QStringList arguments = {"-f",    "-Lo", "-C",   "-I",
+                             "-smux", "-c",  config, "udp:127.0.0.1:" + QString::number(m_port)};
+    if (m_logPackets)
+        arguments.prepend("-d"); // dump every datagram into the log
+    m_process->start(snmpd, arguments);
     if (!m_process->waitForStarted(3000)) {
         m_error = "snmpd did not start: " + m_process->errorString();
         m_process.reset();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QMap>
 #include <QString>
 #include <QTemporaryDir>
@@ -45,6 +46,19 @@ public:
     // Makes the agent forget an interface: its counters are then unknown (noSuchName).
     void removeInterface(int ifIndex);
 
+    // 64-bit counters (ifHCInOctets, ifHCOutOctets of IF-MIB's ifXTable, Counter64, served to
+    // SNMP v2c requests) for an interface. An index without them has no ifXTable entry.
+    void setCounters64(int ifIndex, quint64 in, quint64 out);
+    void removeCounters64(int ifIndex);
+
+    // Before start(): accept SNMP v1 only; a v2c request then gets no reply at all.
+    void setV1Only(bool on) { m_v1Only = on; }
+    // Before start(): the agent logs every datagram it receives, see receivedRequests().
+    void setLogPackets(bool on) { m_logPackets = on; }
+    // The requests received so far (needs setLogPackets): SNMP version (0 = v1, 1 = v2c)
+    // and the first binding's object identifier in dotted text, one entry per datagram.
+    QList<std::pair<int, QString>> receivedRequests() const;
+
     static QString inOctetsOid(int ifIndex);
     static QString outOctetsOid(int ifIndex);
 
@@ -56,5 +70,8 @@ private:
     std::unique_ptr<QProcess> m_process;
     quint16 m_port = 0;
     QMap<int, std::pair<quint32, quint32>> m_counters;
+    QMap<int, std::pair<quint64, quint64>> m_counters64;
+    bool m_v1Only = false;
+    bool m_logPackets = false;
     QString m_error;
 };

@@ -1,0 +1,83 @@
+#include "CounterChoice.h"
+
+QString CounterChoice::hcInOctetsOid(const QString &interfaceIndex)
+{
+    return QStringLiteral("1.3.6.1.2.1.31.1.1.1.6.") + interfaceIndex;
+}
+
+QString CounterChoice::hcOutOctetsOid(const QString &interfaceIndex)
+{
+    return QStringLiteral("1.3.6.1.2.1.31.1.1.1.10.") + interfaceIndex;
+}
+
+const CounterChoice::RowState *CounterChoice::state(int row) const
+{
+    return row >= 1 && row <= Rows ? &m_rows[static_cast<std::size_t>(row - 1)] : nullptr;
+}
+
+CounterChoice::RowState *CounterChoice::state(int row)
+{
+    return row >= 1 && row <= Rows ? &m_rows[static_cast<std::size_t>(row - 1)] : nullptr;
+}
+
+void CounterChoice::setEnabled(bool on)
+{
+    if (on == m_enabled)
+        return;
+    m_enabled = on;
+    resetAll();
+}
+
+void CounterChoice::resetAll()
+{
+    for (RowState &row : m_rows)
+        row.decided = false;
+}
+
+void CounterChoice::reset(int row)
+{
+    if (RowState *s = state(row))
+        s->decided = false;
+}
+
+bool CounterChoice::decided(int row) const
+{
+    const RowState *s = state(row);
+    return s && s->decided;
+}
+
+bool CounterChoice::asks32(int row) const
+{
+    return !m_enabled || !decided(row) || width(row) == Width::Bits32;
+}
+
+bool CounterChoice::asks64(int row) const
+{
+    return m_enabled && (!decided(row) || width(row) == Width::Bits64);
+}
+
+CounterChoice::Width CounterChoice::width(int row) const
+{
+    const RowState *s = state(row);
+    return s ? s->width : Width::Bits32;
+}
+
+bool CounterChoice::decide(int row, bool has64)
+{
+    RowState *s = state(row);
+    if (!s)
+        return false;
+    const Width chosen = m_enabled && has64 ? Width::Bits64 : Width::Bits32;
+    const bool changed = chosen != s->width;
+    s->width = chosen;
+    s->decided = true;
+    return changed;
+}
+
+QString CounterChoice::description(int row) const
+{
+    if (m_enabled && !decided(row))
+        return QStringLiteral("64-bit counters where the agent has them: chosen at the next poll");
+    return width(row) == Width::Bits64 ? QStringLiteral("64-bit counters (SNMP v2c)")
+                                       : QStringLiteral("32-bit counters (SNMP v1)");
+}

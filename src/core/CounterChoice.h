@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+// Which octet counters each table row is read with: the 32-bit ones of SNMP v1, or the agent's
+// 64-bit ones (IF-MIB ifHCInOctets and ifHCOutOctets, SNMP v2c) where it has them.
+//
+// With 64-bit counters switched on, a row is undecided after Start polling, a device-file
+// load, a rewrite of the row or a change of the setting; its next poll asks both ways at once,
+// and the outcome holds until the next such event. Switched off, every row is 32-bit.
+class CounterChoice
+{
+public:
+    enum class Width { Bits32, Bits64 };
+    static constexpr int Rows = 20;
+
+    static QString hcInOctetsOid(const QString &interfaceIndex);
+    static QString hcOutOctetsOid(const QString &interfaceIndex);
+
+    bool enabled() const { return m_enabled; }
+    // A change of the setting makes every row undecided.
+    void setEnabled(bool on);
+
+    void resetAll();
+    void reset(int row);
+
+    // What the next poll asks of a row.
+    bool asks32(int row) const;
+    bool asks64(int row) const;
+    bool decided(int row) const;
+
+    // The counters the row's table cells hold (32-bit until a poll chose 64-bit).
+    Width width(int row) const;
+
+    // Records the outcome of a poll that asked both ways. Returns true when the row's cells
+    // change width, so their previous reading must not be compared with the new one.
+    bool decide(int row, bool has64);
+
+    // For the operator: "64-bit counters (SNMP v2c)", "32-bit counters (SNMP v1)", or, while
+    // the next poll is still to choose, "64-bit counters where the agent has them: chosen at
+    // the next poll".
+    QString description(int row) const;
+
+private:
+    struct RowState {
+        Width width = Width::Bits32;
+        bool decided = false;
+    };
+    const RowState *state(int row) const;
+    RowState *state(int row);
+
+    bool m_enabled = false;
+    std::array<RowState, Rows> m_rows{};
+};
