@@ -11,6 +11,7 @@
 
 #include "BenchSupport.h"
 #include "Calculation.h"
+#include "Counters64Bench.h"
 #include "DeviceFile.h"
 #include "GraphBoard.h"
 #include "Histograph.h"
@@ -263,6 +264,8 @@ int main(int argc, char **argv)
     std::printf("Ostraline benchmarks: %s, %d logical CPUs, Qt %s, %s\n", qPrintable(cpuModel()),
                 QThread::idealThreadCount(), qVersion(), qPrintable(QSysInfo::prettyProductName()));
     getStep(parser.value(delayOption).toInt(), qMax(1, parser.value(sampleOption).toInt()));
+    heading("Get step, 20 interfaces, \"64-bit counters\" on against off (median of 5)");
+    SnmpBench::runCounters64(5);
     calculate();
     board();
     startUp(qMax(1, parser.value(startsOption).toInt()));
