@@ -64,10 +64,11 @@ QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList
         const int row = p + 1;
         const QString &index = table.cell(Col::Interface, row);
         const QString &community = table.cell(Col::Community, row);
+        const QByteArray communityBytes = table.cellBytes(Col::Community, row);
         const QString &host = table.cell(Col::IP, row);
         if (counters.asks32(row)) {
-            requests.append({inOctetsOid(index), community, host});
-            requests.append({outOctetsOid(index), community, host});
+            requests.append({inOctetsOid(index), community, host, communityBytes});
+            requests.append({outOctetsOid(index), community, host, communityBytes});
             plan->append({row, PlannedRequest::Kind::In32});
             plan->append({row, PlannedRequest::Kind::Out32});
         }
@@ -75,6 +76,7 @@ QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList
             requests.append({CounterChoice::hcInOctetsOid(index),
                              community,
                              host,
+                             communityBytes,
                              SnmpVersion::V2c,
                              {CounterChoice::hcOutOctetsOid(index)}});
             plan->append({row, PlannedRequest::Kind::Both64});

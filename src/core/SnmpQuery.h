@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SnmpVersion.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -11,10 +13,6 @@
 
 class QHostAddress;
 class QHostInfo;
-
-// The protocol of one request. V1 readings are the classic 32-bit ones; a V2c request asks
-// for 64-bit counters, and only a Counter64 value is a reading there.
-enum class SnmpVersion { V1, V2c };
 
 // One counter query: the object identifier in dotted decimal text, the community and the
 // host text of a table row (see SnmpHost for the accepted host forms). moreOids are further
@@ -31,6 +29,7 @@ struct SnmpRequest {
     {
         return communityBytes.isNull() ? community.toUtf8() : communityBytes;
     }
+
     SnmpVersion version = SnmpVersion::V1;
     QStringList moreOids = {};
 };

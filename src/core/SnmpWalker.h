@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SnmpVersion.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -11,10 +13,6 @@
 
 class QHostAddress;
 class QHostInfo;
-
-// Which SNMP version a walk speaks: Auto tries v2c first and falls back to v1 when v2c gets
-// no answer or an error before the agent has answered anything.
-enum class SnmpVersion { Auto, V1, V2c };
 
 using SnmpOid = QList<quint32>;
 

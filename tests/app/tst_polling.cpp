@@ -14,8 +14,8 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QMessageBox>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -244,6 +244,8 @@ private Q_SLOTS:
         w.Button4Click();
         ErrorBox::current()->close();
         QTRY_COMPARE(boxes(), 0);
+    }
+
     // Options > "Use 64-bit counters" on, Start, three polls: the 64-bit interface (10 Gbit/s
     // at 50 % in, 25 % out over 12 s) and the 32-bit one beside it are right in the table,
     // the tooltips and both logs.

@@ -375,7 +375,7 @@ void TestSnmpQuery::hostileRepliesV2c()
     const QString hcIn = QStringLiteral("1.3.6.1.2.1.31.1.1.1.6.1");
     const QString hcOut = QStringLiteral("1.3.6.1.2.1.31.1.1.1.10.1");
     // The responder answers the first binding only: the second reading stays empty.
-    const BatchRun run = runBatch({{hcIn, "public", agent.host(), SnmpVersion::V2c, {hcOut}},
+    const BatchRun run = runBatch({{hcIn, "public", agent.host(), {}, SnmpVersion::V2c, {hcOut}},
                                    {InOid, "public", agent.host()}},
                                   400);
     QVERIFY(run.finished);
@@ -393,8 +393,8 @@ void TestSnmpQuery::agentCounters64()
     m_agent->setCounters(8, 30, 40);
     const QString hc = QStringLiteral("1.3.6.1.2.1.31.1.1.1.");
     const BatchRun run =
-        runBatch({{hc + "6.7", "public", m_agent->host(), SnmpVersion::V2c, {hc + "10.7"}},
-                  {hc + "6.8", "public", m_agent->host(), SnmpVersion::V2c, {hc + "10.8"}},
+        runBatch({{hc + "6.7", "public", m_agent->host(), {}, SnmpVersion::V2c, {hc + "10.7"}},
+                  {hc + "6.8", "public", m_agent->host(), {}, SnmpVersion::V2c, {hc + "10.8"}},
                   {SnmpAgent::inOctetsOid(7), "public", m_agent->host()}},
                  1500);
     QCOMPARE(run.values, QStringList({"9223372036854775809", "7500000000", "", "", "10"}));
