@@ -145,7 +145,9 @@ for ((i = 0; i < 30; i++)); do
     [ -s "$utilisation" ] && [ -s "$analysis" ] && break
     kill -0 "$app_pid" 2>/dev/null || fail "the program ended: $(cat "$scratch/app.log")"
     window=$(DISPLAY=$display xdotool search --name '^Ostraline by Kelvane$' 2>/dev/null | head -n 1 || true)
-    if [ -n "$window" ]; then
+    # Keys go to the main window only once the modal splash ("Ostraline") has closed.
+    splash=$(DISPLAY=$display xdotool search --onlyvisible --name '^Ostraline$' 2>/dev/null | head -n 1 || true)
+    if [ -n "$window" ] && [ -z "$splash" ]; then
         DISPLAY=$display xdotool windowfocus "$window" key alt+s 2>/dev/null || true
     fi
     sleep 0.5
