@@ -35,35 +35,20 @@ find_snmpd() {
     return 1
 }
 
-# Bandwidth in bit/s of one interface: the kernel's link speed when it reports one, else
-# 1 Gbit/s for a physical device and 10 Mbit/s for loopback and virtual ones (so that
-# loopback traffic shows on the graphs).
-bandwidth_of() {
-    local name=$1 speed=""
-    speed=$(cat "/sys/class/net/$name/speed" 2>/dev/null || true)
-    if [[ "$speed" =~ ^[0-9]+$ ]] && ((speed > 0)); then
-        echo $((speed * 1000000))
-    elif [ -e "/sys/class/net/$name/device" ]; then
-        echo 1000000000
-    else
-        echo 10000000
-    fi
-}
-
-# The device file of the demo: one line per interface of this machine, in ifIndex order, at
-# most 20, described by its name (lo, eth0, ...). The only place the demo's device file is
-# written: the agent at ADDRESS serves exactly these interfaces, so asking the agent for its
-# interface table would give the same lines.
+# The device file of the demo, made the way an operator makes one: Ostraline's own interface
+# discovery walks the agent at ADDRESS (the interface names as descriptions, ifSpeed or
+# ifHighSpeed as bandwidth, loopback at the 10 Mbit/s the agent reports, so that loopback
+# traffic shows on the graphs). Interfaces whose speed the kernel does not know get 1 Gbit/s.
+# The program is OSTRALINE_EXECUTABLE, else the one in build/.
 write_device_file() {
-    local address=$1 file=$2 path name index
-    : >"$file"
-    for path in /sys/class/net/*; do
-        name=${path##*/}
-        index=$(cat "$path/ifindex" 2>/dev/null || true)
-        [[ "$index" =~ ^[0-9]+$ ]] || continue
-        printf '%s\t%s;%s;%s;public;%s\n' "$index" "$address" "$index" "$(bandwidth_of "$name")" "$name"
-    done | sort -n | head -n 20 | cut -f2- >"$file"
-    [ -s "$file" ] || { echo "no network interfaces found under /sys/class/net" >&2; return 1; }
+    local address=$1 file=$2 ostraline
+    ostraline=${OSTRALINE_EXECUTABLE:-$(dirname "$0")/../build/src/app/ostraline}
+    "$ostraline" --discover "$address" --community public --snmp-version 2c \
+        --default-bandwidth 1000000000 --output "$file" 2>"$file.discovery.log" || {
+        echo "discovery of the demo agent failed:" >&2
+        cat "$file.discovery.log" >&2
+        return 1
+    }
 }
 
 # The demo's own settings, in the form Ostraline stores them: interface names and last values
@@ -137,6 +122,7 @@ start() {
     cat >"$dir/snmpd.conf" <<'EOF'
 view ostraline included .1.3.6.1.2.1.1
 view ostraline included .1.3.6.1.2.1.2
+view ostraline included .1.3.6.1.2.1.31.1.1
 rocommunity public 127.0.0.1 -V ostraline
 dontLogTCPWrappersConnects yes
 EOF

@@ -39,7 +39,7 @@ watcher=(scripts/demo-agent.sh watch "$demo_dir" "$$")
 if command -v setsid >/dev/null; then watcher=(setsid "${watcher[@]}"); fi
 "${watcher[@]}" </dev/null >/dev/null 2>&1 &
 
-if ! device_file=$(scripts/demo-agent.sh start "$demo_dir"); then
+if ! device_file=$(OSTRALINE_EXECUTABLE=$ostraline scripts/demo-agent.sh start "$demo_dir"); then
     echo "The demo agent did not start; opening Ostraline without a device file." >&2
     scripts/demo-agent.sh stop "$demo_dir" || true
     rm -rf "$demo_dir"
