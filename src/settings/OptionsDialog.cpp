@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
 #include <array>
 
 namespace K = SettingsKeys;
@@ -59,7 +60,25 @@ TForm3::TForm3(OptionsTarget &target, QWidget *parent)
     setFixedSize(355, 266);
     createOptionsFace();
     createDevicePanel();
+    widenForCounters64Text();
     Fill();
+}
+
+void TForm3::widenForCounters64Text()
+{
+    // The 64-bit counters check box came after the dialog's size was set, and its text needs
+    // more than the 335 pixels of its row in common desktop fonts: the dialog grows in width by
+    // what the text needs, so nothing is cut off; OK and Cancel stay at the right edge.
+    const int needed = CheckBox64->x() + CheckBox64->sizeHint().width() + 8;
+    const int extra = std::max(0, needed - width());
+    if (extra == 0)
+        return;
+    setFixedSize(width() + extra, height());
+    for (QWidget *face : {OptionsFace, Panel1})
+        face->resize(face->width() + extra, face->height());
+    CheckBox64->resize(CheckBox64->width() + extra, CheckBox64->height());
+    for (QWidget *button : {Button1, Button2})
+        button->move(button->x() + extra, button->y());
 }
 
 void TForm3::createOptionsFace()

@@ -89,6 +89,7 @@ protected:
 private:
     void createOptionsFace();
     void createDevicePanel();
+    void widenForCounters64Text();
     void showPanel(bool shown);
     void showCounters(int row);
 
