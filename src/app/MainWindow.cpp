@@ -85,6 +85,7 @@ void TForm1::createGraphArea()
 
     m_board = std::make_unique<GraphBoard>(m_graphArea, Panel2, Panel3);
     m_poller.setSlots(m_board.get());
+    m_poller.setProfiles(&m_agentProfiles);
 }
 
 void TForm1::createButtonColumn()

@@ -628,7 +628,7 @@ void SnmpBatch::start(const QList<SnmpRequest> &requests, int timeoutMs)
         else if (host.kind == SnmpHost::Kind::Name)
             lookUp(i, host.name);
         else
-            send(i, host.address, host.port);
+            sendSoon(i, host.address, host.port);
     }
     if (m_pending == 0)
         m_deadline.start(0); // nothing in flight: report from the event loop
@@ -661,6 +661,28 @@ void SnmpBatch::hostResolved(int index, const QHostInfo &info)
     send(index, address, slot.port);
     if (m_pending == 0)
         finish();
+}
+
+void SnmpBatch::sendSoon(int index, const QHostAddress &address, quint16 port)
+{
+    if (m_slots[static_cast<size_t>(index)]->request.version != SnmpVersion::V3) {
+        send(index, address, port);
+        return;
+    }
+    // Opening a v3 session costs more than a v1 one: each goes out in an event-loop turn of
+    // its own, so twenty of them never hold up the window in one piece.
+    const quint64 generation = m_generation;
+    QMetaObject::invokeMethod(
+        this,
+        [this, index, address, port, generation] {
+            if (!m_running || generation != m_generation ||
+                m_slots[static_cast<size_t>(index)]->settled)
+                return;
+            send(index, address, port);
+            if (m_pending == 0)
+                finish();
+        },
+        Qt::QueuedConnection);
 }
 
 void SnmpBatch::send(int index, const QHostAddress &address, quint16 port)
@@ -750,6 +772,7 @@ void SnmpBatch::cancel()
 void SnmpBatch::release()
 {
     m_running = false;
+    ++m_generation; // sends still queued for this batch are dropped
     m_deadline.stop();
     for (auto &slot : m_slots) {
         if (slot->lookupId >= 0)

@@ -104,6 +104,7 @@ private:
 
     void lookUp(int index, const QString &name);
     void hostResolved(int index, const QHostInfo &info);
+    void sendSoon(int index, const QHostAddress &address, quint16 port);
     void send(int index, const QHostAddress &address, quint16 port);
     void readable(int index);
     void settle(int index);
@@ -117,6 +118,7 @@ private:
     QTimer m_deadline;
     int m_pending = 0;
     bool m_running = false;
+    quint64 m_generation = 0; // counts released batches
 };
 
 // One query the one-after-another way: blocks the calling thread for up to timeoutMs (host
