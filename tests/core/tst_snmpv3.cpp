@@ -2,6 +2,7 @@
 #include "SnmpQuery.h"
 
 #include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUdpSocket>
@@ -173,6 +174,30 @@ private Q_SLOTS:
         QCOMPARE(runBatch({v3Request(agent, InOid, privSecurity())}, 500).values,
                  QStringList{QString()});
         QCOMPARE(runBatch({v3Request(agent, InOid, privSecurity())}).values, QStringList{"11"});
+    }
+
+    // With the SNMP debug log on, neither a working nor a failing v3 exchange writes a
+    // passphrase into it.
+    void noPassphraseInDebugOutput()
+    {
+        static QStringList messages;
+        messages.clear();
+        QLoggingCategory::setFilterRules(QStringLiteral("ostraline.snmp.debug=true"));
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &text) { messages << text; });
+        SnmpAgent agent;
+        agent.setCounters(1, 1, 2);
+        const bool started = agent.start();
+        const auto wrong = security(SnmpAgent::privUser(), SnmpSecurity::Level::AuthPriv,
+                                    "wrong-passphrase-1", "wrong-passphrase-2");
+        runBatch({v3Request(agent, InOid, privSecurity()), v3Request(agent, InOid, wrong)});
+        qInstallMessageHandler(previous);
+        QLoggingCategory::setFilterRules(QString());
+        QVERIFY2(started, qPrintable(agent.errorString()));
+        const QString all = messages.join('\n');
+        for (const QString &secret : {SnmpAgent::authPassphrase(), SnmpAgent::privPassphrase(),
+                                      QStringLiteral("wrong-passphrase")})
+            QVERIFY(!all.contains(secret));
     }
 
     // A silent address ends at the deadline like any request.
