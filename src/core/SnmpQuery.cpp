@@ -276,14 +276,24 @@ public:
         snmp_sess_read2(m_session, &fds);
         netsnmp_large_fd_set_cleanup(&fds);
         if (m_discovering && !m_learntEngine.isEmpty()) {
-            // The session cannot be replaced inside the library's callback: it is done here.
+            // The session cannot be replaced inside the library's callback; the caller sends
+            // the request itself with sendLearnt().
             m_discovering = false;
             engineIds().insert(m_peer, m_learntEngine);
-            close();
-            if (!sendV3(m_learntEngine)) {
-                m_answered = true;
+            m_readyToSend = true;
+        }
+    }
+
+    // The agent's engine ID came in: the request is to go out (on a new socket).
+    bool readyToSend() const { return m_readyToSend; }
+    void sendLearnt()
+    {
+        m_readyToSend = false;
+        close();
+        if (!sendV3(m_learntEngine)) {
+            m_answered = true;
+            if (m_failure == SnmpFailure::None)
                 m_failure = SnmpFailure::NotSent;
-            }
         }
     }
 
@@ -509,6 +519,7 @@ private:
     QString m_peer;
     std::shared_ptr<const SnmpSecurity> m_security;
     bool m_discovering = false;
+    bool m_readyToSend = false;
     QByteArray m_learntEngine;
     std::vector<std::vector<oid>> m_oids;
     bool m_answered = false;
@@ -587,6 +598,8 @@ SnmpBatch::SnmpBatch(QObject *parent) : QObject(parent)
     m_deadline.setSingleShot(true);
     m_deadline.setTimerType(Qt::PreciseTimer);
     connect(&m_deadline, &QTimer::timeout, this, &SnmpBatch::finish);
+    m_sendTimer.setInterval(0);
+    connect(&m_sendTimer, &QTimer::timeout, this, &SnmpBatch::sendNext);
 }
 
 SnmpBatch::~SnmpBatch()
@@ -669,20 +682,29 @@ void SnmpBatch::sendSoon(int index, const QHostAddress &address, quint16 port)
         send(index, address, port);
         return;
     }
-    // Opening a v3 session costs more than a v1 one: each goes out in an event-loop turn of
-    // its own, so twenty of them never hold up the window in one piece.
-    const quint64 generation = m_generation;
-    QMetaObject::invokeMethod(
-        this,
-        [this, index, address, port, generation] {
-            if (!m_running || generation != m_generation ||
-                m_slots[static_cast<size_t>(index)]->settled)
-                return;
-            send(index, address, port);
-            if (m_pending == 0)
-                finish();
-        },
-        Qt::QueuedConnection);
+    // Opening a v3 session (and deriving keys) costs more than a v1 one: each goes out at a
+    // timer turn of its own, so twenty of them never hold up the window in one piece.
+    m_sendQueue.push_back([this, index, address, port] {
+        if (m_slots[static_cast<size_t>(index)]->settled)
+            return;
+        send(index, address, port);
+        if (m_pending == 0)
+            finish();
+    });
+    m_sendTimer.start();
+}
+
+void SnmpBatch::sendNext()
+{
+    if (m_sendQueue.empty() || !m_running) {
+        m_sendTimer.stop();
+        return;
+    }
+    const std::function<void()> next = std::move(m_sendQueue.front());
+    m_sendQueue.pop_front();
+    if (m_sendQueue.empty())
+        m_sendTimer.stop();
+    next(); // may finish the batch
 }
 
 void SnmpBatch::send(int index, const QHostAddress &address, quint16 port)
@@ -709,26 +731,45 @@ void SnmpBatch::readable(int index)
     if (slot.settled || !slot.exchange)
         return;
     slot.exchange->read();
-    if (!slot.exchange->answered()) {
-        if (slot.exchange->socket() >= 0 &&
-            slot.exchange->socket() != int(slot.notifier->socket())) {
-            // A v3 agent's engine ID came in and the request left on a socket of its own.
-            slot.notifier->setEnabled(false);
-            slot.notifier->disconnect(this);
-            slot.notifier->deleteLater();
-            slot.notifier =
-                new QSocketNotifier(slot.exchange->socket(), QSocketNotifier::Read, this);
-            connect(slot.notifier, &QSocketNotifier::activated, this,
-                    [this, index]() { readable(index); });
-        }
-        return; // not a reply to this request (or undecodable): keep waiting
+    if (slot.exchange->readyToSend()) {
+        slot.notifier->setEnabled(false);
+        m_sendQueue.push_back([this, index] {
+            Slot &s = *m_slots[static_cast<size_t>(index)];
+            if (s.settled || !s.exchange)
+                return;
+            s.exchange->sendLearnt();
+            if (s.exchange->answered()) { // nothing could be sent
+                settle(index);
+                if (m_pending == 0)
+                    finish();
+                return;
+            }
+            rearm(index);
+        });
+        m_sendTimer.start();
+        return;
     }
+    if (!slot.exchange->answered())
+        return; // not a reply to this request (or undecodable): keep waiting
     const QStringList &readings = slot.exchange->values();
     for (qsizetype i = 0; i < readings.size(); ++i)
         m_values[m_firstValue[static_cast<size_t>(index)] + i] = readings.at(i);
     settle(index);
     if (m_pending == 0)
         finish();
+}
+
+// The request left on a socket of its own after the agent's engine ID came in.
+void SnmpBatch::rearm(int index)
+{
+    Slot &slot = *m_slots[static_cast<size_t>(index)];
+    if (slot.notifier) {
+        slot.notifier->setEnabled(false);
+        slot.notifier->disconnect(this);
+        slot.notifier->deleteLater();
+    }
+    slot.notifier = new QSocketNotifier(slot.exchange->socket(), QSocketNotifier::Read, this);
+    connect(slot.notifier, &QSocketNotifier::activated, this, [this, index]() { readable(index); });
 }
 
 void SnmpBatch::settle(int index)
@@ -772,7 +813,8 @@ void SnmpBatch::cancel()
 void SnmpBatch::release()
 {
     m_running = false;
-    ++m_generation; // sends still queued for this batch are dropped
+    m_sendTimer.stop();
+    m_sendQueue.clear(); // sends still queued for this batch are dropped
     m_deadline.stop();
     for (auto &slot : m_slots) {
         if (slot->lookupId >= 0)
@@ -821,6 +863,8 @@ QString snmpGetBlocking(const SnmpRequest &request, int timeoutMs)
             break;
         if (ready > 0)
             exchange.read();
+        if (exchange.readyToSend())
+            exchange.sendLearnt();
     }
     if (!exchange.answered())
         exchange.unanswered();

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -105,6 +107,8 @@ private:
     void lookUp(int index, const QString &name);
     void hostResolved(int index, const QHostInfo &info);
     void sendSoon(int index, const QHostAddress &address, quint16 port);
+    void sendNext();
+    void rearm(int index);
     void send(int index, const QHostAddress &address, quint16 port);
     void readable(int index);
     void settle(int index);
@@ -118,7 +122,8 @@ private:
     QTimer m_deadline;
     int m_pending = 0;
     bool m_running = false;
-    quint64 m_generation = 0; // counts released batches
+    QTimer m_sendTimer; // sends one queued v3 request per turn
+    std::deque<std::function<void()>> m_sendQueue;
 };
 
 // One query the one-after-another way: blocks the calling thread for up to timeoutMs (host
