@@ -85,6 +85,7 @@ void TForm1::createGraphArea()
 
     m_board = std::make_unique<GraphBoard>(m_graphArea, Panel2, Panel3);
     m_poller.setSlots(m_board.get());
+    m_poller.setProfiles(&m_agentProfiles);
 }
 
 void TForm1::createButtonColumn()
@@ -328,6 +329,7 @@ void TForm1::createMenus()
     m_stayOnTopItem =
         item(tools, QStringLiteral("Stay on top"), "Stayontop1", &TForm1::Stayontop1Click, true);
     item(tools, QStringLiteral("Options"), "Options1", &TForm1::Options1Click);
+    item(tools, QStringLiteral("Agents..."), "Agents1", &TForm1::Agents1Click);
     item(tools, QStringLiteral("Edit device file"), "Editdevicefile1",
          &TForm1::Editdevicefile1Click);
     item(tools, QStringLiteral("Write util log"), "Writeutillog1", &TForm1::Writeutillog1Click,

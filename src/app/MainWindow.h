@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AgentProfile.h"
 #include "Calculation.h"
 #include "GetStep.h"
 #include "InterfaceList.h"
@@ -56,6 +57,12 @@ public:
     GraphBoard &board() { return *m_board; }
     PollCycle &pollCycle() { return m_pollCycle; }
     Poller &poller() { return m_poller; }
+    // The agent profiles the poll follows, as last read from their file.
+    const AgentProfiles &agentProfiles() const { return m_agentProfiles; }
+    // Reads the agent profile file again (at start and after the profiles were saved); a
+    // fault goes to the error report and leaves no profiles.
+    void reloadAgentProfiles();
+    void Agents1Click(); // Tools > Agents...
     QFileDialog &deviceFileDialog();
     // The one device-file chooser of the program (load, edit, Options): the file the user
     // confirmed, or empty after a cancel. It remembers the last name chosen.
@@ -98,8 +105,8 @@ public:
     QSize outerSize() const { return m_outerSize; }
 
     // --- Device file ---------------------------------------------------------------------
-    void Button8Click();         // load the device file ("read device.txt", File > Open)
-    void Editdevicefile1Click(); // Tools > Edit device file
+    void Button8Click();             // load the device file ("read device.txt", File > Open)
+    void Editdevicefile1Click();     // Tools > Edit device file
     void Discoverinterfaces1Click(); // File > Discover interfaces...
     // The device-file chooser in save mode, proposing a file name; empty after a cancel.
     QString chooseDeviceFileToSave(const QString &proposedName);
@@ -270,6 +277,7 @@ private:
     InterfaceList m_list;
     PollCycle m_pollCycle;
     std::unique_ptr<GraphBoard> m_board;
+    AgentProfiles m_agentProfiles; // declared before the poller, which points at it
     Poller m_poller;
     std::unique_ptr<LogEnvironment> m_logEnvironment;
     QString m_deviceFilePath;

@@ -29,6 +29,7 @@ void TForm1::FormCreate(const QString &commandLineFile)
     Activegraphs();
 
     applyStoredSettings();
+    reloadAgentProfiles();
 
     m_table.writeHeaderAndInitialValues();
 

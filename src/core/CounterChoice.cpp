@@ -40,6 +40,26 @@ void CounterChoice::reset(int row)
         s->decided = false;
 }
 
+void CounterChoice::setV3(int row, bool on)
+{
+    RowState *s = state(row);
+    if (!s || s->v3 == on)
+        return;
+    s->v3 = on;
+    s->decided = false;
+}
+
+bool CounterChoice::isV3(int row) const
+{
+    const RowState *s = state(row);
+    return s && s->v3;
+}
+
+bool CounterChoice::choosesWidth(int row) const
+{
+    return m_enabled || isV3(row);
+}
+
 bool CounterChoice::decided(int row) const
 {
     const RowState *s = state(row);
@@ -48,12 +68,12 @@ bool CounterChoice::decided(int row) const
 
 bool CounterChoice::asks32(int row) const
 {
-    return !m_enabled || !decided(row) || width(row) == Width::Bits32;
+    return !choosesWidth(row) || !decided(row) || width(row) == Width::Bits32;
 }
 
 bool CounterChoice::asks64(int row) const
 {
-    return m_enabled && (!decided(row) || width(row) == Width::Bits64);
+    return choosesWidth(row) && (!decided(row) || width(row) == Width::Bits64);
 }
 
 CounterChoice::Width CounterChoice::width(int row) const
@@ -67,7 +87,7 @@ bool CounterChoice::decide(int row, bool has64)
     RowState *s = state(row);
     if (!s)
         return false;
-    const Width chosen = m_enabled && has64 ? Width::Bits64 : Width::Bits32;
+    const Width chosen = choosesWidth(row) && has64 ? Width::Bits64 : Width::Bits32;
     const bool changed = chosen != s->width;
     s->width = chosen;
     s->decided = true;
@@ -76,8 +96,11 @@ bool CounterChoice::decide(int row, bool has64)
 
 QString CounterChoice::description(int row) const
 {
-    if (m_enabled && !decided(row))
+    if (choosesWidth(row) && !decided(row))
         return QStringLiteral("64-bit counters where the agent has them: chosen at the next poll");
+    if (isV3(row))
+        return width(row) == Width::Bits64 ? QStringLiteral("64-bit counters (SNMP v3)")
+                                           : QStringLiteral("32-bit counters (SNMP v3)");
     return width(row) == Width::Bits64 ? QStringLiteral("64-bit counters (SNMP v2c)")
                                        : QStringLiteral("32-bit counters (SNMP v1)");
 }

@@ -23,6 +23,10 @@ public:
     // A change of the setting makes every row undecided.
     void setEnabled(bool on);
 
+    // Whether the row's agent is polled with SNMP v3; a change makes the row undecided.
+    void setV3(int row, bool on);
+    bool isV3(int row) const;
+
     void resetAll();
     void reset(int row);
 
@@ -38,7 +42,8 @@ public:
     // change width, so their previous reading must not be compared with the new one.
     bool decide(int row, bool has64);
 
-    // For the operator: "64-bit counters (SNMP v2c)", "32-bit counters (SNMP v1)", or, while
+    // For the operator: "64-bit counters (SNMP v2c)", "32-bit counters (SNMP v1)" (on v3:
+    // "64-bit counters (SNMP v3)", "32-bit counters (SNMP v3)"), or, while
     // the next poll is still to choose, "64-bit counters where the agent has them: chosen at
     // the next poll".
     QString description(int row) const;
@@ -47,7 +52,9 @@ private:
     struct RowState {
         Width width = Width::Bits32;
         bool decided = false;
+        bool v3 = false;
     };
+    bool choosesWidth(int row) const;
     const RowState *state(int row) const;
     RowState *state(int row);
 

@@ -1,5 +1,6 @@
 #include "GetStep.h"
 
+#include "AgentProfile.h"
 #include "GraphSlotControl.h"
 #include "InterfaceList.h"
 #include "InterfaceTable.h"
@@ -54,7 +55,8 @@ QList<SnmpRequest> buildRequests(const InterfaceTable &table, const InterfaceLis
 }
 
 QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList &list,
-                                const CounterChoice &counters, QList<PlannedRequest> *plan)
+                                const CounterChoice &counters, QList<PlannedRequest> *plan,
+                                const AgentProfiles *profiles)
 {
     QList<SnmpRequest> requests;
     plan->clear();
@@ -66,6 +68,30 @@ QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList
         const QString &community = table.cell(Col::Community, row);
         const QByteArray communityBytes = table.cellBytes(Col::Community, row);
         const QString &host = table.cell(Col::IP, row);
+        const auto security = profiles && counters.isV3(row) ? profiles->v3Security(host) : nullptr;
+        if (security) {
+            if (counters.asks32(row)) {
+                requests.append({inOctetsOid(index),
+                                 QString(),
+                                 host,
+                                 QByteArray(),
+                                 SnmpVersion::V3,
+                                 {outOctetsOid(index)},
+                                 security});
+                plan->append({row, PlannedRequest::Kind::Both32});
+            }
+            if (counters.asks64(row)) {
+                requests.append({CounterChoice::hcInOctetsOid(index),
+                                 QString(),
+                                 host,
+                                 QByteArray(),
+                                 SnmpVersion::V3,
+                                 {CounterChoice::hcOutOctetsOid(index)},
+                                 security});
+                plan->append({row, PlannedRequest::Kind::Both64});
+            }
+            continue;
+        }
         if (counters.asks32(row)) {
             requests.append({inOctetsOid(index), community, host, communityBytes});
             requests.append({outOctetsOid(index), community, host, communityBytes});
@@ -95,7 +121,9 @@ void storePlannedReadings(InterfaceTable &table, CounterChoice &counters,
     std::array<Readings, CounterChoice::Rows + 1> rows{};
     qsizetype next = 0;
     for (const PlannedRequest &request : plan) {
-        const int count = request.kind == PlannedRequest::Kind::Both64 ? 2 : 1;
+        const bool both = request.kind == PlannedRequest::Kind::Both64 ||
+                          request.kind == PlannedRequest::Kind::Both32;
+        const int count = both ? 2 : 1;
         const QString first = values.value(next);
         const QString second = values.value(next + 1);
         next += count;
@@ -110,6 +138,11 @@ void storePlannedReadings(InterfaceTable &table, CounterChoice &counters,
         case PlannedRequest::Kind::Out32:
             r.asked32 = true;
             r.out32 = first;
+            break;
+        case PlannedRequest::Kind::Both32:
+            r.asked32 = true;
+            r.in32 = first;
+            r.out32 = second;
             break;
         case PlannedRequest::Kind::Both64:
             r.asked64 = true;
@@ -209,7 +242,12 @@ bool Poller::start()
     if (inFlight())
         return false;
     m_stamp = m_clock();
-    m_batch.start(GetStep::planRequests(m_table, m_list, m_counters, &m_plan), m_timeoutMs);
+    for (int p = 0; p < m_list.count() && p < CounterChoice::Rows; ++p) {
+        const int row = p + 1;
+        m_counters.setV3(row, m_profiles && m_profiles->v3Security(m_table.cell(Col::IP, row)));
+    }
+    m_batch.start(GetStep::planRequests(m_table, m_list, m_counters, &m_plan, m_profiles),
+                  m_timeoutMs);
     return true;
 }
 

@@ -11,6 +11,7 @@
 
 #include <functional>
 
+class AgentProfiles;
 class GraphSlotControl;
 class InterfaceList;
 class InterfaceTable;
@@ -30,18 +31,22 @@ QList<SnmpRequest> buildRequests(const InterfaceTable &table, const InterfaceLis
                                  QList<int> *rows);
 
 // What one request of a poll is for: the 32-bit input or output counter of a row, or both
-// 64-bit counters of a row in one SNMP v2c request (two readings).
+// 64-bit counters of a row in one SNMP v2c request (two readings). On SNMP v3 both counters
+// of either width go in one request (Both32, Both64).
 struct PlannedRequest {
-    enum class Kind { In32, Out32, Both64 };
+    enum class Kind { In32, Out32, Both64, Both32 };
     int row = 0; // 0 once discarded
     Kind kind = Kind::In32;
 };
 
 // Requests in list order: for each checked row the v1 input and output requests when
 // counters says the row asks 32-bit, then the one v2c request when it asks 64-bit. With
-// 64-bit counters off this is buildRequests().
+// 64-bit counters off this is buildRequests(). A row whose agent has a v3 profile in profiles
+// (as counters.isV3() says) is asked on SNMP v3 with that profile's security instead; its
+// community is not sent.
 QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList &list,
-                                const CounterChoice &counters, QList<PlannedRequest> *plan);
+                                const CounterChoice &counters, QList<PlannedRequest> *plan,
+                                const AgentProfiles *profiles = nullptr);
 
 // Stores the readings of a planned poll. A row that asked both ways is decided now (two
 // 64-bit readings: 64-bit, anything else: 32-bit); when its cells change width its previous
@@ -80,6 +85,9 @@ public:
     OnErrorMode onErrorMode() const { return m_mode; }
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
+    // The agent profiles the poll follows (SNMP v3 where an agent has a v3 profile); none
+    // when null. They must outlive the poller.
+    void setProfiles(const AgentProfiles *profiles) { m_profiles = profiles; }
 
     // Which counters each row is read with; the setting and the reset events go here.
     CounterChoice &counters() { return m_counters; }
@@ -110,5 +118,6 @@ private:
     int m_timeoutMs = 2000;
     QDateTime m_stamp;
     CounterChoice m_counters;
+    const AgentProfiles *m_profiles = nullptr;
     QList<GetStep::PlannedRequest> m_plan;
 };

@@ -259,6 +259,8 @@ QString versionName(SnmpVersion version)
         return QStringLiteral("1");
     case SnmpVersion::V2c:
         return QStringLiteral("2c");
+    case SnmpVersion::V3:
+        return QStringLiteral("3");
     }
     return QString();
 }

@@ -3,7 +3,9 @@
 #include "SnmpHost.h"
 #include "SnmpLibrary.h"
 
+#include <QCryptographicHash>
 #include <QDeadlineTimer>
+#include <QHash>
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QLoggingCategory>
@@ -13,6 +15,11 @@
 #include <net-snmp/library/large_fd_set.h>
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
+
+// These need the configuration above.
+#include <net-snmp/library/keytools.h>
+#include <net-snmp/library/snmpusm.h>
+#include <net-snmp/library/transform_oids.h>
 
 #include <netinet/in.h>
 #include <poll.h>
@@ -30,8 +37,8 @@ QString valueText(const netsnmp_variable_list *var, SnmpVersion version)
 {
     if (!var->val.integer)
         return QString();
-    if (version == SnmpVersion::V2c) {
-        // Only the 64-bit counters count here; exceptions and every other type do not.
+    if (version == SnmpVersion::V2c || (version == SnmpVersion::V3 && var->type == ASN_COUNTER64)) {
+        // Only the 64-bit counters count in v2c; exceptions and every other type do not.
         if (var->type != ASN_COUNTER64 || var->val_len < sizeof(counter64))
             return QString();
         const quint64 value = (quint64(var->val.counter64->high & 0xffffffffUL) << 32) |
@@ -84,6 +91,110 @@ long newRequestId()
     return static_cast<long>(QRandomGenerator::system()->bounded(1u, 0x7fffffffu));
 }
 
+// Engine IDs learnt from v3 agents, by peer name; used on the GUI thread only.
+QHash<QString, QByteArray> &engineIds()
+{
+    static QHash<QString, QByteArray> ids;
+    return ids;
+}
+
+// For each (engine ID, user) the library's user table holds: a digest of the protocols and
+// passphrases its keys were made from, so that keys are derived once per agent and user (a
+// derivation takes milliseconds) and again only when the profile changes.
+QHash<QByteArray, QByteArray> &localisedUsers()
+{
+    static QHash<QByteArray, QByteArray> users;
+    return users;
+}
+
+QByteArray securityDigest(const SnmpSecurity &security)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    const QByteArray settings = QByteArray::number(int(security.level)) + ' ' +
+                                QByteArray::number(int(security.auth)) + ' ' +
+                                QByteArray::number(int(security.priv)) + ' ' +
+                                QByteArray::number(security.authPassphrase.size()) + ' ';
+    hash.addData(settings);
+    hash.addData(security.authPassphrase);
+    hash.addData(security.privPassphrase);
+    return hash.result();
+}
+
+const oid *authProtocol(SnmpSecurity::Auth auth, std::size_t *length)
+{
+    *length = USM_AUTH_PROTO_SHA_LEN;
+    switch (auth) {
+    case SnmpSecurity::Auth::MD5:
+#ifndef NETSNMP_DISABLE_MD5
+        return usmHMACMD5AuthProtocol;
+#else
+        return nullptr;
+#endif
+    case SnmpSecurity::Auth::SHA1:
+        return usmHMACSHA1AuthProtocol;
+    case SnmpSecurity::Auth::SHA224:
+        return usmHMAC128SHA224AuthProtocol;
+    case SnmpSecurity::Auth::SHA256:
+        return usmHMAC192SHA256AuthProtocol;
+    case SnmpSecurity::Auth::SHA384:
+        return usmHMAC256SHA384AuthProtocol;
+    case SnmpSecurity::Auth::SHA512:
+        return usmHMAC384SHA512AuthProtocol;
+    }
+    return nullptr;
+}
+
+const oid *privProtocol(SnmpSecurity::Priv priv, std::size_t *length)
+{
+    switch (priv) {
+    case SnmpSecurity::Priv::DES:
+#ifndef NETSNMP_DISABLE_DES
+        *length = USM_PRIV_PROTO_DES_LEN;
+        return usmDESPrivProtocol;
+#else
+        return nullptr;
+#endif
+    case SnmpSecurity::Priv::AES128:
+        *length = USM_PRIV_PROTO_AES_LEN;
+        return usmAESPrivProtocol;
+    case SnmpSecurity::Priv::AES192:
+#ifdef NETSNMP_DRAFT_BLUMENTHAL_AES_04
+        *length = OID_LENGTH(usmAES192PrivProtocol);
+        return usmAES192PrivProtocol;
+#else
+        return nullptr;
+#endif
+    case SnmpSecurity::Priv::AES256:
+#ifdef NETSNMP_DRAFT_BLUMENTHAL_AES_04
+        *length = OID_LENGTH(usmAES256PrivProtocol);
+        return usmAES256PrivProtocol;
+#else
+        return nullptr;
+#endif
+    }
+    return nullptr;
+}
+
+SnmpFailure failureOfReport(int reportType)
+{
+    switch (reportType) {
+    case SNMPERR_UNKNOWN_USER_NAME:
+        return SnmpFailure::UnknownUser;
+    case SNMPERR_AUTHENTICATION_FAILURE:
+        return SnmpFailure::WrongPassphrase;
+    case SNMPERR_DECRYPTION_ERR:
+        return SnmpFailure::WrongPrivPassphrase;
+    case SNMPERR_UNSUPPORTED_SEC_LEVEL:
+        return SnmpFailure::UnsupportedLevel;
+    case SNMPERR_UNKNOWN_ENG_ID:
+        return SnmpFailure::UnknownEngine;
+    case SNMPERR_NOT_IN_TIME_WINDOW:
+        return SnmpFailure::NotInTimeWindow;
+    default:
+        return SnmpFailure::Report;
+    }
+}
+
 // One GetRequest on its own session. The session, its socket and every PDU the library still
 // holds are freed exactly once, by the destructor.
 class Exchange
@@ -92,24 +203,32 @@ public:
     Exchange() = default;
     Exchange(const Exchange &) = delete;
     Exchange &operator=(const Exchange &) = delete;
-    ~Exchange()
-    {
-        if (m_session)
-            snmp_sess_close(m_session);
-    }
+    ~Exchange() { close(); }
 
     // Opens the session to the address and sends the request. False when nothing could be
     // sent (the reading stays empty).
     bool send(const QHostAddress &address, quint16 port, const QByteArray &communityBytes,
-              const QList<QList<quint32>> &oids, SnmpVersion version)
+              const QList<QList<quint32>> &oids, SnmpVersion version,
+              std::shared_ptr<const SnmpSecurity> security = {})
     {
         m_version = version;
+        m_address = address;
+        m_port = port;
+        m_security = std::move(security);
         m_oids.clear();
         for (const QList<quint32> &oid : oids)
             m_oids.emplace_back(oid.cbegin(), oid.cend());
         m_values = QStringList(oids.size(), QString());
+        m_peer = SnmpHost::peerName(address, port);
 
-        const QByteArray peerName = SnmpHost::peerName(address, port).toLatin1();
+        if (version == SnmpVersion::V3) {
+            if (!m_security)
+                return false;
+            const auto known = engineIds().constFind(m_peer);
+            return known != engineIds().constEnd() ? sendV3(*known) : sendDiscovery();
+        }
+
+        const QByteArray peerName = m_peer.toLatin1();
         netsnmp_session settings;
         snmp_sess_init(&settings);
         settings.version = version == SnmpVersion::V2c ? SNMP_VERSION_2c : SNMP_VERSION_1;
@@ -119,25 +238,105 @@ public:
         settings.community_len = static_cast<size_t>(communityBytes.size());
         settings.retries = 0;
         // The library's own time-outs never run: the caller owns the single wait.
-        m_session = snmp_sess_open(&settings);
-        if (!m_session)
+        if (!open(settings))
             return false;
         if (communityBytes.isEmpty()) {
             // The library substitutes its default community for an empty one; the request
             // must carry exactly the configured text, so the copy is marked empty.
             snmp_sess_session(m_session)->community_len = 0;
         }
+        return sendGet(true);
+    }
+
+    int socket() const { return m_socket; }
+    bool answered() const { return m_answered; }
+    SnmpFailure failure() const { return m_failure; }
+
+    // The request got no answer. An agent that changed its engine ID (a device replaced
+    // or reset) drops requests made for the old one without a word, so a silent v3 agent's
+    // engine ID is learnt afresh by its next request.
+    SnmpFailure unanswered()
+    {
+        if (m_version == SnmpVersion::V3 && !m_discovering)
+            engineIds().remove(m_peer);
+        return SnmpFailure::NoAnswer;
+    }
+    // The readings, one per object identifier.
+    const QStringList &values() const { return m_values; }
+
+    // Reads what is waiting on the socket; a matching reply sets answered(). After a v3
+    // agent's engine ID has come in, the request itself goes out on a new socket.
+    void read()
+    {
+        if (!m_session || m_socket < 0)
+            return;
+        netsnmp_large_fd_set fds;
+        netsnmp_large_fd_set_init(&fds, m_socket + 1);
+        NETSNMP_LARGE_FD_SET(m_socket, &fds);
+        snmp_sess_read2(m_session, &fds);
+        netsnmp_large_fd_set_cleanup(&fds);
+        if (m_discovering && !m_learntEngine.isEmpty()) {
+            // The session cannot be replaced inside the library's callback; the caller sends
+            // the request itself with sendLearnt().
+            m_discovering = false;
+            engineIds().insert(m_peer, m_learntEngine);
+            m_readyToSend = true;
+        }
+    }
+
+    // The agent's engine ID came in: the request is to go out (on a new socket).
+    bool readyToSend() const { return m_readyToSend; }
+    void sendLearnt()
+    {
+        m_readyToSend = false;
+        close();
+        if (!sendV3(m_learntEngine)) {
+            m_answered = true;
+            if (m_failure == SnmpFailure::None)
+                m_failure = SnmpFailure::NotSent;
+        }
+    }
+
+private:
+    bool open(netsnmp_session &settings)
+    {
+        m_session = snmp_sess_open(&settings);
+        if (!m_session)
+            return false;
         netsnmp_transport *transport = snmp_sess_transport(m_session);
-        if (!transport || transport->sock < 0 || !connectToPeer(transport->sock, address, port))
+        if (!transport || transport->sock < 0 || !connectToPeer(transport->sock, m_address, m_port))
             return false;
         m_socket = transport->sock;
+        return true;
+    }
 
+    void close()
+    {
+        if (m_session)
+            snmp_sess_close(m_session);
+        m_session = nullptr;
+        m_socket = -1;
+    }
+
+    // One GET: the request's bindings, or none (the engine ID discovery).
+    bool sendGet(bool withBindings)
+    {
         netsnmp_pdu *pdu = snmp_pdu_create(SNMP_MSG_GET);
         if (!pdu)
             return false;
         // The library matches the reply to this request by its request-id.
         pdu->reqid = newRequestId();
+        if (!withBindings) {
+            // The discovery request names no user: the PDU carries the empty name itself
+            // (the library fills in the session's name only when the PDU has none).
+            pdu->securityName = static_cast<char *>(std::calloc(1, 1));
+            pdu->securityNameLen = 0;
+            pdu->securityLevel = SNMP_SEC_LEVEL_NOAUTH;
+            pdu->securityModel = SNMP_SEC_MODEL_USM;
+        }
         for (const std::vector<oid> &name : m_oids) {
+            if (!withBindings)
+                break;
             if (!snmp_add_null_var(pdu, name.data(), name.size())) {
                 snmp_free_pdu(pdu);
                 return false;
@@ -151,34 +350,154 @@ public:
         return true;
     }
 
-    int socket() const { return m_socket; }
-    bool answered() const { return m_answered; }
-    // The readings, one per object identifier.
-    const QStringList &values() const { return m_values; }
-
-    // Reads what is waiting on the socket; a matching reply sets answered().
-    void read()
+    // The first exchange with a v3 agent whose engine ID is not known yet: an empty GET
+    // without user or security, which the agent answers with a report carrying its engine
+    // ID. It runs like any request (no blocking probe when the session opens).
+    bool sendDiscovery()
     {
-        if (!m_session || m_socket < 0)
-            return;
-        netsnmp_large_fd_set fds;
-        netsnmp_large_fd_set_init(&fds, m_socket + 1);
-        NETSNMP_LARGE_FD_SET(m_socket, &fds);
-        snmp_sess_read2(m_session, &fds);
-        netsnmp_large_fd_set_cleanup(&fds);
+        const QByteArray peerName = m_peer.toLatin1();
+        netsnmp_session settings;
+        snmp_sess_init(&settings);
+        settings.version = SNMP_VERSION_3;
+        settings.peername = const_cast<char *>(peerName.constData());
+        settings.retries = 0;
+        settings.flags |= SNMP_FLAGS_DONT_PROBE;
+        settings.securityModel = SNMP_SEC_MODEL_USM;
+        settings.securityLevel = SNMP_SEC_LEVEL_NOAUTH;
+        if (!open(settings))
+            return false;
+        m_discovering = true;
+        return sendGet(false);
     }
 
-private:
+    bool sendV3(const QByteArray &engineId)
+    {
+        const SnmpSecurity &security = *m_security;
+        const QByteArray peerName = m_peer.toLatin1();
+        QByteArray user = security.user.toUtf8();
+        QByteArray context = security.context.toUtf8();
+        QByteArray engine = engineId;
+        netsnmp_session settings;
+        snmp_sess_init(&settings);
+        settings.version = SNMP_VERSION_3;
+        settings.peername = const_cast<char *>(peerName.constData());
+        settings.retries = 0;
+        // The engine ID is known: the session must not probe for it (a blocking exchange).
+        settings.flags |= SNMP_FLAGS_DONT_PROBE;
+        settings.securityModel = SNMP_SEC_MODEL_USM;
+        settings.securityName = user.data();
+        settings.securityNameLen = static_cast<size_t>(user.size());
+        settings.securityEngineID = reinterpret_cast<u_char *>(engine.data());
+        settings.securityEngineIDLen = static_cast<size_t>(engine.size());
+        settings.contextName = context.data();
+        settings.contextNameLen = static_cast<size_t>(context.size());
+        switch (security.level) {
+        case SnmpSecurity::Level::NoAuthNoPriv:
+            settings.securityLevel = SNMP_SEC_LEVEL_NOAUTH;
+            break;
+        case SnmpSecurity::Level::AuthNoPriv:
+            settings.securityLevel = SNMP_SEC_LEVEL_AUTHNOPRIV;
+            break;
+        case SnmpSecurity::Level::AuthPriv:
+            settings.securityLevel = SNMP_SEC_LEVEL_AUTHPRIV;
+            break;
+        }
+        const bool auth = security.level != SnmpSecurity::Level::NoAuthNoPriv;
+        const bool priv = security.level == SnmpSecurity::Level::AuthPriv;
+        std::size_t authLength = 0;
+        std::size_t privLength = 0;
+        const oid *authOid = authProtocol(security.auth, &authLength);
+        const oid *privOid = privProtocol(security.priv, &privLength);
+        if ((auth && !authOid) || (priv && !privOid)) {
+            m_failure = SnmpFailure::Unsupported;
+            return false;
+        }
+        if (auth) {
+            settings.securityAuthProto = const_cast<oid *>(authOid);
+            settings.securityAuthProtoLen = authLength;
+        }
+        if (priv) {
+            settings.securityPrivProto = const_cast<oid *>(privOid);
+            settings.securityPrivProtoLen = privLength;
+        }
+
+        // Keys are derived from the passphrases once per engine and user; the library keeps
+        // the localised keys in its user table, which every later session uses.
+        const QByteArray userKey = engineId + '\0' + user;
+        const QByteArray digest = securityDigest(security);
+        const bool needsKeys = localisedUsers().value(userKey) != digest;
+        if (needsKeys) {
+            if (usmUser *old = usm_get_user(reinterpret_cast<const u_char *>(engineId.constData()),
+                                            static_cast<size_t>(engineId.size()), user.data())) {
+                usm_remove_user(old);
+                usm_free_user(old);
+            }
+            localisedUsers().remove(userKey);
+            if (auth) {
+                QByteArray passphrase = security.authPassphrase;
+                settings.securityAuthKeyLen = USM_AUTH_KU_LEN;
+                if (generate_Ku(authOid, static_cast<u_int>(authLength),
+                                reinterpret_cast<u_char *>(passphrase.data()),
+                                static_cast<size_t>(passphrase.size()), settings.securityAuthKey,
+                                &settings.securityAuthKeyLen) != SNMPERR_SUCCESS) {
+                    m_failure = SnmpFailure::NotSent;
+                    return false;
+                }
+            }
+            if (priv) {
+                QByteArray passphrase = security.privPassphrase;
+                settings.securityPrivKeyLen = USM_PRIV_KU_LEN;
+                if (generate_Ku(authOid, static_cast<u_int>(authLength),
+                                reinterpret_cast<u_char *>(passphrase.data()),
+                                static_cast<size_t>(passphrase.size()), settings.securityPrivKey,
+                                &settings.securityPrivKeyLen) != SNMPERR_SUCCESS) {
+                    m_failure = SnmpFailure::NotSent;
+                    return false;
+                }
+            }
+        }
+        const bool opened = open(settings);
+        // The session holds its own copy; the keys on this stack frame are wiped.
+        std::memset(settings.securityAuthKey, 0, sizeof settings.securityAuthKey);
+        std::memset(settings.securityPrivKey, 0, sizeof settings.securityPrivKey);
+        if (!opened)
+            return false;
+        if (needsKeys) {
+            if (usm_create_user_from_session(snmp_sess_session(m_session)) != SNMPERR_SUCCESS)
+                return false;
+            localisedUsers().insert(userKey, digest);
+        }
+        return sendGet(true);
+    }
+
     static int received(int operation, netsnmp_session *, int, netsnmp_pdu *reply, void *magic)
     {
         auto *self = static_cast<Exchange *>(magic);
         if (operation != NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE || !reply || self->m_answered)
             return 1;
-        self->m_answered = true;
-        // A v2c agent that reports an error-status gives no reading at all (a v1 reply's
-        // error-status is not examined: its bindings are NULL then).
-        if (self->m_version == SnmpVersion::V2c && reply->errstat != SNMP_ERR_NOERROR)
+        if (self->m_discovering) {
+            if (reply->securityEngineID && reply->securityEngineIDLen > 0)
+                self->m_learntEngine =
+                    QByteArray(reinterpret_cast<const char *>(reply->securityEngineID),
+                               static_cast<qsizetype>(reply->securityEngineIDLen));
+            else
+                self->m_answered = true; // not a v3 agent's answer: no reading
             return 1;
+        }
+        self->m_answered = true;
+        if (reply->command == SNMP_MSG_REPORT) {
+            // Wrong user, passphrase or security level, or an engine that changed its ID.
+            self->m_failure = failureOfReport(snmpv3_get_report_type(reply));
+            if (self->m_failure == SnmpFailure::UnknownEngine)
+                engineIds().remove(self->m_peer);
+            return 1;
+        }
+        // A v2c or v3 agent that reports an error-status gives no reading at all (a v1
+        // reply's error-status is not examined: its bindings are NULL then).
+        if (self->m_version != SnmpVersion::V1 && reply->errstat != SNMP_ERR_NOERROR) {
+            self->m_failure = SnmpFailure::ErrorStatus;
+            return 1;
+        }
         for (std::size_t i = 0; i < self->m_oids.size(); ++i) {
             const std::vector<oid> &name = self->m_oids[i];
             for (const netsnmp_variable_list *var = reply->variables; var;
@@ -195,8 +514,16 @@ private:
     void *m_session = nullptr;
     int m_socket = -1;
     SnmpVersion m_version = SnmpVersion::V1;
+    QHostAddress m_address;
+    quint16 m_port = 0;
+    QString m_peer;
+    std::shared_ptr<const SnmpSecurity> m_security;
+    bool m_discovering = false;
+    bool m_readyToSend = false;
+    QByteArray m_learntEngine;
     std::vector<std::vector<oid>> m_oids;
     bool m_answered = false;
+    SnmpFailure m_failure = SnmpFailure::None;
     QStringList m_values;
 };
 
@@ -263,6 +590,7 @@ struct SnmpBatch::Slot {
     std::unique_ptr<Exchange> exchange;
     QSocketNotifier *notifier = nullptr;
     bool settled = false;
+    SnmpFailure sendFailure = SnmpFailure::NotSent; // when there is no exchange
 };
 
 SnmpBatch::SnmpBatch(QObject *parent) : QObject(parent)
@@ -270,6 +598,8 @@ SnmpBatch::SnmpBatch(QObject *parent) : QObject(parent)
     m_deadline.setSingleShot(true);
     m_deadline.setTimerType(Qt::PreciseTimer);
     connect(&m_deadline, &QTimer::timeout, this, &SnmpBatch::finish);
+    m_sendTimer.setInterval(0);
+    connect(&m_sendTimer, &QTimer::timeout, this, &SnmpBatch::sendNext);
 }
 
 SnmpBatch::~SnmpBatch()
@@ -280,6 +610,7 @@ SnmpBatch::~SnmpBatch()
 void SnmpBatch::start(const QList<SnmpRequest> &requests, int timeoutMs)
 {
     cancel();
+    m_failures.clear();
     initLibrary();
 
     m_running = true;
@@ -310,7 +641,7 @@ void SnmpBatch::start(const QList<SnmpRequest> &requests, int timeoutMs)
         else if (host.kind == SnmpHost::Kind::Name)
             lookUp(i, host.name);
         else
-            send(i, host.address, host.port);
+            sendSoon(i, host.address, host.port);
     }
     if (m_pending == 0)
         m_deadline.start(0); // nothing in flight: report from the event loop
@@ -345,12 +676,45 @@ void SnmpBatch::hostResolved(int index, const QHostInfo &info)
         finish();
 }
 
+void SnmpBatch::sendSoon(int index, const QHostAddress &address, quint16 port)
+{
+    if (m_slots[static_cast<size_t>(index)]->request.version != SnmpVersion::V3) {
+        send(index, address, port);
+        return;
+    }
+    // Opening a v3 session (and deriving keys) costs more than a v1 one: each goes out at a
+    // timer turn of its own, so twenty of them never hold up the window in one piece.
+    m_sendQueue.push_back([this, index, address, port] {
+        if (m_slots[static_cast<size_t>(index)]->settled)
+            return;
+        send(index, address, port);
+        if (m_pending == 0)
+            finish();
+    });
+    m_sendTimer.start();
+}
+
+void SnmpBatch::sendNext()
+{
+    if (m_sendQueue.empty() || !m_running) {
+        m_sendTimer.stop();
+        return;
+    }
+    const std::function<void()> next = std::move(m_sendQueue.front());
+    m_sendQueue.pop_front();
+    if (m_sendQueue.empty())
+        m_sendTimer.stop();
+    next(); // may finish the batch
+}
+
 void SnmpBatch::send(int index, const QHostAddress &address, quint16 port)
 {
     Slot &slot = *m_slots[static_cast<size_t>(index)];
     slot.exchange = std::make_unique<Exchange>();
     if (!slot.exchange->send(address, port, slot.request.wireCommunity(), slot.oids,
-                             slot.request.version)) {
+                             slot.request.version, slot.request.security)) {
+        if (slot.exchange->failure() != SnmpFailure::None)
+            slot.sendFailure = slot.exchange->failure();
         slot.exchange.reset();
         settle(index);
         return;
@@ -367,6 +731,24 @@ void SnmpBatch::readable(int index)
     if (slot.settled || !slot.exchange)
         return;
     slot.exchange->read();
+    if (slot.exchange->readyToSend()) {
+        slot.notifier->setEnabled(false);
+        m_sendQueue.push_back([this, index] {
+            Slot &s = *m_slots[static_cast<size_t>(index)];
+            if (s.settled || !s.exchange)
+                return;
+            s.exchange->sendLearnt();
+            if (s.exchange->answered()) { // nothing could be sent
+                settle(index);
+                if (m_pending == 0)
+                    finish();
+                return;
+            }
+            rearm(index);
+        });
+        m_sendTimer.start();
+        return;
+    }
     if (!slot.exchange->answered())
         return; // not a reply to this request (or undecodable): keep waiting
     const QStringList &readings = slot.exchange->values();
@@ -375,6 +757,19 @@ void SnmpBatch::readable(int index)
     settle(index);
     if (m_pending == 0)
         finish();
+}
+
+// The request left on a socket of its own after the agent's engine ID came in.
+void SnmpBatch::rearm(int index)
+{
+    Slot &slot = *m_slots[static_cast<size_t>(index)];
+    if (slot.notifier) {
+        slot.notifier->setEnabled(false);
+        slot.notifier->disconnect(this);
+        slot.notifier->deleteLater();
+    }
+    slot.notifier = new QSocketNotifier(slot.exchange->socket(), QSocketNotifier::Read, this);
+    connect(slot.notifier, &QSocketNotifier::activated, this, [this, index]() { readable(index); });
 }
 
 void SnmpBatch::settle(int index)
@@ -393,6 +788,17 @@ void SnmpBatch::finish()
     if (!m_running)
         return;
     const QStringList values = m_values;
+    m_failures.clear();
+    for (const auto &slot : m_slots) {
+        SnmpFailure failure = SnmpFailure::None;
+        if (!slot->exchange)
+            failure = slot->sendFailure;
+        else if (!slot->exchange->answered())
+            failure = slot->exchange->unanswered();
+        else
+            failure = slot->exchange->failure();
+        m_failures.append(failure);
+    }
     release();
     // Last statement: a receiver may delete or restart the batch.
     Q_EMIT finished(values);
@@ -407,6 +813,8 @@ void SnmpBatch::cancel()
 void SnmpBatch::release()
 {
     m_running = false;
+    m_sendTimer.stop();
+    m_sendQueue.clear(); // sends still queued for this batch are dropped
     m_deadline.stop();
     for (auto &slot : m_slots) {
         if (slot->lookupId >= 0)
@@ -442,18 +850,23 @@ QString snmpGetBlocking(const SnmpRequest &request, int timeoutMs)
         return QString();
 
     Exchange exchange;
-    if (!exchange.send(address, host.port, request.wireCommunity(), oids, request.version))
+    if (!exchange.send(address, host.port, request.wireCommunity(), oids, request.version,
+                       request.security))
         return QString();
     while (!exchange.answered()) {
         const qint64 remaining = deadline.remainingTime();
         if (remaining <= 0)
             break;
-        pollfd fd{exchange.socket(), POLLIN, 0};
+        pollfd fd{exchange.socket(), POLLIN, 0}; // the socket changes after a v3 discovery
         const int ready = ::poll(&fd, 1, static_cast<int>(remaining));
         if (ready < 0 && errno != EINTR)
             break;
         if (ready > 0)
             exchange.read();
+        if (exchange.readyToSend())
+            exchange.sendLearnt();
     }
+    if (!exchange.answered())
+        exchange.unanswered();
     return exchange.values().value(0);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SnmpSecurity.h"
 #include "SnmpVersion.h"
 
 #include <QList>
@@ -8,11 +9,29 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
 class QHostAddress;
 class QHostInfo;
+
+// Why a request gave no reading (None when it did, or when nothing more is known).
+enum class SnmpFailure {
+    None,
+    NotSent,             // malformed, unresolvable, or the library refused to send it
+    NoAnswer,            // nothing came back before the deadline
+    ErrorStatus,         // the agent answered with an error-status
+    UnknownUser,         // v3 report: the agent does not know the user
+    WrongPassphrase,     // v3 report: the authentication passphrase (or protocol) is wrong
+    WrongPrivPassphrase, // v3 report: the agent could not decrypt the request
+    UnsupportedLevel,    // v3 report: the user has no such security level
+    Unsupported,         // the protocol is not offered by the SNMP library
+    UnknownEngine,       // v3 report: the agent's engine ID changed (learnt afresh next time)
+    NotInTimeWindow,     // v3 report: the agent's clock could not be followed
+    Report,              // any other v3 report
+};
 
 // One counter query: the object identifier in dotted decimal text, the community and the
 // host text of a table row (see SnmpHost for the accepted host forms). moreOids are further
@@ -32,6 +51,8 @@ struct SnmpRequest {
 
     SnmpVersion version = SnmpVersion::V1;
     QStringList moreOids = {};
+    // For V3: the user, level, protocols and passphrases; the community is not sent then.
+    std::shared_ptr<const SnmpSecurity> security = {};
 };
 
 // Runs a batch of SNMP version 1 GetRequests side by side without blocking the event loop.
@@ -44,6 +65,9 @@ struct SnmpRequest {
 // Counter32, Gauge32 and TimeTicks as unsigned 32-bit decimal; every other type is empty.
 // SNMP v2c: Counter64 as unsigned 64-bit decimal; every other type, the exceptions
 // (noSuchObject, noSuchInstance, endOfMibView) and any reply with an error-status are empty.
+// SNMP v3: the v1 readings and Counter64; exceptions, an error-status and every report (wrong
+// user, passphrase or security level) are empty. The agent's engine ID is learnt by the
+// request's own first exchange (never by a blocking probe) and kept for later requests.
 // Every failure (time-out, malformed host or object identifier, unresolvable name,
 // undecodable reply, missing binding) is the empty text.
 //
@@ -68,6 +92,10 @@ public:
 
     static constexpr int DefaultTimeoutMs = 2000;
 
+    // Why each request of the batch that finished last gave no reading (requests in order);
+    // None for a reading. Valid from finished() on until the next start().
+    const QList<SnmpFailure> &failures() const { return m_failures; }
+
 Q_SIGNALS:
     // One reading per requested object identifier: requests in order, and within a request
     // oid before moreOids; "" = no value.
@@ -78,6 +106,9 @@ private:
 
     void lookUp(int index, const QString &name);
     void hostResolved(int index, const QHostInfo &info);
+    void sendSoon(int index, const QHostAddress &address, quint16 port);
+    void sendNext();
+    void rearm(int index);
     void send(int index, const QHostAddress &address, quint16 port);
     void readable(int index);
     void settle(int index);
@@ -86,10 +117,13 @@ private:
 
     std::vector<std::unique_ptr<Slot>> m_slots;
     QStringList m_values;
+    QList<SnmpFailure> m_failures;
     std::vector<int> m_firstValue; // index in m_values of each request's first reading
     QTimer m_deadline;
     int m_pending = 0;
     bool m_running = false;
+    QTimer m_sendTimer; // sends one queued v3 request per turn
+    std::deque<std::function<void()>> m_sendQueue;
 };
 
 // One query the one-after-another way: blocks the calling thread for up to timeoutMs (host

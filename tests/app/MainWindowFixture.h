@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AgentProfileFile.h"
 #include "DailyLogFile.h"
 #include "ErrorReport.h"
 #include "MainWindow.h"
@@ -23,6 +24,7 @@ public:
         static QTemporaryDir config;
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
         QFile::remove(SettingsStore().location());
+        QFile::remove(AgentProfileFile::defaultPath());
         ErrorReport::setHandler([this](const QString &message) { errors << message; });
     }
     ~MainWindowFixture() { ErrorReport::setHandler({}); }

@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QProcess>
 #include <QSaveFile>
@@ -292,14 +293,24 @@ bool SnmpAgent::start(int readyTimeoutMs)
                                "\ngroup v1group v1 v1only\nview everything included .1\n"
                                "access v1group \"\" v1 noauth exact everything none none\n")
                      : QString("rocommunity " + community() + " 127.0.0.1\n");
-        file.write((access + "pass_persist .1.3.6.1.2.1.2.2.1.10 " + helper + "\n" +
+        // SNMP v3: one user at authPriv, one at authNoPriv. The engine ID is fixed per agent
+        // folder, so that a restart keeps it as a rebooted device does.
+        const QString engine =
+            m_engineId.isEmpty() ? QFileInfo(m_dir.path()).fileName() : m_engineId;
+        const QString v3 = "engineID " + engine + "\n" + "createUser " + privUser() + " SHA \"" +
+                           authPassphrase() + "\" AES \"" + privPassphrase() + "\"\n" +
+                           "createUser " + authUser() + " SHA \"" + authPassphrase() + "\"\n" +
+                           "rouser " + privUser() + " priv\n" + "rouser " + authUser() + " auth\n";
+        file.write((access + v3 + "pass_persist .1.3.6.1.2.1.2.2.1.10 " + helper + "\n" +
                     "pass_persist .1.3.6.1.2.1.2.2.1.16 " + helper + "\n" +
                     "pass_persist .1.3.6.1.2.1.31.1.1.1.6 " + helper64 + "\n" +
                     "pass_persist .1.3.6.1.2.1.31.1.1.1.10 " + helper64 + "\n")
                        .toUtf8());
     }
 
-    m_port = freeUdpPort();
+    if (!m_keepPort || m_port == 0)
+        m_port = freeUdpPort();
+    m_keepPort = false;
     if (m_port == 0) {
         m_error = "no free UDP port on 127.0.0.1";
         return false;
@@ -355,6 +366,13 @@ bool SnmpAgent::probe(int waitMs)
         {Ber::binding(Ber::objectId({1, 3, 6, 1, 2, 1, 1, 3, 0}), Ber::tlv(Ber::Null, {}))});
     socket.writeDatagram(request, QHostAddress(QHostAddress::LocalHost), m_port);
     return socket.waitForReadyRead(waitMs) && socket.hasPendingDatagrams();
+}
+
+bool SnmpAgent::restart(int readyTimeoutMs)
+{
+    stop();
+    m_keepPort = true;
+    return start(readyTimeoutMs);
 }
 
 bool SnmpAgent::isRunning() const

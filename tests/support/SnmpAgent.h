@@ -59,6 +59,20 @@ public:
     // and the first binding's object identifier in dotted text, one entry per datagram.
     QList<std::pair<int, QString>> receivedRequests() const;
 
+    // SNMP v3 users of every agent: privUser() reads at authPriv only (SHA, AES), authUser()
+    // at authNoPriv (SHA); both with the passphrases below.
+    static QString privUser() { return QStringLiteral("ostra-priv"); }
+    static QString authUser() { return QStringLiteral("ostra-auth"); }
+    static QString authPassphrase() { return QStringLiteral("auth-secret-4711"); }
+    static QString privPassphrase() { return QStringLiteral("priv-secret-0815"); }
+
+    // Stops the agent and starts it again on the same port with the same persistent state:
+    // its engine ID stays, its engine boots count goes up (a rebooted device).
+    bool restart(int readyTimeoutMs = 5000);
+    // Before start() or restart(): the text the agent's engine ID is built from (by default
+    // its folder's name); a new text is a device whose engine ID changed.
+    void setEngineIdText(const QString &text) { m_engineId = text; }
+
     static QString inOctetsOid(int ifIndex);
     static QString outOctetsOid(int ifIndex);
 
@@ -73,5 +87,7 @@ private:
     QMap<int, std::pair<quint64, quint64>> m_counters64;
     bool m_v1Only = false;
     bool m_logPackets = false;
+    bool m_keepPort = false;
+    QString m_engineId;
     QString m_error;
 };

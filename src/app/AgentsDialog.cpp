@@ -1,0 +1,288 @@
+#include "AgentsDialog.h"
+
+#include "AgentProfileFile.h"
+#include "ErrorReport.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace
+{
+
+const QString SysUpTimeOid = QStringLiteral("1.3.6.1.2.1.1.3.0");
+
+QComboBox *combo(const QStringList &items, const QString &current, QWidget *parent)
+{
+    auto *box = new QComboBox(parent);
+    box->addItems(items);
+    box->setCurrentText(current);
+    return box;
+}
+
+QLineEdit *secretField(QWidget *parent)
+{
+    auto *field = new QLineEdit(parent);
+    field->setEchoMode(QLineEdit::Password);
+    field->setPlaceholderText(QStringLiteral("unchanged"));
+    return field;
+}
+
+} // namespace
+
+AgentProfileEditor::AgentProfileEditor(const AgentProfile &profile, QWidget *parent)
+    : QDialog(parent), m_start(profile)
+{
+    setWindowTitle(QStringLiteral("Agent profile"));
+    const SnmpSecurity &s = profile.security;
+    auto *form = new QFormLayout(this);
+    address = new QLineEdit(profile.address, this);
+    version = combo({QStringLiteral("1"), QStringLiteral("2c"), QStringLiteral("3")},
+                    AgentProfile::versionText(profile.version), this);
+    user = new QLineEdit(s.user, this);
+    level = combo({SnmpSecurity::levelText(SnmpSecurity::Level::NoAuthNoPriv),
+                   SnmpSecurity::levelText(SnmpSecurity::Level::AuthNoPriv),
+                   SnmpSecurity::levelText(SnmpSecurity::Level::AuthPriv)},
+                  SnmpSecurity::levelText(s.level), this);
+    auth = combo(SnmpSecurity::availableAuthTexts(), SnmpSecurity::authText(s.auth), this);
+    priv = combo(SnmpSecurity::availablePrivTexts(), SnmpSecurity::privText(s.priv), this);
+    authPassphrase = secretField(this);
+    privPassphrase = secretField(this);
+    context = new QLineEdit(s.context, this);
+    form->addRow(QStringLiteral("Address"), address);
+    form->addRow(QStringLiteral("SNMP version"), version);
+    form->addRow(QStringLiteral("User"), user);
+    form->addRow(QStringLiteral("Security level"), level);
+    form->addRow(QStringLiteral("Authentication"), auth);
+    form->addRow(QStringLiteral("Authentication passphrase"), authPassphrase);
+    form->addRow(QStringLiteral("Privacy"), priv);
+    form->addRow(QStringLiteral("Privacy passphrase"), privPassphrase);
+    form->addRow(QStringLiteral("Context"), context);
+    auto *box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    form->addRow(box);
+    connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+AgentProfile AgentProfileEditor::profile() const
+{
+    AgentProfile p = m_start;
+    p.address = address->text().trimmed();
+    p.version = AgentProfile::parseVersion(version->currentText()).value_or(p.version);
+    SnmpSecurity &s = p.security;
+    s.user = user->text();
+    SnmpSecurity::parseLevel(level->currentText(), &s.level);
+    SnmpSecurity::parseAuth(auth->currentText(), &s.auth);
+    SnmpSecurity::parsePriv(priv->currentText(), &s.priv);
+    if (!authPassphrase->text().isEmpty())
+        s.authPassphrase = authPassphrase->text().toUtf8();
+    if (!privPassphrase->text().isEmpty())
+        s.privPassphrase = privPassphrase->text().toUtf8();
+    s.context = context->text();
+    return p;
+}
+
+AgentsDialog::AgentsDialog(const QMap<QString, QByteArray> &communities, const QString &profilePath,
+                           QWidget *parent)
+    : QDialog(parent), m_communities(communities), m_path(profilePath)
+{
+    setWindowTitle(QStringLiteral("Agents"));
+    QString error;
+    if (!AgentProfileFile::load(m_path, &m_profiles, &error))
+        ErrorReport::show(error);
+
+    table = new QTableWidget(0, 3, this);
+    table->setHorizontalHeaderLabels(
+        {QStringLiteral("Agent"), QStringLiteral("Version"), QStringLiteral("User")});
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->verticalHeader()->hide();
+    addButton = new QPushButton(QStringLiteral("Add..."), this);
+    editButton = new QPushButton(QStringLiteral("Edit..."), this);
+    testButton = new QPushButton(QStringLiteral("Test"), this);
+    removeButton = new QPushButton(QStringLiteral("Remove"), this);
+    testResult = new QLabel(this);
+    testResult->setWordWrap(true);
+    buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+
+    auto *side = new QVBoxLayout;
+    for (QPushButton *button : {addButton, editButton, testButton, removeButton})
+        side->addWidget(button);
+    side->addStretch();
+    auto *row = new QHBoxLayout;
+    row->addWidget(table, 1);
+    row->addLayout(side);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(row);
+    layout->addWidget(testResult);
+    layout->addWidget(buttons);
+    resize(560, 320);
+
+    m_editor = [this](const AgentProfile &start) -> std::optional<AgentProfile> {
+        AgentProfileEditor editor(start, this);
+        if (editor.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return editor.profile();
+    };
+    connect(addButton, &QPushButton::clicked, this, &AgentsDialog::add);
+    connect(editButton, &QPushButton::clicked, this, &AgentsDialog::edit);
+    connect(testButton, &QPushButton::clicked, this, &AgentsDialog::test);
+    connect(removeButton, &QPushButton::clicked, this, &AgentsDialog::remove);
+    connect(buttons, &QDialogButtonBox::accepted, this, &AgentsDialog::save);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(&m_test, &SnmpBatch::finished, this, [this](const QStringList &values) {
+        testResult->setText(testMessage(m_test.failures().value(0), values.value(0)));
+        testButton->setEnabled(true);
+    });
+    refresh();
+}
+
+void AgentsDialog::refresh()
+{
+    const QString selected = selectedAddress();
+    QStringList addresses = m_communities.keys();
+    for (const AgentProfile &p : m_profiles.all()) {
+        if (!addresses.contains(p.address))
+            addresses << p.address;
+    }
+    addresses.sort();
+    table->setRowCount(0);
+    for (const QString &address : addresses) {
+        const int row = table->rowCount();
+        table->insertRow(row);
+        const AgentProfile *p = m_profiles.find(address);
+        QString version = QStringLiteral("no profile");
+        QString user;
+        if (p) {
+            version = AgentProfile::versionText(p->version);
+            if (p->version == AgentProfile::Version::V3)
+                user = p->security.user;
+        }
+        table->setItem(row, 0, new QTableWidgetItem(address));
+        table->setItem(row, 1, new QTableWidgetItem(version));
+        table->setItem(row, 2, new QTableWidgetItem(user));
+        if (address == selected)
+            table->selectRow(row);
+    }
+}
+
+QString AgentsDialog::selectedAddress() const
+{
+    const int row = table->currentRow();
+    const QTableWidgetItem *item = row >= 0 ? table->item(row, 0) : nullptr;
+    return item && item->isSelected() ? item->text() : QString();
+}
+
+void AgentsDialog::add()
+{
+    AgentProfile start;
+    start.address = selectedAddress();
+    if (const AgentProfile *existing = m_profiles.find(start.address))
+        start = *existing;
+    if (const auto profile = m_editor(start); profile && !profile->address.isEmpty()) {
+        m_profiles.set(*profile);
+        refresh();
+    }
+}
+
+void AgentsDialog::edit()
+{
+    const QString address = selectedAddress();
+    if (address.isEmpty())
+        return;
+    AgentProfile start;
+    start.address = address;
+    if (const AgentProfile *existing = m_profiles.find(address))
+        start = *existing;
+    if (const auto profile = m_editor(start); profile && !profile->address.isEmpty()) {
+        if (profile->address != address)
+            m_profiles.remove(address);
+        m_profiles.set(*profile);
+        refresh();
+    }
+}
+
+void AgentsDialog::remove()
+{
+    if (m_profiles.remove(selectedAddress()))
+        refresh();
+}
+
+void AgentsDialog::test()
+{
+    const QString address = selectedAddress();
+    if (address.isEmpty())
+        return;
+    SnmpRequest request{SysUpTimeOid, QString(), address, m_communities.value(address)};
+    if (request.communityBytes.isNull())
+        request.communityBytes = QByteArray("");
+    if (auto security = m_profiles.v3Security(address)) {
+        request.version = SnmpVersion::V3;
+        request.security = std::move(security);
+    }
+    testResult->setText(QStringLiteral("Testing..."));
+    testButton->setEnabled(false);
+    m_test.start({request});
+}
+
+void AgentsDialog::save()
+{
+    QString error;
+    if (!AgentProfileFile::save(m_path, m_profiles, &error)) {
+        ErrorReport::show(error);
+        return;
+    }
+    Q_EMIT saved();
+    accept();
+}
+
+QString AgentsDialog::testMessage(SnmpFailure failure, const QString &uptimeTicks)
+{
+    switch (failure) {
+    case SnmpFailure::None:
+        break;
+    case SnmpFailure::UnknownUser:
+        return QStringLiteral("Wrong user: the agent does not know this user.");
+    case SnmpFailure::WrongPassphrase:
+        return QStringLiteral("Wrong passphrase: the agent rejected the authentication.");
+    case SnmpFailure::WrongPrivPassphrase:
+        return QStringLiteral("Wrong privacy passphrase: the agent could not decrypt the "
+                              "request.");
+    case SnmpFailure::UnsupportedLevel:
+        return QStringLiteral("Unsupported security level: the user has no such level at the "
+                              "agent.");
+    case SnmpFailure::Unsupported:
+        return QStringLiteral("Unsupported protocol: this SNMP library does not offer it.");
+    case SnmpFailure::NoAnswer:
+        return QStringLiteral("No answer from the agent (with privacy, a wrong privacy "
+                              "passphrase or protocol also goes unanswered).");
+    case SnmpFailure::ErrorStatus:
+        return QStringLiteral("The agent refused the request: no access at this security "
+                              "level or context.");
+    case SnmpFailure::NotSent:
+        return QStringLiteral("Nothing was sent: the address or the settings are not valid.");
+    case SnmpFailure::UnknownEngine:
+    case SnmpFailure::NotInTimeWindow:
+    case SnmpFailure::Report:
+        return QStringLiteral("The agent reported an error; try again.");
+    }
+    bool ok = false;
+    const qulonglong ticks = uptimeTicks.toULongLong(&ok);
+    if (!ok)
+        return QStringLiteral("The agent answered without an uptime.");
+    const qulonglong seconds = ticks / 100;
+    return QStringLiteral("The agent answered: up %1 days %2:%3:%4.")
+        .arg(seconds / 86400)
+        .arg(seconds / 3600 % 24, 2, 10, QLatin1Char('0'))
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}

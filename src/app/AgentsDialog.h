@@ -1,0 +1,90 @@
+#pragma once
+
+#include "AgentProfile.h"
+#include "SnmpQuery.h"
+
+#include <QDialog>
+#include <QMap>
+
+#include <functional>
+#include <optional>
+
+class QComboBox;
+class QDialogButtonBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+
+// One profile's fields. Passphrases are typed, never shown: editing a profile starts with
+// empty passphrase fields, and an empty field keeps the stored passphrase.
+class AgentProfileEditor : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit AgentProfileEditor(const AgentProfile &profile, QWidget *parent = nullptr);
+    AgentProfile profile() const;
+
+    QLineEdit *address = nullptr;
+    QComboBox *version = nullptr;
+    QLineEdit *user = nullptr;
+    QComboBox *level = nullptr;
+    QComboBox *auth = nullptr;
+    QComboBox *priv = nullptr;
+    QLineEdit *authPassphrase = nullptr;
+    QLineEdit *privPassphrase = nullptr;
+    QLineEdit *context = nullptr;
+
+private:
+    AgentProfile m_start;
+};
+
+// Tools > Agents...: the agents of the loaded device file and every saved profile, with their
+// version and user; profiles are added, edited, tested and removed here and written to their
+// file only by OK (Cancel leaves the file as it is).
+class AgentsDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // communities: each device-file address with the community of its first row (a v1 or
+    // v2c test uses it).
+    AgentsDialog(const QMap<QString, QByteArray> &communities, const QString &profilePath,
+                 QWidget *parent = nullptr);
+
+    // Add and Edit ask this for the new fields (by default the editor above, modal).
+    using Editor = std::function<std::optional<AgentProfile>(const AgentProfile &start)>;
+    void setEditor(Editor editor) { m_editor = std::move(editor); }
+
+    const AgentProfiles &profiles() const { return m_profiles; }
+    // The Test outcome in words.
+    static QString testMessage(SnmpFailure failure, const QString &uptimeTicks);
+
+    QTableWidget *table = nullptr;
+    QPushButton *addButton = nullptr;
+    QPushButton *editButton = nullptr;
+    QPushButton *testButton = nullptr;
+    QPushButton *removeButton = nullptr;
+    QLabel *testResult = nullptr;
+    QDialogButtonBox *buttons = nullptr;
+
+Q_SIGNALS:
+    // The profiles were written to their file.
+    void saved();
+
+private:
+    void refresh();
+    QString selectedAddress() const;
+    void add();
+    void edit();
+    void test();
+    void remove();
+    void save();
+
+    QMap<QString, QByteArray> m_communities;
+    QString m_path;
+    AgentProfiles m_profiles;
+    Editor m_editor;
+    SnmpBatch m_test;
+};

@@ -1,0 +1,37 @@
+// The main window's agent profiles: read from their own file, followed by the poll, edited in
+// Tools > Agents...
+
+#include "MainWindow.h"
+
+#include "AgentProfileFile.h"
+#include "AgentsDialog.h"
+#include "ErrorReport.h"
+
+void TForm1::reloadAgentProfiles()
+{
+    AgentProfiles profiles;
+    QString error;
+    if (!AgentProfileFile::load(AgentProfileFile::defaultPath(), &profiles, &error)) {
+        ErrorReport::show(error);
+        profiles = AgentProfiles();
+    }
+    // A poll in flight keeps the security it was sent with; the next one follows the file.
+    m_agentProfiles = profiles;
+}
+
+void TForm1::Agents1Click()
+{
+    // The device file's agents, each with the community of its first row.
+    QMap<QString, QByteArray> communities;
+    for (int p = 0; p < m_list.count(); ++p) {
+        const QString &address = m_table.cell(Col::IP, p + 1);
+        if (!address.isEmpty() && !communities.contains(address))
+            communities.insert(address, m_table.cellBytes(Col::Community, p + 1));
+    }
+    auto *dialog = new AgentsDialog(communities, AgentProfileFile::defaultPath(), this);
+    dialog->setObjectName(QStringLiteral("AgentsDialog"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &AgentsDialog::saved, this, [this] { reloadAgentProfiles(); });
+    dialog->setModal(true);
+    dialog->show();
+}
