@@ -69,8 +69,10 @@ stage_time() {
     stage_started=$now
 }
 
-# Stage 1: the normal build (also installs the packages).
-if scripts/setup.sh build; then
+# Stage 1: the normal build (also installs the packages). No test runs the programs of bench/,
+# so they are left out here to keep the suite short; `scripts/setup.sh build
+# -DOSTRALINE_BENCH=ON` brings them back.
+if scripts/setup.sh build -DOSTRALINE_BENCH=OFF; then
     run_ctest "normal" build
 else
     problems+=("normal: build failed")

@@ -99,7 +99,8 @@ lintian --fail-on error --display-info --tag-display-limit 0 "$deb"
 
 step "loopback agent"
 mkdir -m 755 "$scratch/agent"
-device=$("$source/scripts/demo-agent.sh" start "$scratch/agent")
+# The unpacked program itself discovers the agent's interfaces for the device file.
+device=$(OSTRALINE_EXECUTABLE=$exe "$source/scripts/demo-agent.sh" start "$scratch/agent")
 chmod 644 "$device"
 
 step "operator's run"
