@@ -33,27 +33,6 @@ QString outOctetsOid(const QString &interfaceIndex)
     return QStringLiteral("1.3.6.1.2.1.2.2.1.16.") + interfaceIndex;
 }
 
-QList<SnmpRequest> buildRequests(const InterfaceTable &table, const InterfaceList &list,
-                                 QList<int> *rows)
-{
-    QList<SnmpRequest> requests;
-    rows->clear();
-    for (int p = 0; p < list.count(); ++p) {
-        if (!list.isChecked(p))
-            continue;
-        const int row = p + 1;
-        const QString &index = table.cell(Col::Interface, row);
-        const QString &community = table.cell(Col::Community, row);
-        const QByteArray communityBytes = table.cellBytes(Col::Community, row);
-        const QString &host = table.cell(Col::IP, row);
-        requests.append({inOctetsOid(index), community, host, communityBytes});
-        requests.append({outOctetsOid(index), community, host, communityBytes});
-        rows->append(row);
-        rows->append(row);
-    }
-    return requests;
-}
-
 QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList &list,
                                 const CounterChoice &counters, QList<PlannedRequest> *plan,
                                 const AgentProfiles *profiles)
@@ -176,15 +155,6 @@ void storePlannedReadings(InterfaceTable &table, CounterChoice &counters,
         }
         table.setCell(Col::OrgIn, row, use64 ? r.in64 : r.in32);
         table.setCell(Col::OrgOut, row, use64 ? r.out64 : r.out32);
-    }
-}
-
-void storeReadings(InterfaceTable &table, const QList<int> &rows, const QStringList &values)
-{
-    for (qsizetype i = 0; i < rows.size() && i < values.size(); ++i) {
-        if (rows.at(i) <= 0)
-            continue; // discarded while in flight
-        table.setCell(i % 2 == 0 ? Col::OrgIn : Col::OrgOut, rows.at(i), values.at(i));
     }
 }
 

@@ -25,11 +25,6 @@ namespace GetStep
 QString inOctetsOid(const QString &interfaceIndex);
 QString outOctetsOid(const QString &interfaceIndex);
 
-// Requests in list order: for each checked row its input, then its output counter.
-// rows receives the table row of each request.
-QList<SnmpRequest> buildRequests(const InterfaceTable &table, const InterfaceList &list,
-                                 QList<int> *rows);
-
 // What one request of a poll is for: the 32-bit input or output counter of a row, or both
 // 64-bit counters of a row in one SNMP v2c request (two readings). On SNMP v3 both counters
 // of either width go in one request (Both32, Both64).
@@ -40,10 +35,10 @@ struct PlannedRequest {
 };
 
 // Requests in list order: for each checked row the v1 input and output requests when
-// counters says the row asks 32-bit, then the one v2c request when it asks 64-bit. With
-// 64-bit counters off this is buildRequests(). A row whose agent has a v3 profile in profiles
-// (as counters.isV3() says) is asked on SNMP v3 with that profile's security instead; its
-// community is not sent.
+// counters says the row asks 32-bit, then the one v2c request when it asks 64-bit (with
+// 64-bit counters off: each checked row's input, then its output counter). A row whose agent has a
+// v3 profile in profiles (as counters.isV3() says) is asked on SNMP v3 with that profile's security
+// instead; its community is not sent.
 QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList &list,
                                 const CounterChoice &counters, QList<PlannedRequest> *plan,
                                 const AgentProfiles *profiles = nullptr);
@@ -54,9 +49,6 @@ QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList
 // readings of its width.
 void storePlannedReadings(InterfaceTable &table, CounterChoice &counters,
                           const QList<PlannedRequest> &plan, const QStringList &values);
-
-// Stores each reading in "orgin" or "orgout" of its row (inputs and outputs alternate).
-void storeReadings(InterfaceTable &table, const QList<int> &rows, const QStringList &values);
 
 // Empty or "Failure" readings of checked rows: the input cells are zeroed and, by mode, the
 // entry is unchecked (stop) or the failed direction's cells are zeroed (zeroes).

@@ -1,3 +1,4 @@
+#include "CounterChoice.h"
 #include "GetStep.h"
 #include "GraphSlotControl.h"
 #include "InterfaceList.h"
@@ -47,14 +48,18 @@ private Q_SLOTS:
     {
         Rows rows(3);
         rows.list.setChecked(1, false);
-        QList<int> owners;
-        const auto requests = GetStep::buildRequests(rows.table, rows.list, &owners);
+        CounterChoice counters; // 64-bit counters off: the two 32-bit requests of each row
+        QList<GetStep::PlannedRequest> plan;
+        const auto requests = GetStep::planRequests(rows.table, rows.list, counters, &plan);
         QCOMPARE(requests.size(), 4);
         QCOMPARE(requests.at(0).oid, QStringLiteral("1.3.6.1.2.1.2.2.1.10.1"));
         QCOMPARE(requests.at(1).oid, QStringLiteral("1.3.6.1.2.1.2.2.1.16.1"));
         QCOMPARE(requests.at(2).host, QStringLiteral("h3"));
+        QList<int> owners;
+        for (const auto &request : plan)
+            owners << request.row;
         QCOMPARE(owners, (QList<int>{1, 1, 3, 3}));
-        GetStep::storeReadings(rows.table, owners, {"-1", "5", "", "Failure"});
+        GetStep::storePlannedReadings(rows.table, counters, plan, {"-1", "5", "", "Failure"});
         QCOMPARE(rows.table.cell(Col::OrgIn, 1), QStringLiteral("-1")); // stored unchanged
         QCOMPARE(rows.table.cell(Col::OrgOut, 3), QStringLiteral("Failure"));
     }
@@ -129,8 +134,9 @@ private Q_SLOTS:
     {
         Rows rows(0);
         FakeSlots slots;
-        QList<int> owners;
-        QVERIFY(GetStep::buildRequests(rows.table, rows.list, &owners).isEmpty());
+        CounterChoice counters;
+        QList<GetStep::PlannedRequest> plan;
+        QVERIFY(GetStep::planRequests(rows.table, rows.list, counters, &plan).isEmpty());
         GetStep::slotPass(rows.list, slots, QDateTime::currentDateTime());
         QVERIFY(slots.running.isEmpty());
     }
