@@ -46,12 +46,14 @@ QList<WalkColumn> columns()
     };
 }
 
-WalkRequest request(const QString &address, const QString &community, SnmpVersion version)
+WalkRequest request(const QString &address, const QString &community, SnmpVersion version,
+                    std::shared_ptr<const SnmpSecurity> security)
 {
     WalkRequest request;
     request.host = address;
     request.community = community;
     request.version = version;
+    request.security = std::move(security);
     request.scalars = {sysNameOid()};
     request.columns = columns();
     return request;
@@ -273,6 +275,8 @@ std::optional<SnmpVersion> parseVersion(const QString &text)
         return SnmpVersion::V1;
     if (text == QLatin1String("2c"))
         return SnmpVersion::V2c;
+    if (text == QLatin1String("3"))
+        return SnmpVersion::V3;
     return std::nullopt;
 }
 
@@ -285,11 +289,11 @@ InterfaceDiscovery::InterfaceDiscovery(QObject *parent) : QObject(parent)
 }
 
 void InterfaceDiscovery::start(const QString &address, const QString &community,
-                               SnmpVersion version)
+                               SnmpVersion version, std::shared_ptr<const SnmpSecurity> security)
 {
     m_address = address;
     m_community = community;
-    m_walker.start(Discovery::request(address, community, version));
+    m_walker.start(Discovery::request(address, community, version, std::move(security)));
 }
 
 void InterfaceDiscovery::walked(const WalkResult &walk)
@@ -302,6 +306,7 @@ void InterfaceDiscovery::walked(const WalkResult &walk)
     result.message = walk.message;
     result.warnings = walk.warnings;
     result.requests = walk.requests;
+    result.failure = walk.failure;
     if (!walk.scalars.isEmpty() && walk.scalars.front().type == SnmpValue::OctetString)
         result.sysName = Discovery::displayText(walk.scalars.front().bytes);
     result.interfaces = Discovery::interfaces(walk);

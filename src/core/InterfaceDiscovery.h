@@ -32,6 +32,7 @@ struct DiscoveryResult {
     QStringList warnings;                  // columns that ended early
     QList<DiscoveredInterface> interfaces; // by ifIndex
     int requests = 0;
+    SnmpFailure failure = SnmpFailure::None; // v3: why the agent refused or kept silent
 };
 
 // What is asked of the agent and what is made of the answers.
@@ -43,7 +44,8 @@ inline constexpr int MaxPolled = 20; // the board's limit
 // sysName.0, and the IF-MIB columns walked, in this order.
 SnmpOid sysNameOid();
 QList<WalkColumn> columns();
-WalkRequest request(const QString &address, const QString &community, SnmpVersion version);
+WalkRequest request(const QString &address, const QString &community, SnmpVersion version,
+                    std::shared_ptr<const SnmpSecurity> security = {});
 
 // The entries of a walk, one per ifIndex in index order.
 QList<DiscoveredInterface> interfaces(const WalkResult &walk);
@@ -91,7 +93,9 @@ class InterfaceDiscovery : public QObject
 public:
     explicit InterfaceDiscovery(QObject *parent = nullptr);
 
-    void start(const QString &address, const QString &community, SnmpVersion version);
+    // security: the user and its settings for SnmpVersion::V3 (the community is not sent then).
+    void start(const QString &address, const QString &community, SnmpVersion version,
+               std::shared_ptr<const SnmpSecurity> security = {});
     void cancel() { m_walker.cancel(); }
     bool isRunning() const { return m_walker.isRunning(); }
     SnmpWalker &walker() { return m_walker; }

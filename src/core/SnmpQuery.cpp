@@ -2,8 +2,8 @@
 
 #include "SnmpHost.h"
 #include "SnmpLibrary.h"
+#include "SnmpSession.h"
 
-#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QHash>
 #include <QHostAddress>
@@ -16,18 +16,9 @@
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
-// These need the configuration above.
-#include <net-snmp/library/keytools.h>
-#include <net-snmp/library/snmpusm.h>
-#include <net-snmp/library/transform_oids.h>
-
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
 
 namespace
 {
@@ -57,142 +48,10 @@ QString valueText(const netsnmp_variable_list *var, SnmpVersion version)
     }
 }
 
-// Connects the session's socket to the peer, so the kernel drops every datagram that does not
-// come from exactly the address and port the request goes to: a local user who spots the new
-// socket cannot answer in the agent's place.
-bool connectToPeer(int socket, const QHostAddress &address, quint16 port)
-{
-    sockaddr_storage storage;
-    std::memset(&storage, 0, sizeof storage);
-    socklen_t size = 0;
-    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
-        auto *in4 = reinterpret_cast<sockaddr_in *>(&storage);
-        in4->sin_family = AF_INET;
-        in4->sin_port = htons(port);
-        in4->sin_addr.s_addr = htonl(address.toIPv4Address());
-        size = sizeof(sockaddr_in);
-    } else if (address.protocol() == QAbstractSocket::IPv6Protocol) {
-        auto *in6 = reinterpret_cast<sockaddr_in6 *>(&storage);
-        in6->sin6_family = AF_INET6;
-        in6->sin6_port = htons(port);
-        const Q_IPV6ADDR bytes = address.toIPv6Address();
-        std::memcpy(in6->sin6_addr.s6_addr, bytes.c, sizeof bytes.c);
-        in6->sin6_scope_id = static_cast<uint32_t>(address.scopeId().toUInt());
-        size = sizeof(sockaddr_in6);
-    } else {
-        return false;
-    }
-    return ::connect(socket, reinterpret_cast<const sockaddr *>(&storage), size) == 0;
-}
-
 // A fresh, unpredictable request-id (positive, as agents expect a non-negative INTEGER).
 long newRequestId()
 {
     return static_cast<long>(QRandomGenerator::system()->bounded(1u, 0x7fffffffu));
-}
-
-// Engine IDs learnt from v3 agents, by peer name; used on the GUI thread only.
-QHash<QString, QByteArray> &engineIds()
-{
-    static QHash<QString, QByteArray> ids;
-    return ids;
-}
-
-// For each (engine ID, user) the library's user table holds: a digest of the protocols and
-// passphrases its keys were made from, so that keys are derived once per agent and user (a
-// derivation takes milliseconds) and again only when the profile changes.
-QHash<QByteArray, QByteArray> &localisedUsers()
-{
-    static QHash<QByteArray, QByteArray> users;
-    return users;
-}
-
-QByteArray securityDigest(const SnmpSecurity &security)
-{
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    const QByteArray settings = QByteArray::number(int(security.level)) + ' ' +
-                                QByteArray::number(int(security.auth)) + ' ' +
-                                QByteArray::number(int(security.priv)) + ' ' +
-                                QByteArray::number(security.authPassphrase.size()) + ' ';
-    hash.addData(settings);
-    hash.addData(security.authPassphrase);
-    hash.addData(security.privPassphrase);
-    return hash.result();
-}
-
-const oid *authProtocol(SnmpSecurity::Auth auth, std::size_t *length)
-{
-    *length = USM_AUTH_PROTO_SHA_LEN;
-    switch (auth) {
-    case SnmpSecurity::Auth::MD5:
-#ifndef NETSNMP_DISABLE_MD5
-        return usmHMACMD5AuthProtocol;
-#else
-        return nullptr;
-#endif
-    case SnmpSecurity::Auth::SHA1:
-        return usmHMACSHA1AuthProtocol;
-    case SnmpSecurity::Auth::SHA224:
-        return usmHMAC128SHA224AuthProtocol;
-    case SnmpSecurity::Auth::SHA256:
-        return usmHMAC192SHA256AuthProtocol;
-    case SnmpSecurity::Auth::SHA384:
-        return usmHMAC256SHA384AuthProtocol;
-    case SnmpSecurity::Auth::SHA512:
-        return usmHMAC384SHA512AuthProtocol;
-    }
-    return nullptr;
-}
-
-const oid *privProtocol(SnmpSecurity::Priv priv, std::size_t *length)
-{
-    switch (priv) {
-    case SnmpSecurity::Priv::DES:
-#ifndef NETSNMP_DISABLE_DES
-        *length = USM_PRIV_PROTO_DES_LEN;
-        return usmDESPrivProtocol;
-#else
-        return nullptr;
-#endif
-    case SnmpSecurity::Priv::AES128:
-        *length = USM_PRIV_PROTO_AES_LEN;
-        return usmAESPrivProtocol;
-    case SnmpSecurity::Priv::AES192:
-#ifdef NETSNMP_DRAFT_BLUMENTHAL_AES_04
-        *length = OID_LENGTH(usmAES192PrivProtocol);
-        return usmAES192PrivProtocol;
-#else
-        return nullptr;
-#endif
-    case SnmpSecurity::Priv::AES256:
-#ifdef NETSNMP_DRAFT_BLUMENTHAL_AES_04
-        *length = OID_LENGTH(usmAES256PrivProtocol);
-        return usmAES256PrivProtocol;
-#else
-        return nullptr;
-#endif
-    }
-    return nullptr;
-}
-
-SnmpFailure failureOfReport(int reportType)
-{
-    switch (reportType) {
-    case SNMPERR_UNKNOWN_USER_NAME:
-        return SnmpFailure::UnknownUser;
-    case SNMPERR_AUTHENTICATION_FAILURE:
-        return SnmpFailure::WrongPassphrase;
-    case SNMPERR_DECRYPTION_ERR:
-        return SnmpFailure::WrongPrivPassphrase;
-    case SNMPERR_UNSUPPORTED_SEC_LEVEL:
-        return SnmpFailure::UnsupportedLevel;
-    case SNMPERR_UNKNOWN_ENG_ID:
-        return SnmpFailure::UnknownEngine;
-    case SNMPERR_NOT_IN_TIME_WINDOW:
-        return SnmpFailure::NotInTimeWindow;
-    default:
-        return SnmpFailure::Report;
-    }
 }
 
 // One GetRequest on its own session. The session, its socket and every PDU the library still
@@ -224,28 +83,12 @@ public:
         if (version == SnmpVersion::V3) {
             if (!m_security)
                 return false;
-            const auto known = engineIds().constFind(m_peer);
-            return known != engineIds().constEnd() ? sendV3(*known) : sendDiscovery();
+            const QByteArray known = SnmpSession::knownEngine(m_peer);
+            return !known.isEmpty() ? sendV3(known) : sendDiscovery();
         }
-
-        const QByteArray peerName = m_peer.toLatin1();
-        netsnmp_session settings;
-        snmp_sess_init(&settings);
-        settings.version = version == SnmpVersion::V2c ? SNMP_VERSION_2c : SNMP_VERSION_1;
-        settings.peername = const_cast<char *>(peerName.constData());
-        settings.community =
-            reinterpret_cast<u_char *>(const_cast<char *>(communityBytes.constData()));
-        settings.community_len = static_cast<size_t>(communityBytes.size());
-        settings.retries = 0;
         // The library's own time-outs never run: the caller owns the single wait.
-        if (!open(settings))
-            return false;
-        if (communityBytes.isEmpty()) {
-            // The library substitutes its default community for an empty one; the request
-            // must carry exactly the configured text, so the copy is marked empty.
-            snmp_sess_session(m_session)->community_len = 0;
-        }
-        return sendGet(true);
+        m_session = SnmpSession::openCommunity(version, communityBytes, address, port, &m_socket);
+        return m_session && sendGet(true);
     }
 
     int socket() const { return m_socket; }
@@ -258,7 +101,7 @@ public:
     SnmpFailure unanswered()
     {
         if (m_version == SnmpVersion::V3 && !m_discovering)
-            engineIds().remove(m_peer);
+            SnmpSession::forgetEngine(m_peer);
         return SnmpFailure::NoAnswer;
     }
     // The readings, one per object identifier.
@@ -279,7 +122,7 @@ public:
             // The session cannot be replaced inside the library's callback; the caller sends
             // the request itself with sendLearnt().
             m_discovering = false;
-            engineIds().insert(m_peer, m_learntEngine);
+            SnmpSession::learnEngine(m_peer, m_learntEngine);
             m_readyToSend = true;
         }
     }
@@ -298,18 +141,6 @@ public:
     }
 
 private:
-    bool open(netsnmp_session &settings)
-    {
-        m_session = snmp_sess_open(&settings);
-        if (!m_session)
-            return false;
-        netsnmp_transport *transport = snmp_sess_transport(m_session);
-        if (!transport || transport->sock < 0 || !connectToPeer(transport->sock, m_address, m_port))
-            return false;
-        m_socket = transport->sock;
-        return true;
-    }
-
     void close()
     {
         if (m_session)
@@ -321,19 +152,12 @@ private:
     // One GET: the request's bindings, or none (the engine ID discovery).
     bool sendGet(bool withBindings)
     {
-        netsnmp_pdu *pdu = snmp_pdu_create(SNMP_MSG_GET);
+        netsnmp_pdu *pdu =
+            withBindings ? snmp_pdu_create(SNMP_MSG_GET) : SnmpSession::engineDiscoveryRequest();
         if (!pdu)
             return false;
         // The library matches the reply to this request by its request-id.
         pdu->reqid = newRequestId();
-        if (!withBindings) {
-            // The discovery request names no user: the PDU carries the empty name itself
-            // (the library fills in the session's name only when the PDU has none).
-            pdu->securityName = static_cast<char *>(std::calloc(1, 1));
-            pdu->securityNameLen = 0;
-            pdu->securityLevel = SNMP_SEC_LEVEL_NOAUTH;
-            pdu->securityModel = SNMP_SEC_MODEL_USM;
-        }
         for (const std::vector<oid> &name : m_oids) {
             if (!withBindings)
                 break;
@@ -350,21 +174,12 @@ private:
         return true;
     }
 
-    // The first exchange with a v3 agent whose engine ID is not known yet: an empty GET
-    // without user or security, which the agent answers with a report carrying its engine
-    // ID. It runs like any request (no blocking probe when the session opens).
+    // The first exchange with a v3 agent whose engine ID is not known yet. It runs like any
+    // request (no blocking probe when the session opens).
     bool sendDiscovery()
     {
-        const QByteArray peerName = m_peer.toLatin1();
-        netsnmp_session settings;
-        snmp_sess_init(&settings);
-        settings.version = SNMP_VERSION_3;
-        settings.peername = const_cast<char *>(peerName.constData());
-        settings.retries = 0;
-        settings.flags |= SNMP_FLAGS_DONT_PROBE;
-        settings.securityModel = SNMP_SEC_MODEL_USM;
-        settings.securityLevel = SNMP_SEC_LEVEL_NOAUTH;
-        if (!open(settings))
+        m_session = SnmpSession::openEngineDiscovery(m_address, m_port, &m_socket);
+        if (!m_session)
             return false;
         m_discovering = true;
         return sendGet(false);
@@ -372,102 +187,9 @@ private:
 
     bool sendV3(const QByteArray &engineId)
     {
-        const SnmpSecurity &security = *m_security;
-        const QByteArray peerName = m_peer.toLatin1();
-        QByteArray user = security.user.toUtf8();
-        QByteArray context = security.context.toUtf8();
-        QByteArray engine = engineId;
-        netsnmp_session settings;
-        snmp_sess_init(&settings);
-        settings.version = SNMP_VERSION_3;
-        settings.peername = const_cast<char *>(peerName.constData());
-        settings.retries = 0;
-        // The engine ID is known: the session must not probe for it (a blocking exchange).
-        settings.flags |= SNMP_FLAGS_DONT_PROBE;
-        settings.securityModel = SNMP_SEC_MODEL_USM;
-        settings.securityName = user.data();
-        settings.securityNameLen = static_cast<size_t>(user.size());
-        settings.securityEngineID = reinterpret_cast<u_char *>(engine.data());
-        settings.securityEngineIDLen = static_cast<size_t>(engine.size());
-        settings.contextName = context.data();
-        settings.contextNameLen = static_cast<size_t>(context.size());
-        switch (security.level) {
-        case SnmpSecurity::Level::NoAuthNoPriv:
-            settings.securityLevel = SNMP_SEC_LEVEL_NOAUTH;
-            break;
-        case SnmpSecurity::Level::AuthNoPriv:
-            settings.securityLevel = SNMP_SEC_LEVEL_AUTHNOPRIV;
-            break;
-        case SnmpSecurity::Level::AuthPriv:
-            settings.securityLevel = SNMP_SEC_LEVEL_AUTHPRIV;
-            break;
-        }
-        const bool auth = security.level != SnmpSecurity::Level::NoAuthNoPriv;
-        const bool priv = security.level == SnmpSecurity::Level::AuthPriv;
-        std::size_t authLength = 0;
-        std::size_t privLength = 0;
-        const oid *authOid = authProtocol(security.auth, &authLength);
-        const oid *privOid = privProtocol(security.priv, &privLength);
-        if ((auth && !authOid) || (priv && !privOid)) {
-            m_failure = SnmpFailure::Unsupported;
-            return false;
-        }
-        if (auth) {
-            settings.securityAuthProto = const_cast<oid *>(authOid);
-            settings.securityAuthProtoLen = authLength;
-        }
-        if (priv) {
-            settings.securityPrivProto = const_cast<oid *>(privOid);
-            settings.securityPrivProtoLen = privLength;
-        }
-
-        // Keys are derived from the passphrases once per engine and user; the library keeps
-        // the localised keys in its user table, which every later session uses.
-        const QByteArray userKey = engineId + '\0' + user;
-        const QByteArray digest = securityDigest(security);
-        const bool needsKeys = localisedUsers().value(userKey) != digest;
-        if (needsKeys) {
-            if (usmUser *old = usm_get_user(reinterpret_cast<const u_char *>(engineId.constData()),
-                                            static_cast<size_t>(engineId.size()), user.data())) {
-                usm_remove_user(old);
-                usm_free_user(old);
-            }
-            localisedUsers().remove(userKey);
-            if (auth) {
-                QByteArray passphrase = security.authPassphrase;
-                settings.securityAuthKeyLen = USM_AUTH_KU_LEN;
-                if (generate_Ku(authOid, static_cast<u_int>(authLength),
-                                reinterpret_cast<u_char *>(passphrase.data()),
-                                static_cast<size_t>(passphrase.size()), settings.securityAuthKey,
-                                &settings.securityAuthKeyLen) != SNMPERR_SUCCESS) {
-                    m_failure = SnmpFailure::NotSent;
-                    return false;
-                }
-            }
-            if (priv) {
-                QByteArray passphrase = security.privPassphrase;
-                settings.securityPrivKeyLen = USM_PRIV_KU_LEN;
-                if (generate_Ku(authOid, static_cast<u_int>(authLength),
-                                reinterpret_cast<u_char *>(passphrase.data()),
-                                static_cast<size_t>(passphrase.size()), settings.securityPrivKey,
-                                &settings.securityPrivKeyLen) != SNMPERR_SUCCESS) {
-                    m_failure = SnmpFailure::NotSent;
-                    return false;
-                }
-            }
-        }
-        const bool opened = open(settings);
-        // The session holds its own copy; the keys on this stack frame are wiped.
-        std::memset(settings.securityAuthKey, 0, sizeof settings.securityAuthKey);
-        std::memset(settings.securityPrivKey, 0, sizeof settings.securityPrivKey);
-        if (!opened)
-            return false;
-        if (needsKeys) {
-            if (usm_create_user_from_session(snmp_sess_session(m_session)) != SNMPERR_SUCCESS)
-                return false;
-            localisedUsers().insert(userKey, digest);
-        }
-        return sendGet(true);
+        m_session =
+            SnmpSession::openUser(m_address, m_port, engineId, *m_security, &m_socket, &m_failure);
+        return m_session && sendGet(true);
     }
 
     static int received(int operation, netsnmp_session *, int, netsnmp_pdu *reply, void *magic)
@@ -476,20 +198,15 @@ private:
         if (operation != NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE || !reply || self->m_answered)
             return 1;
         if (self->m_discovering) {
-            if (reply->securityEngineID && reply->securityEngineIDLen > 0)
-                self->m_learntEngine =
-                    QByteArray(reinterpret_cast<const char *>(reply->securityEngineID),
-                               static_cast<qsizetype>(reply->securityEngineIDLen));
-            else
+            self->m_learntEngine = SnmpSession::reportedEngine(reply);
+            if (self->m_learntEngine.isEmpty())
                 self->m_answered = true; // not a v3 agent's answer: no reading
             return 1;
         }
         self->m_answered = true;
         if (reply->command == SNMP_MSG_REPORT) {
             // Wrong user, passphrase or security level, or an engine that changed its ID.
-            self->m_failure = failureOfReport(snmpv3_get_report_type(reply));
-            if (self->m_failure == SnmpFailure::UnknownEngine)
-                engineIds().remove(self->m_peer);
+            self->m_failure = SnmpSession::reportFailure(reply, self->m_peer);
             return 1;
         }
         // A v2c or v3 agent that reports an error-status gives no reading at all (a v1

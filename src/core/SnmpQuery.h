@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SnmpFailure.h"
 #include "SnmpSecurity.h"
 #include "SnmpVersion.h"
 
@@ -16,22 +17,6 @@
 
 class QHostAddress;
 class QHostInfo;
-
-// Why a request gave no reading (None when it did, or when nothing more is known).
-enum class SnmpFailure {
-    None,
-    NotSent,             // malformed, unresolvable, or the library refused to send it
-    NoAnswer,            // nothing came back before the deadline
-    ErrorStatus,         // the agent answered with an error-status
-    UnknownUser,         // v3 report: the agent does not know the user
-    WrongPassphrase,     // v3 report: the authentication passphrase (or protocol) is wrong
-    WrongPrivPassphrase, // v3 report: the agent could not decrypt the request
-    UnsupportedLevel,    // v3 report: the user has no such security level
-    Unsupported,         // the protocol is not offered by the SNMP library
-    UnknownEngine,       // v3 report: the agent's engine ID changed (learnt afresh next time)
-    NotInTimeWindow,     // v3 report: the agent's clock could not be followed
-    Report,              // any other v3 report
-};
 
 // One counter query: the object identifier in dotted decimal text, the community and the
 // host text of a table row (see SnmpHost for the accepted host forms). moreOids are further

@@ -2,6 +2,7 @@
 
 #include "SnmpHost.h"
 #include "SnmpLibrary.h"
+#include "SnmpSession.h"
 
 #include <QHostAddress>
 #include <QHostInfo>
@@ -12,12 +13,6 @@
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
-#include <arpa/inet.h>
-#include <net/if.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
-#include <cstring>
 #include <vector>
 
 namespace
@@ -117,15 +112,19 @@ struct Binding {
 };
 
 struct SnmpWalker::Reply {
+    SnmpFailure report = SnmpFailure::None; // a v3 report instead of a response
     long errorStatus = 0;
     std::vector<Binding> bindings;
 };
 
-// The library session of one walk (one per version spoken), its connected socket and the
-// request-ids that the current step accepts.
+// The library session of one walk (one per version spoken, and for v3 one for the engine ID
+// discovery), its connected socket and the request-ids that the current step accepts.
 struct SnmpWalker::Session {
     void *handle = nullptr;
     int socket = -1;
+    QString peer;
+    bool discovering = false; // asks a v3 agent for its engine ID
+    QByteArray learntEngine;
     QSocketNotifier *notifier = nullptr;
     std::vector<long> liveIds;
     bool haveReply = false;
@@ -148,6 +147,19 @@ struct SnmpWalker::Session {
         auto *self = static_cast<Session *>(magic);
         if (operation != NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE || !pdu || self->haveReply)
             return 1;
+        if (self->discovering) {
+            self->haveReply = true;
+            self->learntEngine = SnmpSession::reportedEngine(pdu);
+            return 1;
+        }
+        if (pdu->command == SNMP_MSG_REPORT) {
+            // The library matched it to a request of this session; an agent that cannot
+            // decrypt a request reports without its request-id.
+            self->haveReply = true;
+            self->reply = Reply();
+            self->reply.report = SnmpSession::reportFailure(pdu, self->peer);
+            return 1;
+        }
         const auto live = std::find(self->liveIds.cbegin(), self->liveIds.cend(), pdu->reqid);
         if (live == self->liveIds.cend())
             return 1; // an answer to a step already settled
@@ -221,10 +233,13 @@ void SnmpWalker::start(const WalkRequest &request)
     m_result = WalkResult();
     m_result.scalars = QList<SnmpValue>(request.scalars.size());
     m_result.columns = QList<QList<WalkRow>>(request.columns.size());
-    m_version = request.version == SnmpVersion::V1 ? SnmpVersion::V1 : SnmpVersion::V2c;
+    m_version = request.version == SnmpVersion::V1 || request.version == SnmpVersion::V3
+                    ? request.version
+                    : SnmpVersion::V2c;
     m_result.version = m_version;
-    m_scalar = 0;
-    m_column = 0;
+    m_rediscovered = false;
+    m_engineLearnt = false;
+    rewind();
 
     const SnmpHost host = SnmpHost::parse(request.host);
     if (!host.isValid()) {
@@ -287,63 +302,70 @@ void SnmpWalker::openSession()
     m_result.version = m_version;
     m_peer = SnmpHost::peerName(*m_address, m_port);
 
-    const QByteArray peerName = m_peer.toLatin1();
-    const QByteArray community = m_request.community.toUtf8();
-    netsnmp_session settings;
-    snmp_sess_init(&settings);
-    settings.version = m_version == SnmpVersion::V1 ? SNMP_VERSION_1 : SNMP_VERSION_2c;
-    settings.peername = const_cast<char *>(peerName.constData());
-    settings.community = reinterpret_cast<u_char *>(const_cast<char *>(community.constData()));
-    settings.community_len = static_cast<size_t>(community.size());
-    settings.retries = 0; // the walker owns the time-outs and the retry
-
     auto session = std::make_unique<Session>();
-    session->handle = snmp_sess_open(&settings);
-    netsnmp_transport *transport = session->handle ? snmp_sess_transport(session->handle) : nullptr;
-    if (!transport || transport->sock < 0) {
-        fail(WalkResult::Outcome::SendFailed,
-             QStringLiteral("No SNMP session to %1 could be opened.").arg(m_request.host));
-        return;
-    }
-    if (community.isEmpty())
-        snmp_sess_session(session->handle)->community_len = 0; // no default community
-    session->socket = transport->sock;
-
-    // A connected UDP socket receives datagrams only from the agent's address and port.
-    int connected = -1;
-    if (m_address->protocol() == QAbstractSocket::IPv4Protocol) {
-        sockaddr_in peer{};
-        peer.sin_family = AF_INET;
-        peer.sin_port = htons(m_port);
-        peer.sin_addr.s_addr = htonl(m_address->toIPv4Address());
-        connected =
-            ::connect(session->socket, reinterpret_cast<const sockaddr *>(&peer), sizeof peer);
+    session->peer = m_peer;
+    if (m_version == SnmpVersion::V3) {
+        if (!m_request.security) {
+            fail(WalkResult::Outcome::SendFailed,
+                 QStringLiteral("SNMP v3 needs a user and its security settings."));
+            return;
+        }
+        if (!SnmpSession::knownEngine(m_peer).isEmpty()) {
+            openUserSession();
+            return;
+        }
+        session->handle = SnmpSession::openEngineDiscovery(*m_address, m_port, &session->socket);
+        session->discovering = true;
     } else {
-        sockaddr_in6 peer{};
-        peer.sin6_family = AF_INET6;
-        peer.sin6_port = htons(m_port);
-        const Q_IPV6ADDR bytes = m_address->toIPv6Address();
-        std::memcpy(&peer.sin6_addr, bytes.c, sizeof bytes.c);
-        if (!m_address->scopeId().isEmpty())
-            peer.sin6_scope_id = if_nametoindex(m_address->scopeId().toLocal8Bit().constData());
-        connected =
-            ::connect(session->socket, reinterpret_cast<const sockaddr *>(&peer), sizeof peer);
+        session->handle = SnmpSession::openCommunity(m_version, m_request.community.toUtf8(),
+                                                     *m_address, m_port, &session->socket);
     }
-    if (connected != 0) {
+    if (!session->handle) {
         fail(WalkResult::Outcome::SendFailed,
              QStringLiteral("No SNMP session to %1 could be opened.").arg(m_request.host));
         return;
     }
+    attach(std::move(session));
+}
 
+// The v3 session for the request's user, once the agent's engine ID is known.
+void SnmpWalker::openUserSession()
+{
+    m_session.reset();
+    auto session = std::make_unique<Session>();
+    session->peer = m_peer;
+    SnmpFailure failure = SnmpFailure::None;
+    session->handle = SnmpSession::openUser(*m_address, m_port, SnmpSession::knownEngine(m_peer),
+                                            *m_request.security, &session->socket, &failure);
+    if (!session->handle) {
+        m_result.failure = failure;
+        fail(WalkResult::Outcome::SendFailed,
+             failure == SnmpFailure::Unsupported
+                 ? snmpFailureText(failure)
+                 : QStringLiteral("No SNMP session to %1 could be opened.").arg(m_request.host));
+        return;
+    }
+    attach(std::move(session));
+}
+
+// Takes the session on and asks the current step (or the engine ID) on it.
+void SnmpWalker::attach(std::unique_ptr<Session> session)
+{
     session->notifier = new QSocketNotifier(session->socket, QSocketNotifier::Read, this);
     connect(session->notifier, &QSocketNotifier::activated, this, &SnmpWalker::readable);
     m_session = std::move(session);
+    if (m_session->discovering || m_scalar < m_request.scalars.size() ||
+        m_column < m_request.columns.size())
+        sendCurrent(false);
+    else
+        finish();
+}
+
+void SnmpWalker::rewind()
+{
     m_scalar = 0;
     m_column = 0;
-    if (m_request.scalars.isEmpty())
-        nextColumn();
-    else
-        sendCurrent(false);
+    m_current = m_request.columns.isEmpty() ? SnmpOid() : m_request.columns.first().root;
 }
 
 void SnmpWalker::sendCurrent(bool retry)
@@ -358,18 +380,19 @@ void SnmpWalker::sendCurrent(bool retry)
     int command = SNMP_MSG_GET;
     if (!scalar)
         command = m_version == SnmpVersion::V1 ? SNMP_MSG_GETNEXT : SNMP_MSG_GETBULK;
-    netsnmp_pdu *pdu = snmp_pdu_create(command);
+    netsnmp_pdu *pdu =
+        m_session->discovering ? SnmpSession::engineDiscoveryRequest() : snmp_pdu_create(command);
     if (!pdu) {
         fail(WalkResult::Outcome::SendFailed, QStringLiteral("No request could be made."));
         return;
     }
     pdu->reqid = unpredictableRequestId();
-    if (command == SNMP_MSG_GETBULK) {
+    if (command == SNMP_MSG_GETBULK && !m_session->discovering) {
         pdu->non_repeaters = 0;
         pdu->max_repetitions = MaxRepetitions;
     }
     std::vector<oid> name(target.cbegin(), target.cend());
-    if (!snmp_add_null_var(pdu, name.data(), name.size())) {
+    if (!m_session->discovering && !snmp_add_null_var(pdu, name.data(), name.size())) {
         snmp_free_pdu(pdu);
         fail(WalkResult::Outcome::SendFailed, QStringLiteral("No request could be made."));
         return;
@@ -400,6 +423,26 @@ void SnmpWalker::readable()
         return; // not an answer to this step (or undecodable): keep waiting
     m_timer.stop();
     m_session->liveIds.clear();
+    if (m_session->discovering) {
+        const QByteArray engine = m_session->learntEngine;
+        m_session->haveReply = false;
+        if (engine.isEmpty()) {
+            m_result.failure = SnmpFailure::Report;
+            fail(WalkResult::Outcome::Refused,
+                 QStringLiteral("%1 did not answer as an SNMP v3 agent (no engine ID).")
+                     .arg(m_request.host));
+            return;
+        }
+        SnmpSession::learnEngine(m_peer, engine);
+        m_engineLearnt = true;
+        // The user's keys are derived at a turn of their own, outside this socket's handler.
+        const quint64 generation = m_generation;
+        QTimer::singleShot(0, this, [this, generation] {
+            if (generation == m_generation && m_running)
+                openUserSession();
+        });
+        return;
+    }
     const Reply reply = std::move(m_session->reply);
     m_session->haveReply = false;
     handle(reply);
@@ -415,14 +458,29 @@ void SnmpWalker::timedOut()
     }
     if (fallBack())
         return;
-    if (m_result.answered) {
+    if (m_version == SnmpVersion::V3) {
+        // A silent v3 agent may have a new engine ID: the next walk learns it afresh.
+        if (!m_session->discovering)
+            SnmpSession::forgetEngine(m_peer);
+        m_result.failure = SnmpFailure::NoAnswer;
+    }
+    if (m_version == SnmpVersion::V3 && m_engineLearnt && !m_result.answered) {
+        fail(WalkResult::Outcome::NoAnswer,
+             QStringLiteral("%1 told its engine ID but did not answer the request: check the "
+                            "privacy passphrase and protocol.")
+                 .arg(m_request.host));
+    } else if (m_result.answered) {
         fail(WalkResult::Outcome::NoAnswer, QStringLiteral("%1 stopped answering after %2 values.")
                                                 .arg(m_request.host)
                                                 .arg(valueCount()));
     } else {
         fail(WalkResult::Outcome::NoAnswer,
-             QStringLiteral("No answer from %1. Check the address, the port and the community.")
-                 .arg(m_request.host));
+             m_version == SnmpVersion::V3
+                 ? QStringLiteral("No answer from %1. Check the address and the port.")
+                       .arg(m_request.host)
+                 : QStringLiteral("No answer from %1. Check the address, the port and the "
+                                  "community.")
+                       .arg(m_request.host));
     }
 }
 
@@ -433,12 +491,17 @@ bool SnmpWalker::fallBack()
         return false;
     m_version = SnmpVersion::V1;
     m_timer.stop();
+    rewind();
     openSession();
     return true;
 }
 
 void SnmpWalker::handle(const Reply &reply)
 {
+    if (reply.report != SnmpFailure::None) {
+        refused(reply.report);
+        return;
+    }
     if (m_scalar < m_request.scalars.size())
         handleScalar(reply);
     else
@@ -543,6 +606,25 @@ void SnmpWalker::handleColumn(const Reply &reply)
     } else {
         sendCurrent(false);
     }
+}
+
+// A v3 report. An engine that changed its ID or a clock the library lost is learnt afresh
+// once and the step asked again; a wrong user, passphrase or level ends the walk in words.
+void SnmpWalker::refused(SnmpFailure report)
+{
+    if ((report == SnmpFailure::UnknownEngine || report == SnmpFailure::NotInTimeWindow) &&
+        !m_rediscovered) {
+        m_rediscovered = true;
+        const quint64 generation = m_generation;
+        QTimer::singleShot(0, this, [this, generation] {
+            if (generation == m_generation && m_running)
+                openSession();
+        });
+        return;
+    }
+    m_result.failure = report;
+    fail(WalkResult::Outcome::Refused,
+         QStringLiteral("%1: %2").arg(m_request.host, snmpFailureText(report)));
 }
 
 void SnmpWalker::nextColumn()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SnmpFailure.h"
+#include "SnmpSecurity.h"
 #include "SnmpVersion.h"
 
 #include <QByteArray>
@@ -48,6 +50,8 @@ struct WalkRequest {
     SnmpVersion version = SnmpVersion::Auto;
     QList<SnmpOid> scalars;    // fetched one by one with Get before the walk
     QList<WalkColumn> columns; // walked one after another
+    // For V3: the user, level, protocols and passphrases; the community is not sent then.
+    std::shared_ptr<const SnmpSecurity> security = {};
 };
 
 // One value of a column: the OID part after the column's root, and the value.
@@ -67,21 +71,25 @@ struct WalkResult {
         ErrorStatus,   // the agent answered with an error-status
         EmptyReply,    // a reply without any value
         TooManyRows,   // more than MaxRows values in one column
+        Refused,       // an SNMP v3 report: wrong user, passphrase or security level, ...
     };
 
     Outcome outcome = Outcome::Complete;
     QString message;      // for the operator; empty when complete
     QStringList warnings; // columns that ended early (a wrong type), the walk went on
-    SnmpVersion version = SnmpVersion::V2c; // the version that was spoken last
-    bool answered = false;                  // whether the agent answered at all
-    QList<SnmpValue> scalars;               // per requested scalar; type 0 when the agent has none
-    QList<QList<WalkRow>> columns;          // per requested column, in OID order
-    int requests = 0;                       // request datagrams sent, retries included
+    SnmpVersion version = SnmpVersion::V2c;  // the version that was spoken last
+    bool answered = false;                   // whether the agent answered at all
+    QList<SnmpValue> scalars;                // per requested scalar; type 0 when the agent has none
+    QList<QList<WalkRow>> columns;           // per requested column, in OID order
+    int requests = 0;                        // request datagrams sent, retries included
+    SnmpFailure failure = SnmpFailure::None; // for Refused and v3's NoAnswer: what went wrong
 
     bool complete() const { return outcome == Outcome::Complete; }
 };
 
-// Walks SNMP subtrees without blocking the event loop: GetBulk for v2c, GetNext for v1. All
+// Walks SNMP subtrees without blocking the event loop: GetBulk for v2c and v3, GetNext for v1.
+// A v3 agent's engine ID is learnt by a first exchange of its own (never by a blocking probe),
+// and each report (wrong user, passphrase or security level) ends the walk in words. All
 // SNMP library calls stay on the thread that owns the walker. Each request gets an
 // unpredictable request-id, one time-out of TimeoutMs and one retry; replies are taken only
 // from the address and port asked (the socket is connected to the agent).
@@ -122,6 +130,10 @@ private:
 
     void resolved(const QHostInfo &info);
     void openSession();
+    void openUserSession();
+    void attach(std::unique_ptr<Session> session);
+    void rewind();
+    void refused(SnmpFailure report);
     void sendCurrent(bool retry);
     void readable();
     void timedOut();
@@ -151,6 +163,8 @@ private:
     int m_column = 0;  // column being walked
     SnmpOid m_current; // last OID asked for in the column
     int m_attempt = 0;
+    bool m_rediscovered = false; // a v3 engine ID was learnt afresh during this walk
+    bool m_engineLearnt = false; // a v3 agent told its engine ID during this walk
     quint64 m_generation = 0;
     bool m_running = false;
 };
