@@ -41,6 +41,12 @@ QString errorStatusText(long status)
     }
 }
 
+// The error-statuses of an agent whose access control turns the request away.
+bool isAccessDenied(long status)
+{
+    return status == SNMP_ERR_AUTHORIZATIONERROR || status == SNMP_ERR_NOACCESS;
+}
+
 QString typeText(quint8 type)
 {
     switch (type) {
@@ -516,6 +522,14 @@ void SnmpWalker::handleScalar(const Reply &reply)
         if (!missing) {
             if (fallBack())
                 return;
+            if (m_version == SnmpVersion::V3 && isAccessDenied(reply.errorStatus)) {
+                m_result.failure = SnmpFailure::ErrorStatus;
+                fail(WalkResult::Outcome::ErrorStatus,
+                     QStringLiteral("%1 answered with an error (%2). %3")
+                         .arg(m_request.host, errorStatusText(reply.errorStatus),
+                              snmpFailureText(SnmpFailure::ErrorStatus)));
+                return;
+            }
             fail(WalkResult::Outcome::ErrorStatus,
                  QStringLiteral("%1 answered with an error (%2).")
                      .arg(m_request.host, errorStatusText(reply.errorStatus)));

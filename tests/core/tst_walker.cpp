@@ -1,6 +1,7 @@
 #include "DeviceFile.h"
 #include "IfMibAgent.h"
 #include "InterfaceDiscovery.h"
+#include "SnmpAgent.h"
 #include "SnmpWalker.h"
 #include "WalkResponder.h"
 
@@ -23,14 +24,15 @@ struct Run {
 };
 
 Run discover(const QString &host, const QString &community, SnmpVersion version,
-             int timeoutMs = SnmpWalker::TimeoutMs)
+             int timeoutMs = SnmpWalker::TimeoutMs,
+             std::shared_ptr<const SnmpSecurity> security = {})
 {
     InterfaceDiscovery discovery;
     discovery.walker().setTimeoutMs(timeoutMs);
     QSignalSpy spy(&discovery, &InterfaceDiscovery::finished);
     QElapsedTimer clock;
     clock.start();
-    discovery.start(host, community, version);
+    discovery.start(host, community, version, security);
     Run run;
     run.finished = spy.wait(4 * timeoutMs + 60000);
     run.elapsedMs = clock.elapsed();
@@ -76,6 +78,23 @@ void fillResponder(WalkResponder &agent, bool speedAsText = false)
         agent.setGauge(ifXEntry(15, i), 100);
         agent.setString(ifXEntry(18, i), "");
     }
+}
+
+std::shared_ptr<const SnmpSecurity>
+v3User(const QString &user, SnmpSecurity::Level level,
+       const QString &authPassphrase = SnmpAgent::authPassphrase(),
+       const QString &privPassphrase = SnmpAgent::privPassphrase())
+{
+    auto security = std::make_shared<SnmpSecurity>();
+    security->user = user;
+    security->level = level;
+    security->authPassphrase = authPassphrase.toUtf8();
+    security->privPassphrase = privPassphrase.toUtf8();
+    if (user == IfMibAgent::strongUser()) {
+        security->auth = SnmpSecurity::Auth::SHA256;
+        security->priv = SnmpSecurity::Priv::AES256;
+    }
+    return security;
 }
 
 } // namespace
@@ -332,6 +351,84 @@ private Q_SLOTS:
         discovery.start(agent.host(), "public", SnmpVersion::V2c);
         QVERIFY(spy.wait(5000));
         QCOMPARE(spy.at(0).at(0).value<DiscoveryResult>().interfaces.size(), 5);
+    }
+
+    void v3Walk_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::newRow("SHA, AES") << SnmpAgent::privUser();
+        QTest::newRow("SHA-256, AES-256") << IfMibAgent::strongUser();
+    }
+
+    // An authPriv walk reads every interface with its 64-bit counters. The engine ID is
+    // learnt by the first walk's own exchange and kept for the next.
+    void v3Walk()
+    {
+        QFETCH(QString, user);
+        IfMibAgent agent;
+        agent.setInterfaces(IfMibAgent::synthetic(5));
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+        const auto security = v3User(user, SnmpSecurity::Level::AuthPriv);
+        const Run first = discover(agent.host(), "", SnmpVersion::V3, 1000, security);
+        QVERIFY(first.finished);
+        QVERIFY2(first.result.message.isEmpty(), qPrintable(first.result.message));
+        QCOMPARE(first.result.version, SnmpVersion::V3);
+        QCOMPARE(first.result.sysName, QString("discovery-test"));
+        QCOMPARE(first.result.interfaces.size(), 5);
+        QCOMPARE(first.result.interfaces[1].name, QString("ge-0/0/2"));
+        QVERIFY(first.result.interfaces[1].counters64);
+        QCOMPARE(first.result.interfaces[1].bandwidth, quint64(40000000000));
+
+        const Run again = discover(agent.host(), "", SnmpVersion::V3, 1000, security);
+        QVERIFY(again.finished);
+        QCOMPARE(again.result.interfaces.size(), 5);
+        QCOMPARE(again.result.requests, first.result.requests - 1);
+    }
+
+    void v3Refused_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QString>("authPassphrase");
+        QTest::addColumn<QString>("privPassphrase");
+        QTest::addColumn<int>("failure");
+        QTest::addColumn<QString>("words");
+        const QString auth = SnmpAgent::authPassphrase();
+        const QString priv = SnmpAgent::privPassphrase();
+        const int authPriv = int(SnmpSecurity::Level::AuthPriv);
+        QTest::newRow("unknown user") << "nobody-here" << authPriv << auth << priv
+                                      << int(SnmpFailure::UnknownUser) << "Wrong user";
+        QTest::newRow("wrong passphrase")
+            << SnmpAgent::privUser() << authPriv << "not-the-passphrase" << priv
+            << int(SnmpFailure::WrongPassphrase) << "Wrong passphrase";
+        QTest::newRow("level too low")
+            << SnmpAgent::privUser() << int(SnmpSecurity::Level::AuthNoPriv) << auth << priv
+            << int(SnmpFailure::ErrorStatus) << "no access at this security level";
+        QTest::newRow("wrong privacy passphrase")
+            << SnmpAgent::privUser() << authPriv << auth << "not-the-privacy-one"
+            << int(SnmpFailure::NoAnswer) << "privacy passphrase";
+    }
+
+    // Each refusal ends the walk without interfaces and says what is wrong.
+    void v3Refused()
+    {
+        QFETCH(QString, user);
+        QFETCH(int, level);
+        QFETCH(QString, authPassphrase);
+        QFETCH(QString, privPassphrase);
+        QFETCH(int, failure);
+        QFETCH(QString, words);
+        IfMibAgent agent;
+        agent.setInterfaces(IfMibAgent::synthetic(2));
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+        const Run run =
+            discover(agent.host(), "", SnmpVersion::V3, 300,
+                     v3User(user, SnmpSecurity::Level(level), authPassphrase, privPassphrase));
+        QVERIFY(run.finished);
+        QVERIFY(!run.result.answered);
+        QVERIFY(run.result.interfaces.isEmpty());
+        QCOMPARE(int(run.result.failure), failure);
+        QVERIFY2(run.result.message.contains(words), qPrintable(run.result.message));
     }
 
     void badAddress()

@@ -1,6 +1,7 @@
 #include "IfMibAgent.h"
 
 #include "Ber.h"
+#include "SnmpAgent.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -153,6 +154,14 @@ bool IfMibAgent::start(int readyTimeoutMs)
                   "access ro \"\" any noauth exact all none none\n";
     } else {
         config += "rocommunity public 127.0.0.1\n";
+        const QByteArray auth = SnmpAgent::authPassphrase().toUtf8();
+        const QByteArray priv = SnmpAgent::privPassphrase().toUtf8();
+        config += "createUser " + SnmpAgent::privUser().toUtf8() + " SHA \"" + auth + "\" AES \"" +
+                  priv + "\"\n";
+        config += "createUser " + strongUser().toUtf8() + " SHA-256 \"" + auth + "\" AES-256 \"" +
+                  priv + "\"\n";
+        config += "rouser " + SnmpAgent::privUser().toUtf8() + " priv\n";
+        config += "rouser " + strongUser().toUtf8() + " priv\n";
     }
     config += "sysName " + m_sysName + "\n";
     if (m_synthetic) {

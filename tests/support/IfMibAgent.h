@@ -11,7 +11,9 @@ class QProcess;
 
 // A real net-snmp agent (snmpd) on 127.0.0.1 at a free UDP port for interface discovery
 // tests. Without setInterfaces() it serves this machine's own IF-MIB; with it, a pass_persist
-// helper serves the given ifTable and ifXTable instead. It can accept SNMP v1 only.
+// helper serves the given ifTable and ifXTable instead. It can accept SNMP v1 only. Unless
+// it does, SNMP v3 users read at authPriv with SnmpAgent's passphrases: SnmpAgent::privUser()
+// with SHA and AES, strongUser() with SHA-256 and AES-256.
 class IfMibAgent
 {
 public:
@@ -34,6 +36,7 @@ public:
     IfMibAgent &operator=(const IfMibAgent &) = delete;
 
     static bool isAvailable();
+    static QString strongUser() { return QStringLiteral("ostra-strong"); }
 
     void setInterfaces(const QList<Interface> &interfaces);
     void setV1Only(bool on) { m_v1Only = on; }
