@@ -1,13 +1,16 @@
 #include "CommandLine.h"
 
+#include "AgentProfileFile.h"
 #include "ApplicationIdentity.h"
 #include "DeviceFileWriter.h"
 #include "ErrorReport.h"
 #include "InterfaceDiscovery.h"
+#include "SecurityOptions.h"
 #include "SnmpHost.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -29,7 +32,10 @@ QString shortUsage()
     return QStringLiteral("Usage: ostraline [DEVICE-FILE]\n"
                           "       ostraline --discover ADDRESS [--community TEXT] "
                           "[--snmp-version auto|1|2c] [--up-only] [--output FILE] "
-                          "[--default-bandwidth BITS]\n"
+                          "[--default-bandwidth BITS] [--save-profile]\n"
+                          "       ostraline --discover ADDRESS --snmp-version 3 --user NAME "
+                          "[--security-level LEVEL] [--auth-protocol PROTOCOL] "
+                          "[--priv-protocol PROTOCOL] [--context NAME] ...\n"
                           "Try 'ostraline --help' for more.\n");
 }
 
@@ -60,7 +66,45 @@ struct Options {
     bool upOnly = false;
     QString output;
     quint64 defaultBandwidth = 0;
+    std::shared_ptr<const SnmpSecurity> security; // --snmp-version 3
+    bool saveProfile = false;
 };
+
+// Stores the settings the agent answered to as its profile, beside the window's settings.
+bool saveProfile(const Options &options, SnmpVersion answered)
+{
+    AgentProfile profile;
+    profile.address = options.address;
+    switch (answered) {
+    case SnmpVersion::V1:
+        profile.version = AgentProfile::Version::V1;
+        break;
+    case SnmpVersion::Auto:
+    case SnmpVersion::V2c:
+        profile.version = AgentProfile::Version::V2c;
+        break;
+    case SnmpVersion::V3:
+        profile.version = AgentProfile::Version::V3;
+        profile.security = *options.security;
+        break;
+    }
+    const QString path = AgentProfileFile::defaultPath();
+    AgentProfiles profiles;
+    QString error;
+    bool saved = AgentProfileFile::load(path, &profiles, &error);
+    if (saved) {
+        profiles.set(profile);
+        saved = AgentProfileFile::save(path, profiles, &error);
+    }
+    if (!saved) {
+        print(stderr, error + QLatin1Char('\n'));
+        return false;
+    }
+    print(stderr, QStringLiteral("SNMP v%1 profile of %2 saved to %3\n")
+                      .arg(AgentProfile::versionText(profile.version), options.address,
+                           QDir::toNativeSeparators(path)));
+    return true;
+}
 
 int discover(const Options &options)
 {
@@ -71,13 +115,17 @@ int discover(const Options &options)
                          result = r;
                          QCoreApplication::quit();
                      });
-    discovery.start(options.address, options.community, options.version);
+    discovery.start(options.address, options.community, options.version, options.security);
     QCoreApplication::exec();
 
     if (!result.answered) {
         print(stderr, result.message + QLatin1Char('\n'));
+        if (options.saveProfile)
+            print(stderr, QStringLiteral("No profile was saved.\n"));
         return 1;
     }
+    if (options.saveProfile && !saveProfile(options, result.version))
+        return 1;
 
     // One multi-argument arg(): a "%" in the agent's sysName is not taken for a placeholder.
     QString report =
@@ -196,8 +244,11 @@ int run(int &argc, char **argv)
                                        QStringLiteral("TEXT"), QStringLiteral("public"));
     const QCommandLineOption snmpVersion(
         QStringLiteral("snmp-version"),
-        QStringLiteral("auto (v2c, else v1), 1 or 2c (default: auto)."), QStringLiteral("VERSION"),
-        QStringLiteral("auto"));
+        QStringLiteral("auto (v2c, else v1), 1, 2c or 3 (default: auto). Version 3 takes the "
+                       "passphrases from the environment variables %1 and %2.")
+            .arg(QLatin1String(SecurityOptions::AuthPassphraseVariable),
+                 QLatin1String(SecurityOptions::PrivPassphraseVariable)),
+        QStringLiteral("VERSION"), QStringLiteral("auto"));
     const QCommandLineOption upOnly(QStringLiteral("up-only"),
                                     QStringLiteral("Write only interfaces that are up."));
     const QCommandLineOption output(QStringLiteral("output"),
@@ -209,8 +260,15 @@ int run(int &argc, char **argv)
         QStringLiteral("Bandwidth in bit/s for interfaces whose speed the agent does not know "
                        "(otherwise they are left out)."),
         QStringLiteral("BITS"));
-    parser.addOptions(
-        {help, version, discoverOption, community, snmpVersion, upOnly, output, defaultBandwidth});
+    const QCommandLineOption saveProfileOption(
+        QStringLiteral("save-profile"),
+        QStringLiteral("When the agent answers, store its version (and the v3 settings with "
+                       "their passphrases) as its agent profile, which the window polls it "
+                       "with."));
+    const SecurityOptions securityOptions;
+    parser.addOptions({help, version, discoverOption, community, snmpVersion});
+    parser.addOptions(securityOptions.options());
+    parser.addOptions({upOnly, output, defaultBandwidth, saveProfileOption});
     parser.addPositionalArgument(QStringLiteral("device-file"),
                                  QStringLiteral("Device file to open in the window."),
                                  QStringLiteral("[device-file]"));
@@ -236,13 +294,28 @@ int run(int &argc, char **argv)
     if (!SnmpHost::parse(options.address).isValid())
         return usageError(QStringLiteral("\"%1\" is not a valid address.").arg(options.address));
     options.community = parser.value(community);
-    if (const QString problem = Discovery::communityProblem(options.community); !problem.isEmpty())
-        return usageError(problem);
     const auto parsedVersion = Discovery::parseVersion(parser.value(snmpVersion));
     if (!parsedVersion)
-        return usageError(QStringLiteral("--snmp-version must be auto, 1 or 2c."));
+        return usageError(QStringLiteral("--snmp-version must be auto, 1, 2c or 3."));
     options.version = *parsedVersion;
+    if (options.version == SnmpVersion::V3) {
+        QString error;
+        const std::optional<SnmpSecurity> security = securityOptions.read(parser, &error);
+        if (!security)
+            return usageError(error);
+        options.security = std::make_shared<const SnmpSecurity>(*security);
+        // The community is not sent; the device file's community field stays empty unless
+        // one is given.
+        if (!parser.isSet(community))
+            options.community.clear();
+    } else if (securityOptions.anySet(parser)) {
+        return usageError(QStringLiteral("--user, --security-level, --auth-protocol, "
+                                         "--priv-protocol and --context need --snmp-version 3."));
+    }
+    if (const QString problem = Discovery::communityProblem(options.community); !problem.isEmpty())
+        return usageError(problem);
     options.upOnly = parser.isSet(upOnly);
+    options.saveProfile = parser.isSet(saveProfileOption);
     options.output = parser.value(output);
     if (parser.isSet(output) && options.output.isEmpty())
         return usageError(QStringLiteral("--output needs a file name."));

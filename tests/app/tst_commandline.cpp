@@ -1,8 +1,11 @@
+#include "AgentProfileFile.h"
 #include "CommandLine.h"
 #include "DeviceFile.h"
 #include "IfMibAgent.h"
+#include "SnmpAgent.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -18,10 +21,18 @@ struct Result {
     QString err;
 };
 
-Result ostraline(const QStringList &arguments, int timeoutMs = 60000)
+// extraEnv: variables to set (an empty value removes the variable).
+Result ostraline(const QStringList &arguments, const QMap<QString, QString> &extraEnv = {},
+                 int timeoutMs = 60000)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (auto it = extraEnv.cbegin(); it != extraEnv.cend(); ++it) {
+        if (it.value().isEmpty())
+            env.remove(it.key());
+        else
+            env.insert(it.key(), it.value());
+    }
     // No display: the command line must not need one.
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
@@ -109,8 +120,26 @@ private Q_SLOTS:
         QTest::newRow("bad address") << QStringList{"--discover", "10.0.0.256"} << 2 << ""
                                      << "not a valid address";
         QTest::newRow("bad version")
+            << QStringList{"--discover", "127.0.0.1:9", "--snmp-version", "4"} << 2 << ""
+            << "auto, 1, 2c or 3";
+        QTest::newRow("v3 without a user")
             << QStringList{"--discover", "127.0.0.1:9", "--snmp-version", "3"} << 2 << ""
-            << "auto, 1 or 2c";
+            << "needs --user NAME";
+        QTest::newRow("v3 option without v3")
+            << QStringList{"--discover", "127.0.0.1:9", "--user", "u"} << 2 << ""
+            << "need --snmp-version 3";
+        QTest::newRow("v3 without passphrases")
+            << QStringList{"--discover", "127.0.0.1:9", "--snmp-version", "3", "--user", "u"} << 2
+            << ""
+            << "OSTRALINE_AUTH_PASSPHRASE and OSTRALINE_PRIV_PASSPHRASE";
+        QTest::newRow("v3 unknown protocol")
+            << QStringList{"--discover", "127.0.0.1:9", "--snmp-version",  "3",
+                           "--user",     "u",           "--auth-protocol", "SHA-3"}
+            << 2 << ""
+            << "--auth-protocol must be one of SHA, SHA-224";
+        QTest::newRow("passphrase as an option")
+            << QStringList{"--discover", "127.0.0.1:9", "--auth-passphrase", "x"} << 2 << ""
+            << "Unknown option 'auth-passphrase'";
         QTest::newRow("community with a semicolon")
             << QStringList{"--discover", "127.0.0.1:9", "--community", "a;b"} << 2 << ""
             << "semicolon";
@@ -125,7 +154,9 @@ private Q_SLOTS:
         QFETCH(int, status);
         QFETCH(QString, stdoutHas);
         QFETCH(QString, stderrHas);
-        const Result result = ostraline(arguments);
+        // No passphrase in the environment for these.
+        const Result result = ostraline(
+            arguments, {{"OSTRALINE_AUTH_PASSPHRASE", ""}, {"OSTRALINE_PRIV_PASSPHRASE", ""}});
         QCOMPARE(result.status, status);
         QVERIFY2(result.out.contains(stdoutHas), qPrintable(result.out));
         QVERIFY2(result.err.contains(stderrHas), qPrintable(result.err));
@@ -205,6 +236,67 @@ private Q_SLOTS:
         QCOMPARE(result.status, 1);
         QCOMPARE(result.out, QString());
         QVERIFY2(result.err.contains("No answer from " + agent.host()), qPrintable(result.err));
+    }
+
+    // SNMP v3 at authPriv with the passphrases from the environment: the lines carry no
+    // community, and --save-profile stores the settings that worked as the agent's profile,
+    // private to the user. Nothing the program prints holds a passphrase.
+    void discoverV3AndSaveProfile()
+    {
+        if (!IfMibAgent::isAvailable())
+            QSKIP("snmpd or perl is not installed");
+        IfMibAgent agent;
+        agent.setInterfaces(threeInterfaces());
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+        QTemporaryDir config;
+        const QMap<QString, QString> env{
+            {"XDG_CONFIG_HOME", config.path()},
+            {"OSTRALINE_AUTH_PASSPHRASE", SnmpAgent::authPassphrase()},
+            {"OSTRALINE_PRIV_PASSPHRASE", SnmpAgent::privPassphrase()}};
+        const QStringList v3{
+            "--snmp-version",  "3",       "--user",          IfMibAgent::strongUser(),
+            "--auth-protocol", "SHA-256", "--priv-protocol", "AES-256"};
+
+        const Result wrong = ostraline(QStringList{"--discover", agent.host(), "--save-profile",
+                                                   "--snmp-version", "3", "--user", "nobody"},
+                                       env);
+        QCOMPARE(wrong.status, 1);
+        QVERIFY2(wrong.err.contains("Wrong user"), qPrintable(wrong.err));
+        QVERIFY(wrong.err.contains("No profile was saved."));
+        QVERIFY(QDir(config.path()).isEmpty());
+
+        const Result result =
+            ostraline(QStringList{"--discover", agent.host(), "--save-profile"} + v3, env);
+        QCOMPARE(result.status, 0);
+        QCOMPARE(DeviceFile::splitLines(result.out.toUtf8()),
+                 QStringList({agent.host() + ";1;1000000000;;ge-0/0/1 - core; uplink 1",
+                              agent.host() + ";2;40000000000;;ge-0/0/2 - uplink; rack 2"}));
+        QVERIFY2(result.err.contains("SNMP v3, discovery-test"), qPrintable(result.err));
+        QVERIFY(result.err.contains("SNMP v3 profile of " + agent.host() + " saved to "));
+        for (const QString &text : {result.out, result.err, wrong.err}) {
+            QVERIFY(!text.contains(SnmpAgent::authPassphrase()));
+            QVERIFY(!text.contains(SnmpAgent::privPassphrase()));
+        }
+
+        QDirIterator found(config.path(), {"OSL-agents.ini"}, QDir::Files,
+                           QDirIterator::Subdirectories);
+        QVERIFY(found.hasNext());
+        const QString path = found.next();
+        QCOMPARE(QFileInfo(path).permissions() &
+                     ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
+                 QFile::Permissions());
+        AgentProfiles profiles;
+        QString error;
+        QVERIFY2(AgentProfileFile::load(path, &profiles, &error), qPrintable(error));
+        const AgentProfile *profile = profiles.find(agent.host());
+        QVERIFY(profile);
+        QCOMPARE(int(profile->version), int(AgentProfile::Version::V3));
+        QCOMPARE(profile->security.user, IfMibAgent::strongUser());
+        QCOMPARE(int(profile->security.level), int(SnmpSecurity::Level::AuthPriv));
+        QCOMPARE(int(profile->security.auth), int(SnmpSecurity::Auth::SHA256));
+        QCOMPARE(int(profile->security.priv), int(SnmpSecurity::Priv::AES256));
+        QCOMPARE(profile->security.authPassphrase, SnmpAgent::authPassphrase().toUtf8());
+        QCOMPARE(profile->security.privPassphrase, SnmpAgent::privPassphrase().toUtf8());
     }
 
     // More than 20 lines: all are written, with a note.
