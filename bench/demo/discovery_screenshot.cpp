@@ -1,16 +1,23 @@
 // Saves a picture of the "Discover interfaces" dialog after a walk of a loopback snmpd that
 // serves a small switch's interfaces (the README's picture). Run under xvfb-run.
 //
-// Usage: discovery_screenshot --out FILE
+// Usage: discovery_screenshot --out FILE [--v3]
+//
+// With --v3 the walk is made at SNMP v3 authPriv; the profile it saves goes to a temporary
+// folder.
 
 #include "DiscoveryDialog.h"
 #include "IfMibAgent.h"
+#include "SecurityFields.h"
+#include "SnmpAgent.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -21,6 +28,8 @@ int main(int argc, char **argv)
     parser.addHelpOption();
     const QCommandLineOption out("out", "Picture file.", "file", "discovery-dialog.png");
     parser.addOption(out);
+    const QCommandLineOption v3("v3", "Walk with SNMP v3 at authPriv.");
+    parser.addOption(v3);
     parser.process(app);
 
     QList<IfMibAgent::Interface> list;
@@ -72,6 +81,15 @@ int main(int argc, char **argv)
     }
     DiscoveryDialog dialog([](const QString &) { return QString(); }, [](const QString &) {});
     dialog.addressEdit()->setText(agent.host());
+    QTemporaryDir profiles;
+    if (parser.isSet(v3)) {
+        dialog.setAgentProfiles(profiles.filePath("OSL-agents.ini"), {});
+        dialog.versionBox()->setCurrentText("3");
+        dialog.securityFields()->user->setText(SnmpAgent::privUser());
+        dialog.securityFields()->authPassphrase->setText(SnmpAgent::authPassphrase());
+        dialog.securityFields()->privPassphrase->setText(SnmpAgent::privPassphrase());
+        dialog.resize(dialog.width(), 640);
+    }
     dialog.show();
     dialog.discover();
     QElapsedTimer clock;

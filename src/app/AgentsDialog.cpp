@@ -2,6 +2,7 @@
 
 #include "AgentProfileFile.h"
 #include "ErrorReport.h"
+#include "SecurityFields.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -19,54 +20,41 @@ namespace
 
 const QString SysUpTimeOid = QStringLiteral("1.3.6.1.2.1.1.3.0");
 
-QComboBox *combo(const QStringList &items, const QString &current, QWidget *parent)
-{
-    auto *box = new QComboBox(parent);
-    box->addItems(items);
-    box->setCurrentText(current);
-    return box;
-}
-
-QLineEdit *secretField(QWidget *parent)
-{
-    auto *field = new QLineEdit(parent);
-    field->setEchoMode(QLineEdit::Password);
-    field->setPlaceholderText(QStringLiteral("unchanged"));
-    return field;
-}
-
 } // namespace
 
 AgentProfileEditor::AgentProfileEditor(const AgentProfile &profile, QWidget *parent)
     : QDialog(parent), m_start(profile)
 {
     setWindowTitle(QStringLiteral("Agent profile"));
-    const SnmpSecurity &s = profile.security;
-    auto *form = new QFormLayout(this);
     address = new QLineEdit(profile.address, this);
-    version = combo({QStringLiteral("1"), QStringLiteral("2c"), QStringLiteral("3")},
-                    AgentProfile::versionText(profile.version), this);
-    user = new QLineEdit(s.user, this);
-    level = combo({SnmpSecurity::levelText(SnmpSecurity::Level::NoAuthNoPriv),
-                   SnmpSecurity::levelText(SnmpSecurity::Level::AuthNoPriv),
-                   SnmpSecurity::levelText(SnmpSecurity::Level::AuthPriv)},
-                  SnmpSecurity::levelText(s.level), this);
-    auth = combo(SnmpSecurity::availableAuthTexts(), SnmpSecurity::authText(s.auth), this);
-    priv = combo(SnmpSecurity::availablePrivTexts(), SnmpSecurity::privText(s.priv), this);
-    authPassphrase = secretField(this);
-    privPassphrase = secretField(this);
-    context = new QLineEdit(s.context, this);
-    form->addRow(QStringLiteral("Address"), address);
-    form->addRow(QStringLiteral("SNMP version"), version);
-    form->addRow(QStringLiteral("User"), user);
-    form->addRow(QStringLiteral("Security level"), level);
-    form->addRow(QStringLiteral("Authentication"), auth);
-    form->addRow(QStringLiteral("Authentication passphrase"), authPassphrase);
-    form->addRow(QStringLiteral("Privacy"), priv);
-    form->addRow(QStringLiteral("Privacy passphrase"), privPassphrase);
-    form->addRow(QStringLiteral("Context"), context);
+    version = new QComboBox(this);
+    version->addItems({QStringLiteral("1"), QStringLiteral("2c"), QStringLiteral("3")});
+    version->setCurrentText(AgentProfile::versionText(profile.version));
+    fields = new SecurityFields(this);
+    fields->setSecurity(profile.security);
+    user = fields->user;
+    level = fields->level;
+    auth = fields->auth;
+    priv = fields->priv;
+    authPassphrase = fields->authPassphrase;
+    privPassphrase = fields->privPassphrase;
+    context = fields->context;
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("Address:"), address);
+    form->addRow(QStringLiteral("SNMP version:"), version);
     auto *box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    form->addRow(box);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(fields);
+    layout->addStretch();
+    layout->addWidget(box);
+    // Only a v3 profile has a user.
+    const auto followVersion = [this] {
+        fields->setVisible(version->currentText() == QLatin1String("3"));
+        adjustSize();
+    };
+    connect(version, &QComboBox::currentTextChanged, this, followVersion);
+    followVersion();
     connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
@@ -76,16 +64,7 @@ AgentProfile AgentProfileEditor::profile() const
     AgentProfile p = m_start;
     p.address = address->text().trimmed();
     p.version = AgentProfile::parseVersion(version->currentText()).value_or(p.version);
-    SnmpSecurity &s = p.security;
-    s.user = user->text();
-    SnmpSecurity::parseLevel(level->currentText(), &s.level);
-    SnmpSecurity::parseAuth(auth->currentText(), &s.auth);
-    SnmpSecurity::parsePriv(priv->currentText(), &s.priv);
-    if (!authPassphrase->text().isEmpty())
-        s.authPassphrase = authPassphrase->text().toUtf8();
-    if (!privPassphrase->text().isEmpty())
-        s.privPassphrase = privPassphrase->text().toUtf8();
-    s.context = context->text();
+    p.security = fields->security();
     return p;
 }
 

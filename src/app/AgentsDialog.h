@@ -15,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
+class SecurityFields;
 
 // One profile's fields. Passphrases are typed, never shown: editing a profile starts with
 // empty passphrase fields, and an empty field keeps the stored passphrase.
@@ -28,6 +29,7 @@ public:
 
     QLineEdit *address = nullptr;
     QComboBox *version = nullptr;
+    SecurityFields *fields = nullptr; // shown for version 3; the members below are its fields
     QLineEdit *user = nullptr;
     QComboBox *level = nullptr;
     QComboBox *auth = nullptr;

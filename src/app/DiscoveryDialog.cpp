@@ -1,8 +1,11 @@
 #include "DiscoveryDialog.h"
 
+#include "AgentProfileFile.h"
 #include "DeviceFileWriter.h"
 #include "ErrorReport.h"
+#include "SecurityFields.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileInfo>
@@ -36,10 +39,20 @@ DiscoveryDialog::DiscoveryDialog(std::function<QString(const QString &)> chooseS
     m_version->addItem(QStringLiteral("auto"), int(SnmpVersion::Auto));
     m_version->addItem(QStringLiteral("1"), int(SnmpVersion::V1));
     m_version->addItem(QStringLiteral("2c"), int(SnmpVersion::V2c));
-    auto *form = new QFormLayout;
-    form->addRow(QStringLiteral("Address:"), m_address);
-    form->addRow(QStringLiteral("Community:"), m_community);
-    form->addRow(QStringLiteral("SNMP version:"), m_version);
+    m_version->addItem(QStringLiteral("3"), int(SnmpVersion::V3));
+    m_security = new SecurityFields(this);
+    m_saveProfile =
+        new QCheckBox(QStringLiteral("Save these settings as the agent's profile"), this);
+    m_saveProfile->setChecked(true);
+    m_saveProfile->setToolTip(QStringLiteral("The window polls an agent with its profile; "
+                                             "without one it uses SNMP v1 and the community."));
+    m_form = new QFormLayout;
+    m_form->addRow(QStringLiteral("Address:"), m_address);
+    m_form->addRow(QStringLiteral("SNMP version:"), m_version);
+    m_form->addRow(QStringLiteral("Community:"), m_community);
+    m_form->addRow(m_security);
+    m_form->addRow(m_saveProfile);
+    auto *form = m_form;
 
     m_discover = new QPushButton(QStringLiteral("Discover"), this);
     m_discover->setDefault(true);
@@ -92,6 +105,9 @@ DiscoveryDialog::DiscoveryDialog(std::function<QString(const QString &)> chooseS
     layout->addWidget(buttons);
     resize(760, 480);
 
+    connect(m_version, &QComboBox::currentIndexChanged, this, &DiscoveryDialog::followVersion);
+    connect(m_address, &QLineEdit::editingFinished, this, &DiscoveryDialog::prefillSecurity);
+    followVersion();
     connect(m_discover, &QPushButton::clicked, this, &DiscoveryDialog::discover);
     connect(m_address, &QLineEdit::returnPressed, this, &DiscoveryDialog::discover);
     connect(m_cancel, &QPushButton::clicked, this, &DiscoveryDialog::cancelDiscovery);
@@ -117,6 +133,44 @@ DiscoveryDialog::DiscoveryDialog(std::function<QString(const QString &)> chooseS
 
 DiscoveryDialog::~DiscoveryDialog() = default;
 
+void DiscoveryDialog::setAgentProfiles(const QString &path, std::function<void()> saved)
+{
+    m_profilePath = path;
+    m_profilesSaved = std::move(saved);
+    followVersion();
+}
+
+// SNMP v3 asks for a user instead of a community.
+void DiscoveryDialog::followVersion()
+{
+    const bool v3 = m_version->currentData().toInt() == int(SnmpVersion::V3);
+    m_form->setRowVisible(m_community, !v3);
+    m_form->setRowVisible(m_security, v3);
+    m_form->setRowVisible(m_saveProfile, v3 && !m_profilePath.isEmpty());
+    if (v3)
+        prefillSecurity();
+}
+
+// A saved v3 profile of the address fills the fields, unless the operator has typed a user
+// for this address already.
+void DiscoveryDialog::prefillSecurity()
+{
+    const QString address = m_address->text().trimmed();
+    if (m_profilePath.isEmpty() || address.isEmpty() || address == m_prefilledFor ||
+        m_version->currentData().toInt() != int(SnmpVersion::V3))
+        return;
+    if (!m_security->user->text().isEmpty() && m_prefilledFor.isEmpty())
+        return;
+    AgentProfiles profiles;
+    QString error;
+    if (!AgentProfileFile::load(m_profilePath, &profiles, &error))
+        return; // the Agents dialog and the poll report a broken file
+    const auto security = profiles.v3Security(address);
+    if (!security)
+        return;
+    m_security->setSecurity(*security);
+    m_prefilledFor = address;
+}
 QString DiscoveryDialog::messageText() const
 {
     return m_message->text();
@@ -132,11 +186,26 @@ void DiscoveryDialog::discover()
         showMessage(problem, true);
         return;
     }
+    const auto version = static_cast<SnmpVersion>(m_version->currentData().toInt());
+    m_walkSecurity.reset();
+    if (version == SnmpVersion::V3) {
+        prefillSecurity();
+        const SnmpSecurity security = m_security->security();
+        if (!security.isUsable()) {
+            showMessage(QStringLiteral("Enter the user and, for its security level, the "
+                                       "passphrases (at least %1 characters each).")
+                            .arg(SnmpSecurity::MinPassphrase),
+                        true);
+            return;
+        }
+        m_walkSecurity = std::make_shared<const SnmpSecurity>(security);
+    }
     showMessage(QString(), false);
     m_progress->setText(QStringLiteral("Asking %1...").arg(address));
     setRunning(true);
-    m_discovery.start(address, m_community->text(),
-                      static_cast<SnmpVersion>(m_version->currentData().toInt()));
+    // A v3 agent gets no community; the device file's community field stays empty.
+    m_discovery.start(address, m_walkSecurity ? QString() : m_community->text(), version,
+                      m_walkSecurity);
 }
 
 void DiscoveryDialog::cancelDiscovery()
@@ -167,8 +236,38 @@ void DiscoveryDialog::discovered(const DiscoveryResult &result)
                                       : result.message);
     if (result.answered && result.interfaces.isEmpty())
         notes.append(QStringLiteral("The agent lists no interfaces."));
-    showMessage(notes.join(QLatin1Char('\n')), !result.message.isEmpty() || !notes.isEmpty());
+    bool error = !result.message.isEmpty() || !notes.isEmpty();
+    if (result.answered && result.version == SnmpVersion::V3 && m_walkSecurity &&
+        m_saveProfile->isChecked() && !m_profilePath.isEmpty()) {
+        const QString problem = saveProfile(result);
+        notes.append(problem.isEmpty()
+                         ? QStringLiteral("The SNMP v3 settings were saved as the profile of %1.")
+                               .arg(result.address)
+                         : problem);
+        error = error || !problem.isEmpty();
+    }
+    showMessage(notes.join(QLatin1Char('\n')), error);
     showCount();
+}
+
+// Stores the settings the agent answered to as its profile; the reason when it cannot.
+QString DiscoveryDialog::saveProfile(const DiscoveryResult &result)
+{
+    AgentProfiles profiles;
+    QString error;
+    if (!AgentProfileFile::load(m_profilePath, &profiles, &error))
+        return error;
+    AgentProfile profile;
+    profile.address = result.address;
+    profile.version = AgentProfile::Version::V3;
+    profile.security = *m_walkSecurity;
+    profiles.set(profile);
+    if (!AgentProfileFile::save(m_profilePath, profiles, &error))
+        return error;
+    m_prefilledFor = result.address;
+    if (m_profilesSaved)
+        m_profilesSaved();
+    return QString();
 }
 
 void DiscoveryDialog::showCount()

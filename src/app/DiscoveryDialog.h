@@ -7,13 +7,16 @@
 
 #include <functional>
 
+class QCheckBox;
 class QComboBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QSortFilterProxyModel;
 class QTableView;
+class SecurityFields;
 
 // File > "Discover interfaces...": walks an agent's interfaces, lets the operator check up to
 // 20 of them (and fill in unknown bandwidths), writes them as a device file and offers to
@@ -29,12 +32,18 @@ public:
                     std::function<void(const QString &)> load, QWidget *parent = nullptr);
     ~DiscoveryDialog() override;
 
+    // The agent profile file: a v3 discovery starts from the address's saved profile and,
+    // when the agent answers, stores its settings there (unless unchecked); saved() follows.
+    void setAgentProfiles(const QString &path, std::function<void()> saved);
+
     // For tests: replaces the question whether to load the saved file.
     void setLoadQuestion(std::function<bool(const QString &)> ask) { m_askLoad = std::move(ask); }
 
     QLineEdit *addressEdit() const { return m_address; }
     QLineEdit *communityEdit() const { return m_community; }
     QComboBox *versionBox() const { return m_version; }
+    SecurityFields *securityFields() const { return m_security; }
+    QCheckBox *saveProfileBox() const { return m_saveProfile; }
     QLineEdit *filterEdit() const { return m_filter; }
     QPushButton *discoverButton() const { return m_discover; }
     QPushButton *cancelButton() const { return m_cancel; }
@@ -54,6 +63,9 @@ private:
     void showCount();
     void showMessage(const QString &text, bool error);
     void setRunning(bool running);
+    void followVersion();
+    void prefillSecurity();
+    QString saveProfile(const DiscoveryResult &result);
 
     std::function<QString(const QString &)> m_chooseSavePath;
     std::function<void(const QString &)> m_load;
@@ -65,6 +77,13 @@ private:
     QLineEdit *m_address = nullptr;
     QLineEdit *m_community = nullptr;
     QComboBox *m_version = nullptr;
+    QFormLayout *m_form = nullptr;
+    SecurityFields *m_security = nullptr;
+    QCheckBox *m_saveProfile = nullptr;
+    QString m_profilePath;
+    std::function<void()> m_profilesSaved;
+    QString m_prefilledFor; // the address whose saved profile filled the v3 fields
+    std::shared_ptr<const SnmpSecurity> m_walkSecurity; // of the walk running or last run
     QPushButton *m_discover = nullptr;
     QPushButton *m_cancel = nullptr;
     QProgressBar *m_busy = nullptr;

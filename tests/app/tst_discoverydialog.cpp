@@ -1,10 +1,14 @@
+#include "AgentProfileFile.h"
 #include "DeviceFile.h"
 #include "DiscoveryDialog.h"
 #include "IfMibAgent.h"
 #include "MainWindowFixture.h"
+#include "SecurityFields.h"
+#include "SnmpAgent.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -99,6 +103,71 @@ private Q_SLOTS:
         QCOMPARE(form.deviceFilePath(), chosen);
         QCOMPARE(form.interfaceList().count(), 20);
         QVERIFY(form.startButton()->isEnabled());
+        QVERIFY(fixture.errors.isEmpty());
+    }
+
+    // SNMP v3: the user's fields replace the community; a wrong passphrase is named and
+    // saves nothing; the right one lists the interfaces, stores the settings as the agent's
+    // profile (which the window takes up at once) and the saved lines carry no community.
+    // Opened again, the dialog starts from the saved profile without showing its secrets.
+    void discoverWithV3()
+    {
+        IfMibAgent agent;
+        agent.setInterfaces(IfMibAgent::synthetic(5));
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+        MainWindowFixture fixture;
+        TForm1 &form = fixture.create();
+        form.action("Discoverinterfaces1")->trigger();
+        DiscoveryDialog *dialog = form.discoveryDialog();
+        dialog->addressEdit()->setText(agent.host());
+        dialog->versionBox()->setCurrentText("3");
+        SecurityFields *fields = dialog->securityFields();
+        QVERIFY(fields->isVisible());
+        QVERIFY(!dialog->communityEdit()->isVisible());
+        QVERIFY(dialog->saveProfileBox()->isVisible() && dialog->saveProfileBox()->isChecked());
+
+        dialog->discover();
+        QVERIFY(!dialog->isDiscovering());
+        QVERIFY(dialog->messageText().contains("Enter the user"));
+
+        fields->user->setText(SnmpAgent::privUser());
+        fields->authPassphrase->setText("not-the-passphrase");
+        fields->privPassphrase->setText(SnmpAgent::privPassphrase());
+        dialog->discover();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->isDiscovering(), 10000);
+        QVERIFY2(dialog->messageText().contains("Wrong passphrase"),
+                 qPrintable(dialog->messageText()));
+        QVERIFY(!QFileInfo::exists(AgentProfileFile::defaultPath()));
+
+        fields->authPassphrase->setText(SnmpAgent::authPassphrase());
+        dialog->discover();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->isDiscovering(), 10000);
+        QVERIFY2(dialog->messageText().contains("saved as the profile of " + agent.host()),
+                 qPrintable(dialog->messageText()));
+        QCOMPARE(dialog->model().rowCount(), 5);
+        const auto polled = form.agentProfiles().v3Security(agent.host());
+        QVERIFY(polled);
+        QCOMPARE(polled->user, SnmpAgent::privUser());
+        QCOMPARE(polled->authPassphrase, SnmpAgent::authPassphrase().toUtf8());
+
+        const QString chosen = fixture.folder() + "/v3.dev";
+        form.setDeviceFileChooser([&] { return chosen; });
+        dialog->setLoadQuestion([](const QString &) { return false; });
+        dialog->save();
+        QCOMPARE(DeviceFile::readLines(chosen).value(0),
+                 agent.host() + ";1;1000000000;;ge-0/0/1 - uplink; rack 1");
+        QVERIFY(!dialog->messageText().contains(SnmpAgent::authPassphrase()));
+
+        DiscoveryDialog again([](const QString &) { return QString(); }, [](const QString &) {});
+        again.setAgentProfiles(AgentProfileFile::defaultPath(), {});
+        again.addressEdit()->setText(agent.host());
+        again.versionBox()->setCurrentText("3");
+        QCOMPARE(again.securityFields()->user->text(), SnmpAgent::privUser());
+        QCOMPARE(again.securityFields()->authPassphrase->text(), QString());
+        QCOMPARE(again.securityFields()->authPassphrase->placeholderText(), QString("unchanged"));
+        again.discover();
+        QTRY_VERIFY_WITH_TIMEOUT(!again.isDiscovering(), 10000);
+        QCOMPARE(again.model().rowCount(), 5);
         QVERIFY(fixture.errors.isEmpty());
     }
 
