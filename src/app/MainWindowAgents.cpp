@@ -5,6 +5,7 @@
 
 #include "AgentProfileFile.h"
 #include "AgentsDialog.h"
+#include "CoreDumps.h"
 #include "ErrorReport.h"
 
 void TForm1::reloadAgentProfiles()
@@ -14,6 +15,11 @@ void TForm1::reloadAgentProfiles()
     if (!AgentProfileFile::load(AgentProfileFile::defaultPath(), &profiles, &error)) {
         ErrorReport::show(error);
         profiles = AgentProfiles();
+    }
+    for (const AgentProfile &profile : profiles.all()) {
+        if (!profile.security.authPassphrase.isEmpty() ||
+            !profile.security.privPassphrase.isEmpty())
+            CoreDumps::disable();
     }
     // A poll in flight keeps the security it was sent with; the next one follows the file.
     m_agentProfiles = profiles;

@@ -1,5 +1,7 @@
 #include "SecurityFields.h"
 
+#include "CoreDumps.h"
+
 #include <QComboBox>
 #include <QFormLayout>
 #include <QLineEdit>

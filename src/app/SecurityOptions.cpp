@@ -1,5 +1,7 @@
 #include "SecurityOptions.h"
 
+#include "CoreDumps.h"
+
 #include <QCommandLineParser>
 
 SecurityOptions::SecurityOptions()
@@ -61,6 +63,7 @@ std::optional<SnmpSecurity> SecurityOptions::read(const QCommandLineParser &pars
                      .arg(SnmpSecurity::availablePrivTexts().join(QStringLiteral(", ")));
         return std::nullopt;
     }
+    CoreDumps::disable();
     if (auth)
         security.authPassphrase = qgetenv(AuthPassphraseVariable);
     if (priv)

@@ -1,6 +1,7 @@
 #include "MainWindowFixture.h"
 
 #include "AgentProfileFile.h"
+#include "CoreDumps.h"
 #include "GraphBoard.h"
 #include "Histograph.h"
 #include "SnmpAgent.h"
@@ -12,6 +13,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/resource.h>
 
 // Polls from the main window of agents with SNMP v3 profiles, against real agents on loopback.
 class TestPollingV3 : public QObject
@@ -82,8 +85,17 @@ private Q_SLOTS:
         MainWindowFixture f;
         f.store("64-bit counters", "yes");
         saveProfile();
+        // With the soft limit raised, core files are possible until the secrets come in.
+        rlimit limit{};
+        QCOMPARE(getrlimit(RLIMIT_CORE, &limit), 0);
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_CORE, &limit);
+        const bool couldDump = CoreDumps::enabled();
         TForm1 &w = f.create();
         QVERIFY(w.agentProfiles().v3Security(m_secure->host()));
+        QVERIFY(!CoreDumps::enabled());
+        if (!couldDump)
+            qInfo("core files were off before the profiles were read");
         w.N12seconds1Click();
         w.CheckBoxUtilLog->setChecked(true);
         w.CheckBoxAnalysisLog->setChecked(true);
