@@ -131,7 +131,12 @@ DiscoveryDialog::DiscoveryDialog(std::function<QString(const QString &)> chooseS
     });
 }
 
-DiscoveryDialog::~DiscoveryDialog() = default;
+DiscoveryDialog::~DiscoveryDialog()
+{
+    // Hiding the dialog on destruction takes the focus from the address field, whose
+    // editingFinished must not reach this half-destroyed dialog.
+    disconnect(m_address, nullptr, this, nullptr);
+}
 
 void DiscoveryDialog::setAgentProfiles(const QString &path, std::function<void()> saved)
 {
