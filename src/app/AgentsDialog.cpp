@@ -32,13 +32,6 @@ AgentProfileEditor::AgentProfileEditor(const AgentProfile &profile, QWidget *par
     version->setCurrentText(AgentProfile::versionText(profile.version));
     fields = new SecurityFields(this);
     fields->setSecurity(profile.security);
-    user = fields->user;
-    level = fields->level;
-    auth = fields->auth;
-    priv = fields->priv;
-    authPassphrase = fields->authPassphrase;
-    privPassphrase = fields->privPassphrase;
-    context = fields->context;
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("Address:"), address);
     form->addRow(QStringLiteral("SNMP version:"), version);

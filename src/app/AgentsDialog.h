@@ -29,14 +29,7 @@ public:
 
     QLineEdit *address = nullptr;
     QComboBox *version = nullptr;
-    SecurityFields *fields = nullptr; // shown for version 3; the members below are its fields
-    QLineEdit *user = nullptr;
-    QComboBox *level = nullptr;
-    QComboBox *auth = nullptr;
-    QComboBox *priv = nullptr;
-    QLineEdit *authPassphrase = nullptr;
-    QLineEdit *privPassphrase = nullptr;
-    QLineEdit *context = nullptr;
+    SecurityFields *fields = nullptr; // the v3 user, shown for version 3
 
 private:
     AgentProfile m_start;

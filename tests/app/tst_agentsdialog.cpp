@@ -2,6 +2,7 @@
 
 #include "AgentProfileFile.h"
 #include "AgentsDialog.h"
+#include "SecurityFields.h"
 #include "SnmpAgent.h"
 
 #include <QAction>
@@ -130,11 +131,11 @@ private Q_SLOTS:
         QSignalSpy saved(&dialog, &AgentsDialog::saved);
         dialog.setEditor([&](const AgentProfile &) {
             AgentProfileEditor editor(v3Profile("10.1.1.1", "ops", "stored-passphrase"));
-            if (editor.authPassphrase->text() != QString() ||
-                editor.privPassphrase->text() != QString())
+            if (editor.fields->authPassphrase->text() != QString() ||
+                editor.fields->privPassphrase->text() != QString())
                 return std::optional<AgentProfile>();
-            editor.level->setCurrentText("authNoPriv");
-            editor.privPassphrase->setText("typed-anew-1234");
+            editor.fields->level->setCurrentText("authNoPriv");
+            editor.fields->privPassphrase->setText("typed-anew-1234");
             return std::optional<AgentProfile>(editor.profile());
         });
         dialog.addButton->click();
