@@ -1,15 +1,7 @@
 #include "IfMibAgent.h"
 
-#include "Ber.h"
 #include "SnmpAgent.h"
-
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
-#include <QHostAddress>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QUdpSocket>
+#include "SnmpdProcess.h"
 
 #include <algorithm>
 
@@ -77,14 +69,6 @@ while (defined(my $command = <STDIN>)) {
 }
 )PERL";
 
-quint16 freeUdpPort()
-{
-    QUdpSocket socket;
-    if (!socket.bind(QHostAddress(QHostAddress::LocalHost), 0))
-        return 0;
-    return socket.localPort();
-}
-
 } // namespace
 
 IfMibAgent::IfMibAgent() = default;
@@ -96,11 +80,7 @@ IfMibAgent::~IfMibAgent()
 
 bool IfMibAgent::isAvailable()
 {
-    QString snmpd = QStandardPaths::findExecutable("snmpd");
-    if (snmpd.isEmpty())
-        snmpd = QStandardPaths::findExecutable("snmpd", {"/usr/sbin", "/usr/local/sbin", "/sbin"});
-    return !snmpd.isEmpty() &&
-           !QStandardPaths::findExecutable("perl", {"/usr/bin", "/bin"}).isEmpty();
+    return !SnmpdProcess::snmpd().isEmpty() && !SnmpdProcess::perl().isEmpty();
 }
 
 void IfMibAgent::setInterfaces(const QList<Interface> &interfaces)
@@ -135,16 +115,11 @@ bool IfMibAgent::start(int readyTimeoutMs)
 {
     stop();
     m_error.clear();
-    QString snmpd = QStandardPaths::findExecutable("snmpd");
-    if (snmpd.isEmpty())
-        snmpd = QStandardPaths::findExecutable("snmpd", {"/usr/sbin", "/usr/local/sbin", "/sbin"});
-    const QString perl = QStandardPaths::findExecutable("perl", {"/usr/bin", "/bin"});
-    if (snmpd.isEmpty() || perl.isEmpty() || !m_dir.isValid()) {
+    const QString perl = SnmpdProcess::perl();
+    if (!isAvailable() || !m_dir.isValid()) {
         m_error = "snmpd, perl or a temporary folder is missing";
         return false;
     }
-    const QString persist = m_dir.filePath("persist");
-    QDir().mkpath(persist);
 
     QByteArray config;
     if (m_v1Only) {
@@ -192,93 +167,29 @@ bool IfMibAgent::start(int readyTimeoutMs)
         }
         std::sort(rows.begin(), rows.end(),
                   [](const Row &a, const Row &b) { return a.oid < b.oid; });
-        QFile table(m_dir.filePath("table"));
-        if (!table.open(QIODevice::WriteOnly)) {
-            m_error = "cannot write the table";
-            return false;
-        }
+        QByteArray table;
         for (const Row &row : rows) {
             QByteArray oid;
             for (quint32 part : row.oid)
                 oid += '.' + QByteArray::number(part);
-            table.write(oid + '\t' + row.type + '\t' + row.value + '\n');
+            table += oid + '\t' + row.type + '\t' + row.value + '\n';
         }
-        table.close();
-        QFile script(m_dir.filePath("table.pl"));
-        if (!script.open(QIODevice::WriteOnly)) {
-            m_error = "cannot write the helper";
+        if (!writeAgentFile(m_dir.filePath("table"), table, &m_error) ||
+            !writeAgentFile(m_dir.filePath("table.pl"), TableScript, &m_error))
             return false;
-        }
-        script.write(TableScript);
-        script.close();
         const QByteArray helper =
-            (perl + ' ' + script.fileName() + ' ' + table.fileName()).toUtf8();
+            (perl + ' ' + m_dir.filePath("table.pl") + ' ' + m_dir.filePath("table")).toUtf8();
         // Priority 10 wins over the agent's own interface tables (127).
         config += "pass_persist -p 10 .1.3.6.1.2.1.2.2 " + helper + " .1.3.6.1.2.1.2.2\n";
         config += "pass_persist -p 10 .1.3.6.1.2.1.31.1.1 " + helper + " .1.3.6.1.2.1.31.1.1\n";
     }
-    QFile file(m_dir.filePath("snmpd.conf"));
-    if (!file.open(QIODevice::WriteOnly)) {
-        m_error = "cannot write snmpd.conf";
+    if (!writeAgentFile(m_dir.filePath("snmpd.conf"), config, &m_error))
         return false;
-    }
-    file.write(config);
-    file.close();
-
-    m_port = freeUdpPort();
-    m_process = std::make_unique<QProcess>();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("MIBS", "");
-    env.insert("MIBDIRS", "");
-    env.insert("SNMP_PERSISTENT_DIR", persist);
-    env.insert("SNMPCONFPATH", m_dir.path());
-    m_process->setProcessEnvironment(env);
-    const QString log = m_dir.filePath("snmpd.log");
-    m_process->setProcessChannelMode(QProcess::MergedChannels);
-    m_process->setStandardOutputFile(log);
-    m_process->start(snmpd, {"-f", "-Lo", "-C", "-I", "-smux", "-c", file.fileName(),
-                             "udp:127.0.0.1:" + QString::number(m_port)});
-    if (!m_process->waitForStarted(3000)) {
-        m_error = "snmpd did not start";
-        m_process.reset();
-        return false;
-    }
-    const QDeadlineTimer deadline(readyTimeoutMs);
-    while (!deadline.hasExpired() && m_process->state() == QProcess::Running) {
-        if (probe(50))
-            return true;
-    }
-    QFile output(log);
-    m_error =
-        "snmpd did not answer: " +
-        (output.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(output.readAll()) : QString());
-    stop();
-    return false;
-}
-
-// One v1 GetRequest for sysUpTime.0; any answer means the agent is up.
-bool IfMibAgent::probe(int waitMs)
-{
-    QUdpSocket socket;
-    if (!socket.bind(QHostAddress(QHostAddress::LocalHost), 0))
-        return false;
-    const QByteArray request = Ber::message(
-        "public", Ber::GetRequest, 4711, 0, 0,
-        {Ber::binding(Ber::objectId({1, 3, 6, 1, 2, 1, 1, 3, 0}), Ber::tlv(Ber::Null, {}))});
-    socket.writeDatagram(request, QHostAddress(QHostAddress::LocalHost), m_port);
-    return socket.waitForReadyRead(waitMs) && socket.hasPendingDatagrams();
+    m_port = SnmpdProcess::freeUdpPort();
+    return m_process.start(m_dir.path(), m_port, "public", readyTimeoutMs, false, &m_error);
 }
 
 void IfMibAgent::stop()
 {
-    if (!m_process)
-        return;
-    if (m_process->state() != QProcess::NotRunning) {
-        m_process->terminate();
-        if (!m_process->waitForFinished(3000)) {
-            m_process->kill();
-            m_process->waitForFinished(1000);
-        }
-    }
-    m_process.reset();
+    m_process.stop();
 }

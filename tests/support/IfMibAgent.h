@@ -1,13 +1,11 @@
 #pragma once
 
+#include "SnmpdProcess.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QTemporaryDir>
-
-#include <memory>
-
-class QProcess;
 
 // A real net-snmp agent (snmpd) on 127.0.0.1 at a free UDP port for interface discovery
 // tests. Without setInterfaces() it serves this machine's own IF-MIB; with it, a pass_persist
@@ -51,10 +49,8 @@ public:
     static QList<Interface> synthetic(int n);
 
 private:
-    bool probe(int waitMs);
-
     QTemporaryDir m_dir;
-    std::unique_ptr<QProcess> m_process;
+    SnmpdProcess m_process;
     quint16 m_port = 0;
     QList<Interface> m_interfaces;
     bool m_synthetic = false;

@@ -1,15 +1,14 @@
 #pragma once
 
+#include "SnmpdProcess.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMap>
 #include <QString>
 #include <QTemporaryDir>
 
-#include <memory>
 #include <utility>
-
-class QProcess;
 
 // A real net-snmp agent (snmpd) for tests, listening on 127.0.0.1 at a free UDP port. It
 // serves ifInOctets (1.3.6.1.2.1.2.2.1.10.N) and ifOutOctets (1.3.6.1.2.1.2.2.1.16.N) as
@@ -78,10 +77,9 @@ public:
 
 private:
     void writeCounters();
-    bool probe(int waitMs);
 
     QTemporaryDir m_dir;
-    std::unique_ptr<QProcess> m_process;
+    SnmpdProcess m_process;
     quint16 m_port = 0;
     QMap<int, std::pair<quint32, quint32>> m_counters;
     QMap<int, std::pair<quint64, quint64>> m_counters64;
