@@ -5,10 +5,9 @@
 #include "InterfaceList.h"
 #include "InterfaceTable.h"
 #include "SnmpAgent.h"
+#include "SnmpBench.h"
 
-#include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -52,23 +51,14 @@ struct Board {
         Figures figures;
         QList<GetStep::PlannedRequest> plan;
         figures.requests = int(GetStep::planRequests(table, list, poller.counters(), &plan).size());
-        QEventLoop loop;
-        QElapsedTimer beat;
-        QTimer heartbeat;
-        heartbeat.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&heartbeat, &QTimer::timeout, &loop, [&] {
-            figures.longestGapMs = qMax(figures.longestGapMs, beat.nsecsElapsed() / 1e6);
-            beat.restart();
-        });
-        QObject::connect(&poller, &Poller::getFinished, &loop, &QEventLoop::quit);
-        QElapsedTimer clock;
-        clock.start();
-        beat.start();
-        heartbeat.start(10);
-        poller.start();
-        loop.exec();
-        figures.ms = clock.nsecsElapsed() / 1e6;
-        figures.longestGapMs = qMax(figures.longestGapMs, beat.nsecsElapsed() / 1e6);
+        const SnmpBench::LoopFigures timed = SnmpBench::timeInLoop(
+            [this](QEventLoop &loop) {
+                QObject::connect(&poller, &Poller::getFinished, &loop, &QEventLoop::quit);
+                poller.start();
+            },
+            10);
+        figures.ms = timed.ms;
+        figures.longestGapMs = timed.longestGapMs;
         for (int row = 1; row <= Interfaces; ++row)
             figures.widths64 += poller.counters().width(row) == CounterChoice::Width::Bits64;
         return figures;

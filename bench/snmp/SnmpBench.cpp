@@ -16,12 +16,7 @@
 namespace SnmpBench
 {
 
-namespace
-{
-
-// Runs `begin` in a local event loop until the work it started calls the given quit, with
-// a 10 ms heartbeat timer whose longest gap shows how long the loop was held up.
-LoopFigures timeInLoop(const std::function<void(QEventLoop &)> &begin)
+LoopFigures timeInLoop(const std::function<void(QEventLoop &)> &begin, int heartbeatMs)
 {
     QEventLoop loop;
     LoopFigures figures;
@@ -35,13 +30,16 @@ LoopFigures timeInLoop(const std::function<void(QEventLoop &)> &begin)
     QElapsedTimer clock;
     clock.start();
     beat.start();
-    heartbeat.start(10);
+    heartbeat.start(heartbeatMs);
     begin(loop);
     loop.exec();
     figures.ms = clock.nsecsElapsed() / 1e6;
     figures.longestGapMs = qMax(figures.longestGapMs, beat.nsecsElapsed() / 1e6);
     return figures;
 }
+
+namespace
+{
 
 bool hasReading(const QString &cell)
 {

@@ -16,6 +16,8 @@ class SnmpAgent;
 // answers, a responder that stays silent, one that answers after a delay), the 40 counter
 // requests of 20 interfaces, and timing of the batch, of the get step and of the
 // one-after-another way.
+class QEventLoop;
+
 namespace SnmpBench
 {
 
@@ -24,12 +26,16 @@ inline constexpr int Requests = Interfaces * 2;
 
 struct LoopFigures {
     double ms = 0;
-    double longestGapMs = 0; // longest gap of a 10 ms heartbeat timer meanwhile
+    double longestGapMs = 0; // longest gap of the heartbeat timer meanwhile
     int answered = 0;        // readings that came back with a value
 };
 
 // The ifInOctets and ifOutOctets requests of interfaces 1 to 20 at one host.
 QList<SnmpRequest> counterRequests(const QString &community, const QString &host);
+
+// Runs `begin` in a local event loop until the work it started quits the loop given, with a
+// heartbeat timer of heartbeatMs whose longest gap shows how long the loop was held up.
+LoopFigures timeInLoop(const std::function<void(QEventLoop &)> &begin, int heartbeatMs = 10);
 
 // One SnmpBatch over the requests, with the heartbeat running.
 LoopFigures timeBatch(const QList<SnmpRequest> &requests);
