@@ -194,9 +194,10 @@ int discover(const Options &options)
             print(stderr, error.message() + QLatin1Char('\n'));
             return 1;
         }
-        const QString written = lines.size() == 1 ? QStringLiteral("1 line written to %1\n")
-                                                  : QStringLiteral("%2 lines written to %1\n");
-        print(stderr, written.arg(options.output, QString::number(lines.size())));
+        print(stderr, lines.size() == 1
+                          ? QStringLiteral("1 line written to %1\n").arg(options.output)
+                          : QStringLiteral("%1 lines written to %2\n")
+                                .arg(QString::number(lines.size()), options.output));
     }
     return 0;
 }

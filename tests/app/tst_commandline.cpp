@@ -212,6 +212,10 @@ private Q_SLOTS:
             ostraline(QStringList{"--discover", agent.host(), "--output", file} + options);
         QCOMPARE(result.status, 0);
         QCOMPARE(result.out, QString());
+        QVERIFY2(
+            result.err.contains(QString::number(indexes.size()) + " lines written to " + file) &&
+                !result.err.contains("QString::arg"),
+            qPrintable(result.err));
         QStringList got;
         for (const QString &line : DeviceFile::readLines(file))
             got.append(DeviceFile::splitFields(line).interfaceIndex);
