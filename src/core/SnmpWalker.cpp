@@ -13,6 +13,8 @@
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <vector>
 
 namespace
@@ -407,6 +409,20 @@ void SnmpWalker::sendCurrent(bool retry)
     // On success the library owns the PDU until its reply or the session's close.
     if (snmp_sess_async_send(m_session->handle, pdu, &Session::received, m_session.get()) == 0) {
         snmp_free_pdu(pdu);
+        // On the connected socket, the host's "port unreachable" to an earlier request comes
+        // back as the refusal of this one: nothing listens there.
+        int systemError = 0;
+        int snmpError = 0;
+        char *text = nullptr;
+        snmp_sess_error(m_session->handle, &systemError, &snmpError, &text);
+        std::free(text);
+        if (systemError == ECONNREFUSED) {
+            fail(WalkResult::Outcome::NoAnswer,
+                 QStringLiteral("No answer from %1: no SNMP agent listens at this address and "
+                                "port.")
+                     .arg(m_request.host));
+            return;
+        }
         fail(WalkResult::Outcome::SendFailed,
              QStringLiteral("The request to %1 could not be sent.").arg(m_request.host));
         return;

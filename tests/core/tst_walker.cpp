@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
+#include <QUdpSocket>
 
 Q_DECLARE_METATYPE(SnmpVersion)
 Q_DECLARE_METATYPE(WalkResponder::Fault)
@@ -429,6 +430,33 @@ private Q_SLOTS:
         QVERIFY(run.result.interfaces.isEmpty());
         QCOMPARE(int(run.result.failure), failure);
         QVERIFY2(run.result.message.contains(words), qPrintable(run.result.message));
+    }
+
+    void closedPort_data()
+    {
+        QTest::addColumn<SnmpVersion>("version");
+        QTest::newRow("2c") << SnmpVersion::V2c;
+        QTest::newRow("3") << SnmpVersion::V3;
+    }
+
+    // Nothing listens at the port: the host's refusal is a missing answer, not a send
+    // failure.
+    void closedPort()
+    {
+        QFETCH(SnmpVersion, version);
+        quint16 port = 0;
+        {
+            QUdpSocket socket;
+            QVERIFY(socket.bind(QHostAddress(QHostAddress::LocalHost), 0));
+            port = socket.localPort();
+        }
+        const QString host = "127.0.0.1:" + QString::number(port);
+        const Run run = discover(host, "public", version, 300,
+                                 v3User(SnmpAgent::privUser(), SnmpSecurity::Level::AuthPriv));
+        QVERIFY(run.finished);
+        QVERIFY(!run.result.answered);
+        QVERIFY2(run.result.message.startsWith("No answer from " + host),
+                 qPrintable(run.result.message));
     }
 
     void badAddress()
