@@ -12,6 +12,12 @@ packages=(
     xdg-utils # Edit device file opens the file with xdg-open
     clang libclang-rt-14-dev # sanitizer and fuzz builds of the test command (libFuzzer)
     dpkg-dev file lintian appstream desktop-file-utils # the Debian package and its test
+    librrd-dev rrdtool # history: round-robin files, and the command that reads them back
+    qt6-httpserver-dev # the metrics endpoint
+    qtkeychain-qt6-dev # v3 passphrases in the desktop's keyring
+    qt6-wayland weston # the Wayland platform plugin, and a headless compositor to test it
+    dbus-daemon gnome-keyring # private session buses for the notification and keyring tests
+    prometheus prometheus-snmp-exporter # the Prometheus tests scrape and export for real
 )
 missing=()
 for p in "${packages[@]}"; do
