@@ -2,6 +2,7 @@
 
 #include "AgentProfileFile.h"
 #include "ApplicationIdentity.h"
+#include "Calculation.h"
 #include "DeviceFileWriter.h"
 #include "ErrorReport.h"
 #include "InterfaceDiscovery.h"
@@ -97,7 +98,7 @@ bool saveProfile(const Options &options, SnmpVersion answered)
         saved = AgentProfileFile::save(path, profiles, &error);
     }
     if (!saved) {
-        print(stderr, error + QLatin1Char('\n'));
+        print(stderr, error + QStringLiteral("\nNo profile was saved.\n"));
         return false;
     }
     print(stderr, QStringLiteral("SNMP v%1 profile of %2 saved to %3\n")
@@ -105,6 +106,8 @@ bool saveProfile(const Options &options, SnmpVersion answered)
                            QDir::toNativeSeparators(path)));
     return true;
 }
+
+int writeLines(const Options &options, const DiscoveryResult &result);
 
 int discover(const Options &options)
 {
@@ -124,9 +127,16 @@ int discover(const Options &options)
             print(stderr, QStringLiteral("No profile was saved.\n"));
         return 1;
     }
+    // The lines and the profile are two results of one walk: a profile file that cannot be
+    // read or written costs the profile, not the lines.
+    int status = writeLines(options, result);
     if (options.saveProfile && !saveProfile(options, result.version))
-        return 1;
+        status = 1;
+    return status;
+}
 
+int writeLines(const Options &options, const DiscoveryResult &result)
+{
     // One multi-argument arg(): a "%" in the agent's sysName is not taken for a placeholder.
     QString report =
         QStringLiteral("%1 (SNMP v%2%3): %4 interfaces\n")
@@ -182,7 +192,7 @@ int discover(const Options &options)
                           .arg(Discovery::MaxPolled));
     }
 
-    if (options.output.isEmpty()) {
+    if (options.output.isEmpty() || options.output == QLatin1String("-")) {
         QString text;
         for (const QString &line : lines)
             text += line + QLatin1Char('\n');
@@ -210,8 +220,9 @@ std::optional<QString> windowArgument(const QStringList &arguments)
         return QString();
     if (arguments.first() == QLatin1String("--"))
         return arguments.value(1);
+    // A lone "-" is no file name either (it would stand for standard input elsewhere).
     for (const QString &argument : arguments) {
-        if (argument.size() > 1 && argument.startsWith(QLatin1Char('-')))
+        if (argument.startsWith(QLatin1Char('-')))
             return std::nullopt;
     }
     return arguments.first();
@@ -254,7 +265,7 @@ int run(int &argc, char **argv)
                                     QStringLiteral("Write only interfaces that are up."));
     const QCommandLineOption output(QStringLiteral("output"),
                                     QStringLiteral("Write the device file FILE instead of "
-                                                   "standard output."),
+                                                   "standard output (\"-\": standard output)."),
                                     QStringLiteral("FILE"));
     const QCommandLineOption defaultBandwidth(
         QStringLiteral("default-bandwidth"),
@@ -285,6 +296,9 @@ int run(int &argc, char **argv)
                           QCoreApplication::applicationVersion() + QLatin1Char('\n'));
         return 0;
     }
+    if (!parser.isSet(discoverOption) && parser.positionalArguments().contains(QLatin1String("-")))
+        return usageError(QStringLiteral("\"-\" is no device file; open a file of that name with "
+                                         "'ostraline -- -'."));
     if (!parser.isSet(discoverOption))
         return usageError(QStringLiteral("these options need --discover ADDRESS."));
     if (!parser.positionalArguments().isEmpty())
@@ -330,6 +344,9 @@ int run(int &argc, char **argv)
         if (!ok || !digits || options.defaultBandwidth == 0)
             return usageError(
                 QStringLiteral("--default-bandwidth must be a whole number of bit/s above 0."));
+        if (options.defaultBandwidth > quint64(Calculation::MaxBandwidth))
+            return usageError(QStringLiteral("--default-bandwidth must be at most %1 bit/s.")
+                                  .arg(Calculation::MaxBandwidth));
     }
     return discover(options);
 }

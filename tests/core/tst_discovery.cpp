@@ -13,6 +13,10 @@
 
 #include <optional>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 using OptionalSpeed = std::optional<quint64>;
 Q_DECLARE_METATYPE(OptionalSpeed)
 
@@ -187,6 +191,60 @@ private Q_SLOTS:
         }
         QVERIFY(thrown);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2); // no temporary left
+    }
+
+    // A name that is not a regular file (a pipe, a device node, a link to either) is refused
+    // before anything is written and stays exactly what it was: as root, a rename onto a
+    // device node would have replaced it. Device nodes are made in the test's own folder.
+    void writerRefusesNonRegular_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("link");
+        QTest::newRow("pipe") << "fifo" << false;
+        QTest::newRow("character device") << "chr" << false;
+        QTest::newRow("link to a pipe") << "fifo" << true;
+        QTest::newRow("link to a character device") << "chr" << true;
+    }
+    void writerRefusesNonRegular()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, link);
+        QTemporaryDir dir;
+        const QString node = dir.filePath("node");
+        const QByteArray nodeName = QFile::encodeName(node);
+        if (kind == "fifo") {
+            QCOMPARE(::mkfifo(nodeName.constData(), 0600), 0);
+        } else {
+            if (::geteuid() != 0)
+                QSKIP("making a device node needs root");
+            QCOMPARE(::mknod(nodeName.constData(), S_IFCHR | 0600, ::makedev(1, 3)), 0);
+        }
+        const QString path = link ? dir.filePath("a.dev") : node;
+        if (link)
+            QVERIFY(QFile::link(node, path));
+        struct stat before {
+        };
+        QCOMPARE(::lstat(nodeName.constData(), &before), 0);
+
+        QString message;
+        try {
+            DeviceFileWriter::write(path, {"1.2.3.4;1;100;public;x"});
+        } catch (const OstralineError &error) {
+            message = error.message();
+        }
+        QCOMPARE(message,
+                 "The device file \"" + path + "\" is not a regular file; nothing written.");
+        struct stat after {
+        };
+        QCOMPARE(::lstat(nodeName.constData(), &after), 0);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(after.st_rdev, before.st_rdev);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(QFileInfo(path).isSymLink(), link);
+        QCOMPARE(QDir(dir.path())
+                     .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+                     .size(),
+                 link ? 2 : 1); // no temporary left
     }
 };
 
