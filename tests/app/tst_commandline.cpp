@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace
 {
 
@@ -84,7 +86,8 @@ private Q_SLOTS:
             << QStringList{"my routers.dev"} << true << "my routers.dev";
         QTest::newRow("further arguments") << QStringList{"a.dev", "b.dev"} << true << "a.dev";
         QTest::newRow("after --") << QStringList{"--", "-odd.dev"} << true << "-odd.dev";
-        QTest::newRow("lone dash") << QStringList{"-"} << true << "-";
+        QTest::newRow("lone dash") << QStringList{"-"} << false << "";
+        QTest::newRow("dash after --") << QStringList{"--", "-"} << true << "-";
         QTest::newRow("discover") << QStringList{"--discover", "h"} << false << "";
         QTest::newRow("file and an option") << QStringList{"a.dev", "--help"} << false << "";
     }
@@ -146,6 +149,19 @@ private Q_SLOTS:
         QTest::newRow("bad default bandwidth")
             << QStringList{"--discover", "127.0.0.1:9", "--default-bandwidth", "-5"} << 2 << ""
             << "--default-bandwidth";
+        // The largest a row holds passes the check (and then finds no agent: exit 1).
+        QTest::newRow("default bandwidth at the largest")
+            << QStringList{"--discover",          "127.0.0.1:9",    "--default-bandwidth",
+                           "9223372036854775807", "--snmp-version", "1"}
+            << 1 << ""
+            << "No answer";
+        QTest::newRow("default bandwidth beyond the largest")
+            << QStringList{"--discover", "127.0.0.1:9", "--default-bandwidth",
+                           "9223372036854775808"}
+            << 2 << ""
+            << "--default-bandwidth must be at most 9223372036854775807 bit/s.";
+        QTest::newRow("lone dash") << QStringList{"-"} << 2 << ""
+                                   << "'ostraline -- -'";
     }
 
     void usage()
@@ -301,6 +317,120 @@ private Q_SLOTS:
         QCOMPARE(int(profile->security.priv), int(SnmpSecurity::Priv::AES256));
         QCOMPARE(profile->security.authPassphrase, SnmpAgent::authPassphrase().toUtf8());
         QCOMPARE(profile->security.privPassphrase, SnmpAgent::privPassphrase().toUtf8());
+    }
+
+    // The window without a display: one line and exit 1, not Qt's abort; for no display
+    // named as for one that refuses (a display number with no server).
+    void windowWithoutDisplay_data()
+    {
+        QTest::addColumn<QString>("variable");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("none named") << ""
+                                    << ""
+                                    << "no display (neither DISPLAY nor WAYLAND_DISPLAY";
+        QTest::newRow("X11 refuses") << "DISPLAY"
+                                     << ":7913"
+                                     << "the display DISPLAY=:7913 cannot";
+        QTest::newRow("Wayland refuses") << "WAYLAND_DISPLAY"
+                                         << "ostraline-test-none"
+                                         << "WAYLAND_DISPLAY=ostraline-test-none";
+    }
+    void windowWithoutDisplay()
+    {
+        QFETCH(QString, variable);
+        QFETCH(QString, value);
+        QFETCH(QString, message);
+        if (QFileInfo::exists("/tmp/.X11-unix/X7913"))
+            QSKIP("display :7913 is in use");
+        QTemporaryDir runtime; // a lock folder of its own: no other copy counts as running
+        QMap<QString, QString> env{{"XDG_RUNTIME_DIR", runtime.path()}};
+        Result result;
+        if (variable.isEmpty()) {
+            result = ostraline({}, env, 20000);
+        } else {
+            // ostraline() removes the display variables; put the one of this row back.
+            QProcess process;
+            QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
+            system.remove("DISPLAY");
+            system.remove("WAYLAND_DISPLAY");
+            system.remove("QT_QPA_PLATFORM");
+            system.insert("XDG_RUNTIME_DIR", runtime.path());
+            system.insert(variable, value);
+            process.setProcessEnvironment(system);
+            process.start(QStringLiteral(OSTRALINE_EXECUTABLE), QStringList{});
+            QVERIFY(process.waitForFinished(20000));
+            result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+            result.err = QString::fromUtf8(process.readAllStandardError());
+        }
+        QCOMPARE(result.status, 1);
+        QVERIFY2(result.err.startsWith("ostraline: cannot open the window: ") &&
+                     result.err.contains(message) && result.err.count('\n') == 1,
+                 qPrintable(result.err));
+    }
+
+    // --output - is standard output; a pipe (or a link to one) as --output is refused with
+    // exit 1 and stays a pipe. Device nodes are covered where the writer is tested.
+    void outputTargets()
+    {
+        if (!IfMibAgent::isAvailable())
+            QSKIP("snmpd or perl is not installed");
+        IfMibAgent agent;
+        agent.setInterfaces(threeInterfaces());
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+        const Result dash = ostraline({"--discover", agent.host(), "--output", "-"});
+        QCOMPARE(dash.status, 0);
+        QCOMPARE(DeviceFile::splitLines(dash.out.toUtf8()).size(), 2);
+
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath("pipe");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString link = dir.filePath("link.dev");
+        QVERIFY(QFile::link(fifo, link));
+        for (const QString &target : {fifo, link}) {
+            const Result result = ostraline({"--discover", agent.host(), "--output", target});
+            QCOMPARE(result.status, 1);
+            QVERIFY2(
+                result.err.contains("\"" + target + "\" is not a regular file; nothing written"),
+                qPrintable(result.err));
+            QVERIFY(!result.err.contains("lines written"));
+        }
+        QVERIFY(QFileInfo(link).isSymLink());
+        struct stat info {
+        };
+        QCOMPARE(::lstat(QFile::encodeName(fifo).constData(), &info), 0);
+        QVERIFY(S_ISFIFO(info.st_mode));
+    }
+
+    // A garbled profile file costs the profile, not the device file: the lines are written,
+    // the profile problem is reported on its own, exit 1, and the profile file is untouched.
+    void garbledProfileFileStillWritesLines()
+    {
+        if (!IfMibAgent::isAvailable())
+            QSKIP("snmpd or perl is not installed");
+        IfMibAgent agent;
+        agent.setInterfaces(threeInterfaces());
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+        QTemporaryDir config;
+        QVERIFY(QDir(config.path()).mkpath("Kelvane"));
+        const QString profiles = config.filePath("Kelvane/OSL-agents.ini");
+        QFile garbled(profiles);
+        QVERIFY(garbled.open(QIODevice::WriteOnly));
+        garbled.write("[agent\x01 no end\n");
+        garbled.close();
+        QVERIFY(garbled.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+        const QString output = config.filePath("agent.dev");
+        const Result result =
+            ostraline({"--discover", agent.host(), "--save-profile", "--output", output},
+                      {{"XDG_CONFIG_HOME", config.path()}});
+        QCOMPARE(result.status, 1);
+        QCOMPARE(DeviceFile::readLines(output).size(), 2);
+        QVERIFY2(result.err.contains("2 lines written") &&
+                     result.err.contains(profiles + " is not valid") &&
+                     result.err.contains("No profile was saved."),
+                 qPrintable(result.err));
+        QVERIFY(garbled.open(QIODevice::ReadOnly));
+        QCOMPARE(garbled.readAll(), QByteArray("[agent\x01 no end\n"));
     }
 
     // More than 20 lines: all are written, with a note.
