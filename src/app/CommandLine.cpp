@@ -306,8 +306,8 @@ int run(int &argc, char **argv)
 
     Options options;
     options.address = parser.value(discoverOption);
-    if (!SnmpHost::parse(options.address).isValid())
-        return usageError(QStringLiteral("\"%1\" is not a valid address.").arg(options.address));
+    if (const QString problem = SnmpHost::problem(options.address); !problem.isEmpty())
+        return usageError(problem);
     options.community = parser.value(community);
     const auto parsedVersion = Discovery::parseVersion(parser.value(snmpVersion));
     if (!parsedVersion)

@@ -3,6 +3,8 @@
 
 #include "MainWindow.h"
 
+#include "AgentAddresses.h"
+
 #include "DeviceFile.h"
 #include "ErrorReport.h"
 #include "GraphBoard.h"
@@ -116,6 +118,10 @@ void TForm1::Button8Click()
         if (!complete)
             setStatusText(0,
                           QStringLiteral("Only the first 20 lines of the device file are used."));
+        else if (const QString refused =
+                     AgentAddresses::groupAddressRefusal(m_table, m_list.count());
+                 !refused.isEmpty())
+            setStatusText(0, refused);
     });
 }
 

@@ -160,6 +160,12 @@ private Q_SLOTS:
                            "9223372036854775808"}
             << 2 << ""
             << "--default-bandwidth must be at most 9223372036854775807 bit/s.";
+        QTest::newRow("multicast address")
+            << QStringList{"--discover", "239.1.2.3:1161"} << 2 << ""
+            << "239.1.2.3:1161 is a multicast address, not an agent's address";
+        QTest::newRow("broadcast address")
+            << QStringList{"--discover", "255.255.255.255"} << 2 << ""
+            << "255.255.255.255 is the broadcast address";
         QTest::newRow("lone dash") << QStringList{"-"} << 2 << ""
                                    << "'ostraline -- -'";
     }
