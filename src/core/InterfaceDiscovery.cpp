@@ -65,11 +65,21 @@ QString displayText(const QByteArray &bytes)
     QString text = utf8.decode(bytes);
     if (utf8.hasError())
         text = QString::fromLatin1(bytes);
-    for (QChar &c : text) {
-        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+    // Invisible format characters go: a bidirectional override (U+202A-U+202E, U+2066-U+2069)
+    // or a zero-width character (U+200B-U+200F) would make a name read as another one in a
+    // caption, a table, a device file or a terminal.
+    QString shown;
+    shown.reserve(text.size());
+    for (const char32_t c : text.toUcs4()) {
+        if (QChar::category(c) == QChar::Other_Format)
+            continue;
+        if (QChar::category(c) == QChar::Other_Control || c == QChar::LineSeparator ||
             c == QChar::ParagraphSeparator)
-            c = QLatin1Char(' ');
+            shown.append(QLatin1Char(' '));
+        else
+            shown.append(QStringView(QChar::fromUcs4(c)));
     }
+    text = shown;
     // Many agents pad or end their texts with NULs, now blanks.
     while (!text.isEmpty() && text.back() == QLatin1Char(' '))
         text.chop(1);

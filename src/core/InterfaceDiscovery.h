@@ -56,7 +56,9 @@ QList<DiscoveredInterface> interfaces(const WalkResult &walk);
 quint64 bandwidth(std::optional<quint64> ifSpeed, std::optional<quint64> ifHighSpeed);
 
 // An agent's text as one line: UTF-8 when it is valid UTF-8, else Latin-1; control
-// characters become blanks and trailing NULs and blanks go.
+// characters become blanks, invisible format characters (bidirectional overrides and
+// isolates, zero-width characters: Unicode category Cf) are removed, and trailing NULs and
+// blanks go.
 QString displayText(const QByteArray &bytes);
 
 // Up, and neither loopback nor virtual.

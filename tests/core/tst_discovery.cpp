@@ -86,6 +86,27 @@ private Q_SLOTS:
         QTest::newRow("trailing NULs") << QByteArray("eth0\0\0", 6) << QString("eth0");
         QTest::newRow("line breaks") << QByteArray("a\r\nb\tc") << QString("a  b c");
         QTest::newRow("leading blanks kept") << QByteArray("  x  ") << QString("  x");
+        // A name that would read "eth0-cfg.exe" but list as something else, and its kin.
+        QTest::newRow("right-to-left override")
+            << QByteArray("eth0\xe2\x80\xaegpj.exe") << QString("eth0gpj.exe");
+        QTest::newRow("embeddings and pop") << QByteArray("\xe2\x80\xaa"
+                                                          "a\xe2\x80\xab\xe2\x80\xac"
+                                                          "b\xe2\x80\xad"
+                                                          "c")
+                                            << QString("abc");
+        QTest::newRow("isolates") << QByteArray(
+                                         "\xe2\x81\xa6x\xe2\x81\xa7y\xe2\x81\xa8z\xe2\x81\xa9")
+                                  << QString("xyz");
+        QTest::newRow("zero-width and marks") << QByteArray("g\xe2\x80\x8b"
+                                                            "e\xe2\x80\x8c"
+                                                            "0\xe2\x80\x8d/\xe2\x80\x8e"
+                                                            "1\xe2\x80\x8f")
+                                              << QString("ge0/1");
+        QTest::newRow("tag characters beyond the BMP")
+            << QByteArray("up\xf3\xa0\x80\x81link") << QString("uplink");
+        QTest::newRow("visible neighbours kept")
+            << QByteArray("\xe2\x80\x90\xe2\x80\xaf\xe2\x81\xb0\xf0\x9f\x98\x80")
+            << QString::fromUtf8("\u2010\u202f\u2070\U0001F600");
     }
 
     void displayText()

@@ -1,11 +1,13 @@
 #include "Heartbeat.h"
 #include "HostileAgent.h"
 #include "SnmpAgent.h"
+#include "SnmpFailure.h"
 #include "SnmpHost.h"
 #include "SnmpQuery.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryFile>
 #include <QTest>
@@ -71,6 +73,7 @@ private Q_SLOTS:
     void hostText();
     void groupAddresses_data();
     void groupAddresses();
+    void reportTexts();
     void oidText_data();
     void oidText();
 
@@ -255,6 +258,19 @@ void TestSnmpQuery::groupAddresses()
     }
     QCOMPARE(SnmpHost::problem("10.0.0.256"), QString("\"10.0.0.256\" is not a valid address."));
     QCOMPARE(SnmpHost::groupAddressProblem("10.0.0.256"), QString());
+}
+
+// Each kind of report says which report it was: the operator can tell a clock problem from a
+// changed engine from an unknown report.
+void TestSnmpQuery::reportTexts()
+{
+    const QString unknownEngine = snmpFailureText(SnmpFailure::UnknownEngine);
+    const QString timeWindow = snmpFailureText(SnmpFailure::NotInTimeWindow);
+    const QString other = snmpFailureText(SnmpFailure::Report);
+    QVERIFY(unknownEngine.contains("reported unknownEngineIDs"));
+    QVERIFY(timeWindow.contains("reported notInTimeWindows"));
+    QVERIFY(other.contains("report"));
+    QCOMPARE(QSet<QString>({unknownEngine, timeWindow, other}).size(), 3);
 }
 
 void TestSnmpQuery::oidText_data()
