@@ -1,3 +1,5 @@
+#include "Heartbeat.h"
+#include "ScriptedAgent.h"
 #include "SnmpAgent.h"
 #include "SnmpQuery.h"
 
@@ -215,6 +217,60 @@ private Q_SLOTS:
         const Run run = runBatch({request}, 300);
         QCOMPARE(run.values, QStringList{QString()});
         QVERIFY(run.elapsedMs < 1500);
+    }
+
+    // An agent that answers every v3 message with a report, for ever, next to a healthy one
+    // in each poll: the healthy agent's readings arrive at every poll, the event loop is never
+    // held up for more than 50 ms (no blocking call of the SNMP library, whatever an agent
+    // answers), and the hostile agent is one failed reading with its reason, poll after poll.
+    void reportLoopBesideHealthyAgent_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("failure");
+        QTest::addColumn<bool>("pending");
+        // Today an endless notInTimeWindows loop makes the library run its synchronous
+        // engine probe from inside the send, which blocks the thread for good: those rows
+        // run only with OSTRALINE_RUN_PENDING_HARDENING=1 until the exchange keeps the
+        // probe its own asynchronous step.
+        QTest::newRow("notInTimeWindows") << "time" << int(SnmpFailure::NotInTimeWindow) << true;
+        QTest::newRow("unknownEngineIDs, a new engine ID each time")
+            << "engine" << int(SnmpFailure::UnknownEngine) << false;
+        QTest::newRow("decryptionErrors")
+            << "decrypt" << int(SnmpFailure::WrongPrivPassphrase) << false;
+        QTest::newRow("the three in turn") << "cycle" << -1 << true;
+    }
+    void reportLoopBesideHealthyAgent()
+    {
+        QFETCH(QString, mode);
+        QFETCH(int, failure);
+        QFETCH(bool, pending);
+        if (pending && !qEnvironmentVariableIsSet("OSTRALINE_RUN_PENDING_HARDENING"))
+            QSKIP("would block the thread: the exchange still lets the library probe the "
+                  "engine synchronously");
+        if (!ScriptedAgent::isAvailable())
+            QSKIP("python3 is not installed");
+        ScriptedAgent hostile;
+        QVERIFY2(hostile.start(mode), qPrintable(hostile.errorString()));
+        const SnmpRequest bad{InOid, "", hostile.host(), {}, SnmpVersion::V3, {}, privSecurity()};
+        for (int poll = 1; poll <= 3; ++poll) {
+            Heartbeat heartbeat(5);
+            const Run run = runBatch({v3Request(*m_agent, InOid, privSecurity()), bad});
+            heartbeat.stop();
+            QVERIFY2(
+                heartbeat.longestGapMs() <= 50,
+                qPrintable(
+                    QString("poll %1: held up for %2 ms").arg(poll).arg(heartbeat.longestGapMs())));
+            QCOMPARE(run.values.size(), 2);
+            QCOMPARE(run.values.at(0), QString("4000000000"));
+            QCOMPARE(run.values.at(1), QString());
+            QVERIFY(run.elapsedMs <= 2500);
+            QCOMPARE(run.failures.size(), 2);
+            QCOMPARE(run.failures.at(0), SnmpFailure::None);
+            if (failure >= 0)
+                QCOMPARE(int(run.failures.at(1)), failure);
+            else
+                QVERIFY(run.failures.at(1) != SnmpFailure::None);
+        }
     }
 
 private:
