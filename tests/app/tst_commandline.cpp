@@ -2,10 +2,12 @@
 #include "CommandLine.h"
 #include "DeviceFile.h"
 #include "IfMibAgent.h"
+#include "ScriptedAgent.h"
 #include "SnmpAgent.h"
 
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -13,6 +15,8 @@
 #include <QTest>
 
 #include <sys/stat.h>
+
+#include <algorithm>
 
 namespace
 {
@@ -51,6 +55,60 @@ Result ostraline(const QStringList &arguments, const QMap<QString, QString> &ext
     result.out = QString::fromUtf8(process.readAllStandardOutput());
     result.err = QString::fromUtf8(process.readAllStandardError());
     return result;
+}
+
+bool runPending()
+{
+    return qEnvironmentVariableIsSet("OSTRALINE_RUN_PENDING_HARDENING");
+}
+
+// Peak resident memory of a running process in MB (VmHWM), 0 when unknown.
+qint64 peakMegabytes(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() / 1024;
+    }
+    return 0;
+}
+
+struct Watched {
+    Result result;
+    qint64 elapsedMs = 0;
+    qint64 peakMb = 0;
+};
+
+// Runs the program like ostraline(), watching its peak memory; kills it once it passes
+// killAboveMb (so a fault cannot take the machine's memory) or timeoutMs.
+Watched watchedOstraline(const QStringList &arguments, int timeoutMs, qint64 killAboveMb)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    process.setProcessEnvironment(env);
+    Watched watched;
+    QElapsedTimer clock;
+    clock.start();
+    process.start(QStringLiteral(OSTRALINE_EXECUTABLE), arguments);
+    process.waitForStarted();
+    while (!process.waitForFinished(100)) {
+        watched.peakMb = std::max(watched.peakMb, peakMegabytes(process.processId()));
+        if (watched.peakMb > killAboveMb || clock.elapsed() > timeoutMs) {
+            process.kill();
+            process.waitForFinished();
+            break;
+        }
+    }
+    watched.elapsedMs = clock.elapsed();
+    watched.result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    watched.result.out = QString::fromUtf8(process.readAllStandardOutput());
+    watched.result.err = QString::fromUtf8(process.readAllStandardError());
+    return watched;
 }
 
 // Three interfaces: two up with known speeds (one of them with a blank and a semicolon in
@@ -437,6 +495,89 @@ private Q_SLOTS:
                  qPrintable(result.err));
         QVERIFY(garbled.open(QIODevice::ReadOnly));
         QCOMPARE(garbled.readAll(), QByteArray("[agent\x01 no end\n"));
+    }
+
+    // A v3 agent that answers with reports for ever: --discover ends within 15 s with exit 1
+    // and the report's name.
+    void discoverReportLoop_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("pending");
+        // The notInTimeWindows loop never ends today (the library's engine probe blocks with
+        // no time-out); it runs with OSTRALINE_RUN_PENDING_HARDENING=1.
+        QTest::newRow("notInTimeWindows") << "time"
+                                          << "notInTimeWindows" << true;
+        QTest::newRow("unknownEngineIDs") << "engine"
+                                          << "unknownEngineIDs" << false;
+        QTest::newRow("decryptionErrors") << "decrypt"
+                                          << "could not decrypt" << false;
+    }
+    void discoverReportLoop()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, reason);
+        QFETCH(bool, pending);
+        if (pending && !runPending())
+            QSKIP("never ends until the exchange keeps the engine probe asynchronous");
+        if (!ScriptedAgent::isAvailable())
+            QSKIP("python3 is not installed");
+        ScriptedAgent hostile;
+        QVERIFY2(hostile.start(mode), qPrintable(hostile.errorString()));
+        QElapsedTimer clock;
+        clock.start();
+        const Result result = ostraline({"--discover", hostile.host(), "--snmp-version", "3",
+                                         "--user", "monitor", "--save-profile"},
+                                        {{"OSTRALINE_AUTH_PASSPHRASE", "first passphrase"},
+                                         {"OSTRALINE_PRIV_PASSPHRASE", "second passphrase"}},
+                                        15000);
+        QVERIFY2(clock.elapsed() < 15000, "--discover did not end within 15 s");
+        QCOMPARE(result.status, 1);
+        QCOMPARE(result.out, QString());
+        QVERIFY2(result.err.contains(hostile.host()) && result.err.contains(reason),
+                 qPrintable(result.err));
+        QVERIFY(result.err.contains("No profile was saved."));
+    }
+
+    // Walks that would never end: endless rows of 65,000-octet ifDescr values, and endless
+    // rows at one per 1.9 s. The walk keeps each text to 255 octets and stays under 100 MB,
+    // ends at its deadline (--timeout SECONDS) or at 10,000 interfaces with what it has, and
+    // says so. Pending until the walk has these bounds: today the first grows without limit
+    // (it is stopped here at 200 MB) and the second would take hours.
+    void discoverWalkBounds_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("timeoutSeconds");
+        QTest::newRow("endless 65,000-octet rows") << "bigdescr" << 20;
+        QTest::newRow("one row per 1.9 s") << "slow" << 5;
+    }
+    void discoverWalkBounds()
+    {
+        QFETCH(QString, mode);
+        QFETCH(int, timeoutSeconds);
+        if (!runPending())
+            QSKIP("the walk has no text cut, interface cap or deadline yet");
+        if (!ScriptedAgent::isAvailable())
+            QSKIP("python3 is not installed");
+        ScriptedAgent hostile;
+        QVERIFY2(hostile.start(mode), qPrintable(hostile.errorString()));
+        QTemporaryDir dir;
+        const QString output = dir.filePath("hostile.dev");
+        const Watched watched = watchedOstraline(
+            {"--discover", hostile.host(), "--snmp-version", "2c", "--default-bandwidth", "1000000",
+             "--timeout", QString::number(timeoutSeconds), "--output", output},
+            (timeoutSeconds + 10) * 1000, 200);
+        QVERIFY2(watched.peakMb < 100, qPrintable(QString("peak %1 MB").arg(watched.peakMb)));
+        QVERIFY2(watched.elapsedMs < (timeoutSeconds + 5) * 1000,
+                 qPrintable(QString("took %1 ms").arg(watched.elapsedMs)));
+        QCOMPARE(watched.result.status, 0);
+        const QStringList lines = DeviceFile::readLines(output, 20000);
+        QVERIFY(!lines.isEmpty());
+        QVERIFY(lines.size() <= 10000);
+        for (const QString &line : lines)
+            QVERIFY(DeviceFile::splitFields(line).description.toUtf8().size() <= 255);
+        // It says why the walk ended early.
+        QVERIFY2(watched.result.err.contains("Note: "), qPrintable(watched.result.err.right(500)));
     }
 
     // More than 20 lines: all are written, with a note.
