@@ -273,6 +273,31 @@ private Q_SLOTS:
         }
     }
 
+    // A v3 agent 1.5 s away (every request passed on after 1.5 s): its engine ID and time,
+    // once learnt, are kept after a poll that timed out, so each poll after the first needs
+    // one round trip and gets its reading within the 2000 ms deadline. Pending: today each
+    // missed deadline forgets the engine, so every poll needs two round trips and fails.
+    void distantAgentPolledAfterFirst()
+    {
+        if (!qEnvironmentVariableIsSet("OSTRALINE_RUN_PENDING_HARDENING"))
+            QSKIP("the exchange still forgets the engine after a silent poll");
+        if (!ScriptedAgent::isAvailable())
+            QSKIP("python3 is not installed");
+        ScriptedAgent distant;
+        QVERIFY2(
+            distant.start("proxy", {"--to", QString::number(m_agent->port()), "--delay", "1.5"}),
+            qPrintable(distant.errorString()));
+        const SnmpRequest request{InOid,           "", distant.host(), {},
+                                  SnmpVersion::V3, {}, privSecurity()};
+        QStringList readings;
+        for (int poll = 1; poll <= 4; ++poll) {
+            readings.append(runBatch({request}).values.value(0));
+            QTest::qWait(1000); // a late reply of this poll arrives between polls
+        }
+        for (int poll = 2; poll <= 4; ++poll)
+            QCOMPARE(readings.at(poll - 1), QString("4000000000"));
+    }
+
 private:
     std::unique_ptr<SnmpAgent> m_agent;
 };

@@ -14,6 +14,8 @@ Modes (first argument):
   bigdescr  v1/v2c walk: endless ifDescr rows of 65,000 octets each, one row per reply
   slow      v1/v2c walk: endless short ifDescr rows, one row per reply, each reply
             after --delay seconds (default 1.9)
+  proxy     a real agent far away: every datagram is passed on to 127.0.0.1:--to PORT
+            after --delay seconds, and the agent's replies are passed back at once
 
 Only the BER needed for these replies is written here; the test fixture is not a model
 of a correct agent.
@@ -226,6 +228,32 @@ def walk_reply(request, value_of):
                     pdu(RESPONSE, request["request_id"], bindings, error, 1 if error else 0))
 
 
+def proxy(sock, target_port, delay):
+    """Each client gets a socket of its own towards the agent, so replies find their way."""
+    upstream = {}  # client address -> socket towards the agent
+    lock = threading.Lock()
+
+    def pass_on(data, peer):
+        with lock:
+            out = upstream.get(peer)
+            if out is None:
+                out = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+                out.bind(("127.0.0.1", 0))
+                upstream[peer] = out
+        out.sendto(data, ("127.0.0.1", target_port))
+
+    while True:
+        with lock:
+            sockets = {s: p for p, s in upstream.items()}
+        ready, _, _ = select.select([sock] + list(sockets), [], [], 0.2)
+        for ready_sock in ready:
+            data, source = ready_sock.recvfrom(65535)
+            if ready_sock is sock:
+                threading.Timer(delay, pass_on, (data, source)).start()
+            elif source == ("127.0.0.1", target_port):
+                sock.sendto(data, sockets[ready_sock])
+
+
 def main():
     mode = sys.argv[1] if len(sys.argv) > 1 else "time"
     delay = 1.9
@@ -244,6 +272,10 @@ def main():
             os._exit(0)
 
     threading.Thread(target=watch_stdin, daemon=True).start()
+
+    if mode == "proxy":
+        proxy(sock, int(sys.argv[sys.argv.index("--to") + 1]), delay)
+        return
 
     reports = Reports(mode)
     big = b"x" * 65000
