@@ -14,6 +14,9 @@ Modes (first argument):
   bigdescr  v1/v2c walk: endless ifDescr rows of 65,000 octets each, one row per reply
   slow      v1/v2c walk: endless short ifDescr rows, one row per reply, each reply
             after --delay seconds (default 1.9)
+  counter32 an SNMPv3 agent at noAuthNoPriv (any user) that answers every binding of a Get
+            with Counter32 1000, the 64-bit counters' OIDs included; its engine ID is
+            found the usual way (an unknownEngineIDs report to a request without one)
   proxy     a real agent far away: every datagram is passed on to 127.0.0.1:--to PORT
             after --delay seconds, and the agent's replies are passed back at once
 
@@ -145,13 +148,24 @@ def parse(data):
     if version == 3:
         header = children(data, top[1][1], top[1][2])
         request["msg_id"] = read_int(data, header[0][1], header[0][2])
+        request["flags"] = data[header[2][1]] if header[2][2] > header[2][1] else 0
+        _, sb, se = top[2]
+        _, ub, ue = read_tlv(data, sb)
+        usm = children(data, ub, ue)
+        request["engine"] = bytes(data[usm[0][1]:usm[0][2]])
+        request["user"] = bytes(data[usm[3][1]:usm[3][2]])
         tag, b, e = top[3]
         request["request_id"] = 0
+        request["names"] = []
         if tag == 0x30:  # a plain scoped PDU; an encrypted one cannot be read
             scoped = children(data, b, e)
             if len(scoped) >= 3:
+                request["pdu"] = scoped[2][0]
                 fields = children(data, scoped[2][1], scoped[2][2])
                 request["request_id"] = read_int(data, fields[0][1], fields[0][2])
+                for _, vb, ve in children(data, fields[3][1], fields[3][2]):
+                    name = children(data, vb, ve)[0]
+                    request["names"].append(read_oid(data[name[1]:name[2]]))
         return request
     request["community"] = data[top[1][1]:top[1][2]]
     tag, b, e = top[2]
@@ -193,6 +207,25 @@ class Reports:
         header = sequence(integer(request["msg_id"]), integer(65507), octets(b"\x00"),
                           integer(3))
         return sequence(integer(3), header, octets(security), scoped)
+
+
+def v3_message(request, engine, seconds, user, scoped_pdu):
+    security = sequence(octets(engine), integer(1), integer(seconds), octets(user),
+                        octets(b""), octets(b""))
+    header = sequence(integer(request["msg_id"]), integer(65507), octets(b"\x00"), integer(3))
+    return sequence(integer(3), header, octets(security),
+                    sequence(octets(engine), octets(b""), scoped_pdu))
+
+
+def counter32_reply(request, started):
+    engine = b"\x80\x00\x1f\x88\x04counter32"
+    seconds = int(time.monotonic() - started)
+    if request["engine"] != engine or request.get("pdu") is None:
+        report = pdu(REPORT, request["request_id"], [binding(UNKNOWN_ENGINE_IDS, unsigned(1, 0x41))])
+        return v3_message(request, engine, seconds, b"", report)
+    bindings = [binding(name, unsigned(1000, 0x41)) for name in request["names"]]
+    return v3_message(request, engine, seconds, request["user"],
+                      pdu(RESPONSE, request["request_id"], bindings))
 
 
 def next_row(name):
@@ -290,6 +323,10 @@ def main():
                 if request["version"] != 3:
                     continue
                 answer = reports.reply(request)
+            elif mode == "counter32":
+                if request["version"] != 3:
+                    continue
+                answer = counter32_reply(request, reports.started)
             elif mode == "bigdescr":
                 if request["version"] == 3:
                     continue
@@ -299,8 +336,12 @@ def main():
                     continue
                 time.sleep(delay)
                 answer = walk_reply(request, lambda row: b"slow-%d" % row)
-        except (IndexError, ValueError):
+        except (IndexError, ValueError) as error:
+            if os.environ.get("HOSTILE_AGENT_DEBUG"):
+                print("unreadable", data.hex(), repr(error), file=sys.stderr, flush=True)
             continue
+        if os.environ.get("HOSTILE_AGENT_DEBUG"):
+            print("request", request, "answer", answer.hex(), file=sys.stderr, flush=True)
         sock.sendto(answer, peer)
 
 
