@@ -185,13 +185,6 @@ int writeLines(const Options &options, const DiscoveryResult &result)
         print(stderr, QStringLiteral("No interface was written.\n"));
         return 1;
     }
-    if (lines.size() > Discovery::MaxPolled) {
-        print(stderr, QStringLiteral("Note: %1 lines written; only the first %2 are polled "
-                                     "when the file is loaded.\n")
-                          .arg(lines.size())
-                          .arg(Discovery::MaxPolled));
-    }
-
     if (options.output.isEmpty() || options.output == QLatin1String("-")) {
         QString text;
         for (const QString &line : lines)
@@ -208,6 +201,13 @@ int writeLines(const Options &options, const DiscoveryResult &result)
                           ? QStringLiteral("1 line written to %1\n").arg(options.output)
                           : QStringLiteral("%1 lines written to %2\n")
                                 .arg(QString::number(lines.size()), options.output));
+    }
+    // Only once they are written: a failed write must not read as lines written.
+    if (lines.size() > Discovery::MaxPolled) {
+        print(stderr, QStringLiteral("Note: %1 lines written; only the first %2 are polled "
+                                     "when the file is loaded.\n")
+                          .arg(lines.size())
+                          .arg(Discovery::MaxPolled));
     }
     return 0;
 }

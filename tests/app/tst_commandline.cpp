@@ -11,10 +11,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -28,8 +30,10 @@ struct Result {
 };
 
 // extraEnv: variables to set (an empty value removes the variable).
+// program/leading: another program to run the arguments with (unshare -m ...).
 Result ostraline(const QStringList &arguments, const QMap<QString, QString> &extraEnv = {},
-                 int timeoutMs = 60000)
+                 int timeoutMs = 60000, const QString &program = QString(),
+                 const QStringList &leading = {})
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -44,7 +48,10 @@ Result ostraline(const QStringList &arguments, const QMap<QString, QString> &ext
     env.remove("WAYLAND_DISPLAY");
     env.remove("QT_QPA_PLATFORM");
     process.setProcessEnvironment(env);
-    process.start(QStringLiteral(OSTRALINE_EXECUTABLE), arguments);
+    if (program.isEmpty())
+        process.start(QStringLiteral(OSTRALINE_EXECUTABLE), arguments);
+    else
+        process.start(program, leading + arguments);
     Result result;
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
@@ -578,6 +585,34 @@ private Q_SLOTS:
             QVERIFY(DeviceFile::splitFields(line).description.toUtf8().size() <= 255);
         // It says why the walk ended early.
         QVERIFY2(watched.result.err.contains("Note: "), qPrintable(watched.result.err.right(500)));
+    }
+
+    // A full disk says so: the device file's folder is a 4 KB file system of its own in a
+    // private mount namespace (root only), too small for 200 lines.
+    void fullDisk()
+    {
+        if (::geteuid() != 0 || QStandardPaths::findExecutable("unshare").isEmpty())
+            QSKIP("a private mount namespace needs root and unshare");
+        if (!IfMibAgent::isAvailable())
+            QSKIP("snmpd or perl is not installed");
+        IfMibAgent agent;
+        agent.setInterfaces(IfMibAgent::synthetic(200));
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+        QTemporaryDir dir;
+        const Result result = ostraline(
+            {"sh", "-c",
+             "mount --make-rprivate / && mount -t tmpfs -o size=4k ostraline-test \"$1\" && "
+             "exec \"$2\" --discover \"$3\" --output \"$1/full.dev\"",
+             "sh", dir.path(), OSTRALINE_EXECUTABLE, agent.host()},
+            {}, 60000, QStringLiteral("unshare"), {"-m"});
+        if (result.err.contains("mount:") || result.err.contains("unshare:"))
+            QSKIP(qPrintable("no private mount here: " + result.err));
+        QCOMPARE(result.status, 1);
+        QVERIFY2(result.err.contains("full.dev") &&
+                     result.err.contains("No space left on device") &&
+                     !result.err.contains("lines written"),
+                 qPrintable(result.err.right(400)));
+        QVERIFY(QDir(dir.path()).isEmpty()); // the small file system went with its namespace
     }
 
     // More than 20 lines: all are written, with a note.
