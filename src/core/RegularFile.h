@@ -4,7 +4,7 @@
 
 // The one rule for files this program reads or replaces by name: only a regular file will
 // do. A device such as /dev/zero or /dev/null, a pipe, a socket or a folder would never end,
-// never start, or be destroyed by a replacement. Not on Windows, where these are no files.
+// never start, or be destroyed by a replacement.
 namespace RegularFile
 {
 
@@ -22,7 +22,8 @@ struct Opened {
 // Opens path for reading without waiting for a writer (a pipe is refused, not waited on)
 // and checks the descriptor itself, so the file checked is the file read. With
 // followLinks false a link at path is not opened (error ELOOP). The descriptor is
-// returned in blocking mode with close-on-exec; the caller closes it.
+// returned in blocking mode with close-on-exec; the caller closes it. On Windows only the
+// check is made (notRegular, else error ENOSYS): the caller opens the file itself there.
 Opened openForReading(const QString &path, bool followLinks);
 
 // What a new file renamed onto path would replace. A link counts as what it leads to: a
