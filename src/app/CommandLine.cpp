@@ -140,7 +140,7 @@ int writeLines(const Options &options, const DiscoveryResult &result)
     // One multi-argument arg(): a "%" in the agent's sysName is not taken for a placeholder.
     QString report =
         QStringLiteral("%1 (SNMP v%2%3): %4 interfaces\n")
-            .arg(result.address, Discovery::versionName(result.version),
+            .arg(result.address, snmpVersionText(result.version),
                  result.sysName.isEmpty() ? QString() : QStringLiteral(", ") + result.sysName,
                  QString::number(result.interfaces.size()));
     report +=
@@ -309,7 +309,7 @@ int run(int &argc, char **argv)
     if (const QString problem = SnmpHost::problem(options.address); !problem.isEmpty())
         return usageError(problem);
     options.community = parser.value(community);
-    const auto parsedVersion = Discovery::parseVersion(parser.value(snmpVersion));
+    const auto parsedVersion = parseSnmpVersion(parser.value(snmpVersion));
     if (!parsedVersion)
         return usageError(QStringLiteral("--snmp-version must be auto, 1, 2c or 3."));
     options.version = *parsedVersion;
