@@ -181,6 +181,18 @@ void GraphBoard::setGraphLowColorAll(const QColor &color)
         s.Graph->setGraphLowColor(color);
 }
 
+void GraphBoard::setSecondSeriesAll(bool on)
+{
+    for (GraphSlot &s : m_slots)
+        s.Graph->setSecondSeries(on);
+}
+
+void GraphBoard::setSecondColorAll(const QColor &color)
+{
+    for (GraphSlot &s : m_slots)
+        s.Graph->setSecondColor(color);
+}
+
 void GraphBoard::repaintAll()
 {
     for (GraphSlot &s : m_slots)

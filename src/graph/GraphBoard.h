@@ -70,6 +70,9 @@ public:
     void setGraphHighColorAll(const QColor &color);
     void setGraphNormalColorAll(const QColor &color);
     void setGraphLowColorAll(const QColor &color);
+    // "In and out": every graph's second series (the output line) on or off, and its colour.
+    void setSecondSeriesAll(bool on);
+    void setSecondColorAll(const QColor &color);
     void repaintAll();
 
     // Full scale of one slot: MaxValue, horizontal grid spacing and the percent label.
