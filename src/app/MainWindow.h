@@ -7,6 +7,7 @@
 #include "InterfaceTable.h"
 #include "OptionsTarget.h"
 #include "PollCycle.h"
+#include "PortActivity.h"
 
 #include <QMainWindow>
 
@@ -154,6 +155,13 @@ public:
     void Showlastvalues1Click();
     void Showinterfacenames1Click();
     void Showerrors1Click();
+    // The operator's units (MainWindowUnits.cpp): "In and out", "Rates in bit/s", the output
+    // line's colour and the graph tooltips.
+    void InOut1Click();
+    void Ratesinbits1Click();
+    void CheckBoxRatesInBitsClick();
+    void setOutLineColorAll(const QColor &color) override;
+    const PortActivity &portActivity() const { return m_activity; }
     // Per-slot maximum: the three "Max value" items of slot k's menu.
     void setSlotMaximum(int slot, int maximum);
     void editDevice(int slot);
@@ -223,6 +231,8 @@ public:
     QRadioButton *RadioButton9 = nullptr;     // show util in
     QRadioButton *RadioButton10 = nullptr;    // show util out
     QRadioButton *RadioButton11 = nullptr;    // show util combined
+    QRadioButton *RadioButtonInOut = nullptr; // show util in and out
+    QCheckBox *CheckBoxRatesInBits = nullptr; // rates in bit/s
     QCheckBox *CheckBox2 = nullptr;           // show last values
     QCheckBox *CheckBox3 = nullptr;           // show interface names
     QCheckBox *CheckBox4 = nullptr;           // show errors
@@ -272,6 +282,11 @@ private:
     void storeSetting(QStringView name, const QString &text);
     void writeLogLine(const QString &name, void (TForm1::*write)());
     void applyButtonColumnX(int x);
+    void afterCalculateUnits();
+    void toGraphOutLine();
+    void startUnits();
+    void applyUnitsSetting(QStringView name, const QString &text);
+    void refreshGraphTooltips();
 
     InterfaceTable m_table;
     InterfaceList m_list;
@@ -288,6 +303,7 @@ private:
     int m_shownColumn = Col::CombinedUtil; // the shown value last applied
     std::function<QString()> m_deviceFileChooser;
     QSize m_outerSize;
+    PortActivity m_activity;
     bool m_splashShown = false;
 
     QWidget *m_graphArea = nullptr;

@@ -56,6 +56,7 @@ void TForm1::Button5Click()
             if (m_list.isChecked(k - 1))
                 m_board->slot(k).Graph->setValue(Calculation::shownValue(m_table.cell(column, k)));
         }
+        toGraphOutLine();
     });
 }
 
@@ -130,12 +131,16 @@ void TForm1::RadioButton9Clic()
             m_table.setCell(Col::Description, row, QString());
         }
         using SettingValues::ShownValue;
-        const ShownValue value = RadioButton9->isChecked()    ? ShownValue::In
-                                 : RadioButton10->isChecked() ? ShownValue::Out
-                                                              : ShownValue::Combined;
-        m_shownColumn = value == ShownValue::In    ? Col::InUtil
-                        : value == ShownValue::Out ? Col::OutUtil
-                                                   : Col::CombinedUtil;
+        const ShownValue value = RadioButton9->isChecked()       ? ShownValue::In
+                                 : RadioButton10->isChecked()    ? ShownValue::Out
+                                 : RadioButtonInOut->isChecked() ? ShownValue::InOut
+                                                                 : ShownValue::Combined;
+        // "In and out": the input as the bars, the output as the line over them.
+        m_shownColumn = value == ShownValue::In || value == ShownValue::InOut ? Col::InUtil
+                        : value == ShownValue::Out                            ? Col::OutUtil
+                                                                              : Col::CombinedUtil;
+        m_board->setSecondSeriesAll(value == ShownValue::InOut);
+        action(QStringLiteral("InOut1"))->setChecked(value == ShownValue::InOut);
         action(QStringLiteral("In1"))->setChecked(value == ShownValue::In);
         action(QStringLiteral("Out1"))->setChecked(value == ShownValue::Out);
         action(QStringLiteral("Combined1"))->setChecked(value == ShownValue::Combined);

@@ -154,6 +154,7 @@ void TForm1::Button3Click()
     }
     setStatusText(0, QString());
     m_poller.counters().resetAll();
+    startUnits();
     m_pollCycle.start();
     runPoll();
 }
@@ -207,6 +208,7 @@ void TForm1::Button2Click()
         m_table, m_list, m_pollCycle.pollInterval(), &m_poller.counters(), &restarted);
     for (int k = 1; k <= GraphSlotControl::SlotCount; ++k)
         m_board->slot(k).LastValuesCaption->setCaption(Calculation::lastValuesCaption(m_table, k));
+    afterCalculateUnits();
     if (!faults.isEmpty() || !restarted.isEmpty()) {
         QStringList messages;
         for (const auto &fault : faults)

@@ -66,6 +66,7 @@ public:
     QPushButton *Button3 = nullptr;       // ...
     QCheckBox *CheckBox2 = nullptr;       // automatically start polling (never enabled)
     QCheckBox *CheckBox64 = nullptr;      // use 64-bit counters where the agent has them
+    TColourPicker *ColorBoxOutLine = nullptr; // the output line of "In and out"
     QPushButton *Button1 = nullptr;       // OK
     QPushButton *Button2 = nullptr;       // Cancel
 
@@ -90,6 +91,7 @@ private:
     void createOptionsFace();
     void createDevicePanel();
     void widenForCounters64Text();
+    void addOutLineColourRow();
     void showPanel(bool shown);
     void showCounters(int row);
 
