@@ -5,6 +5,7 @@
 #include "DeviceFileWriter.h"
 #include "ErrorReport.h"
 #include "InterfaceDiscovery.h"
+#include "RateFormat.h"
 #include "SecurityOptions.h"
 #include "SnmpHost.h"
 
@@ -139,7 +140,8 @@ int discover(const Options &options)
                   QStringLiteral("64-bit"), QStringLiteral("Chosen")});
     QStringList lines;
     int unknown = 0;
-    for (DiscoveredInterface entry : result.interfaces) {
+    // The lines come in the window's pre-check order, so the first 20 are the ones it checks.
+    for (DiscoveredInterface entry : Discovery::inCheckOrder(result.interfaces)) {
         QString chosen;
         if (options.upOnly && entry.operStatus != 1) {
             chosen = QStringLiteral("no: not up");
@@ -154,12 +156,12 @@ int discover(const Options &options)
             }
             lines.append(Discovery::deviceLine(options.address, entry, options.community));
         }
-        report += tableRow(
-            {QString::number(entry.index), entry.name, entry.alias, Discovery::typeName(entry.type),
-             entry.bandwidth == 0 ? QStringLiteral("unknown") : QString::number(entry.bandwidth),
-             Discovery::statusName(entry.adminStatus) + QLatin1Char('/') +
-                 Discovery::statusName(entry.operStatus),
-             entry.counters64 ? QStringLiteral("yes") : QStringLiteral("no"), chosen});
+        report +=
+            tableRow({QString::number(entry.index), entry.name, entry.alias,
+                      Discovery::typeName(entry.type), RateFormat::speed(entry.bandwidth),
+                      Discovery::statusName(entry.adminStatus) + QLatin1Char('/') +
+                          Discovery::statusName(entry.operStatus),
+                      entry.counters64 ? QStringLiteral("yes") : QStringLiteral("no"), chosen});
     }
     print(stderr, report);
     for (const QString &warning : result.warnings)
@@ -175,6 +177,10 @@ int discover(const Options &options)
         print(stderr, QStringLiteral("No interface was written.\n"));
         return 1;
     }
+    print(stderr, QStringLiteral("Note: lines are in the order the window checks interfaces: "
+                                 "up and neither loopback, virtual nor null first, by index, "
+                                 "then the others by index; the first %1 are polled.\n")
+                      .arg(Discovery::MaxPolled));
     if (lines.size() > Discovery::MaxPolled) {
         print(stderr, QStringLiteral("Note: %1 lines written; only the first %2 are polled "
                                      "when the file is loaded.\n")
