@@ -36,6 +36,7 @@ void TForm1::CheckBoxRatesInBitsClick()
     ErrorReport::guarded([this] {
         const bool on = CheckBoxRatesInBits->isChecked();
         action(QStringLiteral("Ratesinbits1"))->setChecked(on);
+        m_board->setLastValuesWide(on);
         // The captions change at once, not only at the next poll.
         for (int k = 1; k <= GraphSlotControl::SlotCount; ++k) {
             m_board->slot(k).LastValuesCaption->setCaption(

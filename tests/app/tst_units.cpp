@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTableView>
@@ -112,12 +113,22 @@ private Q_SLOTS:
                      QStringLiteral("IN 0 bit/s (0 %) \u00B7 OUT 0 bit/s (0 %)"));
         }
         TForm1 &w = f.create();
+        // The longest caption in bit/s fits its strip; without the setting the font is the
+        // specified bold one again.
+        const auto width = [&] {
+            return QFontMetrics(w.board().slot(1).LastValuesCaption->font())
+                .horizontalAdvance(
+                    QStringLiteral("IN 9.99 Gbit/s (100 %) \u00B7 OUT 9.99 Gbit/s (100 %)"));
+        };
+        QVERIFY2(width() <= GraphBoard::GraphWidth, qPrintable(QString::number(width())));
         QVERIFY(w.RadioButtonInOut->isChecked());
         QVERIFY(w.board().slot(3).Graph->SecondSeries());
         QVERIFY(w.CheckBoxRatesInBits->isChecked());
         w.action("Ratesinbits1")->trigger();
         QCOMPARE(w.board().slot(1).LastValuesCaption->Caption(),
                  QStringLiteral("Last values IN: 0; OUT: 0; COMB: 0"));
+        QVERIFY(w.board().slot(1).LastValuesCaption->font().bold());
+        QCOMPARE(w.board().slot(1).LastValuesCaption->font().stretch(), int(QFont::Unstretched));
         // Back to a specified choice: the line goes, the stored text is the specified one.
         w.action("Out1")->trigger();
         QCOMPARE(f.stored("values"), QStringLiteral("OUT"));
