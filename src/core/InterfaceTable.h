@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MaxInterfaces.h"
 #include "TextEncoding.h"
 
 #include <QAbstractTableModel>
@@ -52,7 +53,7 @@ class InterfaceTable : public QAbstractTableModel
 public:
     static constexpr int RowCount = 21;
     static constexpr int ColumnCount = 21;
-    static constexpr int InterfaceRows = 20;
+    static constexpr int InterfaceRows = MaxInterfaces;
 
     explicit InterfaceTable(QObject *parent = nullptr);
 
