@@ -9,6 +9,7 @@
 #include "ErrorReport.h"
 #include "GraphBoard.h"
 #include "Histograph.h"
+#include "PollRun.h"
 #include "SettingValues.h"
 #include "SettingsKeys.h"
 #include "TransLabel.h"
@@ -62,6 +63,13 @@ void TForm1::applyUnitsSetting(QStringView name, const QString &text)
     }
 }
 
+void TForm1::connectUnits()
+{
+    PollRun *run = m_pollRun.get();
+    connect(run, &PollRun::lastValuesShown, this, [this] { afterCalculateUnits(); });
+    connect(run, &PollRun::graphValuesShown, this, [this] { toGraphOutLine(); });
+}
+
 void TForm1::startUnits()
 {
     m_activity.reset();
@@ -94,8 +102,8 @@ void TForm1::refreshGraphTooltips()
 {
     for (int k = 1; k <= GraphSlotControl::SlotCount; ++k) {
         TTransLabel *overlay = m_board->slot(k).Overlay;
-        const QString text = m_activity.tooltip(m_table, k, m_poller.counters().description(k),
-                                                m_board->errorCaption(k));
+        const QString text = m_activity.tooltip(
+            m_table, k, m_pollRun->poller().counters().description(k), m_board->errorCaption(k));
         overlay->setToolTip(text);
         // A tooltip on view follows the poll instead of showing the reading it opened with.
         if (QToolTip::isVisible() && overlay->underMouse())
