@@ -6,6 +6,7 @@
 #include "DeviceFileWriter.h"
 #include "ErrorReport.h"
 #include "InterfaceDiscovery.h"
+#include "RateFormat.h"
 #include "SecurityOptions.h"
 #include "SnmpHost.h"
 
@@ -149,7 +150,8 @@ int writeLines(const Options &options, const DiscoveryResult &result)
                   QStringLiteral("64-bit"), QStringLiteral("Chosen")});
     QStringList lines;
     int unknown = 0;
-    for (DiscoveredInterface entry : result.interfaces) {
+    // The lines come in the window's pre-check order, so the first 20 are the ones it checks.
+    for (DiscoveredInterface entry : Discovery::inCheckOrder(result.interfaces)) {
         QString chosen;
         if (options.upOnly && entry.operStatus != 1) {
             chosen = QStringLiteral("no: not up");
@@ -164,12 +166,12 @@ int writeLines(const Options &options, const DiscoveryResult &result)
             }
             lines.append(Discovery::deviceLine(options.address, entry, options.community));
         }
-        report += tableRow(
-            {QString::number(entry.index), entry.name, entry.alias, Discovery::typeName(entry.type),
-             entry.bandwidth == 0 ? QStringLiteral("unknown") : QString::number(entry.bandwidth),
-             Discovery::statusName(entry.adminStatus) + QLatin1Char('/') +
-                 Discovery::statusName(entry.operStatus),
-             entry.counters64 ? QStringLiteral("yes") : QStringLiteral("no"), chosen});
+        report +=
+            tableRow({QString::number(entry.index), entry.name, entry.alias,
+                      Discovery::typeName(entry.type), RateFormat::speed(entry.bandwidth),
+                      Discovery::statusName(entry.adminStatus) + QLatin1Char('/') +
+                          Discovery::statusName(entry.operStatus),
+                      entry.counters64 ? QStringLiteral("yes") : QStringLiteral("no"), chosen});
     }
     print(stderr, report);
     for (const QString &warning : result.warnings)
@@ -185,6 +187,10 @@ int writeLines(const Options &options, const DiscoveryResult &result)
         print(stderr, QStringLiteral("No interface was written.\n"));
         return 1;
     }
+    print(stderr, QStringLiteral("Note: lines are in the order the window checks interfaces: "
+                                 "up and neither loopback, virtual nor null first, by index, "
+                                 "then the others by index; the first %1 are polled.\n")
+                      .arg(Discovery::MaxPolled));
     if (options.output.isEmpty() || options.output == QLatin1String("-")) {
         QString text;
         for (const QString &line : lines)

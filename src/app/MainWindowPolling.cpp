@@ -161,6 +161,7 @@ void TForm1::Button3Click()
     }
     setStatusText(0, QString());
     m_pollRun->poller().counters().resetAll();
+    startUnits();
     m_pollCycle.start();
     runPoll();
 }

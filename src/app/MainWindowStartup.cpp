@@ -72,9 +72,11 @@ void TForm1::applyStoredSettings()
             m_board->setGraphLowColorAll(resolveColour(colourFromText(text)));
         } else if (name == K::Values) {
             if (const auto value = V::shownValue(text)) {
-                select(*value == V::ShownValue::In    ? RadioButton9
-                       : *value == V::ShownValue::Out ? RadioButton10
-                                                      : RadioButton11);
+                select(*value == V::ShownValue::In      ? RadioButton9
+                       : *value == V::ShownValue::Out   ? RadioButton10
+                       : *value == V::ShownValue::InOut ? RadioButtonInOut
+                                                        : RadioButton11);
+                action(QStringLiteral("InOut1"))->setChecked(*value == V::ShownValue::InOut);
                 action(QStringLiteral("In1"))->setChecked(*value == V::ShownValue::In);
                 action(QStringLiteral("Out1"))->setChecked(*value == V::ShownValue::Out);
                 action(QStringLiteral("Combined1"))->setChecked(*value == V::ShownValue::Combined);
@@ -117,6 +119,8 @@ void TForm1::applyStoredSettings()
         } else if (name == K::Counters64) {
             if (const auto on = V::flag(text))
                 setCounters64(*on);
+        } else {
+            applyUnitsSetting(name, text);
         }
     };
 

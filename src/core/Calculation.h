@@ -47,6 +47,11 @@ QString restartMessage(const QList<int> &rows);
 // "Last values IN: a; OUT: b; COMB: c" from row k's utilisation cells, rounded half-to-even.
 QString lastValuesCaption(const InterfaceTable &table, int row);
 
+// The caption in bit/s, "IN 812 Mbit/s (81 %) · OUT 12.4 Mbit/s (1 %)", from row k's
+// octets-per-second and utilisation cells (see RateFormat::ratesCaption). Text that is no
+// number counts as 0.
+QString ratesCaption(const InterfaceTable &table, int row);
+
 // A utilisation cell as the whole number shown on a graph or caption (halves to even).
 // Text that is no number counts as 0.
 int shownValue(const QString &cell);

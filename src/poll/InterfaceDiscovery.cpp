@@ -2,6 +2,8 @@
 
 #include "IfMib.h"
 
+#include <algorithm>
+
 #include <QMap>
 #include <QStringDecoder>
 
@@ -152,7 +154,25 @@ bool isPreChecked(const DiscoveredInterface &entry)
 {
     // softwareLoopback (24), propVirtual (53), tunnel (131)
     const bool loopbackOrVirtual = entry.type == 24 || entry.type == 53 || entry.type == 131;
-    return entry.operStatus == 1 && !loopbackOrVirtual;
+    // A null interface (a router's discard sink, "Null0") is typed other (1) and always up.
+    const auto isNull = [](const QString &text) {
+        return text.startsWith(QStringLiteral("null"), Qt::CaseInsensitive);
+    };
+    const bool null = entry.type == 1 && (isNull(entry.name) || isNull(entry.descr));
+    return entry.operStatus == 1 && !loopbackOrVirtual && !null;
+}
+
+QList<DiscoveredInterface> inCheckOrder(const QList<DiscoveredInterface> &interfaces)
+{
+    QList<DiscoveredInterface> ordered = interfaces;
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const DiscoveredInterface &a, const DiscoveredInterface &b) {
+                         const bool first = isPreChecked(a);
+                         if (first != isPreChecked(b))
+                             return first;
+                         return a.index < b.index;
+                     });
+    return ordered;
 }
 
 QString description(const DiscoveredInterface &entry)

@@ -61,8 +61,12 @@ quint64 bandwidth(std::optional<quint64> ifSpeed, std::optional<quint64> ifHighS
 // blanks go.
 QString displayText(const QByteArray &bytes);
 
-// Up, and neither loopback nor virtual.
+// Up, and neither loopback, virtual nor null (an other-typed interface named "Null...").
 bool isPreChecked(const DiscoveredInterface &entry);
+
+// The order in which the window pre-checks: the pre-checked interfaces first, then the rest,
+// each group by ifIndex. The first MaxPolled pre-checked ones are those the window checks.
+QList<DiscoveredInterface> inCheckOrder(const QList<DiscoveredInterface> &interfaces);
 
 // name, then " - " and the alias when the alias is not empty.
 QString description(const DiscoveredInterface &entry);

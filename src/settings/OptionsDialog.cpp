@@ -61,6 +61,7 @@ TForm3::TForm3(OptionsTarget &target, QWidget *parent)
     createOptionsFace();
     createDevicePanel();
     widenForCounters64Text();
+    addOutLineColourRow();
     Fill();
 }
 
@@ -79,6 +80,27 @@ void TForm3::widenForCounters64Text()
     CheckBox64->resize(CheckBox64->width() + extra, CheckBox64->height());
     for (QWidget *button : {Button1, Button2})
         button->move(button->x() + extra, button->y());
+}
+
+void TForm3::addOutLineColourRow()
+{
+    // A row of its own under the 64-bit check box: the dialog grows by it, and OK and Cancel
+    // move down with the bottom edge.
+    constexpr int RowHeight = 28;
+    const int y = CheckBox64->y() + CheckBox64->height() + 2;
+    setFixedSize(width(), height() + RowHeight);
+    for (QWidget *face : {OptionsFace, Panel1})
+        face->resize(face->width(), face->height() + RowHeight);
+    for (QWidget *button : {Button1, Button2})
+        button->move(button->x(), button->y() + RowHeight);
+    auto *caption = label(QStringLiteral("Output line (View > In and out):"), OptionsFace,
+                          QRect(12, y + 2, 200, 22));
+    caption->resize(std::max(caption->sizeHint().width(), 200), 22);
+    ColorBoxOutLine = new TColourPicker(OptionsFace);
+    ColorBoxOutLine->setObjectName(QStringLiteral("ColorBoxOutLine"));
+    ColorBoxOutLine->setGeometry(caption->x() + caption->width() + 6, y, 145, 24);
+    ColorBoxOutLine->setColour(Colours::clFuchsia);
+    caption->setBuddy(ColorBoxOutLine);
 }
 
 void TForm3::createOptionsFace()
@@ -207,6 +229,7 @@ bool TForm3::Fill()
 
         // Exact match: anything but "yes" leaves the box unchecked.
         CheckBox64->setChecked(SettingValues::flag(ensureAndRead(store, K::Counters64)) == true);
+        ColorBoxOutLine->setColour(colourFromText(ensureAndRead(store, K::OutLineColor)));
     });
 }
 
@@ -240,6 +263,9 @@ void TForm3::Button1Click()
 
         store.write(K::Counters64, SettingValues::flagText(CheckBox64->isChecked()));
         m_target.setCounters64(CheckBox64->isChecked());
+
+        store.write(K::OutLineColor, colourToText(ColorBoxOutLine->colour()));
+        m_target.setOutLineColorAll(resolveColour(ColorBoxOutLine->colour()));
     });
     if (stored)
         accept();

@@ -59,9 +59,15 @@ inline constexpr std::array<Setting, 18> StartupOrder{{
 
 // Values beyond the eighteen, read by start-up after them, in this order.
 inline constexpr QStringView Counters64 = u"64-bit counters";
+// Last-values captions in bit/s with the percentages beside them ("yes"/"no").
+inline constexpr QStringView RatesInBits = u"rates in bits";
+// Colour of the output line that "In and out" draws over the input bars (colour text).
+inline constexpr QStringView OutLineColor = u"outlinecolor";
 
-inline constexpr std::array<Setting, 1> ExtensionOrder{{
+inline constexpr std::array<Setting, 3> ExtensionOrder{{
     {Counters64, u"no"},
+    {RatesInBits, u"no"},
+    {OutLineColor, u"clFuchsia"},
 }};
 
 // The default of one of the eighteen values or of an extension (names compared exactly).

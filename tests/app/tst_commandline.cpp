@@ -615,6 +615,40 @@ private Q_SLOTS:
         QVERIFY(QDir(dir.path()).isEmpty()); // the small file system went with its namespace
     }
 
+    // The lines come in the window's pre-check order: up interfaces that are neither loopback
+    // nor null first, by index, then the rest; the table shows speeds with prefixes and the
+    // note says so. The device file keeps whole bit/s.
+    void discoverInCheckOrder()
+    {
+        if (!IfMibAgent::isAvailable())
+            QSKIP("snmpd or perl is not installed");
+        QList<IfMibAgent::Interface> list = IfMibAgent::synthetic(6);
+        list[0].operStatus = 2; // 1: down
+        list[1].type = 24;      // 2: loopback, up
+        list[1].name = "lo";
+        list[3].operStatus = 1; // 4: up (synthetic makes it down)
+        list[4].type = 1;       // 5: Null0, up
+        list[4].name = "Null0";
+        IfMibAgent agent;
+        agent.setInterfaces(list);
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+        const Result result = ostraline({"--discover", agent.host()});
+        QCOMPARE(result.status, 0);
+        QStringList indexes;
+        QStringList bandwidths;
+        for (const QString &line : DeviceFile::splitLines(result.out.toUtf8())) {
+            indexes << DeviceFile::splitFields(line).interfaceIndex;
+            bandwidths << DeviceFile::splitFields(line).bandwidth;
+        }
+        QCOMPARE(indexes, QStringList({"3", "4", "6", "1", "2", "5"}));
+        QCOMPARE(bandwidths.first(), QString("1000000000"));
+        QCOMPARE(bandwidths.at(1), QString("40000000000"));
+        QVERIFY2(result.err.contains("1 Gbit/s") && result.err.contains("40 Gbit/s"),
+                 qPrintable(result.err));
+        QVERIFY2(result.err.contains("Note: lines are in the order the window checks"),
+                 qPrintable(result.err));
+    }
+
     // More than 20 lines: all are written, with a note.
     void moreThanTwenty()
     {

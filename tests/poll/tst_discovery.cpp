@@ -160,6 +160,45 @@ private Q_SLOTS:
         QCOMPARE(model.checkedInterfaces().last().index, quint32(26));
     }
 
+    // Null and loopback interfaces are never pre-checked, even when up; the check order puts
+    // the pre-checked ones first, each group by index, whatever order they came in.
+    void checkOrder()
+    {
+        DiscoveredInterface null0 = entry(2, 1, 1);
+        null0.name = "Null0";
+        DiscoveredInterface nullDescr = entry(7, 1, 1);
+        nullDescr.name.clear();
+        nullDescr.descr = "NULL0";
+        DiscoveredInterface otherTyped = entry(6, 1, 1); // other, but no null interface
+        QVERIFY(!Discovery::isPreChecked(null0));
+        QVERIFY(!Discovery::isPreChecked(nullDescr));
+        QVERIFY(!Discovery::isPreChecked(entry(1, 1, 24)));
+        QVERIFY(Discovery::isPreChecked(otherTyped));
+        const QList<DiscoveredInterface> found = {entry(5),   entry(1, 1, 24), null0,   entry(3, 2),
+                                                  otherTyped, nullDescr,       entry(4)};
+        QList<quint32> order;
+        for (const DiscoveredInterface &e : Discovery::inCheckOrder(found))
+            order << e.index;
+        QCOMPARE(order, (QList<quint32>{4, 5, 6, 1, 2, 3, 7}));
+    }
+
+    // Speeds with prefixes in the list; the exact figure in the tooltip and for editing.
+    void modelSpeeds()
+    {
+        QLocale::setDefault(QLocale::c());
+        DiscoveryModel model;
+        model.setInterfaces(
+            {entry(1, 1, 6, 1000000000), entry(2, 1, 6, 100000000), entry(3, 1, 6, 2500000000)});
+        const auto speed = [&](int row, int role) {
+            return model.data(model.index(row, DiscoveryModel::SpeedColumn), role).toString();
+        };
+        QCOMPARE(speed(0, Qt::DisplayRole), QString("1 Gbit/s"));
+        QCOMPARE(speed(1, Qt::DisplayRole), QString("100 Mbit/s"));
+        QCOMPARE(speed(2, Qt::DisplayRole), QString("2.5 Gbit/s"));
+        QCOMPARE(speed(2, Qt::ToolTipRole), QString("2500000000 bit/s"));
+        QCOMPARE(speed(2, Qt::EditRole), QString("2500000000"));
+    }
+
     void modelBandwidthEdit()
     {
         DiscoveryModel model;

@@ -34,6 +34,7 @@ public:
     QString chooserAnswer;
     int chooserCalls = 0;
     std::optional<bool> counters64;
+    std::optional<QColor> outLineColor;
 
     void setHighValueAll(int value) override { high = value; }
     void setLowValueAll(int value) override { low = value; }
@@ -45,6 +46,7 @@ public:
     InterfaceTable &interfaceTable() override { return table; }
     void rowRewritten(int row) override { rewritten << row; }
     void setCounters64(bool on) override { counters64 = on; }
+    void setOutLineColorAll(const QColor &c) override { outLineColor = c; }
     QString counterDescription(int row) const override
     {
         return QStringLiteral("width of row %1").arg(row);
@@ -105,9 +107,12 @@ private Q_SLOTS:
         FakeTarget target;
         TForm3 dialog(target);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Options"));
-        // 355 x 266, wider only by what the 64-bit counters text needs in this font: no text
-        // is cut off, and OK and Cancel stay at the right edge.
-        QCOMPARE(dialog.height(), 266);
+        // 355 x 266 and one row for the output line's colour, wider only by what the 64-bit
+        // counters text needs in this font: no text is cut off, and OK and Cancel stay at the
+        // right edge, below the added row.
+        QCOMPARE(dialog.height(), 266 + 28);
+        QVERIFY(dialog.Button1->y() > dialog.ColorBoxOutLine->geometry().bottom());
+        QVERIFY(dialog.ColorBoxOutLine->geometry().right() < dialog.width());
         QVERIFY(dialog.width() >= 355);
         QVERIFY(dialog.CheckBox64->width() >= dialog.CheckBox64->sizeHint().width());
         QVERIFY(dialog.CheckBox64->geometry().right() < dialog.width());
@@ -311,6 +316,32 @@ private Q_SLOTS:
 
         dialog.editDevice(3);
         QCOMPARE(dialog.CountersLabel->text(), QStringLiteral("Counters: width of row 3"));
+    }
+
+    // The output line's colour: fuchsia by default, filled from the store, undone by Cancel,
+    // stored by name and applied to the graphs by OK.
+    void outLineColour()
+    {
+        {
+            FakeTarget target;
+            TForm3 dialog(target);
+            QCOMPARE(dialog.ColorBoxOutLine->colour(), Colours::clFuchsia);
+            QCOMPARE(stored(K::OutLineColor), QStringLiteral("clFuchsia"));
+        }
+        store(K::OutLineColor, QStringLiteral("clwhite"));
+        FakeTarget target;
+        TForm3 dialog(target);
+        QCOMPARE(dialog.ColorBoxOutLine->colour(), Colours::clWhite);
+        dialog.show();
+        dialog.ColorBoxOutLine->setColour(Colours::clAqua);
+        dialog.Button2->click(); // Cancel
+        QCOMPARE(dialog.ColorBoxOutLine->colour(), Colours::clWhite);
+        QVERIFY(!target.outLineColor);
+        dialog.show();
+        dialog.ColorBoxOutLine->setColour(Colours::clAqua);
+        dialog.Button1->click(); // OK
+        QCOMPARE(stored(K::OutLineColor), QStringLiteral("clAqua"));
+        QCOMPARE(target.outLineColor, std::optional<QColor>(QColor(0, 255, 255)));
     }
 
     void cancelRestoresTheStoredState()
