@@ -1,0 +1,57 @@
+#include "HistoryStore.h"
+
+#include "ErrorReport.h"
+#include "HistoryWriter.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+HistoryStore::HistoryStore(const QString &folder, QObject *parent)
+    : QObject(parent), m_folder(folder), m_writer(std::make_unique<HistoryWriter>(folder))
+{
+    qRegisterMetaType<PollResult>();
+    m_thread.setObjectName(QStringLiteral("history writer"));
+    m_worker = new QObject;
+    m_worker->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    m_thread.start(QThread::LowPriority);
+}
+
+HistoryStore::~HistoryStore()
+{
+    // Polls already handed over are still written before the thread ends.
+    QMetaObject::invokeMethod(
+        m_worker, [] {}, Qt::BlockingQueuedConnection);
+    m_thread.quit();
+    m_thread.wait();
+}
+
+void HistoryStore::onPollFinished(const PollResult &result)
+{
+    if (!m_enabled)
+        return;
+    HistoryWriter *writer = m_writer.get();
+    QMetaObject::invokeMethod(m_worker, [this, writer, result] {
+        const QStringList failures = writer->write(result);
+        QMetaObject::invokeMethod(
+            this, [this, result, failures] { finished(result, failures); }, Qt::QueuedConnection);
+    });
+}
+
+void HistoryStore::flush()
+{
+    QMetaObject::invokeMethod(
+        m_worker, [] {}, Qt::BlockingQueuedConnection);
+    // The reports of the written polls are queued back to this thread: deliver them now.
+    QCoreApplication::sendPostedEvents(this);
+}
+
+void HistoryStore::finished(const PollResult &result, const QStringList &failures)
+{
+    const QString source = FailureSource.toString();
+    if (failures.isEmpty())
+        ErrorReport::recovered(source);
+    else
+        ErrorReport::show(failures.join(QLatin1Char('\n')), source);
+    Q_EMIT written(result, failures);
+}
