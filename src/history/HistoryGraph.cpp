@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <vector>
 
 const QColor HistoryGraph::InColour(0, 160, 0);
 const QColor HistoryGraph::OutColour(0, 90, 220);
@@ -36,17 +38,9 @@ constexpr std::int64_t TimeSteps[] = {60,     120,    300,     600,     900,    
                                       3600,   7200,   10800,   21600,   43200,  86400,
                                       172800, 604800, 1209600, 2592000, 7776000};
 
+// The lowest and highest known sample in one pixel column (NaN when none).
 struct Column {
     double low = HistorySeries::Unknown, high = HistorySeries::Unknown;
-    void add(double v)
-    {
-        if (!HistorySeries::known(v))
-            return;
-        if (!HistorySeries::known(low) || v < low)
-            low = v;
-        if (!HistorySeries::known(high) || v > high)
-            high = v;
-    }
 };
 
 } // namespace
@@ -136,7 +130,7 @@ void HistoryGraph::paintEvent(QPaintEvent *)
     const double axisTop = std::ceil(top / valueStep) * valueStep;
     const auto yOf = [&](double v) { return area.bottom() - v / axisTop * area.height(); };
 
-    // Link-down shading under everything else.
+    // The samples in view, and a local mapping from time to x (no per-sample calls).
     const qsizetype first =
         m_series.step > 0 ? std::clamp<qsizetype>((m_from - m_series.start) / m_series.step - 1, 0,
                                                   m_series.size())
@@ -144,14 +138,24 @@ void HistoryGraph::paintEvent(QPaintEvent *)
     qsizetype last = first;
     while (last < m_series.size() && m_series.timeOf(last) - m_series.step <= m_to)
         ++last;
+    const double xScale = area.width() / span;
+    const double xBase = area.left() - static_cast<double>(m_from) * xScale;
+    const auto xAt = [&](std::int64_t t) { return xBase + static_cast<double>(t) * xScale; };
+
+    // Link-down shading under everything else, one rectangle per run of down samples.
     p.setClipRect(area);
-    for (qsizetype i = first; i < last; ++i) {
-        if (HistorySeries::known(m_series.linkDown[i]) && m_series.linkDown[i] > 0) {
-            const double x0 = xOf(static_cast<double>(m_series.timeOf(i) - m_series.step));
-            const double x1 = xOf(static_cast<double>(m_series.timeOf(i)));
-            p.fillRect(QRectF(x0, area.top(), std::max(1.0, x1 - x0), area.height()),
-                       QColor(230, 130, 30, 70));
+    for (qsizetype i = first; i < last;) {
+        if (!(m_series.linkDown[i] > 0)) { // NaN compares false: unknown is not down
+            ++i;
+            continue;
         }
+        const qsizetype runStart = i;
+        while (i < last && m_series.linkDown[i] > 0)
+            ++i;
+        const double x0 = xAt(m_series.timeOf(runStart) - m_series.step);
+        const double x1 = xAt(m_series.timeOf(i - 1));
+        p.fillRect(QRectF(x0, area.top(), std::max(1.0, x1 - x0), area.height()),
+                   QColor(230, 130, 30, 70));
     }
     p.setClipping(false);
 
@@ -193,14 +197,57 @@ void HistoryGraph::paintEvent(QPaintEvent *)
     p.setPen(QPen(text, 0));
     p.drawRect(area);
 
-    p.setRenderHint(QPainter::Antialiasing);
     p.setClipRect(area.adjusted(-1, -1, 1, 1));
     const double samplesPerPixel =
         m_series.step > 0 ? span / static_cast<double>(m_series.step) / area.width() : 0;
+    // Few samples: antialiased steps; many: one vertical stroke per pixel column, which needs
+    // no smoothing and keeps the cost of a repaint bound by the width, not by the samples.
+    p.setRenderHint(QPainter::Antialiasing, samplesPerPixel <= 1);
+    const int columns = static_cast<int>(std::ceil(area.width())) + 1;
 
-    // One series as polylines broken at unknown samples.
+    // Lowest and highest known sample per pixel column. Samples are evenly spaced, so each
+    // column is a run of indices; NaN fails every comparison and drops out by itself.
+    std::vector<Column> bandwidthBins, scratch;
+    const auto binsOf = [&](const QList<double> &values,
+                            const QList<double> *peaks) -> const std::vector<Column> & {
+        const bool isBandwidth = &values == &m_series.bandwidth;
+        std::vector<Column> &bins = isBandwidth ? bandwidthBins : scratch;
+        if (isBandwidth && !bins.empty())
+            return bins;
+        bins.assign(static_cast<std::size_t>(columns), Column{});
+        const double *v = values.constData();
+        const double *peak = peaks ? peaks->constData() : nullptr;
+        const double firstEnd = static_cast<double>(m_series.timeOf(0));
+        qsizetype i = first;
+        for (int c = 0; c < columns && i < last; ++c) {
+            // Samples whose end time falls in this column.
+            const double columnEnd = static_cast<double>(m_from) + (c + 1) * (1 / xScale);
+            const qsizetype stop = std::min<qsizetype>(
+                last, static_cast<qsizetype>(
+                          std::floor((columnEnd - firstEnd) / static_cast<double>(m_series.step))) +
+                          1);
+            double low = std::numeric_limits<double>::infinity(), high = -low;
+            for (; i < stop; ++i) {
+                low = v[i] < low ? v[i] : low;
+                high = v[i] > high ? v[i] : high;
+                if (peak)
+                    high = peak[i] > high ? peak[i] : high;
+            }
+            if (high >= low)
+                bins[static_cast<std::size_t>(c)] = {low, high};
+        }
+        return bins;
+    };
+
+    // One series (scaled by `factor`) as polylines broken at unknown samples.
     const auto drawSeries = [&](const QList<double> &values, const QList<double> *peaks,
-                                const QPen &pen) {
+                                double factor, QPen pen) {
+        pen.setJoinStyle(Qt::BevelJoin);
+        if (samplesPerPixel > 1) {
+            // Dense: one-pixel strokes take the rasteriser's fast path, crisp at any scale.
+            pen.setWidth(1);
+            pen.setCosmetic(true);
+        }
         p.setPen(pen);
         QPolygonF line;
         const auto flush = [&] {
@@ -212,57 +259,41 @@ void HistoryGraph::paintEvent(QPaintEvent *)
         };
         if (samplesPerPixel <= 1) {
             for (qsizetype i = first; i < last; ++i) {
-                const double v = values[i];
+                const double v = values[i] * factor;
                 if (!HistorySeries::known(v)) {
                     flush();
                     continue;
                 }
-                // A sample covers its whole step: draw it as a level over the step.
-                const double t = static_cast<double>(m_series.timeOf(i));
-                line.append(QPointF(xOf(t - static_cast<double>(m_series.step)), yOf(v)));
-                line.append(QPointF(xOf(t), yOf(v)));
+                // A sample covers its whole step: drawn as a level over the step.
+                const std::int64_t t = m_series.timeOf(i);
+                line.append(QPointF(xAt(t - m_series.step), yOf(v)));
+                line.append(QPointF(xAt(t), yOf(v)));
             }
             flush();
             return;
         }
         // Many samples per pixel: each column from its lowest to its highest sample.
-        const int columns = static_cast<int>(std::ceil(area.width()));
-        std::vector<Column> bins(static_cast<std::size_t>(columns) + 1);
-        for (qsizetype i = first; i < last; ++i) {
-            const int c =
-                static_cast<int>(xOf(static_cast<double>(m_series.timeOf(i))) - area.left());
-            if (c < 0 || c > columns)
-                continue;
-            bins[static_cast<std::size_t>(c)].add(values[i]);
-            if (peaks)
-                bins[static_cast<std::size_t>(c)].add((*peaks)[i]);
-        }
-        for (int c = 0; c <= columns; ++c) {
+        const std::vector<Column> &bins = binsOf(values, peaks);
+        for (int c = 0; c < columns; ++c) {
             const Column &bin = bins[static_cast<std::size_t>(c)];
             if (!HistorySeries::known(bin.low)) {
                 flush();
                 continue;
             }
             const double x = area.left() + c + 0.5;
-            line.append(QPointF(x, yOf(bin.low)));
+            line.append(QPointF(x, yOf(bin.low * factor)));
             if (bin.high != bin.low)
-                line.append(QPointF(x, yOf(bin.high)));
+                line.append(QPointF(x, yOf(bin.high * factor)));
         }
         flush();
     };
-    QPen bandwidthPen(text, 1.2);
-    drawSeries(m_series.bandwidth, nullptr, bandwidthPen);
-    QList<double> high, low;
-    high.reserve(m_series.size());
-    low.reserve(m_series.size());
-    for (const double b : m_series.bandwidth) {
-        high.append(b * m_high / 100.0);
-        low.append(b * m_low / 100.0);
-    }
-    drawSeries(high, nullptr, QPen(QColor(220, 0, 0), 1, Qt::DashLine));
-    drawSeries(low, nullptr, QPen(QColor(200, 160, 0), 1, Qt::DashLine));
-    drawSeries(m_series.inAverage, &m_series.inMaximum, QPen(InColour, 1.5));
-    drawSeries(m_series.outAverage, &m_series.outMaximum, QPen(OutColour, 1.5));
+    drawSeries(m_series.bandwidth, nullptr, 1, QPen(text, 1.2));
+    drawSeries(m_series.bandwidth, nullptr, m_high / 100.0,
+               QPen(QColor(220, 0, 0), 1, Qt::DashLine));
+    drawSeries(m_series.bandwidth, nullptr, m_low / 100.0,
+               QPen(QColor(200, 160, 0), 1, Qt::DashLine));
+    drawSeries(m_series.inAverage, &m_series.inMaximum, 1, QPen(InColour, 1.5));
+    drawSeries(m_series.outAverage, &m_series.outMaximum, 1, QPen(OutColour, 1.5));
     p.setClipping(false);
 
     // Legend and hover read-out above the plot.

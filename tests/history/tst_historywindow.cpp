@@ -50,6 +50,7 @@ private:
 
 private Q_SLOTS:
     void initTestCase();
+    void seriesAndGap_data();
     void seriesAndGap();
     void percentile95_data();
     void percentile95();
@@ -66,15 +67,28 @@ void TestHistoryWindow::initTestCase()
     ::tzset();
 }
 
+void TestHistoryWindow::seriesAndGap_data()
+{
+    QTest::addColumn<int>("polls");    // every 6 s from T0
+    QTest::addColumn<int>("gapFirst"); // polls gapFirst..gapLast are missing
+    QTest::addColumn<int>("gapLast");
+    // fewer samples than pixels: steps; more: a stroke per pixel column
+    QTest::newRow("steps") << 100 << 41 << 60;
+    QTest::newRow("columns") << 2000 << 1000 << 1100;
+}
+
 void TestHistoryWindow::seriesAndGap()
 {
+    QFETCH(int, polls);
+    QFETCH(int, gapFirst);
+    QFETCH(int, gapLast);
     QTemporaryDir dir;
     {
         HistoryWriter writer(dir.path());
         writer.write(poll(T0, 6, {reading(0, 0, InterfaceReading::Outcome::First)}));
-        for (int k = 1; k <= 100; ++k) {
-            if (k > 40 && k <= 60)
-                continue; // two minutes without polls
+        for (int k = 1; k <= polls; ++k) {
+            if (k >= gapFirst && k <= gapLast)
+                continue;
             writer.write(poll(T0 + 6 * k, 6, {reading(1000000, 400000)}));
         }
     }
@@ -82,25 +96,27 @@ void TestHistoryWindow::seriesAndGap()
     window.resize(900, 500);
     window.show();
     window.showInterface(Address, IfIndex);
-    window.setRange(T0, T0 + 600);
+    window.setRange(T0, T0 + 6 * polls);
     const HistorySeries &s = window.graph()->series();
     QCOMPARE(s.step, 6);
     QCOMPARE(s.inAverage[(T0 + 60 - s.start) / 6 - 1], 8000000.0); // bit/s
     QCOMPARE(s.outAverage[(T0 + 60 - s.start) / 6 - 1], 3200000.0);
-    QVERIFY(std::isnan(s.inAverage[(T0 + 300 - s.start) / 6 - 1]));
+    QVERIFY(std::isnan(s.inAverage[(T0 + 6 * (gapFirst + 5) - s.start) / 6 - 1]));
 
     HistoryGraph &graph = *window.graph();
     const QList<int> columns = inColumns(graph);
-    const int gapFrom = qCeil(graph.xOf(T0 + 6 * 41)) + 2,
-              gapTo = qFloor(graph.xOf(T0 + 6 * 60)) - 2;
-    QVERIFY(columns.contains(qRound(graph.xOf(T0 + 100))));
-    QVERIFY(columns.contains(qRound(graph.xOf(T0 + 500))));
+    const int gapFrom = qCeil(graph.xOf(T0 + 6 * gapFirst)) + 2;
+    const int gapTo = qFloor(graph.xOf(T0 + 6 * gapLast)) - 2;
+    QVERIFY(gapTo > gapFrom + 5);
+    QVERIFY(columns.contains(qRound(graph.xOf(T0 + 6 * (gapFirst / 2)))));
+    QVERIFY(columns.contains(qRound(graph.xOf(T0 + 6 * (gapLast + 20)))));
     for (int x = gapFrom; x <= gapTo; ++x)
         QVERIFY2(!columns.contains(x), qPrintable(QString::number(x)));
-    // The read-out names the time and both values at the pointer; nothing inside the gap.
-    QVERIFY(
-        graph.readOut(graph.xOf(T0 + 57)).startsWith(u"08:01:00  in 8 Mbit/s  out 3.2 Mbit/s"_s));
-    QVERIFY(graph.readOut(graph.xOf(T0 + 300)).contains(u"in unknown"_s));
+    // The read-out names the time and both values at the pointer; nothing known in the gap.
+    if (polls == 100)
+        QVERIFY(graph.readOut(graph.xOf(T0 + 57))
+                    .startsWith(u"08:01:00  in 8 Mbit/s  out 3.2 Mbit/s"_s));
+    QVERIFY(graph.readOut(graph.xOf(T0 + 6 * (gapFirst + 5) - 3)).contains(u"in unknown"_s));
 }
 
 void TestHistoryWindow::percentile95_data()
