@@ -2,6 +2,8 @@
 #include "ApplicationIdentity.h"
 #include "CommandLine.h"
 #include "ErrorBox.h"
+#include "HistoryFeature.h"
+#include "HistoryFolder.h"
 #include "LogFolder.h"
 #include "MainWindow.h"
 #include "OptionsDialog.h"
@@ -40,6 +42,7 @@ int main(int argc, char *argv[])
     TForm3 form3(form1, &form1);
     TAboutBox1 splash;
     form1.attachWindows(&form2, &form3, &splash);
+    new HistoryFeature(form1, HistoryFolder::defaultPath()); // owned by form1
     form1.show();
     return app.exec();
 }
