@@ -7,7 +7,12 @@
 #include <QMetaObject>
 
 HistoryStore::HistoryStore(const QString &folder, QObject *parent)
-    : QObject(parent), m_folder(folder), m_writer(std::make_unique<HistoryWriter>(folder))
+    : HistoryStore(std::make_unique<HistoryWriter>(folder), parent)
+{
+}
+
+HistoryStore::HistoryStore(std::unique_ptr<HistoryWriter> writer, QObject *parent)
+    : QObject(parent), m_folder(writer->folder()), m_writer(std::move(writer))
 {
     qRegisterMetaType<PollResult>();
     m_thread.setObjectName(QStringLiteral("history writer"));
@@ -30,6 +35,17 @@ void HistoryStore::onPollFinished(const PollResult &result)
 {
     if (!m_enabled)
         return;
+    if (m_pending >= MaxPending) {
+        const QString reason =
+            QStringLiteral("History: the disk has not taken the last %1 polls; the poll of %2 "
+                           "is not kept.")
+                .arg(m_pending)
+                .arg(result.time.toString(Qt::ISODate));
+        ErrorReport::show(reason, FailureSource.toString());
+        Q_EMIT written(result, {reason});
+        return;
+    }
+    ++m_pending;
     HistoryWriter *writer = m_writer.get();
     QMetaObject::invokeMethod(m_worker, [this, writer, result] {
         const QStringList failures = writer->write(result);
@@ -48,6 +64,7 @@ void HistoryStore::flush()
 
 void HistoryStore::finished(const PollResult &result, const QStringList &failures)
 {
+    --m_pending;
     const QString source = FailureSource.toString();
     if (failures.isEmpty())
         ErrorReport::recovered(source);

@@ -16,7 +16,9 @@ class HistoryWriter;
 // home folder may sit on a network file system.
 //
 // A failure is reported once through the error report (source HistoryStore::FailureSource)
-// and again only after a poll was written completely since.
+// and again only after a poll was written completely since. A disk that hangs cannot make
+// polls pile up in memory: beyond MaxPending polls waiting, new ones are dropped (reported
+// once, like a failure) until the worker catches up.
 class HistoryStore : public QObject
 {
     Q_OBJECT
@@ -27,9 +29,12 @@ public:
     static constexpr QStringView SettingName = u"history";
     static constexpr QStringView FailureSource = u"history";
     static bool enabledBySetting(const QString &storedText) { return storedText != u"no"; }
+    static constexpr int MaxPending = 100;
 
     // folder: where the files go (HistoryFolder::defaultPath() in the program).
     explicit HistoryStore(const QString &folder, QObject *parent = nullptr);
+    // With a writer of the caller's (tests: one that stands still like a hanging disk).
+    HistoryStore(std::unique_ptr<HistoryWriter> writer, QObject *parent = nullptr);
     ~HistoryStore() override;
 
     QString folder() const { return m_folder; }
@@ -56,4 +61,5 @@ private:
     QThread m_thread;
     QObject *m_worker = nullptr;             // lives on m_thread
     std::unique_ptr<HistoryWriter> m_writer; // used only on m_thread
+    int m_pending = 0;                       // polls handed over and not yet reported back
 };

@@ -22,12 +22,13 @@ class HistoryWriter
 {
 public:
     explicit HistoryWriter(QString folder);
+    virtual ~HistoryWriter() = default;
 
     const QString &folder() const { return m_folder; }
 
     // Writes one poll. Returns the failures in words (empty when everything was written);
     // a failure of one file does not keep the others from being written.
-    QStringList write(const PollResult &result);
+    virtual QStringList write(const PollResult &result);
 
     // The update text ("time:v:v:...") that write() hands librrd for one interface.
     static QString updateText(const InterfaceReading &reading, int pollIntervalSeconds,

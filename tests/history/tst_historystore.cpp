@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -48,6 +49,7 @@ private Q_SLOTS:
     void linkHealthValues();
     void privateFilesAndNoLinks();
     void unwritableFolderReportedOnce();
+    void hangingDiskDropsPolls();
     void settingText_data();
     void settingText();
     void archivesStayUnderFiveMegabytes();
@@ -316,6 +318,46 @@ void TestHistoryStore::unwritableFolderReportedOnce()
     off.onPollFinished(poll(T0, 6, {reading(1, 1)}));
     off.flush();
     QVERIFY(!QFileInfo::exists(dir.path() + u"/off"_s));
+    ErrorReport::setHandler(previous);
+}
+
+void TestHistoryStore::hangingDiskDropsPolls()
+{
+    // A writer that stands still at its first poll until released, like a hung file system.
+    struct HangingWriter : HistoryWriter {
+        using HistoryWriter::HistoryWriter;
+        QSemaphore release;
+        QStringList write(const PollResult &result) override
+        {
+            release.acquire();
+            release.release();
+            return HistoryWriter::write(result);
+        }
+    };
+    QTemporaryDir dir;
+    auto writer = std::make_unique<HangingWriter>(dir.path());
+    HangingWriter *hanging = writer.get();
+    QStringList reports;
+    const auto previous = ErrorReport::setHandler([&](const QString &m) { reports.append(m); });
+    {
+        HistoryStore store(std::move(writer));
+        int kept = 0, dropped = 0;
+        connect(
+            &store, &HistoryStore::written, this,
+            [&](const PollResult &, const QStringList &f) { ++(f.isEmpty() ? kept : dropped); });
+        for (int k = 0; k < HistoryStore::MaxPending + 5; ++k)
+            store.onPollFinished(poll(T0 + 6 * k, 6, {reading(1, 1)}));
+        QCOMPARE(dropped, 5);
+        QCOMPARE(reports.size(), 1);
+        QVERIFY2(reports.first().contains(u"not kept"_s), qPrintable(reports.first()));
+        hanging->release.release();
+        store.flush();
+        QCOMPARE(kept, HistoryStore::MaxPending);
+        // Caught up: polls are taken again.
+        store.onPollFinished(poll(T0 + 6000, 6, {reading(1, 1)}));
+        store.flush();
+        QCOMPARE(kept, HistoryStore::MaxPending + 1);
+    }
     ErrorReport::setHandler(previous);
 }
 
