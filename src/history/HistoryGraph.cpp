@@ -203,7 +203,9 @@ void HistoryGraph::paintEvent(QPaintEvent *)
     // Few samples: antialiased steps; many: one vertical stroke per pixel column, which needs
     // no smoothing and keeps the cost of a repaint bound by the width, not by the samples.
     p.setRenderHint(QPainter::Antialiasing, samplesPerPixel <= 1);
-    const int columns = static_cast<int>(std::ceil(area.width())) + 1;
+    // Columns are device pixels, so that a scale factor of 2 gets twice the detail.
+    const double dpr = std::max(1.0, p.device()->devicePixelRatioF());
+    const int columns = static_cast<int>(std::ceil(area.width() * dpr)) + 1;
 
     // Lowest and highest known sample per pixel column. Samples are evenly spaced, so each
     // column is a run of indices; NaN fails every comparison and drops out by itself.
@@ -221,7 +223,7 @@ void HistoryGraph::paintEvent(QPaintEvent *)
         qsizetype i = first;
         for (int c = 0; c < columns && i < last; ++c) {
             // Samples whose end time falls in this column.
-            const double columnEnd = static_cast<double>(m_from) + (c + 1) * (1 / xScale);
+            const double columnEnd = static_cast<double>(m_from) + (c + 1) / (xScale * dpr);
             const qsizetype stop = std::min<qsizetype>(
                 last, static_cast<qsizetype>(
                           std::floor((columnEnd - firstEnd) / static_cast<double>(m_series.step))) +
@@ -280,7 +282,7 @@ void HistoryGraph::paintEvent(QPaintEvent *)
                 flush();
                 continue;
             }
-            const double x = area.left() + c + 0.5;
+            const double x = area.left() + (c + 0.5) / dpr;
             line.append(QPointF(x, yOf(bin.low * factor)));
             if (bin.high != bin.low)
                 line.append(QPointF(x, yOf(bin.high * factor)));
