@@ -61,8 +61,7 @@ void HistoryGraph::setSeries(HistorySeries series)
 
 void HistoryGraph::setView(std::int64_t from, std::int64_t to)
 {
-    if (to - from < MinimumSpan)
-        to = from + MinimumSpan;
+    to = std::clamp(to, from + MinimumSpan, from + MaximumSpan);
     m_from = from;
     m_to = to;
     update();

@@ -12,23 +12,31 @@ HistoryStore::HistoryStore(const QString &folder, QObject *parent)
 }
 
 HistoryStore::HistoryStore(std::unique_ptr<HistoryWriter> writer, QObject *parent)
-    : QObject(parent), m_folder(writer->folder()), m_writer(std::move(writer))
+    : QObject(parent), m_folder(writer->folder()), m_thread(new QThread),
+      m_writer(std::move(writer))
 {
     qRegisterMetaType<PollResult>();
-    m_thread.setObjectName(QStringLiteral("history writer"));
+    m_thread->setObjectName(QStringLiteral("history writer"));
     m_worker = new QObject;
-    m_worker->moveToThread(&m_thread);
-    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
-    m_thread.start(QThread::LowPriority);
+    m_worker->moveToThread(m_thread);
+    connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    m_thread->start(QThread::LowPriority);
 }
 
 HistoryStore::~HistoryStore()
 {
-    // Polls already handed over are still written before the thread ends.
-    QMetaObject::invokeMethod(
-        m_worker, [] {}, Qt::BlockingQueuedConnection);
-    m_thread.quit();
-    m_thread.wait();
+    // Polls already handed over are still written: the thread ends after the last of them.
+    QThread *thread = m_thread;
+    QMetaObject::invokeMethod(m_worker, [thread] { thread->quit(); });
+    if (m_thread->wait(QDeadlineTimer(ExitWaitMs))) {
+        delete m_thread;
+    } else {
+        // A hung disk must not hold the program's exit for ever: the thread and its writer
+        // are left running, and the end of the process takes them down.
+        qWarning("History: the writer did not finish within %d ms; unwritten polls are lost",
+                 ExitWaitMs);
+        (void)m_writer.release();
+    }
 }
 
 void HistoryStore::onPollFinished(const PollResult &result)

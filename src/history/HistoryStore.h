@@ -30,6 +30,8 @@ public:
     static constexpr QStringView FailureSource = u"history";
     static bool enabledBySetting(const QString &storedText) { return storedText != u"no"; }
     static constexpr int MaxPending = 100;
+    // How long the destructor waits for the polls still queued (at the program's exit).
+    static constexpr int ExitWaitMs = 10000;
 
     // folder: where the files go (HistoryFolder::defaultPath() in the program).
     explicit HistoryStore(const QString &folder, QObject *parent = nullptr);
@@ -58,8 +60,8 @@ private:
 
     QString m_folder;
     bool m_enabled = true;
-    QThread m_thread;
-    QObject *m_worker = nullptr;             // lives on m_thread
+    QThread *m_thread = nullptr; // deleted with the store, left running only after a hang
+    QObject *m_worker = nullptr; // lives on m_thread
     std::unique_ptr<HistoryWriter> m_writer; // used only on m_thread
     int m_pending = 0;                       // polls handed over and not yet reported back
 };

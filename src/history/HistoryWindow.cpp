@@ -102,8 +102,13 @@ HistoryWindow::HistoryWindow(QString folder, QWidget *parent)
         else
             setSpan(static_cast<Span>(id));
     });
-    connect(m_interfaces, &QComboBox::currentIndexChanged, this,
-            [this] { load(m_graph->viewFrom(), m_graph->viewTo()); });
+    // Another interface: its own newest poll ends the span (a custom range stays).
+    connect(m_interfaces, &QComboBox::currentIndexChanged, this, [this] {
+        if (m_span == Custom)
+            load(m_graph->viewFrom(), m_graph->viewTo());
+        else
+            setSpan(m_span);
+    });
     connect(m_graph, &HistoryGraph::viewChanged, this, &HistoryWindow::load);
     connect(m_graph, &HistoryGraph::spanResetRequested, this, [this] {
         if (m_span == Custom)
@@ -234,7 +239,8 @@ void HistoryWindow::setRange(std::int64_t from, std::int64_t to)
 {
     m_span = Custom;
     m_customFrom = from;
-    m_customTo = std::max(to, from + HistoryGraph::MinimumSpan);
+    // Bounded like the graph's view: a range of decades would read millions of rows.
+    m_customTo = std::clamp(to, from + HistoryGraph::MinimumSpan, from + HistoryGraph::MaximumSpan);
     m_graph->setView(m_customFrom, m_customTo);
     load(m_customFrom, m_customTo);
 }
