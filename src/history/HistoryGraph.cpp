@@ -299,17 +299,23 @@ void HistoryGraph::paintEvent(QPaintEvent *)
 
     // Legend and hover read-out above the plot.
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(InColour);
-    p.drawText(QRectF(area.left(), 2, 60, TopMargin - 4), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("In"));
-    p.setPen(OutColour);
-    p.drawText(QRectF(area.left() + 30, 2, 60, TopMargin - 4), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("Out"));
+    double legendX = area.left();
+    const auto legend = [&](const QColor &colour, const QString &name) {
+        p.setPen(colour);
+        const double w = metrics.horizontalAdvance(name) + 14;
+        p.drawText(QRectF(legendX, 2, w, TopMargin - 4), Qt::AlignLeft | Qt::AlignVCenter, name);
+        legendX += w;
+    };
+    legend(InColour, QStringLiteral("In"));
+    legend(OutColour, QStringLiteral("Out"));
+    legend(text, QStringLiteral("Bandwidth"));
+    legend(QColor(220, 0, 0), QStringLiteral("High %1 %").arg(m_high));
+    legend(QColor(200, 160, 0), QStringLiteral("Low %1 %").arg(m_low));
     if (m_hoverX >= area.left() && m_hoverX <= area.right()) {
         p.setPen(QPen(text, 0, Qt::DashLine));
         p.drawLine(QPointF(m_hoverX, area.top()), QPointF(m_hoverX, area.bottom()));
         p.setPen(text);
-        p.drawText(QRectF(area.left() + 70, 2, area.width() - 70, TopMargin - 4),
+        p.drawText(QRectF(legendX, 2, area.right() - legendX, TopMargin - 4),
                    Qt::AlignRight | Qt::AlignVCenter, readOut(m_hoverX));
     }
 }
