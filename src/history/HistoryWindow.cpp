@@ -238,6 +238,11 @@ void HistoryWindow::setSpan(Span span)
 void HistoryWindow::setRange(std::int64_t from, std::int64_t to)
 {
     m_span = Custom;
+    if (QAbstractButton *checked = m_spans->checkedButton()) {
+        m_spans->setExclusive(false); // no span button stands for a custom range
+        checked->setChecked(false);
+        m_spans->setExclusive(true);
+    }
     m_customFrom = from;
     // Bounded like the graph's view: a range of decades would read millions of rows.
     m_customTo = std::clamp(to, from + HistoryGraph::MinimumSpan, from + HistoryGraph::MaximumSpan);
@@ -263,11 +268,6 @@ void HistoryWindow::chooseCustom()
     connect(box, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     connect(box, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     if (dialog.exec() == QDialog::Accepted) {
-        if (QAbstractButton *checked = m_spans->checkedButton()) {
-            m_spans->setExclusive(false);
-            checked->setChecked(false);
-            m_spans->setExclusive(true);
-        }
         setRange(from->dateTime().toSecsSinceEpoch(), to->dateTime().toSecsSinceEpoch());
     }
 }
