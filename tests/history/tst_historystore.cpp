@@ -2,6 +2,7 @@
 #include "HistoryFileName.h"
 #include "HistoryFixture.h"
 #include "HistoryReader.h"
+#include "HistoryStatistics.h"
 #include "HistoryStore.h"
 #include "HistoryWriter.h"
 #include "RrdLayout.h"
@@ -134,6 +135,21 @@ void TestHistoryStore::ratesAtPollResolution()
     QCOMPARE(match.captured(1).toDouble(), 10000.0);
     QCOMPARE(match.captured(2).toDouble(), 5000.0);
     QCOMPARE(match.captured(3).toDouble(), 100000000.0);
+
+    // rrdtool graph computes the same average and 95th percentile (bit/s) as the window.
+    QProcess graph;
+    const QString def = u"DEF:in="_s + path(dir) + u":inoctets:AVERAGE"_s;
+    graph.start(u"rrdtool"_s,
+                {u"graph"_s, u"/dev/null"_s, u"--start"_s, QString::number(T0), u"--end"_s,
+                 QString::number(T0 + 120), u"--step"_s, u"6"_s, def, u"CDEF:bits=in,8,*"_s,
+                 u"VDEF:avg=bits,AVERAGE"_s, u"PRINT:avg:%.1lf"_s});
+    QVERIFY(graph.waitForFinished(10000));
+    const QStringList printed =
+        QString::fromUtf8(graph.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY2(printed.size() >= 2, qPrintable(printed.join(u'|')));
+    const HistoryStatistics stats = HistoryStatisticsCalc::compute(s, T0, T0 + 120);
+    QCOMPARE(printed.at(1).toDouble(), stats.in.average);
+    QCOMPARE(stats.in.average, 10500.0 * 8);
 }
 
 void TestHistoryStore::firstAndFailedReadingsAreUnknown()
