@@ -134,9 +134,11 @@ void HistoryGraph::paintEvent(QPaintEvent *)
         m_series.step > 0 ? std::clamp<qsizetype>((m_from - m_series.start) / m_series.step - 1, 0,
                                                   m_series.size())
                           : m_series.size();
-    qsizetype last = first;
-    while (last < m_series.size() && m_series.timeOf(last) - m_series.step <= m_to)
-        ++last;
+    // One past the last sample that starts before the end of the view.
+    const qsizetype last = m_series.step > 0
+                               ? std::clamp<qsizetype>((m_to - m_series.start) / m_series.step + 1,
+                                                       first, m_series.size())
+                               : first;
     const double xScale = area.width() / span;
     const double xBase = area.left() - static_cast<double>(m_from) * xScale;
     const auto xAt = [&](std::int64_t t) { return xBase + static_cast<double>(t) * xScale; };
