@@ -97,18 +97,18 @@ double HistoryGraph::xOf(double time) const
 double HistoryGraph::valueTop() const
 {
     double top = 0;
-    const qsizetype first =
-        m_series.step > 0 ? std::clamp<qsizetype>((m_from - m_series.start) / m_series.step - 1, 0,
-                                                  m_series.size())
-                          : 0;
-    for (qsizetype i = first; i < m_series.size(); ++i) {
-        const std::int64_t t = m_series.timeOf(i);
-        if (t > m_to + m_series.step)
-            break;
-        for (const double v : {m_series.inMaximum[i], m_series.outMaximum[i], m_series.inAverage[i],
-                               m_series.outAverage[i], m_series.bandwidth[i]}) {
-            if (HistorySeries::known(v))
-                top = std::max(top, v);
+    if (m_series.step > 0) {
+        const qsizetype first = std::clamp<qsizetype>((m_from - m_series.start) / m_series.step - 1,
+                                                      0, m_series.size());
+        const qsizetype last = std::clamp<qsizetype>((m_to - m_series.start) / m_series.step + 1,
+                                                     first, m_series.size());
+        // NaN fails every comparison, so unknown samples drop out without a test of their own.
+        for (const QList<double> *values :
+             {&m_series.inMaximum, &m_series.outMaximum, &m_series.inAverage, &m_series.outAverage,
+              &m_series.bandwidth}) {
+            const double *v = values->constData();
+            for (qsizetype i = first; i < last; ++i)
+                top = v[i] > top ? v[i] : top;
         }
     }
     return top > 0 ? top * 1.05 : 1000;
