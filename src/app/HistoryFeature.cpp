@@ -7,6 +7,7 @@
 #include "HistoryWindow.h"
 #include "InterfaceTable.h"
 #include "MainWindow.h"
+#include "PollRun.h"
 #include "SettingsStore.h"
 
 #include <QAction>
@@ -35,6 +36,7 @@ HistoryFeature::HistoryFeature(TForm1 &window, const QString &folder)
         item->setObjectName(QStringLiteral("History") + QString::number(k));
         connect(item, &QAction::triggered, this, [this, k] { open(k); });
     }
+    connect(&window.pollRun(), &PollRun::pollFinished, this, &HistoryFeature::onPollFinished);
     connect(m_store, &HistoryStore::written, this, [this](const PollResult &result) {
         if (m_window)
             m_window->onPollWritten(result);

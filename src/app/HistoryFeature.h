@@ -31,7 +31,7 @@ public:
     void open(int slot);
 
 public Q_SLOTS:
-    // The poll run's result of every finished poll.
+    // The poll run's result of every finished poll (connected to the window's poll run).
     void onPollFinished(const PollResult &result);
 
 private:
