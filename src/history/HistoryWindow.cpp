@@ -340,10 +340,12 @@ void HistoryWindow::onPollWritten(const PollResult &result)
                                                                 : m_graph->series().end();
     m_graph->setNow(now);
     const std::int64_t slack = std::max<std::int64_t>(2 * result.pollIntervalSeconds, 1);
-    if (to >= previous - slack && now > to) {
-        // "now" is in view: move along by the time that passed.
-        m_graph->setView(from + (now - to), now);
-        load(from + (now - to), now);
+    if (now > previous && previous >= from && previous <= to + slack) {
+        // "now" is in view: the view moves along by the time that passed, wherever in it
+        // "now" stands (a zoom about the pointer may have left it short of the right edge).
+        const std::int64_t shift = now - previous;
+        m_graph->setView(from + shift, to + shift);
+        load(from + shift, to + shift);
     } else if (to >= now - slack) {
         load(from, to);
     }

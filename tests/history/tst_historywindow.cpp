@@ -253,9 +253,17 @@ void TestHistoryWindow::followsNewestPoll()
     const HistorySeries &s = window.graph()->series();
     QCOMPARE(s.inAverage[(T0 + 126 - s.start) / s.step - 1], 9999.0 * 8);
 
+    // "now" inside the view (zoomed about a point short of the edge): it moves along too.
+    window.graph()->setView(T0 + 80, T0 + 140);
+    const PollResult third = poll(T0 + 132, 6, {reading(7, 7)});
+    writer.write(third);
+    window.onPollWritten(third);
+    QCOMPARE(window.graph()->viewFrom(), T0 + 86);
+    QCOMPARE(window.graph()->viewTo(), T0 + 146);
+
     // Looking back, the view stays where it is.
     window.setRange(T0, T0 + 60);
-    const PollResult later = poll(T0 + 132, 6, {reading(1, 1)});
+    const PollResult later = poll(T0 + 138, 6, {reading(1, 1)});
     writer.write(later);
     window.onPollWritten(later);
     QCOMPARE(window.graph()->viewTo(), T0 + 60);
