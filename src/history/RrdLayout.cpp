@@ -50,12 +50,4 @@ QStringList createArguments(int pollIntervalSeconds)
     return arguments;
 }
 
-qint64 dataBytes(unsigned long step)
-{
-    qint64 rows = 0;
-    for (const Archive &archive : archivesFor(step))
-        rows += static_cast<qint64>(archive.rows);
-    return rows * static_cast<qint64>(DataSources.size()) * 8 * 2;
-}
-
 } // namespace RrdLayout

@@ -34,7 +34,7 @@ unsigned long stepFor(int pollIntervalSeconds);
 // bridged and a longer gap reads as unknown.
 unsigned long heartbeatFor(int pollIntervalSeconds);
 
-// One archive of one consolidation function: rows of `stepsPerRow` file steps.
+// One archive of one consolidation function: `rows` rows of `secondsPerRow` seconds each.
 struct Archive {
     unsigned long secondsPerRow;
     unsigned long rows;
@@ -48,8 +48,5 @@ QList<Archive> archivesFor(unsigned long step);
 
 // The create arguments ("DS:..." and "RRA:..." texts) for a poll interval.
 QStringList createArguments(int pollIntervalSeconds);
-
-// Bytes of the data area of a file with this step (rows x sources x 8 x 2 functions).
-qint64 dataBytes(unsigned long step);
 
 } // namespace RrdLayout
