@@ -47,9 +47,10 @@ if ! device_file=$(OSTRALINE_EXECUTABLE=$ostraline scripts/demo-agent.sh start "
 fi
 names=$(cut -d';' -f5 "$device_file" | paste -sd' ')
 echo "Demo: this machine's interfaces ($names), served read-only by snmpd on $(cut -d';' -f1 "$device_file" | head -n 1)."
-echo "The demo keeps its own settings in $demo_dir/config; your settings are not read or changed."
+echo "The demo keeps its own settings in $demo_dir/config and its history in $demo_dir/data;"
+echo "your settings and history are not read or changed."
 echo ">>> Press \"Start polling\" (Alt+S) in the Ostraline window. <<<"
 echo "Each graph is one interface: its name in the middle, input and output in bit/s and % at"
 echo "the top; from the second poll on, 3 seconds later, input shows as bars and output as a"
 echo "line over them. Hover over a graph for its details. Close the window to end the demo."
-XDG_CONFIG_HOME="$demo_dir/config" exec "$ostraline" "$device_file"
+XDG_CONFIG_HOME="$demo_dir/config" XDG_DATA_HOME="$demo_dir/data" exec "$ostraline" "$device_file"

@@ -3,6 +3,8 @@
 #include "CommandLine.h"
 #include "DisplayCheck.h"
 #include "ErrorBox.h"
+#include "HistoryFeature.h"
+#include "HistoryFolder.h"
 #include "LogFolder.h"
 #include "MainWindow.h"
 #include "OptionsDialog.h"
@@ -52,6 +54,7 @@ int main(int argc, char *argv[])
     TForm3 form3(form1, &form1);
     TAboutBox1 splash;
     form1.attachWindows(&form2, &form3, &splash);
+    new HistoryFeature(form1, HistoryFolder::defaultPath()); // owned by form1
     form1.show();
     return app.exec();
 }
