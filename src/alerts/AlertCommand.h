@@ -12,8 +12,8 @@
 class QProcess;
 
 // Runs the operator's alert command for every raised and cleared alert: a program and its
-// arguments, split like a command line (quotes and backslashes, no shell), with the alert in
-// the environment:
+// arguments, separated by blanks, a word with blanks in double quotes (QProcess::splitCommand:
+// no shell, so nothing is expanded or redirected), with the alert in the environment:
 //   OSTRALINE_ALERT_STATE      raised | cleared
 //   OSTRALINE_ALERT_CONDITION  busy | down | silent | flapping
 //   OSTRALINE_ALERT_INTERFACE  the interface's name

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -197,11 +198,12 @@ bool AlertFile::load(QList<AlertEvent> *events, qsizetype maxEvents, QString *er
         return false;
     const QList<QByteArray> lines = eventLines(bytes);
     events->clear();
-    for (qsizetype i = std::max<qsizetype>(0, lines.size() - maxEvents); i < lines.size(); ++i) {
+    for (qsizetype i = lines.size() - 1; i >= 0 && events->size() < maxEvents; --i) {
         AlertEvent event;
         if (parse(lines[i], &event))
             events->append(event);
     }
+    std::reverse(events->begin(), events->end());
     return true;
 }
 
