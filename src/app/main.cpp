@@ -4,6 +4,7 @@
 #include "ErrorBox.h"
 #include "LogFolder.h"
 #include "MainWindow.h"
+#include "MainWindowAlerts.h"
 #include "OptionsDialog.h"
 #include "SingleInstance.h"
 #include "SplashWindow.h"
@@ -40,6 +41,7 @@ int main(int argc, char *argv[])
     TForm3 form3(form1, &form1);
     TAboutBox1 splash;
     form1.attachWindows(&form2, &form3, &splash);
+    MainWindowAlerts alerts(form1, form3);
     form1.show();
     return app.exec();
 }
