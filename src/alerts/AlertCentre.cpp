@@ -4,6 +4,8 @@
 #include "PollResult.h"
 #include "SettingsStore.h"
 
+#include <algorithm>
+
 AlertCentre::AlertCentre(const QString &filePath, QObject *parent)
     : AlertCentre(filePath, QDBusConnection::sessionBus(), parent)
 {
@@ -75,9 +77,13 @@ void AlertCentre::deliver(const QList<AlertEvent> &events)
         m_notifier->notify(event);
         m_command.run(event);
     }
-    const AlertEvent &last = events.constLast();
-    QString text = QStringLiteral("Alert: ") + last.summary() + QStringLiteral(" (") + last.value +
-                   QLatin1Char(')');
+    // One line: a raise matters more than a clear.
+    const auto raised = std::find_if(events.cbegin(), events.cend(), [](const AlertEvent &e) {
+        return e.state == AlertState::Raised;
+    });
+    const AlertEvent &shown = raised != events.cend() ? *raised : events.constFirst();
+    QString text = QStringLiteral("Alert: ") + shown.summary() + QStringLiteral(" (") +
+                   shown.value + QLatin1Char(')');
     if (events.size() > 1)
         text += QStringLiteral(" and %1 more, see Tools > Alerts...").arg(events.size() - 1);
     Q_EMIT statusMessage(text);

@@ -24,7 +24,8 @@ void AlertCommand::setCommandLine(const QString &commandLine)
 
 QStringList AlertCommand::environment(const AlertEvent &event)
 {
-    const QString time = event.time.toOffsetFromUtc(event.time.offsetFromUtc()).toString(Qt::ISODate);
+    const QString time =
+        event.time.toOffsetFromUtc(event.time.offsetFromUtc()).toString(Qt::ISODate);
     return {
         QStringLiteral("OSTRALINE_ALERT_STATE=") + AlertText::state(event.state),
         QStringLiteral("OSTRALINE_ALERT_CONDITION=") + AlertText::condition(event.condition),

@@ -117,8 +117,8 @@ void AlertEngine::judge(Track &track, const InterfaceReading &reading, const QDa
             track.wasUp = true;
         if (!first) {
             const bool holds = track.wasUp && admin == StatusUp && operDown(oper);
-            const QString value = QStringLiteral("admin %1, oper %2")
-                                      .arg(statusText(admin), statusText(oper));
+            const QString value =
+                QStringLiteral("admin %1, oper %2").arg(statusText(admin), statusText(oper));
             setCondition(track, AlertCondition::Down, holds, value, time, events);
         }
     }
@@ -140,8 +140,7 @@ void AlertEngine::judge(Track &track, const InterfaceReading &reading, const QDa
                     value < m_rules.highThreshold - BusyClearMargin ? track.calmRun + 1 : 0;
                 if (track.calmRun >= m_rules.polls) {
                     track.calmRun = 0;
-                    setCondition(track, AlertCondition::Busy, false, percent(value), time,
-                                 events);
+                    setCondition(track, AlertCondition::Busy, false, percent(value), time, events);
                 }
             }
         }
@@ -151,8 +150,8 @@ void AlertEngine::judge(Track &track, const InterfaceReading &reading, const QDa
         if (reading.outcome == Outcome::Failed) {
             ++track.failedRun;
             if (m_rules.stopOnErrors || track.failedRun >= m_rules.polls) {
-                const QString why = reading.reason.isEmpty() ? QStringLiteral("no reading")
-                                                             : reading.reason;
+                const QString why =
+                    reading.reason.isEmpty() ? QStringLiteral("no reading") : reading.reason;
                 const QString value =
                     track.failedRun == 1
                         ? why

@@ -39,9 +39,9 @@ struct AlertRules {
 class AlertEngine
 {
 public:
-    static constexpr int FlapChanges = 4;      // more changes than this within the window flap
+    static constexpr int FlapChanges = 4;         // more changes than this within the window flap
     static constexpr qint64 FlapWindowSecs = 600; // 10 minutes
-    static constexpr int BusyClearMargin = 5; // percentage points below the high threshold
+    static constexpr int BusyClearMargin = 5;     // percentage points below the high threshold
 
     void setRules(const AlertRules &rules);
     const AlertRules &rules() const { return m_rules; }
@@ -59,7 +59,7 @@ private:
     struct Track {
         std::array<bool, Conditions> raised{};   // the condition holds
         std::array<bool, Conditions> reported{}; // what the last reported change said
-        int busyRun = 0; // good readings at or above high (towards raising)
+        int busyRun = 0;                         // good readings at or above high (towards raising)
         int calmRun = 0; // good readings below high - margin (towards clearing)
         int failedRun = 0;
         bool wasUp = false;

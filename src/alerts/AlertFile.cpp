@@ -112,8 +112,8 @@ bool writeAll(int fd, const QByteArray &bytes, int *error)
 // The file's bytes (its last MaxReadBytes when it is longer, from a line start).
 bool readBounded(const QString &path, QByteArray *bytes, QString *error)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) {
             bytes->clear();
@@ -180,7 +180,8 @@ bool AlertFile::parse(const QByteArray &line, AlertEvent *event)
         return false;
     AlertEvent parsed;
     parsed.time = QDateTime::fromString(QString::fromUtf8(fields[0]), Qt::ISODate);
-    if (!parsed.time.isValid() || !AlertText::parseState(QString::fromUtf8(fields[1]), &parsed.state) ||
+    if (!parsed.time.isValid() ||
+        !AlertText::parseState(QString::fromUtf8(fields[1]), &parsed.state) ||
         !AlertText::parseCondition(QString::fromUtf8(fields[2]), &parsed.condition))
         return false;
     parsed.interfaceName = QString::fromUtf8(fields[3]);
@@ -222,8 +223,9 @@ bool AlertFile::append(const QList<AlertEvent> &events, QString *error)
         m_lines = eventLines(bytes).size();
     }
     makePrivateFolders(QFileInfo(m_path).absolutePath());
-    const int fd = ::open(QFile::encodeName(m_path).constData(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    const int fd =
+        ::open(QFile::encodeName(m_path).constData(),
+               O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0)
         return failed(errno);
     int why = 0;
@@ -281,8 +283,7 @@ bool AlertFile::cut(QString *error)
             ::unlink(temporary.constData());
     }
     if (why != 0) {
-        *error =
-            QStringLiteral("Cannot cut the alerts file \"%1\": %2").arg(m_path, reason(why));
+        *error = QStringLiteral("Cannot cut the alerts file \"%1\": %2").arg(m_path, reason(why));
         m_lines = -1;
         return false;
     }

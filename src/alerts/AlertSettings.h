@@ -12,11 +12,11 @@ class SettingsStore;
 namespace AlertSettings
 {
 
-inline constexpr QStringView Alerts = u"alerts";             // "no": alerts off
-inline constexpr QStringView AlertPolls = u"alert polls";    // "3", a whole number 1 to 20
-inline constexpr QStringView AlertBusy = u"alert busy";      // "yes"
-inline constexpr QStringView AlertDown = u"alert down";      // "yes"
-inline constexpr QStringView AlertSilent = u"alert silent";  // "yes"
+inline constexpr QStringView Alerts = u"alerts";              // "no": alerts off
+inline constexpr QStringView AlertPolls = u"alert polls";     // "3", a whole number 1 to 20
+inline constexpr QStringView AlertBusy = u"alert busy";       // "yes"
+inline constexpr QStringView AlertDown = u"alert down";       // "yes"
+inline constexpr QStringView AlertSilent = u"alert silent";   // "yes"
 inline constexpr QStringView AlertCommand = u"alert command"; // "": no command
 
 inline constexpr int DefaultPolls = 3;

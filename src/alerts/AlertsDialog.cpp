@@ -16,9 +16,9 @@ namespace
 
 QString timeText(const QDateTime &time)
 {
-    return time.isValid() ? QLocale::c().toString(time.toLocalTime(),
-                                                  QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                          : QString();
+    return time.isValid()
+               ? QLocale::c().toString(time.toLocalTime(), QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+               : QString();
 }
 
 QString conditionText(const AlertEvent &event)
@@ -77,7 +77,8 @@ void AlertsDialog::refresh()
         const AlertEvent &e = row.event;
         QList<QStandardItem *> items = {
             new QStandardItem(timeText(e.time)),
-            new QStandardItem(QStringLiteral("%1 (%2 #%3)").arg(e.interfaceName, e.address, e.ifIndex)),
+            new QStandardItem(
+                QStringLiteral("%1 (%2 #%3)").arg(e.interfaceName, e.address, e.ifIndex)),
             new QStandardItem(conditionText(e)), new QStandardItem(e.value),
             new QStandardItem(timeText(row.clearedAt))};
         m_model->appendRow(items);

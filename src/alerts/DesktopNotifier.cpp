@@ -68,8 +68,8 @@ void DesktopNotifier::send(const QString &key, const AlertEvent &event)
     QVariantMap hints;
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue(uchar(urgency(event))));
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("ostraline"));
-    QDBusMessage call = QDBusMessage::createMethodCall(Service.toString(), Path.toString(),
-                                                       Interface.toString(), QStringLiteral("Notify"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        Service.toString(), Path.toString(), Interface.toString(), QStringLiteral("Notify"));
     call << QStringLiteral("Ostraline") << m_ids.value(key, 0u) << QStringLiteral("ostraline")
          << event.summary() << body(event)
          << QStringList{QStringLiteral("default"), QStringLiteral("Show Ostraline")} << hints

@@ -50,10 +50,12 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString script = writeScript(
-            dir, "env | grep '^OSTRALINE_ALERT_' | sort > \"$1\"\nprintf '%s' \"$2\" > \"$1.arg\"\n");
+            dir,
+            "env | grep '^OSTRALINE_ALERT_' | sort > \"$1\"\nprintf '%s' \"$2\" > \"$1.arg\"\n");
         const QString out = dir.filePath(QStringLiteral("env.txt"));
         AlertCommand command;
-        command.setCommandLine(QStringLiteral("\"%1\" \"%2\" \"$(touch pwned) ; x\"").arg(script, out));
+        command.setCommandLine(
+            QStringLiteral("\"%1\" \"%2\" \"$(touch pwned) ; x\"").arg(script, out));
         QSignalSpy finished(&command, &AlertCommand::finished);
         QSignalSpy failed(&command, &AlertCommand::failed);
         command.run(sample());
@@ -95,9 +97,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("failing");
         QTest::addColumn<QString>("words");
-        QTest::newRow("non-zero status") << "false" << "ended with status 1";
-        QTest::newRow("missing program") << "/nonexistent/alert-hook" << "cannot be started";
-        QTest::newRow("crash") << "sh -c \"kill -SEGV $$\"" << "crashed";
+        QTest::newRow("non-zero status") << "false"
+                                         << "ended with status 1";
+        QTest::newRow("missing program") << "/nonexistent/alert-hook"
+                                         << "cannot be started";
+        QTest::newRow("crash") << "sh -c \"kill -SEGV $$\""
+                               << "crashed";
     }
 
     void aFailureIsReportedOnceUntilARunWorks()

@@ -41,51 +41,59 @@ private Q_SLOTS:
         const auto first = reading(Outcome::First);
         const auto failed = reading(Outcome::Failed);
 
-        QTest::newRow("busy after 3 polls, not before") << 3 << true
-            << QList{busy, busy, outBusy, busy} << QStringList{"", "", "busy raised", ""};
-        QTest::newRow("busy at the threshold itself") << 1 << true << QList{good(70)}
-            << QStringList{"busy raised"};
-        QTest::newRow("one busy poll among calm ones") << 3 << true
-            << QList{busy, calm, busy, busy, calm} << QStringList{"", "", "", "", ""};
-        QTest::newRow("a first reading breaks the run") << 3 << true
-            << QList{busy, busy, first, busy, busy} << QStringList{"", "", "", "", ""};
-        QTest::newRow("hysteresis: near the threshold does not clear") << 2 << true
+        QTest::newRow("busy after 3 polls, not before")
+            << 3 << true << QList{busy, busy, outBusy, busy}
+            << QStringList{"", "", "busy raised", ""};
+        QTest::newRow("busy at the threshold itself")
+            << 1 << true << QList{good(70)} << QStringList{"busy raised"};
+        QTest::newRow("one busy poll among calm ones")
+            << 3 << true << QList{busy, calm, busy, busy, calm} << QStringList{"", "", "", "", ""};
+        QTest::newRow("a first reading breaks the run")
+            << 3 << true << QList{busy, busy, first, busy, busy} << QStringList{"", "", "", "", ""};
+        QTest::newRow("hysteresis: near the threshold does not clear")
+            << 2 << true
             << QList{busy, busy, nearHigh, nearHigh, nearHigh, calm, nearHigh, calm, calm}
             << QStringList{"", "busy raised", "", "", "", "", "", "", "busy cleared"};
-        QTest::newRow("first and failed readings neither clear busy") << 1 << false
-            << QList{busy, first, failed, busy}
+        QTest::newRow("first and failed readings neither clear busy")
+            << 1 << false << QList{busy, first, failed, busy}
             << QStringList{"busy raised", "", "silent raised", "silent cleared"};
 
-        QTest::newRow("down for a port that was up") << 3 << true
+        QTest::newRow("down for a port that was up")
+            << 3 << true
             << QList{withStatus(calm, 1, 1), withStatus(calm, 1, 2), withStatus(calm, 1, 2),
                      withStatus(calm, 1, 1)}
             << QStringList{"", "down raised", "", "down cleared"};
-        QTest::newRow("never down for a port down from the start") << 3 << true
+        QTest::newRow("never down for a port down from the start")
+            << 3 << true
             << QList{withStatus(first, 1, 2), withStatus(calm, 1, 2), withStatus(calm, 1, 7)}
             << QStringList{"", "", ""};
-        QTest::newRow("up at a first reading counts as up before") << 3 << true
-            << QList{withStatus(first, 1, 1), withStatus(calm, 1, 7)}
+        QTest::newRow("up at a first reading counts as up before")
+            << 3 << true << QList{withStatus(first, 1, 1), withStatus(calm, 1, 7)}
             << QStringList{"", "down raised"};
-        QTest::newRow("a first reading does not raise down") << 3 << true
+        QTest::newRow("a first reading does not raise down")
+            << 3 << true
             << QList{withStatus(calm, 1, 1), withStatus(first, 1, 2), withStatus(calm, 1, 2)}
             << QStringList{"", "", "down raised"};
-        QTest::newRow("admin down is no alert, and ends one") << 3 << true
+        QTest::newRow("admin down is no alert, and ends one")
+            << 3 << true
             << QList{withStatus(calm, 1, 1), withStatus(calm, 2, 2), withStatus(calm, 1, 2),
                      withStatus(calm, 2, 2)}
             << QStringList{"", "", "down raised", "down cleared"};
-        QTest::newRow("testing and dormant are not down") << 3 << true
+        QTest::newRow("testing and dormant are not down")
+            << 3 << true
             << QList{withStatus(calm, 1, 1), withStatus(calm, 1, 3), withStatus(calm, 1, 5)}
             << QStringList{"", "", ""};
-        QTest::newRow("no status (link health off): no down") << 3 << true
-            << QList{calm, calm} << QStringList{"", ""};
+        QTest::newRow("no status (link health off): no down")
+            << 3 << true << QList{calm, calm} << QStringList{"", ""};
 
-        QTest::newRow("silent after N failed polls in zeroes mode") << 3 << false
-            << QList{calm, failed, failed, failed, failed, calm}
+        QTest::newRow("silent after N failed polls in zeroes mode")
+            << 3 << false << QList{calm, failed, failed, failed, failed, calm}
             << QStringList{"", "", "", "silent raised", "", "silent cleared"};
-        QTest::newRow("silent at the poll that takes it out in stop mode") << 3 << true
-            << QList{calm, failed, calm} << QStringList{"", "silent raised", "silent cleared"};
-        QTest::newRow("a first reading neither clears silent nor keeps counting") << 2 << false
-            << QList{failed, failed, first, failed, calm, failed}
+        QTest::newRow("silent at the poll that takes it out in stop mode")
+            << 3 << true << QList{calm, failed, calm}
+            << QStringList{"", "silent raised", "silent cleared"};
+        QTest::newRow("a first reading neither clears silent nor keeps counting")
+            << 2 << false << QList{failed, failed, first, failed, calm, failed}
             << QStringList{"", "silent raised", "", "", "silent cleared", ""};
     }
 
@@ -182,9 +190,9 @@ private Q_SLOTS:
         QStringList perPoll;
         for (int i = 0; i < readings.size(); ++i)
             perPoll << describe(engine.evaluate(poll(i, readings[i], 30))).join(u'+');
-        QCOMPARE(perPoll, (QStringList{"", "down raised", "down cleared", "down raised",
-                                       "down cleared", "flapping raised", "", "", "", "", "",
-                                       "", ""}));
+        QCOMPARE(perPoll,
+                 (QStringList{"", "down raised", "down cleared", "down raised", "down cleared",
+                              "flapping raised", "", "", "", "", "", "", ""}));
 
         // Goes down once more (a change, held back), then stays down: reported as it stands
         // once 10 minutes have passed without a change.

@@ -3,12 +3,12 @@
 #include "AlertFile.h"
 #include "AlertFixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QDir>
 #include <QTemporaryDir>
-#include <QTimeZone>
 #include <QTest>
+#include <QTimeZone>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -162,8 +162,8 @@ private Q_SLOTS:
             AlertFile file(path);
             QVERIFY(file.append(many, &error));
             QCOMPARE(bytesOf(path).count('\n'), AlertFile::MaxLines + 1); // exactly full
-            QVERIFY(file.append({alertEvent(AlertFile::MaxLines), alertEvent(AlertFile::MaxLines + 1)},
-                                &error));
+            QVERIFY(file.append(
+                {alertEvent(AlertFile::MaxLines), alertEvent(AlertFile::MaxLines + 1)}, &error));
         }
         // A new run counts the file afresh before its first append.
         QVERIFY(AlertFile(path).append({alertEvent(AlertFile::MaxLines + 2)}, &error));

@@ -71,8 +71,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("urgency");
         QTest::newRow("busy: normal") << int(AlertCondition::Busy) << "Core uplink is busy" << 1;
         QTest::newRow("down: critical") << int(AlertCondition::Down) << "Core uplink is down" << 2;
-        QTest::newRow("silent: critical") << int(AlertCondition::Silent) << "Core uplink is silent" << 2;
-        QTest::newRow("flapping: normal") << int(AlertCondition::Flapping) << "Core uplink is flapping" << 1;
+        QTest::newRow("silent: critical")
+            << int(AlertCondition::Silent) << "Core uplink is silent" << 2;
+        QTest::newRow("flapping: normal")
+            << int(AlertCondition::Flapping) << "Core uplink is flapping" << 1;
     }
 
     void whatANotificationCarries()
@@ -85,7 +87,8 @@ private Q_SLOTS:
         DesktopNotifier notifier(m_bus->connect(QStringLiteral("client")));
         QSignalSpy delivered(&notifier, &DesktopNotifier::delivered);
 
-        notifier.notify(alert(AlertCondition(condition), AlertState::Raised, QStringLiteral("96 %")));
+        notifier.notify(
+            alert(AlertCondition(condition), AlertState::Raised, QStringLiteral("96 %")));
         QVERIFY(delivered.wait(5000));
         QCOMPARE(service.calls.size(), 1);
         const RecordingNotifications::Call &call = service.calls[0];
@@ -110,7 +113,8 @@ private Q_SLOTS:
         DesktopNotifier notifier(m_bus->connect(QStringLiteral("client")));
         QSignalSpy delivered(&notifier, &DesktopNotifier::delivered);
 
-        const auto down = alert(AlertCondition::Down, AlertState::Raised, QStringLiteral("oper down"));
+        const auto down =
+            alert(AlertCondition::Down, AlertState::Raised, QStringLiteral("oper down"));
         const auto up = alert(AlertCondition::Down, AlertState::Cleared, QStringLiteral("oper up"));
         const auto busy = alert(AlertCondition::Busy, AlertState::Raised, QStringLiteral("91 %"));
         notifier.notify(down);
@@ -140,7 +144,8 @@ private Q_SLOTS:
         DesktopNotifier notifier(m_bus->connect(QStringLiteral("client")));
         QSignalSpy delivered(&notifier, &DesktopNotifier::delivered);
         QSignalSpy activated(&notifier, &DesktopNotifier::activated);
-        notifier.notify(alert(AlertCondition::Silent, AlertState::Raised, QStringLiteral("no reply")));
+        notifier.notify(
+            alert(AlertCondition::Silent, AlertState::Raised, QStringLiteral("no reply")));
         QVERIFY(delivered.wait(5000));
 
         service.click(service.calls[0].id + 100); // somebody else's notification
@@ -157,7 +162,8 @@ private Q_SLOTS:
         DesktopNotifier notifier(m_bus->connect(QStringLiteral("client")));
         QSignalSpy undelivered(&notifier, &DesktopNotifier::undelivered);
         Heartbeat beat(2);
-        for (const auto condition : {AlertCondition::Busy, AlertCondition::Down, AlertCondition::Silent})
+        for (const auto condition :
+             {AlertCondition::Busy, AlertCondition::Down, AlertCondition::Silent})
             notifier.notify(alert(condition, AlertState::Raised, QStringLiteral("x")));
         QTRY_COMPARE_WITH_TIMEOUT(undelivered.size(), 3, 5000);
         beat.stop();
@@ -232,7 +238,8 @@ private Q_SLOTS:
         centre.apply(AlertSettings::Values{}, rules); // "alerts" is "no" by default
         QSignalSpy status(&centre, &AlertCentre::statusMessage);
         for (int i = 0; i < 5; ++i)
-            centre.onPollFinished(poll(i, i % 2 ? good(99) : reading(InterfaceReading::Outcome::Failed)));
+            centre.onPollFinished(
+                poll(i, i % 2 ? good(99) : reading(InterfaceReading::Outcome::Failed)));
         QCOMPARE(status.size(), 0);
         QVERIFY(centre.history().rows().isEmpty());
         QVERIFY(!QFile::exists(path));

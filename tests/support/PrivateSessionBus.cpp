@@ -63,10 +63,10 @@ void RecordingNotifications::click(uint id, const QString &actionKey)
     m_bus->send(signal);
 }
 
-uint RecordingNotifications::Notify(const QString &appName, uint replacesId,
-                                    const QString &appIcon, const QString &summary,
-                                    const QString &body, const QStringList &actions,
-                                    const QVariantMap &hints, int expireTimeout)
+uint RecordingNotifications::Notify(const QString &appName, uint replacesId, const QString &appIcon,
+                                    const QString &summary, const QString &body,
+                                    const QStringList &actions, const QVariantMap &hints,
+                                    int expireTimeout)
 {
     const uint id = replacesId != 0 ? replacesId : m_nextId++;
     calls.append({appName, replacesId, appIcon, summary, body, actions, hints, expireTimeout, id});
