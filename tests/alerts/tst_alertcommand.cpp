@@ -77,6 +77,24 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("pwned"))));
     }
 
+    void theReadmeExampleScriptWorks()
+    {
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("alerts.txt"));
+        AlertCommand command;
+        command.setCommandLine(QStringLiteral("\"%1/scripts/alert-example.sh\" \"%2\"")
+                                   .arg(QStringLiteral(OSTRALINE_SOURCE_DIR), out));
+        QSignalSpy finished(&command, &AlertCommand::finished);
+        QSignalSpy failed(&command, &AlertCommand::failed);
+        command.run(sample());
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(failed.size(), 0);
+        QFile file(out);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("2026-03-02T09:00:05-05:00 Core uplink; \"A\" side "
+                                            "([::1]:1161 #3): silent cleared, answering\n"));
+    }
+
     void killedAtItsTimeLimit()
     {
         AlertCommand command;
