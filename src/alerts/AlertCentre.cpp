@@ -7,8 +7,11 @@
 #include <algorithm>
 
 AlertCentre::AlertCentre(const QString &filePath, QObject *parent)
-    : AlertCentre(filePath, QDBusConnection::sessionBus(), parent)
+    : QObject(parent), m_file(filePath), m_notifier(std::make_unique<DesktopNotifier>())
 {
+    connect(m_notifier.get(), &DesktopNotifier::activated, this, &AlertCentre::activated);
+    connect(&m_command, &AlertCommand::failed, this, &AlertCentre::statusMessage);
+    loadHistory();
 }
 
 AlertCentre::AlertCentre(const QString &filePath, const QDBusConnection &bus, QObject *parent)
@@ -26,7 +29,7 @@ void AlertCentre::loadHistory()
     // Twice the rows: most rows are a raise and its clear.
     if (!m_file.load(&events, 2 * AlertHistory::MaxRows, &error)) {
         m_fileFailureReported = true;
-        Q_EMIT statusMessage(error);
+        m_loadError = error;
         return;
     }
     for (const AlertEvent &event : events)

@@ -33,6 +33,8 @@ public:
     // store and applies them; a store that cannot be read is reported and changes nothing.
     void reloadSettings();
     bool enabled() const { return m_values.on; }
+    // Why the alert list could not be read from its file at construction ("" when it could).
+    QString loadError() const { return m_loadError; }
 
     const AlertHistory &history() const { return m_history; }
     AlertEngine &engine() { return m_engine; }
@@ -62,4 +64,5 @@ private:
     AlertCommand m_command;
     std::unique_ptr<DesktopNotifier> m_notifier;
     bool m_fileFailureReported = false;
+    QString m_loadError;
 };

@@ -4,6 +4,8 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDebug>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QVariantMap>
 
@@ -14,18 +16,33 @@ constexpr QStringView Interface = u"org.freedesktop.Notifications";
 
 } // namespace
 
-DesktopNotifier::DesktopNotifier(QObject *parent)
-    : DesktopNotifier(QDBusConnection::sessionBus(), parent)
-{
-}
+DesktopNotifier::DesktopNotifier(QObject *parent) : QObject(parent) {}
 
 DesktopNotifier::DesktopNotifier(const QDBusConnection &bus, QObject *parent)
     : QObject(parent), m_bus(bus)
 {
-    if (!m_bus.isConnected())
-        return;
-    m_bus.connect(Service.toString(), Path.toString(), Interface.toString(),
-                  QStringLiteral("ActionInvoked"), this, SLOT(onActionInvoked(uint, QString)));
+    connectBus();
+}
+
+bool DesktopNotifier::connectBus()
+{
+    if (!m_bus) {
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        const bool announced =
+            !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") ||
+            (!runtime.isEmpty() &&
+             QFileInfo(QFile::decodeName(runtime) + QStringLiteral("/bus")).exists());
+        m_bus = announced ? QDBusConnection::sessionBus()
+                          : QDBusConnection(QStringLiteral("no session bus"));
+    }
+    if (!m_bus->isConnected())
+        return false;
+    if (!m_signalsConnected) {
+        m_signalsConnected = true;
+        m_bus->connect(Service.toString(), Path.toString(), Interface.toString(),
+                       QStringLiteral("ActionInvoked"), this, SLOT(onActionInvoked(uint, QString)));
+    }
+    return true;
 }
 
 QString DesktopNotifier::body(const AlertEvent &event)
@@ -57,7 +74,7 @@ void DesktopNotifier::notify(const AlertEvent &event)
 
 void DesktopNotifier::send(const QString &key, const AlertEvent &event)
 {
-    if (!m_bus.isConnected()) {
+    if (!connectBus()) {
         if (!m_missingReported) {
             m_missingReported = true;
             qDebug("Alerts: no session bus, desktop notifications are off");
@@ -77,7 +94,7 @@ void DesktopNotifier::send(const QString &key, const AlertEvent &event)
     // Never started on demand: a bus without a service answers at once.
     call.setAutoStartService(false);
     m_inFlight.insert(key, true);
-    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, 5000), this);
+    auto *watcher = new QDBusPendingCallWatcher(m_bus->asyncCall(call, 5000), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, key](QDBusPendingCallWatcher *w) { answered(w, key); });
 }

@@ -25,7 +25,10 @@ public:
     static constexpr QStringView Service = u"org.freedesktop.Notifications";
     static constexpr QStringView Path = u"/org/freedesktop/Notifications";
 
-    // The session bus unless a connection is given (tests use a private bus).
+    // The session bus unless a connection is given (tests use a private bus). The session
+    // bus is only looked for at the first notification, and only where one is announced
+    // (DBUS_SESSION_BUS_ADDRESS, or the socket $XDG_RUNTIME_DIR/bus): a desktop without one
+    // never gets a bus started for it.
     explicit DesktopNotifier(QObject *parent = nullptr);
     explicit DesktopNotifier(const QDBusConnection &bus, QObject *parent = nullptr);
 
@@ -50,10 +53,12 @@ private Q_SLOTS:
     void onActionInvoked(uint id, const QString &actionKey);
 
 private:
+    bool connectBus();
     void send(const QString &key, const AlertEvent &event);
     void answered(QDBusPendingCallWatcher *watcher, const QString &key);
 
-    QDBusConnection m_bus;
+    std::optional<QDBusConnection> m_bus; // unset until the first notification
+    bool m_signalsConnected = false;
     QHash<QString, uint> m_ids;           // key -> the id the service gave its notification
     QHash<QString, AlertEvent> m_waiting; // key -> the latest event while a call is out
     QHash<QString, bool> m_inFlight;

@@ -71,6 +71,8 @@ void MainWindowAlerts::attach()
         if (auto *bar = qobject_cast<PanelStatusBar *>(m_window.statusBar()))
             bar->panel(0)->setText(text);
     });
+    if (!m_centre.loadError().isEmpty() && m_centre.enabled())
+        Q_EMIT m_centre.statusMessage(m_centre.loadError());
     connect(&m_centre, &AlertCentre::activated, this, &MainWindowAlerts::raiseWindow);
     connect(&m_centre, &AlertCentre::historyChanged, this, [this] {
         if (m_dialog)

@@ -172,22 +172,43 @@ private Q_SLOTS:
         QCOMPARE(notifier.serviceAnswered(), std::optional<bool>(false));
     }
 
+    void noBusAtAll_data()
+    {
+        QTest::addColumn<bool>("sessionBus");
+        QTest::newRow("a bus that cannot be reached") << false;
+        QTest::newRow("no session bus announced") << true;
+    }
+
     void noBusAtAll()
     {
+        QFETCH(bool, sessionBus);
         serviceLines = 0;
         QTemporaryDir dir;
-        const QDBusConnection none = QDBusConnection::connectToBus(
-            QStringLiteral("unix:path=") + dir.filePath(QStringLiteral("nothing")),
-            QStringLiteral("none"));
-        QVERIFY(!none.isConnected());
-        DesktopNotifier notifier(none);
+        std::unique_ptr<DesktopNotifier> notifier;
+        const QByteArray address = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        if (sessionBus) {
+            // Nothing announced: the notifier must not look for (or start) a bus of its own.
+            qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+            qputenv("XDG_RUNTIME_DIR", dir.path().toLocal8Bit());
+            notifier = std::make_unique<DesktopNotifier>();
+        } else {
+            const QDBusConnection none = QDBusConnection::connectToBus(
+                QStringLiteral("unix:path=") + dir.filePath(QStringLiteral("nothing")),
+                QStringLiteral("none"));
+            QVERIFY(!none.isConnected());
+            notifier = std::make_unique<DesktopNotifier>(none);
+        }
         Heartbeat beat(2);
-        notifier.notify(alert(AlertCondition::Down, AlertState::Raised, QStringLiteral("x")));
-        notifier.notify(alert(AlertCondition::Down, AlertState::Cleared, QStringLiteral("x")));
+        notifier->notify(alert(AlertCondition::Down, AlertState::Raised, QStringLiteral("x")));
+        notifier->notify(alert(AlertCondition::Down, AlertState::Cleared, QStringLiteral("x")));
         QTest::qWait(30);
         beat.stop();
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+        qputenv("XDG_RUNTIME_DIR", runtime);
         QVERIFY(beat.longestGapMs() <= 20);
         QCOMPARE(serviceLines.loadRelaxed(), 1);
+        QCOMPARE(notifier->serviceAnswered(), std::optional<bool>(false));
         QDBusConnection::disconnectFromBus(QStringLiteral("none"));
     }
 
