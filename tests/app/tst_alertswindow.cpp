@@ -88,6 +88,40 @@ private Q_SLOTS:
         QVERIFY(w.fixture.errors.isEmpty());
     }
 
+    void storedTextsAreMatchedExactly_data()
+    {
+        QTest::addColumn<QString>("alerts");
+        QTest::addColumn<QString>("polls");
+        QTest::addColumn<bool>("on");
+        QTest::addColumn<int>("expectedPolls");
+        QTest::newRow("yes, 20") << "yes"
+                                 << "20" << true << 20;
+        QTest::newRow("Yes is not yes") << "Yes"
+                                        << "1" << false << 1;
+        QTest::newRow("0 polls") << "yes"
+                                 << "0" << true << 3;
+        QTest::newRow("21 polls") << "yes"
+                                  << "21" << true << 3;
+        QTest::newRow("not a number") << "yes"
+                                      << "3 polls" << true << 3;
+    }
+
+    void storedTextsAreMatchedExactly()
+    {
+        QFETCH(QString, alerts);
+        QFETCH(QString, polls);
+        QFETCH(bool, on);
+        QFETCH(int, expectedPolls);
+        MainWindowFixture f;
+        f.store(QStringLiteral("alerts"), alerts);
+        f.store(QStringLiteral("alert polls"), polls);
+        SettingsStore store;
+        const AlertSettings::Values values = AlertSettings::read(store);
+        QCOMPARE(values.on, on);
+        QCOMPARE(values.polls, expectedPolls);
+        QCOMPARE(f.stored(QStringLiteral("alert polls")), polls); // read, never rewritten
+    }
+
     void devicePanelStillCoversTheButtons()
     {
         Window w(*m_bus, QStringLiteral("client"));
