@@ -99,6 +99,16 @@ QList<AlertEvent> AlertEngine::evaluate(const PollResult &result)
     // Stability is a matter of time: checked for every interface, polled now or not.
     for (Track &track : m_tracks)
         endFlappingIfStable(track, result.time, events);
+    // Device files come and go: interfaces no longer polled and with nothing to report are
+    // forgotten once there are more than a few device files' worth of them.
+    if (m_tracks.size() > MaxTracks) {
+        m_tracks.removeIf([&](const QHash<QString, Track>::iterator &it) {
+            const Track &t = it.value();
+            return !seen.contains(it.key()) && !t.flapping &&
+                   std::none_of(t.raised.begin(), t.raised.end(), [](bool on) { return on; }) &&
+                   t.reported == t.raised;
+        });
+    }
     return events;
 }
 

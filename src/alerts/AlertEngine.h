@@ -55,6 +55,7 @@ public:
 
 private:
     static constexpr std::size_t Conditions = 3; // Busy, Down, Silent
+    static constexpr qsizetype MaxTracks = 200;
 
     struct Track {
         std::array<bool, Conditions> raised{};   // the condition holds

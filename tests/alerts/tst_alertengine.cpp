@@ -175,6 +175,21 @@ private Q_SLOTS:
         QCOMPARE(describe(engine.evaluate(result)), QStringList{"busy raised"});
     }
 
+    void manyDeviceFilesLaterARaisedAlertStillClears()
+    {
+        AlertEngine engine;
+        AlertRules rules;
+        rules.polls = 1;
+        engine.setRules(rules);
+        QCOMPARE(describe(engine.evaluate(poll(0, good(95)))), QStringList{"busy raised"});
+        for (int i = 1; i <= 300; ++i) { // other interfaces, one reload after another
+            InterfaceReading other = good(10);
+            other.address = QStringLiteral("10.1.%1.%2").arg(i / 250).arg(i % 250);
+            QVERIFY(engine.evaluate(poll(i, other)).isEmpty());
+        }
+        QCOMPARE(describe(engine.evaluate(poll(301, good(10)))), QStringList{"busy cleared"});
+    }
+
     void flappingIsReportedOnceUntilStable()
     {
         AlertEngine engine;
