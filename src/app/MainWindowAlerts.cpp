@@ -6,6 +6,7 @@
 #include "MainWindow.h"
 #include "OptionsDialog.h"
 #include "PanelStatusBar.h"
+#include "PollRun.h"
 #include "SettingsStore.h"
 
 #include <QAction>
@@ -62,6 +63,7 @@ void MainWindowAlerts::attach()
         }
     }
 
+    connect(&m_window.pollRun(), &PollRun::pollFinished, &m_centre, &AlertCentre::onPollFinished);
     // Start polling: ports must be seen up again before they count as down.
     connect(m_window.startButton(), &QPushButton::clicked, &m_centre, &AlertCentre::pollingStarted);
     if (QAction *start = m_window.action(QStringLiteral("Startpolling1")))

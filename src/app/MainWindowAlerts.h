@@ -9,7 +9,8 @@ class AlertsOptionsPage;
 class TForm1;
 class TForm3;
 
-// The alerts in the main window: the "Alerts" page of the Options dialog, Tools > "Alerts..."
+// The alerts in the main window: the poll run's results judged by the alert centre, the
+// "Alerts" page of the Options dialog, Tools > "Alerts..."
 // with the alert list, alert texts in the first status-bar panel, and a click on a
 // notification bringing the window to the front. The program entry creates one after the
 // windows; it lives as long as they do.
