@@ -7,6 +7,7 @@
 #include "HistoryFolder.h"
 #include "LogFolder.h"
 #include "MainWindow.h"
+#include "MainWindowAlerts.h"
 #include "OptionsDialog.h"
 #include "SingleInstance.h"
 #include "SplashWindow.h"
@@ -55,6 +56,7 @@ int main(int argc, char *argv[])
     TAboutBox1 splash;
     form1.attachWindows(&form2, &form3, &splash);
     new HistoryFeature(form1, HistoryFolder::defaultPath()); // owned by form1
+    MainWindowAlerts alerts(form1, form3);
     form1.show();
     return app.exec();
 }

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 
 #include <algorithm>
 #include <array>
@@ -344,6 +345,31 @@ void TForm3::Button6Click()
     QDialog::reject();
 }
 
+void TForm3::addPage(const QString &title, QWidget *page)
+{
+    if (!m_pages) {
+        // The General face keeps its fixed layout inside the first tab; the buttons move out
+        // of it so that they serve every page.
+        const QSize face = OptionsFace->size();
+        m_pages = new QTabWidget(this);
+        m_pages->setObjectName(QStringLiteral("OptionsPages"));
+        m_pages->addTab(OptionsFace, QStringLiteral("General"));
+        const QSize tabs = m_pages->sizeHint() - m_pages->currentWidget()->sizeHint();
+        m_pages->setGeometry(4, 4, face.width() + std::max(0, tabs.width()),
+                             face.height() - 34 + std::max(0, tabs.height()));
+        const int buttonsY = m_pages->geometry().bottom() + 6;
+        for (QPushButton *b : {Button1, Button2}) {
+            b->setParent(this);
+            b->move(b->x() + 4, buttonsY);
+            b->show();
+        }
+        setFixedSize(m_pages->width() + 8, buttonsY + Button1->height() + 8);
+        Panel1->resize(size());
+        Panel1->raise();
+    }
+    m_pages->addTab(page, title);
+}
+
 bool TForm3::isPanelShown() const
 {
     return !Panel1->isHidden();
@@ -353,7 +379,13 @@ void TForm3::showPanel(bool shown)
 {
     // The Options face is hidden under the panel so that Enter in a panel box cannot reach
     // the covered OK button.
-    OptionsFace->setVisible(!shown);
+    if (m_pages) {
+        for (QWidget *covered : {static_cast<QWidget *>(m_pages), static_cast<QWidget *>(Button1),
+                                 static_cast<QWidget *>(Button2)})
+            covered->setVisible(!shown);
+    } else {
+        OptionsFace->setVisible(!shown);
+    }
     Panel1->setVisible(shown);
     if (shown)
         Panel1->raise();

@@ -11,6 +11,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QTabWidget;
 class TColourPicker;
 
 // The Options dialog: the two utilisation thresholds with the three bar colours, the on-error
@@ -47,6 +48,12 @@ public:
     {
         m_openEditor = std::move(opener);
     }
+
+    // Adds a page of another module's options: the dialog's own face becomes the first tab
+    // ("General") and OK and Cancel move below the tabs. The page stores its values when the
+    // dialog is accepted and reloads them when it is rejected.
+    void addPage(const QString &title, QWidget *page);
+    QTabWidget *pages() const { return m_pages; }
 
     // Escape and the window's close button act as Cancel.
     void reject() override;
@@ -96,5 +103,6 @@ private:
     void showCounters(int row);
 
     OptionsTarget &m_target;
+    QTabWidget *m_pages = nullptr;
     std::function<bool(const QString &path)> m_openEditor;
 };
