@@ -156,10 +156,10 @@ bool ServiceProcess::startPrometheus(const QByteArray &config, int readyTimeoutM
                  QStringLiteral("/-/ready"), readyTimeoutMs);
 }
 
-bool ServiceProcess::startSnmpExporter(const QString &configPath, int readyTimeoutMs)
+bool ServiceProcess::startSnmpExporter(const QString &configPath, quint16 port, int readyTimeoutMs)
 {
     m_error.clear();
-    m_port = PrometheusTools::freeTcpPort();
+    m_port = port != 0 ? port : PrometheusTools::freeTcpPort();
     if (PrometheusTools::snmpExporter().isEmpty() || m_port == 0) {
         m_error = QStringLiteral("prometheus-snmp-exporter or a port is missing");
         return false;

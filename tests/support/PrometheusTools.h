@@ -46,8 +46,9 @@ public:
 
     // Starts Prometheus with config as its prometheus.yml; ready once /-/ready answers 200.
     bool startPrometheus(const QByteArray &config, int readyTimeoutMs = 15000);
-    // Starts the SNMP exporter with the file at configPath; ready once / answers.
-    bool startSnmpExporter(const QString &configPath, int readyTimeoutMs = 10000);
+    // Starts the SNMP exporter with the file at configPath (port 0: a free one); ready once /
+    // answers.
+    bool startSnmpExporter(const QString &configPath, quint16 port = 0, int readyTimeoutMs = 10000);
     void stop();
 
     quint16 port() const { return m_port; }
