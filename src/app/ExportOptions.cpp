@@ -38,11 +38,11 @@ bool ExportOptions::anySet(const QCommandLineParser &parser) const
            parser.isSet(m_includeSecrets);
 }
 
-int ExportOptions::run(const QCommandLineParser &parser,
-                       int (*usageError)(const QString &)) const
+int ExportOptions::run(const QCommandLineParser &parser, int (*usageError)(const QString &)) const
 {
     if (!parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("--export-prometheus takes the device file as its value."));
+        return usageError(
+            QStringLiteral("--export-prometheus takes the device file as its value."));
     const QString deviceFile = parser.value(exportPrometheus);
     const QString outputDir = parser.value(m_outputDir);
     if (deviceFile.isEmpty())

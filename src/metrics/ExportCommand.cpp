@@ -27,7 +27,7 @@ bool isExporterAddress(const QString &text)
         return false;
     // The port must be written out: a bare address would mean SNMP's 161.
     return text.startsWith(QLatin1Char('[')) ? text.contains(QLatin1String("]:"))
-                                              : text.count(QLatin1Char(':')) == 1;
+                                             : text.count(QLatin1Char(':')) == 1;
 }
 
 int run(const QString &deviceFile, const QString &outputDir,
@@ -74,12 +74,12 @@ int run(const QString &deviceFile, const QString &outputDir,
     }
 
     const bool current = options.format == PrometheusExport::Format::Current;
-    QString text = QStringLiteral("%1: %2 agents, %3 interfaces, %4 jobs for the SNMP exporter "
-                                  "at %5 (snmp.yml in the %6 layout)\n")
-                       .arg(options.source, QString::number(result.agents),
-                            QString::number(result.interfaces), QString::number(result.jobs),
-                            options.exporter,
-                            current ? QStringLiteral("current") : QStringLiteral("0.21"));
+    QString text =
+        QStringLiteral("%1: %2 agents, %3 interfaces, %4 jobs for the SNMP exporter "
+                       "at %5 (snmp.yml in the %6 layout)\n")
+            .arg(options.source, QString::number(result.agents), QString::number(result.interfaces),
+                 QString::number(result.jobs), options.exporter,
+                 current ? QStringLiteral("current") : QStringLiteral("0.21"));
     const QString dir = QDir::toNativeSeparators(outputDir);
     text += QStringLiteral("Written: %1/snmp.yml, %1/prometheus.yml\n").arg(dir);
     if (!result.variables.isEmpty()) {

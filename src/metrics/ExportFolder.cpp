@@ -46,8 +46,8 @@ bool ExportFolder::open(const QString &path, QString *error)
     struct stat info {
     };
     if (::fstat(m_fd, &info) != 0 || info.st_uid != ::geteuid()) {
-        *error = QStringLiteral("The folder %1 belongs to another user; nothing was written.")
-                     .arg(path);
+        *error =
+            QStringLiteral("The folder %1 belongs to another user; nothing was written.").arg(path);
         ::close(m_fd);
         m_fd = -1;
         return false;
@@ -67,8 +67,8 @@ bool ExportFolder::write(const QString &name, const QByteArray &bytes, QString *
     QByteArray temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 16; ++attempt) {
-        temporary = '.' + target + '.' +
-                    QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        temporary =
+            '.' + target + '.' + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
         fd = ::openat(m_fd, temporary.constData(),
                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST)

@@ -11,12 +11,47 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+// What one connection may cost: it is closed after a silence of the idle time, and when more
+// than MaxRequestBytes arrive before an answer.
+class ConnectionGuard : public QObject
+{
+    Q_OBJECT // found again by type (findChild)
+
+        public : ConnectionGuard(QTcpSocket *socket, int idleMs)
+        : QObject(socket), m_idleMs(idleMs)
+    {
+        m_idle.setSingleShot(true);
+        connect(&m_idle, &QTimer::timeout, socket, &QTcpSocket::abort);
+        m_idle.start(m_idleMs);
+    }
+
+    // False once the request grew past its bound.
+    bool received(qint64 bytes)
+    {
+        m_idle.start(m_idleMs);
+        m_unanswered += bytes;
+        return m_unanswered <= MetricsServer::MaxRequestBytes;
+    }
+
+    static void answered(QTcpSocket *socket)
+    {
+        if (auto *guard =
+                socket->findChild<ConnectionGuard *>(QString(), Qt::FindDirectChildrenOnly))
+            guard->m_unanswered = 0;
+    }
+
+private:
+    QTimer m_idle;
+    int m_idleMs;
+    qint64 m_unanswered = 0;
+};
+
 // Accepts connections up to the limit and guards each one; the HTTP server takes them from
 // here as from any QTcpServer.
 class MetricsConnections : public QTcpServer
 {
 public:
-    using QTcpServer::QTcpServer;
+    explicit MetricsConnections(const int *idleMs) : m_idleMs(idleMs) {}
     int count() const { return m_count; }
 
 protected:
@@ -35,15 +70,12 @@ protected:
         ++m_count;
         connect(socket, &QObject::destroyed, this, [this] { --m_count; });
 
-        auto *idle = new QTimer(socket);
-        idle->setSingleShot(true);
-        connect(idle, &QTimer::timeout, socket, &QTcpSocket::abort);
-        idle->start(MetricsServer::IdleMs);
-        // Connected before the HTTP server's own handler, so this runs first; the close is
-        // queued so that the server's handler never meets a socket closed under it.
-        connect(socket, &QTcpSocket::readyRead, socket, [socket, idle] {
-            idle->start(MetricsServer::IdleMs);
-            if (socket->bytesAvailable() > MetricsServer::MaxRequestBytes ||
+        auto *guard = new ConnectionGuard(socket, *m_idleMs);
+        // Connected before the HTTP server's own handler, so this runs first and sees what
+        // arrived; the close is queued so that the server's handler never meets a socket
+        // closed under it.
+        connect(socket, &QTcpSocket::readyRead, guard, [socket, guard] {
+            if (!guard->received(socket->bytesAvailable()) ||
                 socket->bytesToWrite() > MetricsServer::MaxUnsentBytes)
                 QMetaObject::invokeMethod(socket, &QTcpSocket::abort, Qt::QueuedConnection);
         });
@@ -51,6 +83,7 @@ protected:
     }
 
 private:
+    const int *m_idleMs;
     int m_count = 0;
 };
 
@@ -68,13 +101,14 @@ protected:
         if (request.method() != QHttpServerRequest::Method::Get ||
             request.url().path() != QLatin1String("/metrics"))
             return false;
-        makeResponder(request, socket)
-            .write(*m_text, {{"Content-Type", MetricsText::ContentType}});
+        ConnectionGuard::answered(socket);
+        makeResponder(request, socket).write(*m_text, {{"Content-Type", MetricsText::ContentType}});
         return true;
     }
 
     void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override
     {
+        ConnectionGuard::answered(socket);
         makeResponder(request, socket)
             .write("Not found\n", {{"Content-Type", "text/plain; charset=utf-8"}},
                    QHttpServerResponder::StatusCode::NotFound);
@@ -94,7 +128,7 @@ bool MetricsServer::listen(const QHostAddress &address, quint16 port, QString *e
 {
     close();
     auto http = std::make_unique<MetricsHttp>(&m_text);
-    auto *connections = new MetricsConnections;
+    auto *connections = new MetricsConnections(&m_idleMs);
     if (!connections->listen(address, port)) {
         *error = connections->errorString();
         delete connections;
@@ -131,3 +165,5 @@ void MetricsServer::onPollFinished(const PollResult &result)
 {
     m_text = MetricsText::render(&result);
 }
+
+#include "MetricsServer.moc"

@@ -41,12 +41,15 @@ public:
     int connectionCount() const;
 
     QByteArray text() const { return m_text; }
+    // How long a silent connection is kept (IdleMs unless changed); for new connections.
+    void setIdleTimeoutMs(int ms) { m_idleMs = ms; }
 
 public Q_SLOTS:
     void onPollFinished(const PollResult &result);
 
 private:
     QByteArray m_text;
+    int m_idleMs = IdleMs;
     std::unique_ptr<QAbstractHttpServer> m_http;
     MetricsConnections *m_connections = nullptr; // owned by m_http
 };

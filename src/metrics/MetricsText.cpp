@@ -22,65 +22,100 @@ struct Family {
 
 // Every family in the order written; one that gets no sample is left out.
 enum FamilyId {
-    HcIn, HcOut, In, Out, InErrors, OutErrors, InDiscards, OutDiscards, AdminStatus, OperStatus,
-    HighSpeed, ReadingUp, Utilisation, LastPoll, PollDuration, FamilyCount
+    HcIn,
+    HcOut,
+    In,
+    Out,
+    InErrors,
+    OutErrors,
+    InDiscards,
+    OutDiscards,
+    AdminStatus,
+    OperStatus,
+    HighSpeed,
+    ReadingUp,
+    Utilisation,
+    LastPoll,
+    PollDuration,
+    FamilyCount
 };
 
 Family makeFamily(FamilyId id)
 {
     switch (id) {
     case HcIn:
-        return {"ifHCInOctets", "counter",
-                "Octets received on the interface (64-bit) - 1.3.6.1.2.1.31.1.1.1.6", {}};
-    case HcOut:
-        return {"ifHCOutOctets", "counter",
-                "Octets sent out of the interface (64-bit) - 1.3.6.1.2.1.31.1.1.1.10", {}};
-    case In:
-        return {"ifInOctets", "counter", "Octets received on the interface - 1.3.6.1.2.1.2.2.1.10",
+        return {"ifHCInOctets",
+                "counter",
+                "Octets received on the interface (64-bit) - 1.3.6.1.2.1.31.1.1.1.6",
                 {}};
+    case HcOut:
+        return {"ifHCOutOctets",
+                "counter",
+                "Octets sent out of the interface (64-bit) - 1.3.6.1.2.1.31.1.1.1.10",
+                {}};
+    case In:
+        return {
+            "ifInOctets", "counter", "Octets received on the interface - 1.3.6.1.2.1.2.2.1.10", {}};
     case Out:
-        return {"ifOutOctets", "counter",
-                "Octets sent out of the interface - 1.3.6.1.2.1.2.2.1.16", {}};
+        return {"ifOutOctets",
+                "counter",
+                "Octets sent out of the interface - 1.3.6.1.2.1.2.2.1.16",
+                {}};
     case InErrors:
-        return {"ifInErrors", "counter",
-                "Inbound packets with errors - 1.3.6.1.2.1.2.2.1.14", {}};
+        return {"ifInErrors", "counter", "Inbound packets with errors - 1.3.6.1.2.1.2.2.1.14", {}};
     case OutErrors:
-        return {"ifOutErrors", "counter",
+        return {"ifOutErrors",
+                "counter",
                 "Outbound packets that could not be sent because of errors - 1.3.6.1.2.1.2.2.1.20",
                 {}};
     case InDiscards:
-        return {"ifInDiscards", "counter",
-                "Inbound packets discarded without an error - 1.3.6.1.2.1.2.2.1.13", {}};
+        return {"ifInDiscards",
+                "counter",
+                "Inbound packets discarded without an error - 1.3.6.1.2.1.2.2.1.13",
+                {}};
     case OutDiscards:
-        return {"ifOutDiscards", "counter",
-                "Outbound packets discarded without an error - 1.3.6.1.2.1.2.2.1.19", {}};
+        return {"ifOutDiscards",
+                "counter",
+                "Outbound packets discarded without an error - 1.3.6.1.2.1.2.2.1.19",
+                {}};
     case AdminStatus:
-        return {"ifAdminStatus", "gauge",
+        return {"ifAdminStatus",
+                "gauge",
                 "The desired state of the interface (1 up, 2 down, 3 testing) - "
                 "1.3.6.1.2.1.2.2.1.7",
                 {}};
     case OperStatus:
-        return {"ifOperStatus", "gauge",
+        return {"ifOperStatus",
+                "gauge",
                 "The operational state of the interface (1 up, 2 down, 3 testing, 4 unknown, "
                 "5 dormant, 6 notPresent, 7 lowerLayerDown) - 1.3.6.1.2.1.2.2.1.8",
                 {}};
     case HighSpeed:
-        return {"ifHighSpeed", "gauge",
+        return {"ifHighSpeed",
+                "gauge",
                 "The bandwidth of the interface in Mbit/s, from the device file - "
                 "1.3.6.1.2.1.31.1.1.1.15",
                 {}};
     case ReadingUp:
-        return {"ostraline_reading_up", "gauge",
-                "1 when the last reading of the interface succeeded, 0 when it failed", {}};
+        return {"ostraline_reading_up",
+                "gauge",
+                "1 when the last reading of the interface succeeded, 0 when it failed",
+                {}};
     case Utilisation:
-        return {"ostraline_utilisation_percent", "gauge",
-                "Utilisation of the interface in percent of its bandwidth at the last poll", {}};
+        return {"ostraline_utilisation_percent",
+                "gauge",
+                "Utilisation of the interface in percent of its bandwidth at the last poll",
+                {}};
     case LastPoll:
-        return {"ostraline_last_poll_timestamp_seconds", "gauge",
-                "Unix time of the last finished poll", {}};
+        return {"ostraline_last_poll_timestamp_seconds",
+                "gauge",
+                "Unix time of the last finished poll",
+                {}};
     case PollDuration:
-        return {"ostraline_poll_duration_seconds", "gauge",
-                "Time from the first request of the last poll to its last reply", {}};
+        return {"ostraline_poll_duration_seconds",
+                "gauge",
+                "Time from the first request of the last poll to its last reply",
+                {}};
     case FamilyCount:
         break;
     }
@@ -162,9 +197,9 @@ QByteArray render(const PollResult *result)
         addGauge(families[AdminStatus], labels, row.adminStatus);
         addGauge(families[OperStatus], labels, row.operStatus);
         // ifHighSpeed is whole Mbit/s; half a Mbit/s rounds up.
-        add(families[HighSpeed], labels, QByteArray::number(quint64(row.bandwidth / 1000000u +
-                                                                    (row.bandwidth % 1000000u >=
-                                                                     500000u))));
+        add(families[HighSpeed], labels,
+            QByteArray::number(
+                quint64(row.bandwidth / 1000000u + (row.bandwidth % 1000000u >= 500000u))));
 
         const bool up = row.polled && row.outcome != InterfaceReading::Outcome::Failed;
         add(families[ReadingUp], labels, up ? "1" : "0");

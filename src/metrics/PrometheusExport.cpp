@@ -266,11 +266,10 @@ Result build(const QList<DeviceFile::Fields> &rows, const AgentProfiles &profile
             const bool priv = s.level == SnmpSecurity::Level::AuthPriv;
             if ((auth && exporterAuth(s.auth).isEmpty()) ||
                 (priv && exporterPriv(s.priv).isEmpty())) {
-                result.problems.append(
-                    QStringLiteral("%1: the SNMP exporter has no %2")
-                        .arg(row.ip, auth && exporterAuth(s.auth).isEmpty()
-                                         ? SnmpSecurity::authText(s.auth)
-                                         : SnmpSecurity::privText(s.priv)));
+                result.problems.append(QStringLiteral("%1: the SNMP exporter has no %2")
+                                           .arg(row.ip, auth && exporterAuth(s.auth).isEmpty()
+                                                            ? SnmpSecurity::authText(s.auth)
+                                                            : SnmpSecurity::privText(s.priv)));
                 continue;
             }
             if (options.includeSecrets &&
@@ -291,8 +290,7 @@ Result build(const QList<DeviceFile::Fields> &rows, const AgentProfiles &profile
                         .arg(row.ip));
                 continue;
             }
-            credentials.version =
-                profile && profile->version == AgentProfile::Version::V1 ? 1 : 2;
+            credentials.version = profile && profile->version == AgentProfile::Version::V1 ? 1 : 2;
             credentials.community = row.community;
         }
 
@@ -315,8 +313,8 @@ Result build(const QList<DeviceFile::Fields> &rows, const AgentProfiles &profile
     if (!result.problems.isEmpty())
         return result;
 
-    const QByteArray header = "# Written by ostraline --export-prometheus from " +
-                              commentText(options.source) + ".\n";
+    const QByteArray header =
+        "# Written by ostraline --export-prometheus from " + commentText(options.source) + ".\n";
     const bool current = options.format == Format::Current;
     QByteArray snmp = header;
     if (current) {
@@ -337,8 +335,8 @@ Result build(const QList<DeviceFile::Fields> &rows, const AgentProfiles &profile
     }
     result.snmpYml = snmp;
 
-    QByteArray prometheus = header + "# The SNMP exporter: " + commentText(options.exporter) +
-                            ".\nscrape_configs:\n";
+    QByteArray prometheus =
+        header + "# The SNMP exporter: " + commentText(options.exporter) + ".\nscrape_configs:\n";
     for (const CredentialSet &set : sets)
         prometheus += jobBlock(set, options);
     result.prometheusYml = prometheus;

@@ -26,10 +26,7 @@ private:
     }
 
 private Q_SLOTS:
-    void nothingBeforeTheFirstPoll()
-    {
-        QVERIFY(MetricsText::render(nullptr).isEmpty());
-    }
+    void nothingBeforeTheFirstPoll() { QVERIFY(MetricsText::render(nullptr).isEmpty()); }
 
     // What one row contributes, by its state.
     void rowSamples_data()
@@ -37,7 +34,8 @@ private Q_SLOTS:
         QTest::addColumn<InterfaceReading>("row");
         QTest::addColumn<QByteArrayList>("expected");
         const QByteArray l = R"(agent="10.0.0.1:1161",ifIndex="3",ifDescr="Uplink")";
-        const auto line = [&](const char *name, const QByteArray &extra, const char *value) -> QByteArray {
+        const auto line = [&](const char *name, const QByteArray &extra,
+                              const char *value) -> QByteArray {
             return QByteArray(name) + '{' + l + extra + "} " + value;
         };
         const QByteArrayList tail = {"ostraline_last_poll_timestamp_seconds 1765370000.25",
@@ -47,19 +45,20 @@ private Q_SLOTS:
         never.reason = QStringLiteral("no answer");
         QTest::newRow("never read: no counter samples")
             << never
-            << (QByteArrayList{line("ifHighSpeed", {}, "100"), line("ostraline_reading_up", {}, "0")}
-                + tail);
+            << (QByteArrayList{line("ifHighSpeed", {}, "100"),
+                               line("ostraline_reading_up", {}, "0")} +
+                tail);
 
         const InterfaceReading ok32 = good(1, "10.0.0.1:1161", "3", "Uplink", 4294967295u, 7);
         QTest::newRow("32-bit row")
             << ok32
-            << (QByteArrayList{line("ifInOctets", {}, "4294967295"), line("ifOutOctets", {}, "7"),
-                               line("ifHighSpeed", {}, "100"), line("ostraline_reading_up", {}, "1"),
-                               line("ostraline_utilisation_percent", ",direction=\"in\"", "10"),
-                               line("ostraline_utilisation_percent", ",direction=\"out\"", "5"),
-                               line("ostraline_utilisation_percent", ",direction=\"combined\"",
-                                    "7.5")}
-                + tail);
+            << (QByteArrayList{
+                    line("ifInOctets", {}, "4294967295"), line("ifOutOctets", {}, "7"),
+                    line("ifHighSpeed", {}, "100"), line("ostraline_reading_up", {}, "1"),
+                    line("ostraline_utilisation_percent", ",direction=\"in\"", "10"),
+                    line("ostraline_utilisation_percent", ",direction=\"out\"", "5"),
+                    line("ostraline_utilisation_percent", ",direction=\"combined\"", "7.5")} +
+                tail);
 
         InterfaceReading ok64 =
             good(1, "10.0.0.1:1161", "3", "Uplink", std::numeric_limits<std::uint64_t>::max(), 1);
@@ -69,14 +68,14 @@ private Q_SLOTS:
         ok64.inUtilisation = ok64.outUtilisation = ok64.combinedUtilisation = 0;
         QTest::newRow("64-bit row, first reading")
             << ok64
-            << (QByteArrayList{line("ifHCInOctets", {}, "18446744073709551615"),
-                               line("ifHCOutOctets", {}, "1"), line("ifHighSpeed", {}, "10000"),
-                               line("ostraline_reading_up", {}, "1"),
-                               line("ostraline_utilisation_percent", ",direction=\"in\"", "0"),
-                               line("ostraline_utilisation_percent", ",direction=\"out\"", "0"),
-                               line("ostraline_utilisation_percent", ",direction=\"combined\"",
-                                    "0")}
-                + tail);
+            << (QByteArrayList{
+                    line("ifHCInOctets", {}, "18446744073709551615"),
+                    line("ifHCOutOctets", {}, "1"), line("ifHighSpeed", {}, "10000"),
+                    line("ostraline_reading_up", {}, "1"),
+                    line("ostraline_utilisation_percent", ",direction=\"in\"", "0"),
+                    line("ostraline_utilisation_percent", ",direction=\"out\"", "0"),
+                    line("ostraline_utilisation_percent", ",direction=\"combined\"", "0")} +
+                tail);
 
         // A failed reading keeps the counters of the last good one, but no utilisation.
         InterfaceReading failed = good(1, "10.0.0.1:1161", "3", "Uplink", 10, 20);
@@ -94,8 +93,9 @@ private Q_SLOTS:
                                line("ifInErrors", {}, "3"), line("ifOutErrors", {}, "0"),
                                line("ifInDiscards", {}, "120"), line("ifOutDiscards", {}, "4"),
                                line("ifAdminStatus", {}, "1"), line("ifOperStatus", {}, "2"),
-                               line("ifHighSpeed", {}, "2"), line("ostraline_reading_up", {}, "0")}
-                + tail);
+                               line("ifHighSpeed", {}, "2"),
+                               line("ostraline_reading_up", {}, "0")} +
+                tail);
 
         // Taken out of the poll (stop on errors): not up, whatever its last outcome.
         InterfaceReading unchecked = good(1, "10.0.0.1:1161", "3", "Uplink", 10, 20);
@@ -104,8 +104,9 @@ private Q_SLOTS:
         QTest::newRow("no longer polled")
             << unchecked
             << (QByteArrayList{line("ifInOctets", {}, "10"), line("ifOutOctets", {}, "20"),
-                               line("ifHighSpeed", {}, "0"), line("ostraline_reading_up", {}, "0")}
-                + tail);
+                               line("ifHighSpeed", {}, "0"),
+                               line("ostraline_reading_up", {}, "0")} +
+                tail);
     }
 
     void rowSamples()
@@ -126,9 +127,9 @@ private Q_SLOTS:
             good(3, "[::1]:161", "2", "other", 7, 8),
         });
         const QByteArray text = MetricsText::render(&poll);
-        QVERIFY(text.contains(
-            "ifInOctets{agent=\"[::1]:161\",ifIndex=\"2\",ifDescr=\"say \\\"hi\\\"\\\\ now\\nplease "
-            "\xc3\xa9\"} 1\n"));
+        QVERIFY(text.contains("ifInOctets{agent=\"[::1]:161\",ifIndex=\"2\",ifDescr=\"say "
+                              "\\\"hi\\\"\\\\ now\\nplease "
+                              "\xc3\xa9\"} 1\n"));
         QVERIFY(!text.contains("} 55555\n"));
         QVERIFY(text.contains("ifDescr=\"other\"} 7\n"));
         QCOMPARE(text.count("# TYPE ifInOctets counter\n"), 1);
@@ -163,9 +164,8 @@ private Q_SLOTS:
         health.adminStatus = 1;
         health.operStatus = 1;
         health.inErrors = health.outErrors = health.inDiscards = health.outDiscards = 0;
-        const PollResult poll =
-            result({good(1, "127.0.0.1", "4", "eth0", 1, 2), health,
-                    reading(3, "192.0.2.1", "1", "never read")});
+        const PollResult poll = result({good(1, "127.0.0.1", "4", "eth0", 1, 2), health,
+                                        reading(3, "192.0.2.1", "1", "never read")});
         QStringList findings;
         const int status = PrometheusTools::checkMetrics(MetricsText::render(&poll), &findings);
         QCOMPARE(status, findings.isEmpty() ? 0 : 3);

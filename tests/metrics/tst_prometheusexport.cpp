@@ -25,7 +25,8 @@ DeviceFile::Fields row(const QString &ip, const QString &index, const QString &c
     return {ip, index, QStringLiteral("1000000000"), community, description};
 }
 
-AgentProfile v3Profile(const QString &address, SnmpSecurity::Level level = SnmpSecurity::Level::AuthPriv)
+AgentProfile v3Profile(const QString &address,
+                       SnmpSecurity::Level level = SnmpSecurity::Level::AuthPriv)
 {
     AgentProfile p;
     p.address = address;
@@ -57,7 +58,10 @@ class TestPrometheusExport : public QObject
 private:
     QTemporaryDir m_config; // XDG_CONFIG_HOME of the command runs
 
-    QString profilePath() const { return m_config.filePath(QStringLiteral("Kelvane/OSL-agents.ini")); }
+    QString profilePath() const
+    {
+        return m_config.filePath(QStringLiteral("Kelvane/OSL-agents.ini"));
+    }
 
     void saveProfiles(const QList<AgentProfile> &list)
     {
@@ -123,22 +127,25 @@ private Q_SLOTS:
         QCOMPARE(current.jobs, 4); // public v2c, public v1, the v3 user, the odd community
         QCOMPARE(current.notes.size(), 1);
         const QByteArray snmp = current.snmpYml;
-        QVERIFY(snmp.contains("auths:\n  ostraline_v2c_1:\n    version: 2\n    community: \"public\"\n"
-                              "  ostraline_v1_1:\n    version: 1\n    community: \"public\"\n"
-                              "  ostraline_v3_1:\n    version: 3\n    username: \"ostra-priv\"\n"
-                              "    security_level: authPriv\n"
-                              "    password: \"${OSTRALINE_V3_1_AUTH_PASSPHRASE}\"\n"
-                              "    auth_protocol: SHA\n    priv_protocol: AES\n"
-                              "    priv_password: \"${OSTRALINE_V3_1_PRIV_PASSPHRASE}\"\n"
-                              "  ostraline_v2c_2:\n    version: 2\n"
-                              "    community: \"s\\\"e\\\\c\\u000a\"\nmodules:\n  ostraline_if:\n"));
+        QVERIFY(
+            snmp.contains("auths:\n  ostraline_v2c_1:\n    version: 2\n    community: \"public\"\n"
+                          "  ostraline_v1_1:\n    version: 1\n    community: \"public\"\n"
+                          "  ostraline_v3_1:\n    version: 3\n    username: \"ostra-priv\"\n"
+                          "    security_level: authPriv\n"
+                          "    password: \"${OSTRALINE_V3_1_AUTH_PASSPHRASE}\"\n"
+                          "    auth_protocol: SHA\n    priv_protocol: AES\n"
+                          "    priv_password: \"${OSTRALINE_V3_1_PRIV_PASSPHRASE}\"\n"
+                          "  ostraline_v2c_2:\n    version: 2\n"
+                          "    community: \"s\\\"e\\\\c\\u000a\"\nmodules:\n  ostraline_if:\n"));
         QVERIFY(!snmp.contains(SnmpAgent::authPassphrase().toUtf8()));
-        QCOMPARE(current.variables, QStringList({QStringLiteral("OSTRALINE_V3_1_AUTH_PASSPHRASE"),
-                                                 QStringLiteral("OSTRALINE_V3_1_PRIV_PASSPHRASE")}));
+        QCOMPARE(current.variables,
+                 QStringList({QStringLiteral("OSTRALINE_V3_1_AUTH_PASSPHRASE"),
+                              QStringLiteral("OSTRALINE_V3_1_PRIV_PASSPHRASE")}));
         QVERIFY(current.prometheusYml.contains(
             "  - job_name: \"ostraline_if_v2c_1\"\n    metrics_path: /snmp\n    params:\n"
             "      module:\n      - ostraline_if\n      auth:\n      - ostraline_v2c_1\n"
-            "    static_configs:\n    - targets:\n      - \"192.0.2.1\"\n      - \"192.0.2.2:1161\"\n"));
+            "    static_configs:\n    - targets:\n      - \"192.0.2.1\"\n      - "
+            "\"192.0.2.2:1161\"\n"));
         QVERIFY(current.prometheusYml.contains("      replacement: \"127.0.0.1:9116\"\n"));
 
         options.format = Format::V0_21;
@@ -174,7 +181,8 @@ private Q_SLOTS:
         AgentProfile noPass = v3Profile(QStringLiteral("192.0.2.9"));
         noPass.security.privPassphrase.clear();
         QTest::newRow("v3 profile without its passphrase")
-            << QList<AgentProfile>{noPass} << "public" << "its SNMP v3 profile is incomplete";
+            << QList<AgentProfile>{noPass} << "public"
+            << "its SNMP v3 profile is incomplete";
     }
 
     void agentsThatCannotBeExported()
@@ -204,13 +212,16 @@ private Q_SLOTS:
         const QString out = dir.filePath(QStringLiteral("out"));
         QString errors;
         QCOMPARE(run({QStringLiteral("--export-prometheus"), deviceFile,
-                      QStringLiteral("--output-dir"), out}, &errors), 0);
+                      QStringLiteral("--output-dir"), out},
+                     &errors),
+                 0);
         QVERIFY2(errors.contains(QLatin1String("routers.dev: 1 agents, 1 interfaces, 1 jobs")),
                  qPrintable(errors));
         QCOMPARE(modeOf(out), mode_t(0700));
         QCOMPARE(modeOf(out + QStringLiteral("/snmp.yml")), mode_t(0600));
         QCOMPARE(modeOf(out + QStringLiteral("/prometheus.yml")), mode_t(0600));
-        QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 2);
+        QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(),
+                 2);
 
         // A link at a file's name is replaced; what it pointed to is untouched.
         const QString victim = dir.filePath(QStringLiteral("victim"));
@@ -218,7 +229,9 @@ private Q_SLOTS:
         QFile::remove(out + QStringLiteral("/snmp.yml"));
         QVERIFY(QFile::link(victim, out + QStringLiteral("/snmp.yml")));
         QCOMPARE(run({QStringLiteral("--export-prometheus"), deviceFile,
-                      QStringLiteral("--output-dir"), out}, &errors), 0);
+                      QStringLiteral("--output-dir"), out},
+                     &errors),
+                 0);
         QCOMPARE(QFileInfo(victim).size(), 0);
         QVERIFY(!QFileInfo(out + QStringLiteral("/snmp.yml")).isSymLink());
 
@@ -226,27 +239,35 @@ private Q_SLOTS:
         const QString linked = dir.filePath(QStringLiteral("linked"));
         QVERIFY(QFile::link(out, linked));
         QCOMPARE(run({QStringLiteral("--export-prometheus"), deviceFile,
-                      QStringLiteral("--output-dir"), linked}, &errors), 1);
+                      QStringLiteral("--output-dir"), linked},
+                     &errors),
+                 1);
         QVERIFY2(errors.contains(QLatin1String("is a link")), qPrintable(errors));
 
-        QCOMPARE(run({QStringLiteral("--export-prometheus"), dir.filePath(QStringLiteral("none.dev")),
-                      QStringLiteral("--output-dir"), out}, &errors), 1);
+        QCOMPARE(
+            run({QStringLiteral("--export-prometheus"), dir.filePath(QStringLiteral("none.dev")),
+                 QStringLiteral("--output-dir"), out},
+                &errors),
+            1);
         const QString empty = writeDeviceFile(dir, ";;;;\n");
-        QCOMPARE(run({QStringLiteral("--export-prometheus"), empty, QStringLiteral("--output-dir"),
-                      out}, &errors), 1);
+        QCOMPARE(
+            run({QStringLiteral("--export-prometheus"), empty, QStringLiteral("--output-dir"), out},
+                &errors),
+            1);
     }
 
     void commandUsageErrors_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("no folder") << QStringList{QStringLiteral("--export-prometheus"), QStringLiteral("DEV")};
+        QTest::newRow("no folder")
+            << QStringList{QStringLiteral("--export-prometheus"), QStringLiteral("DEV")};
         QTest::newRow("exporter without port")
             << QStringList{QStringLiteral("--export-prometheus"), QStringLiteral("DEV"),
-                           QStringLiteral("--output-dir"), QStringLiteral("OUT"),
-                           QStringLiteral("--exporter"), QStringLiteral("127.0.0.1")};
+                           QStringLiteral("--output-dir"),        QStringLiteral("OUT"),
+                           QStringLiteral("--exporter"),          QStringLiteral("127.0.0.1")};
         QTest::newRow("unknown format")
-            << QStringList{QStringLiteral("--export-prometheus"), QStringLiteral("DEV"),
-                           QStringLiteral("--output-dir"), QStringLiteral("OUT"),
+            << QStringList{QStringLiteral("--export-prometheus"),    QStringLiteral("DEV"),
+                           QStringLiteral("--output-dir"),           QStringLiteral("OUT"),
                            QStringLiteral("--snmp-exporter-format"), QStringLiteral("0.20")};
         QTest::newRow("folder without the command")
             << QStringList{QStringLiteral("--output-dir"), QStringLiteral("OUT")};
@@ -296,15 +317,19 @@ private Q_SLOTS:
         const QString deviceFile = writeDeviceFile(
             dir, (v2.host() + ";1;1000000000;public;a\n" + v2.host() + ";2;1000000000;public;b\n" +
                   v2.host() + ";3;1000000000;public;c\n" + v3.host() + ";1;1000000000;;d\n" +
-                  v3.host() + ";2;1000000000;;e\n").toUtf8());
+                  v3.host() + ";2;1000000000;;e\n")
+                     .toUtf8());
         const QString out = dir.filePath(QStringLiteral("out"));
         const quint16 exporterPort = PrometheusTools::freeTcpPort();
-        const QString exporterAddress = QStringLiteral("127.0.0.1:") + QString::number(exporterPort);
+        const QString exporterAddress =
+            QStringLiteral("127.0.0.1:") + QString::number(exporterPort);
         QString errors;
         QCOMPARE(run({QStringLiteral("--export-prometheus"), deviceFile,
                       QStringLiteral("--output-dir"), out, QStringLiteral("--snmp-exporter-format"),
                       QStringLiteral("0.21"), QStringLiteral("--include-secrets"),
-                      QStringLiteral("--exporter"), exporterAddress}, &errors), 0);
+                      QStringLiteral("--exporter"), exporterAddress},
+                     &errors),
+                 0);
 
         ServiceProcess exporter;
         QVERIFY2(exporter.startSnmpExporter(out + QStringLiteral("/snmp.yml"), exporterPort),
@@ -315,30 +340,34 @@ private Q_SLOTS:
         } agents[] = {{v2.host(), QStringLiteral("ostraline_if_v2c_1"), 3},
                       {v3.host(), QStringLiteral("ostraline_if_v3_1"), 2}};
         for (const auto &agent : agents) {
-            const PrometheusTools::Reply reply = PrometheusTools::get(
-                QStringLiteral("http://%1/snmp?target=%2&module=%3")
-                    .arg(exporter.address(), agent.host, agent.module), {}, 10000);
+            const PrometheusTools::Reply reply =
+                PrometheusTools::get(QStringLiteral("http://%1/snmp?target=%2&module=%3")
+                                         .arg(exporter.address(), agent.host, agent.module),
+                                     {}, 10000);
             QCOMPARE(reply.status, 200);
             for (int i = 1; i <= agent.interfaces; ++i) {
                 const QRegularExpression sample(
                     QStringLiteral("\nifHCInOctets\\{[^}]*ifIndex=\"%1\",ifName=\"[^\"]+\"\\} %2\n")
-                        .arg(i).arg(1000 + i));
+                        .arg(i)
+                        .arg(1000 + i));
                 QVERIFY2(sample.match(QString::fromUtf8(reply.body)).hasMatch(),
-                         qPrintable(agent.module + QLatin1Char('\n') + QString::fromUtf8(reply.body).left(3000)));
+                         qPrintable(agent.module + QLatin1Char('\n') +
+                                    QString::fromUtf8(reply.body).left(3000)));
             }
         }
 
         QFile fragment(out + QStringLiteral("/prometheus.yml"));
         QVERIFY(fragment.open(QIODevice::ReadOnly));
         ServiceProcess prometheus;
-        QVERIFY2(prometheus.startPrometheus("global:\n  scrape_interval: 1s\n" + fragment.readAll()),
-                 qPrintable(prometheus.errorString()));
+        QVERIFY2(
+            prometheus.startPrometheus("global:\n  scrape_interval: 1s\n" + fragment.readAll()),
+            qPrintable(prometheus.errorString()));
         const QByteArray series = prometheus.query(QStringLiteral("ifHCInOctets"), 5, 20000);
         QCOMPARE(series.count("\"__name__\":\"ifHCInOctets\""), 5);
-        for (const QString &expected : {QStringLiteral("\"job\":\"ostraline_if_v3_1\""),
-                                        QStringLiteral("\"instance\":\"%1\"").arg(v3.host()),
-                                        QStringLiteral("\"ifIndex\":\"3\""),
-                                        QStringLiteral("\"ifName\":")})
+        for (const QString &expected :
+             {QStringLiteral("\"job\":\"ostraline_if_v3_1\""),
+              QStringLiteral("\"instance\":\"%1\"").arg(v3.host()),
+              QStringLiteral("\"ifIndex\":\"3\""), QStringLiteral("\"ifName\":")})
             QVERIFY2(series.contains(expected.toUtf8()), series.constData());
     }
 

@@ -195,10 +195,14 @@ QByteArray ServiceProcess::query(const QString &promql, int minSeries, int timeo
         query.addQueryItem(QStringLiteral("query"), promql);
         url.setQuery(query);
         const PrometheusTools::Reply reply = PrometheusTools::get(url.toString(), {}, 2000);
-        const QJsonArray result =
-            QJsonDocument::fromJson(reply.body).object().value(QStringLiteral("data")).toObject()
-                .value(QStringLiteral("result")).toArray();
-        last = result.isEmpty() ? QByteArray() : QJsonDocument(result).toJson(QJsonDocument::Compact);
+        const QJsonArray result = QJsonDocument::fromJson(reply.body)
+                                      .object()
+                                      .value(QStringLiteral("data"))
+                                      .toObject()
+                                      .value(QStringLiteral("result"))
+                                      .toArray();
+        last =
+            result.isEmpty() ? QByteArray() : QJsonDocument(result).toJson(QJsonDocument::Compact);
         if (result.size() >= minSeries)
             return last;
         wait(250);
