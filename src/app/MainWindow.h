@@ -17,6 +17,7 @@
 
 class DiscoveryDialog;
 class GraphBoard;
+class MetricsEndpoint;
 class QAction;
 class QActionGroup;
 class QCheckBox;
@@ -96,6 +97,7 @@ public:
     void rowRewritten(int row) override;
     void setCounters64(bool on) override;
     QString counterDescription(int row) const override;
+    QString setMetricsAddress(const QString &text) override; // MainWindowMetrics.cpp
 
     // The other windows, created after this one by the program entry.
     void attachWindows(TForm2 *about, TForm3 *options, TAboutBox1 *splash);
@@ -280,6 +282,7 @@ private:
     AgentProfiles m_agentProfiles; // declared before the poller, which points at it
     Poller m_poller;
     std::unique_ptr<LogEnvironment> m_logEnvironment;
+    std::unique_ptr<MetricsEndpoint> m_metrics; // created when first switched on
     QString m_deviceFilePath;
     QString m_loadSource; // "", "param" or "startfile"
     QString m_lastChosenDeviceFile;

@@ -5,6 +5,7 @@
 #include "ColourText.h"
 #include "ErrorReport.h"
 #include "InterfaceTable.h"
+#include "MetricsOptions.h"
 #include "OptionsTarget.h"
 #include "SettingValues.h"
 #include "SettingsKeys.h"
@@ -60,9 +61,12 @@ TForm3::TForm3(OptionsTarget &target, QWidget *parent)
     setFixedSize(355, 266);
     createOptionsFace();
     createDevicePanel();
+    Panel1->resize(Panel1->width(), OptionsFace->height()); // as tall as the metrics row made it
     widenForCounters64Text();
     Fill();
 }
+
+TForm3::~TForm3() = default;
 
 void TForm3::widenForCounters64Text()
 {
@@ -138,10 +142,17 @@ void TForm3::createOptionsFace()
     CheckBox64->setObjectName(QStringLiteral("CheckBox64"));
     CheckBox64->setGeometry(12, 211, 335, 20);
 
-    Button1 = button(QStringLiteral("OK"), "Button1", OptionsFace, QRect(188, 232, 75, 26));
+    // Below the specified controls; OK and Cancel move down by its height.
+    m_metrics = std::make_unique<MetricsOptions>(OptionsFace, 232);
+    const int below = MetricsOptions::Height;
+    setFixedSize(width(), height() + below);
+    OptionsFace->resize(OptionsFace->width(), OptionsFace->height() + below);
+
+    Button1 = button(QStringLiteral("OK"), "Button1", OptionsFace, QRect(188, 232 + below, 75, 26));
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
-    Button2 = button(QStringLiteral("Cancel"), "Button2", OptionsFace, QRect(270, 232, 75, 26));
+    Button2 = button(QStringLiteral("Cancel"), "Button2", OptionsFace,
+                     QRect(270, 232 + below, 75, 26));
     Button2->setAutoDefault(false);
     connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
 }
@@ -207,6 +218,7 @@ bool TForm3::Fill()
 
         // Exact match: anything but "yes" leaves the box unchecked.
         CheckBox64->setChecked(SettingValues::flag(ensureAndRead(store, K::Counters64)) == true);
+        m_metrics->fill(ensureAndRead(store, K::MetricsAddress, QString()));
     });
 }
 
@@ -240,6 +252,11 @@ void TForm3::Button1Click()
 
         store.write(K::Counters64, SettingValues::flagText(CheckBox64->isChecked()));
         m_target.setCounters64(CheckBox64->isChecked());
+
+        const QString metrics = m_metrics->settingText();
+        store.write(K::MetricsAddress, metrics);
+        if (const QString problem = m_target.setMetricsAddress(metrics); !problem.isEmpty())
+            throw OstralineError(problem);
     });
     if (stored)
         accept();

@@ -59,9 +59,12 @@ inline constexpr std::array<Setting, 18> StartupOrder{{
 
 // Values beyond the eighteen, read by start-up after them, in this order.
 inline constexpr QStringView Counters64 = u"64-bit counters";
+// Where the metrics endpoint serves ("127.0.0.1:9650"); empty: off.
+inline constexpr QStringView MetricsAddress = u"metrics address";
 
-inline constexpr std::array<Setting, 1> ExtensionOrder{{
+inline constexpr std::array<Setting, 2> ExtensionOrder{{
     {Counters64, u"no"},
+    {MetricsAddress, u""},
 }};
 
 // The default of one of the eighteen values or of an extension (names compared exactly).

@@ -1,4 +1,6 @@
 #include "Heartbeat.h"
+#include "MetricsAddress.h"
+#include "MetricsEndpoint.h"
 #include "MetricsFixture.h"
 #include "MetricsServer.h"
 #include "MetricsText.h"
@@ -209,6 +211,71 @@ private Q_SLOTS:
                      qPrintable(finding));
         }
         QCOMPARE(status, findings.isEmpty() ? 0 : 3);
+    }
+
+    // The setting's text: IP literals with a port only.
+    void addressTexts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("parsed"); // "" when refused
+        QTest::newRow("IPv4") << "127.0.0.1:9650"
+                              << "127.0.0.1:9650";
+        QTest::newRow("IPv6") << "[::1]:9650"
+                              << "[::1]:9650";
+        QTest::newRow("LAN") << "192.0.2.10:80"
+                             << "192.0.2.10:80";
+        QTest::newRow("any") << "0.0.0.0:9650"
+                             << "0.0.0.0:9650";
+        QTest::newRow("no port") << "127.0.0.1"
+                                 << "";
+        QTest::newRow("IPv6 without brackets") << "::1:9650"
+                                               << "";
+        QTest::newRow("IPv4 in brackets") << "[127.0.0.1]:9650"
+                                          << "";
+        QTest::newRow("name") << "localhost:9650"
+                              << "";
+        QTest::newRow("short IPv4") << "127.1:9650"
+                                    << "";
+        QTest::newRow("port 0") << "127.0.0.1:0"
+                                << "";
+        QTest::newRow("port too big") << "127.0.0.1:65536"
+                                      << "";
+        QTest::newRow("port with sign") << "127.0.0.1:+80"
+                                        << "";
+        QTest::newRow("port with zero") << "127.0.0.1:080"
+                                        << "";
+        QTest::newRow("blank") << " 127.0.0.1:80"
+                               << "";
+    }
+
+    void addressTexts()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, parsed);
+        const auto address = MetricsAddress::parse(text);
+        QCOMPARE(address ? MetricsAddress::text(address->host, address->port) : QString(), parsed);
+    }
+
+    // The setting switches the endpoint; a taken port is a reason, not a silent failure.
+    void endpointFollowsTheSetting()
+    {
+        MetricsEndpoint endpoint;
+        const QString taken =
+            MetricsAddress::text(QHostAddress(QHostAddress::LocalHost), m_server->port());
+        QVERIFY(endpoint.apply(taken).contains(QLatin1String("Cannot serve metrics at")));
+        QVERIFY(!endpoint.isServing());
+        const QString free = QStringLiteral("127.0.0.1:%1").arg(PrometheusTools::freeTcpPort());
+        QCOMPARE(endpoint.apply(free), QString());
+        QVERIFY(endpoint.isServing());
+        endpoint.onPollFinished(busyPoll(7));
+        const PrometheusTools::Reply reply =
+            PrometheusTools::get(QStringLiteral("http://%1/metrics").arg(free));
+        QVERIFY(reply.body.contains(
+            "ifHCOutOctets{agent=\"127.0.0.1:1161\",ifIndex=\"1\",ifDescr=\"port 1\"} 7\n"));
+        QCOMPARE(endpoint.apply(QString()), QString());
+        QVERIFY(!endpoint.isServing());
+        QVERIFY(endpoint.apply(QStringLiteral("localhost:1"))
+                    .contains(QLatin1String("not an IP address")));
     }
 
     // Prometheus scrapes the endpoint every second while the counters move by 1,000,000

@@ -1,0 +1,60 @@
+#include "MetricsOptions.h"
+
+#include "ErrorReport.h"
+#include "MetricsAddress.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
+
+MetricsOptions::MetricsOptions(QWidget *parent, int top)
+    : m_on(new QCheckBox(QStringLiteral("Serve metrics for Prometheus at"), parent)),
+      m_address(new QLineEdit(parent)), m_port(new QSpinBox(parent)), m_warning(new QLabel(parent))
+{
+    m_on->setObjectName(QStringLiteral("CheckBoxMetrics"));
+    m_on->setGeometry(12, top, 200, 20);
+    m_address->setObjectName(QStringLiteral("EditMetricsAddress"));
+    m_address->setGeometry(212, top, 80, 20);
+    m_address->setMaxLength(64);
+    m_port->setObjectName(QStringLiteral("SpinMetricsPort"));
+    m_port->setGeometry(296, top, 60, 20);
+    m_port->setRange(1, 65535);
+    m_warning->setObjectName(QStringLiteral("LabelMetricsWarning"));
+    m_warning->setGeometry(30, top + 22, 320, 34);
+    m_warning->setWordWrap(true);
+    m_warning->setText(QStringLiteral("Not a loopback address: the interface names and rates "
+                                      "become readable by anyone who can reach that port."));
+    QObject::connect(m_on, &QCheckBox::toggled, m_address, [this] { updateWarning(); });
+    QObject::connect(m_address, &QLineEdit::textChanged, m_address, [this] { updateWarning(); });
+}
+
+void MetricsOptions::fill(const QString &settingText)
+{
+    const std::optional<MetricsAddress::Address> address = MetricsAddress::parse(settingText);
+    m_on->setChecked(!settingText.isEmpty());
+    m_address->setText(address                 ? address->host.toString()
+                       : settingText.isEmpty() ? MetricsAddress::proposedHost()
+                                               : settingText);
+    m_port->setValue(address ? address->port : MetricsAddress::ProposedPort);
+    updateWarning();
+}
+
+QString MetricsOptions::settingText() const
+{
+    if (!m_on->isChecked())
+        return QString();
+    const QHostAddress host(m_address->text().trimmed());
+    const QString text = MetricsAddress::text(host, quint16(m_port->value()));
+    if (host.isNull() || !MetricsAddress::parse(text))
+        throw OstralineError(QStringLiteral("\"%1\" is not an IP address to serve metrics at "
+                                            "(such as 127.0.0.1).")
+                                 .arg(m_address->text()));
+    return text;
+}
+
+void MetricsOptions::updateWarning()
+{
+    const QHostAddress host(m_address->text().trimmed());
+    m_warning->setVisible(m_on->isChecked() && !host.isNull() && !host.isLoopback());
+}
