@@ -18,7 +18,7 @@ QString MetricsEndpoint::apply(const QString &settingText)
                               "such as 127.0.0.1:9650.")
             .arg(settingText);
     QString error;
-    if (!m_server.listen(address->host, address->port, &error))
+    if (!m_server.listen(QHostAddress(address->host), address->port, &error))
         return QStringLiteral("Cannot serve metrics at %1: %2").arg(settingText, error);
     return QString();
 }

@@ -1,5 +1,6 @@
 #include "MetricsText.h"
 
+#include "IfMib.h"
 #include "PollResult.h"
 
 #include <QLocale>
@@ -16,9 +17,19 @@ namespace
 struct Family {
     const char *name;
     const char *type;
-    const char *help;
+    QByteArray help;
     QByteArray samples;
 };
+
+QByteArray oid(IfMib::IfEntryColumn column)
+{
+    return " - " + oidText(IfMib::ifEntry(column)).toLatin1();
+}
+
+QByteArray oid(IfMib::IfXEntryColumn column)
+{
+    return " - " + oidText(IfMib::ifXEntry(column)).toLatin1();
+}
 
 // Every family in the order written; one that gets no sample is left out.
 enum FamilyId {
@@ -42,84 +53,64 @@ enum FamilyId {
 
 Family makeFamily(FamilyId id)
 {
+    using namespace IfMib;
+    const auto family = [](const char *name, const char *type, const QByteArray &help) {
+        return Family{name, type, help, {}};
+    };
     switch (id) {
     case HcIn:
-        return {"ifHCInOctets",
-                "counter",
-                "Octets received on the interface (64-bit) - 1.3.6.1.2.1.31.1.1.1.6",
-                {}};
+        return family("ifHCInOctets", "counter",
+                      "Octets received on the interface (64-bit)" + oid(IfHCInOctets));
     case HcOut:
-        return {"ifHCOutOctets",
-                "counter",
-                "Octets sent out of the interface (64-bit) - 1.3.6.1.2.1.31.1.1.1.10",
-                {}};
+        return family("ifHCOutOctets", "counter",
+                      "Octets sent out of the interface (64-bit)" + oid(IfHCOutOctets));
     case In:
-        return {
-            "ifInOctets", "counter", "Octets received on the interface - 1.3.6.1.2.1.2.2.1.10", {}};
+        return family("ifInOctets", "counter",
+                      "Octets received on the interface" + oid(IfInOctets));
     case Out:
-        return {"ifOutOctets",
-                "counter",
-                "Octets sent out of the interface - 1.3.6.1.2.1.2.2.1.16",
-                {}};
+        return family("ifOutOctets", "counter",
+                      "Octets sent out of the interface" + oid(IfOutOctets));
     case InErrors:
-        return {"ifInErrors", "counter", "Inbound packets with errors - 1.3.6.1.2.1.2.2.1.14", {}};
+        return family("ifInErrors", "counter", "Inbound packets with errors" + oid(IfInErrors));
     case OutErrors:
-        return {"ifOutErrors",
-                "counter",
-                "Outbound packets that could not be sent because of errors - 1.3.6.1.2.1.2.2.1.20",
-                {}};
+        return family("ifOutErrors", "counter",
+                      "Outbound packets that could not be sent because of errors" +
+                          oid(IfOutErrors));
     case InDiscards:
-        return {"ifInDiscards",
-                "counter",
-                "Inbound packets discarded without an error - 1.3.6.1.2.1.2.2.1.13",
-                {}};
+        return family("ifInDiscards", "counter",
+                      "Inbound packets discarded without an error" + oid(IfInDiscards));
     case OutDiscards:
-        return {"ifOutDiscards",
-                "counter",
-                "Outbound packets discarded without an error - 1.3.6.1.2.1.2.2.1.19",
-                {}};
+        return family("ifOutDiscards", "counter",
+                      "Outbound packets discarded without an error" + oid(IfOutDiscards));
     case AdminStatus:
-        return {"ifAdminStatus",
-                "gauge",
-                "The desired state of the interface (1 up, 2 down, 3 testing) - "
-                "1.3.6.1.2.1.2.2.1.7",
-                {}};
+        return family("ifAdminStatus", "gauge",
+                      "The desired state of the interface (1 up, 2 down, 3 testing)" +
+                          oid(IfAdminStatus));
     case OperStatus:
-        return {"ifOperStatus",
-                "gauge",
-                "The operational state of the interface (1 up, 2 down, 3 testing, 4 unknown, "
-                "5 dormant, 6 notPresent, 7 lowerLayerDown) - 1.3.6.1.2.1.2.2.1.8",
-                {}};
+        return family("ifOperStatus", "gauge",
+                      "The operational state of the interface (1 up, 2 down, 3 testing, 4 "
+                      "unknown, 5 dormant, 6 notPresent, 7 lowerLayerDown)" +
+                          oid(IfOperStatus));
     case HighSpeed:
-        return {"ifHighSpeed",
-                "gauge",
-                "The bandwidth of the interface in Mbit/s, from the device file - "
-                "1.3.6.1.2.1.31.1.1.1.15",
-                {}};
+        return family("ifHighSpeed", "gauge",
+                      "The bandwidth of the interface in Mbit/s, from the device file" +
+                          oid(IfHighSpeed));
     case ReadingUp:
-        return {"ostraline_reading_up",
-                "gauge",
-                "1 when the last reading of the interface succeeded, 0 when it failed",
-                {}};
+        return family("ostraline_reading_up", "gauge",
+                      "1 when the last reading of the interface succeeded, 0 when it failed");
     case Utilisation:
-        return {"ostraline_utilisation_percent",
-                "gauge",
-                "Utilisation of the interface in percent of its bandwidth at the last poll",
-                {}};
+        return family("ostraline_utilisation_percent", "gauge",
+                      "Utilisation of the interface in percent of its bandwidth at the last poll");
     case LastPoll:
-        return {"ostraline_last_poll_timestamp_seconds",
-                "gauge",
-                "Unix time of the last finished poll",
-                {}};
+        return family("ostraline_last_poll_timestamp_seconds", "gauge",
+                      "Unix time of the last finished poll");
     case PollDuration:
-        return {"ostraline_poll_duration_seconds",
-                "gauge",
-                "Time from the first request of the last poll to its last reply",
-                {}};
+        return family("ostraline_poll_duration_seconds", "gauge",
+                      "Time from the first request of the last poll to its last reply");
     case FamilyCount:
         break;
     }
-    return {"", "", "", {}};
+    return family("", "", {});
 }
 
 void add(Family &family, const QByteArray &labels, const QByteArray &value)

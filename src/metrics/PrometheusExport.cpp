@@ -1,5 +1,6 @@
 #include "PrometheusExport.h"
 
+#include "IfMib.h"
 #include "SnmpHost.h"
 
 #include <QSet>
@@ -15,44 +16,57 @@ namespace
 
 struct Column {
     const char *name;
-    const char *oid;
+    QByteArray oid;
     const char *type;
     const char *help;
 };
 
+QByteArray entry(IfMib::IfEntryColumn column)
+{
+    return oidText(IfMib::ifEntry(column)).toLatin1();
+}
+
+QByteArray xEntry(IfMib::IfXEntryColumn column)
+{
+    return oidText(IfMib::ifXEntry(column)).toLatin1();
+}
+
 // What the module walks and turns into metrics, with the SNMP exporter's IF-MIB names.
-constexpr Column Columns[] = {
-    {"ifAdminStatus", "1.3.6.1.2.1.2.2.1.7", "gauge",
-     "The desired state of the interface - 1.3.6.1.2.1.2.2.1.7"},
-    {"ifOperStatus", "1.3.6.1.2.1.2.2.1.8", "gauge",
-     "The current operational state of the interface - 1.3.6.1.2.1.2.2.1.8"},
-    {"ifInOctets", "1.3.6.1.2.1.2.2.1.10", "counter",
-     "Octets received on the interface - 1.3.6.1.2.1.2.2.1.10"},
-    {"ifInDiscards", "1.3.6.1.2.1.2.2.1.13", "counter",
-     "Inbound packets discarded without an error - 1.3.6.1.2.1.2.2.1.13"},
-    {"ifInErrors", "1.3.6.1.2.1.2.2.1.14", "counter",
-     "Inbound packets with errors - 1.3.6.1.2.1.2.2.1.14"},
-    {"ifOutOctets", "1.3.6.1.2.1.2.2.1.16", "counter",
-     "Octets sent out of the interface - 1.3.6.1.2.1.2.2.1.16"},
-    {"ifOutDiscards", "1.3.6.1.2.1.2.2.1.19", "counter",
-     "Outbound packets discarded without an error - 1.3.6.1.2.1.2.2.1.19"},
-    {"ifOutErrors", "1.3.6.1.2.1.2.2.1.20", "counter",
-     "Outbound packets that could not be sent because of errors - 1.3.6.1.2.1.2.2.1.20"},
-    {"ifHCInOctets", "1.3.6.1.2.1.31.1.1.1.6", "counter",
-     "Octets received on the interface (64-bit) - 1.3.6.1.2.1.31.1.1.1.6"},
-    {"ifHCOutOctets", "1.3.6.1.2.1.31.1.1.1.10", "counter",
-     "Octets sent out of the interface (64-bit) - 1.3.6.1.2.1.31.1.1.1.10"},
-    {"ifHighSpeed", "1.3.6.1.2.1.31.1.1.1.15", "gauge",
-     "The interface's current bandwidth in units of 1,000,000 bits per second - "
-     "1.3.6.1.2.1.31.1.1.1.15"},
-};
+QList<Column> columns()
+{
+    using namespace IfMib;
+    return {
+        {"ifAdminStatus", entry(IfAdminStatus), "gauge", "The desired state of the interface"},
+        {"ifOperStatus", entry(IfOperStatus), "gauge",
+         "The current operational state of the interface"},
+        {"ifInOctets", entry(IfInOctets), "counter", "Octets received on the interface"},
+        {"ifInDiscards", entry(IfInDiscards), "counter",
+         "Inbound packets discarded without an error"},
+        {"ifInErrors", entry(IfInErrors), "counter", "Inbound packets with errors"},
+        {"ifOutOctets", entry(IfOutOctets), "counter", "Octets sent out of the interface"},
+        {"ifOutDiscards", entry(IfOutDiscards), "counter",
+         "Outbound packets discarded without an error"},
+        {"ifOutErrors", entry(IfOutErrors), "counter",
+         "Outbound packets that could not be sent because of errors"},
+        {"ifHCInOctets", xEntry(IfHCInOctets), "counter",
+         "Octets received on the interface (64-bit)"},
+        {"ifHCOutOctets", xEntry(IfHCOutOctets), "counter",
+         "Octets sent out of the interface (64-bit)"},
+        {"ifHighSpeed", xEntry(IfHighSpeed), "gauge",
+         "The interface's current bandwidth in units of 1,000,000 bits per second"},
+    };
+}
 
 // The labels every metric gets from the agent's own names, in this order.
-constexpr Column Lookups[] = {
-    {"ifName", "1.3.6.1.2.1.31.1.1.1.1", "DisplayString", ""},
-    {"ifAlias", "1.3.6.1.2.1.31.1.1.1.18", "DisplayString", ""},
-    {"ifDescr", "1.3.6.1.2.1.2.2.1.2", "DisplayString", ""},
-};
+QList<Column> lookups()
+{
+    using namespace IfMib;
+    return {
+        {"ifName", xEntry(IfName), "DisplayString", ""},
+        {"ifAlias", xEntry(IfAlias), "DisplayString", ""},
+        {"ifDescr", entry(IfDescr), "DisplayString", ""},
+    };
+}
 
 constexpr char ModuleName[] = "ostraline_if";
 
@@ -86,24 +100,26 @@ QByteArray commentText(const QString &text)
 QByteArray metricsBlock(const QByteArray &indent)
 {
     QByteArray text = indent + "walk:\n";
+    const QList<Column> metrics = columns();
+    const QList<Column> labels = lookups();
     QList<QByteArray> walk;
-    for (const Column &c : Columns)
-        walk.append(c.oid);
-    for (const Column &c : Lookups)
+    for (const Column &c : metrics + labels)
         walk.append(c.oid);
     for (const QByteArray &oid : walk)
         text += indent + "- " + oid + '\n';
     text += indent + "metrics:\n";
-    for (const Column &c : Columns) {
+    for (const Column &c : metrics) {
         text += indent + "- name: " + c.name + '\n';
         text += indent + "  oid: " + c.oid + '\n';
         text += indent + "  type: " + c.type + '\n';
-        text += indent + "  help: " + yamlQuoted(QString::fromLatin1(c.help)) + '\n';
+        text += indent +
+                "  help: " + yamlQuoted(QString::fromLatin1(c.help + QByteArray(" - ") + c.oid)) +
+                '\n';
         text += indent + "  indexes:\n";
         text += indent + "  - labelname: ifIndex\n";
         text += indent + "    type: gauge\n";
         text += indent + "  lookups:\n";
-        for (const Column &l : Lookups) {
+        for (const Column &l : labels) {
             text += indent + "  - labels:\n";
             text += indent + "    - ifIndex\n";
             text += indent + "    labelname: " + l.name + '\n';

@@ -33,7 +33,7 @@ void MetricsOptions::fill(const QString &settingText)
 {
     const std::optional<MetricsAddress::Address> address = MetricsAddress::parse(settingText);
     m_on->setChecked(!settingText.isEmpty());
-    m_address->setText(address                 ? address->host.toString()
+    m_address->setText(address                 ? address->host
                        : settingText.isEmpty() ? MetricsAddress::proposedHost()
                                                : settingText);
     m_port->setValue(address ? address->port : MetricsAddress::ProposedPort);
@@ -44,9 +44,9 @@ QString MetricsOptions::settingText() const
 {
     if (!m_on->isChecked())
         return QString();
-    const QHostAddress host(m_address->text().trimmed());
-    const QString text = MetricsAddress::text(host, quint16(m_port->value()));
-    if (host.isNull() || !MetricsAddress::parse(text))
+    const QString text =
+        MetricsAddress::text(m_address->text().trimmed(), quint16(m_port->value()));
+    if (!MetricsAddress::parse(text))
         throw OstralineError(QStringLiteral("\"%1\" is not an IP address to serve metrics at "
                                             "(such as 127.0.0.1).")
                                  .arg(m_address->text()));
@@ -55,6 +55,7 @@ QString MetricsOptions::settingText() const
 
 void MetricsOptions::updateWarning()
 {
-    const QHostAddress host(m_address->text().trimmed());
-    m_warning->setVisible(m_on->isChecked() && !host.isNull() && !host.isLoopback());
+    const QString host = m_address->text().trimmed();
+    m_warning->setVisible(m_on->isChecked() && !MetricsAddress::text(host, 1).isEmpty() &&
+                          !MetricsAddress::isLoopback(host));
 }

@@ -260,8 +260,7 @@ private Q_SLOTS:
     void endpointFollowsTheSetting()
     {
         MetricsEndpoint endpoint;
-        const QString taken =
-            MetricsAddress::text(QHostAddress(QHostAddress::LocalHost), m_server->port());
+        const QString taken = MetricsAddress::text(QStringLiteral("127.0.0.1"), m_server->port());
         QVERIFY(endpoint.apply(taken).contains(QLatin1String("Cannot serve metrics at")));
         QVERIFY(!endpoint.isServing());
         const QString free = QStringLiteral("127.0.0.1:%1").arg(PrometheusTools::freeTcpPort());

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHostAddress>
 #include <QString>
 
 #include <optional>
@@ -18,12 +17,15 @@ inline QString proposedHost()
 }
 
 struct Address {
-    QHostAddress host;
+    QString host; // the IP literal in its usual form, without brackets
     quint16 port = 0;
 };
 // Null for a text that is not an IP literal with a port of 1 to 65535 in plain decimal.
 std::optional<Address> parse(const QString &text);
-// The setting's text for an address and port ("[::1]:9650" for IPv6).
-QString text(const QHostAddress &host, quint16 port);
+// The setting's text for an address and port ("[::1]:9650" for IPv6); empty when host is no
+// IP literal.
+QString text(const QString &host, quint16 port);
+// Whether only this machine can reach an IP literal.
+bool isLoopback(const QString &host);
 
 } // namespace MetricsAddress
