@@ -12,16 +12,17 @@ MetricsOptions::MetricsOptions(QWidget *parent, int top)
     : m_on(new QCheckBox(QStringLiteral("Serve metrics for Prometheus at"), parent)),
       m_address(new QLineEdit(parent)), m_port(new QSpinBox(parent)), m_warning(new QLabel(parent))
 {
+    // The check box on its own line, the address and port under it, then the warning.
     m_on->setObjectName(QStringLiteral("CheckBoxMetrics"));
-    m_on->setGeometry(12, top, 200, 20);
+    m_on->setGeometry(12, top, 335, 20);
     m_address->setObjectName(QStringLiteral("EditMetricsAddress"));
-    m_address->setGeometry(212, top, 80, 20);
+    m_address->setGeometry(30, top + 22, 160, 22);
     m_address->setMaxLength(64);
     m_port->setObjectName(QStringLiteral("SpinMetricsPort"));
-    m_port->setGeometry(296, top, 60, 20);
+    m_port->setGeometry(196, top + 22, 80, 22);
     m_port->setRange(1, 65535);
     m_warning->setObjectName(QStringLiteral("LabelMetricsWarning"));
-    m_warning->setGeometry(30, top + 22, 320, 34);
+    m_warning->setGeometry(30, top + 48, 315, 48);
     m_warning->setWordWrap(true);
     m_warning->setText(QStringLiteral("Not a loopback address: the interface names and rates "
                                       "become readable by anyone who can reach that port."));

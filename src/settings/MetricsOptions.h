@@ -16,7 +16,7 @@ class MetricsOptions
 public:
     // Creates the row on parent at the given top; height() pixels tall.
     MetricsOptions(QWidget *parent, int top);
-    static constexpr int Height = 60;
+    static constexpr int Height = 98;
 
     // Shows the stored text (empty: off, with the proposal in the fields).
     void fill(const QString &settingText);
