@@ -6,19 +6,19 @@
 #include <QAbstractHttpServer>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
 // What one connection may cost: it is closed after a silence of the idle time, and when more
-// than MaxRequestBytes arrive before an answer.
+// than MaxRequestBytes arrive before an answer. (A QObject of its own, so that findChild can
+// find it again by its type.)
 class ConnectionGuard : public QObject
 {
-    Q_OBJECT // found again by type (findChild)
+    Q_OBJECT
 
-        public : ConnectionGuard(QTcpSocket *socket, int idleMs)
-        : QObject(socket), m_idleMs(idleMs)
+public:
+    ConnectionGuard(QTcpSocket *socket, int idleMs) : QObject(socket), m_idleMs(idleMs)
     {
         m_idle.setSingleShot(true);
         connect(&m_idle, &QTimer::timeout, socket, &QTcpSocket::abort);
