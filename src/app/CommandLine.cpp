@@ -5,6 +5,7 @@
 #include "Calculation.h"
 #include "DeviceFileWriter.h"
 #include "ErrorReport.h"
+#include "ExportOptions.h"
 #include "InterfaceDiscovery.h"
 #include "RateFormat.h"
 #include "SecurityOptions.h"
@@ -38,6 +39,9 @@ QString shortUsage()
                           "       ostraline --discover ADDRESS --snmp-version 3 --user NAME "
                           "[--security-level LEVEL] [--auth-protocol PROTOCOL] "
                           "[--priv-protocol PROTOCOL] [--context NAME] ...\n"
+                          "       ostraline --export-prometheus DEVICE-FILE --output-dir DIR "
+                          "[--exporter HOST:PORT] [--snmp-exporter-format current|0.21] "
+                          "[--include-secrets]\n"
                           "Try 'ostraline --help' for more.\n");
 }
 
@@ -247,7 +251,12 @@ int run(int &argc, char **argv)
                        "(address;index;bandwidth;community;description) to standard output, "
                        "with a table of what it found on standard error; no window and no "
                        "display are needed. Exit status: 0 lines written, 1 no answer or "
-                       "nothing written, 2 bad usage."));
+                       "nothing written, 2 bad usage.\n"
+                       "With --export-prometheus it writes snmp.yml for the SNMP exporter and "
+                       "a prometheus.yml scrape configuration for the device file's agents "
+                       "into --output-dir, and a summary to standard error. Exit status: 0 "
+                       "written, 1 nothing could be written, 2 bad usage or an agent that "
+                       "cannot be exported."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -287,6 +296,8 @@ int run(int &argc, char **argv)
     parser.addOptions({help, version, discoverOption, community, snmpVersion});
     parser.addOptions(securityOptions.options());
     parser.addOptions({upOnly, output, defaultBandwidth, saveProfileOption});
+    const ExportOptions exportOptions;
+    parser.addOptions(exportOptions.options());
     parser.addPositionalArgument(QStringLiteral("device-file"),
                                  QStringLiteral("Device file to open in the window."),
                                  QStringLiteral("[device-file]"));
@@ -302,11 +313,21 @@ int run(int &argc, char **argv)
                           QCoreApplication::applicationVersion() + QLatin1Char('\n'));
         return 0;
     }
+    if (parser.isSet(exportOptions.exportPrometheus)) {
+        if (parser.isSet(discoverOption))
+            return usageError(QStringLiteral("--export-prometheus and --discover are two commands; "
+                                             "give one."));
+        return exportOptions.run(parser, usageError);
+    }
+    if (exportOptions.anySet(parser))
+        return usageError(QStringLiteral("--output-dir, --exporter, --snmp-exporter-format and "
+                                         "--include-secrets need --export-prometheus."));
     if (!parser.isSet(discoverOption) && parser.positionalArguments().contains(QLatin1String("-")))
         return usageError(QStringLiteral("\"-\" is no device file; open a file of that name with "
                                          "'ostraline -- -'."));
     if (!parser.isSet(discoverOption))
-        return usageError(QStringLiteral("these options need --discover ADDRESS."));
+        return usageError(QStringLiteral("these options need --discover ADDRESS or "
+                                         "--export-prometheus DEVICE-FILE."));
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("--discover takes no device file; use --output FILE."));
 

@@ -6,6 +6,7 @@
 #include "ErrorReport.h"
 #include "FixedCellsModel.h"
 #include "GraphBoard.h"
+#include "MetricsEndpoint.h"
 #include "Histograph.h"
 #include "PanelStatusBar.h"
 

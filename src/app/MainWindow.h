@@ -19,6 +19,7 @@ class DiscoveryDialog;
 class PollRun;
 class Poller;
 class GraphBoard;
+class MetricsEndpoint;
 class QAction;
 class QActionGroup;
 class QCheckBox;
@@ -99,6 +100,7 @@ public:
     void rowRewritten(int row) override;
     void setCounters64(bool on) override;
     QString counterDescription(int row) const override;
+    QString setMetricsAddress(const QString &text) override; // MainWindowMetrics.cpp
 
     // The other windows, created after this one by the program entry.
     void attachWindows(TForm2 *about, TForm3 *options, TAboutBox1 *splash);
@@ -296,6 +298,7 @@ private:
     AgentProfiles m_agentProfiles; // declared before the poll run, which points at it
     std::unique_ptr<LogEnvironment> m_logEnvironment; // before the poll run, which writes it
     std::unique_ptr<PollRun> m_pollRun;
+    std::unique_ptr<MetricsEndpoint> m_metrics; // created when first switched on
     QString m_deviceFilePath;
     QString m_loadSource; // "", "param" or "startfile"
     QString m_lastChosenDeviceFile;

@@ -5,6 +5,7 @@
 #include "ColourText.h"
 #include "ErrorReport.h"
 #include "InterfaceTable.h"
+#include "MetricsOptions.h"
 #include "OptionsTarget.h"
 #include "SettingValues.h"
 #include "SettingsKeys.h"
@@ -61,10 +62,13 @@ TForm3::TForm3(OptionsTarget &target, QWidget *parent)
     setFixedSize(355, 266);
     createOptionsFace();
     createDevicePanel();
+    Panel1->resize(Panel1->width(), OptionsFace->height()); // as tall as the metrics row made it
     widenForCounters64Text();
     addOutLineColourRow();
     Fill();
 }
+
+TForm3::~TForm3() = default;
 
 void TForm3::widenForCounters64Text()
 {
@@ -85,10 +89,10 @@ void TForm3::widenForCounters64Text()
 
 void TForm3::addOutLineColourRow()
 {
-    // A row of its own under the 64-bit check box: the dialog grows by it, and OK and Cancel
-    // move down with the bottom edge.
+    // A row of its own where OK and Cancel stood, below the rows added before it: the dialog
+    // grows by it, and OK and Cancel move down with the bottom edge.
     constexpr int RowHeight = 28;
-    const int y = CheckBox64->y() + CheckBox64->height() + 2;
+    const int y = Button1->y();
     setFixedSize(width(), height() + RowHeight);
     for (QWidget *face : {OptionsFace, Panel1})
         face->resize(face->width(), face->height() + RowHeight);
@@ -161,10 +165,17 @@ void TForm3::createOptionsFace()
     CheckBox64->setObjectName(QStringLiteral("CheckBox64"));
     CheckBox64->setGeometry(12, 211, 335, 20);
 
-    Button1 = button(QStringLiteral("OK"), "Button1", OptionsFace, QRect(188, 232, 75, 26));
+    // Below the specified controls; OK and Cancel move down by its height.
+    m_metrics = std::make_unique<MetricsOptions>(OptionsFace, 232);
+    const int below = MetricsOptions::Height;
+    setFixedSize(width(), height() + below);
+    OptionsFace->resize(OptionsFace->width(), OptionsFace->height() + below);
+
+    Button1 = button(QStringLiteral("OK"), "Button1", OptionsFace, QRect(188, 232 + below, 75, 26));
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
-    Button2 = button(QStringLiteral("Cancel"), "Button2", OptionsFace, QRect(270, 232, 75, 26));
+    Button2 = button(QStringLiteral("Cancel"), "Button2", OptionsFace,
+                     QRect(270, 232 + below, 75, 26));
     Button2->setAutoDefault(false);
     connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
 }
@@ -231,6 +242,7 @@ bool TForm3::Fill()
         // Exact match: anything but "yes" leaves the box unchecked.
         CheckBox64->setChecked(SettingValues::flag(ensureAndRead(store, K::Counters64)) == true);
         ColorBoxOutLine->setColour(colourFromText(ensureAndRead(store, K::OutLineColor)));
+        m_metrics->fill(ensureAndRead(store, K::MetricsAddress, QString()));
     });
 }
 
@@ -267,6 +279,10 @@ void TForm3::Button1Click()
 
         store.write(K::OutLineColor, colourToText(ColorBoxOutLine->colour()));
         m_target.setOutLineColorAll(resolveColour(ColorBoxOutLine->colour()));
+        const QString metrics = m_metrics->settingText();
+        store.write(K::MetricsAddress, metrics);
+        if (const QString problem = m_target.setMetricsAddress(metrics); !problem.isEmpty())
+            throw OstralineError(problem);
     });
     if (stored)
         accept();

@@ -3,7 +3,9 @@
 #include <QDialog>
 
 #include <functional>
+#include <memory>
 
+class MetricsOptions;
 class OptionsTarget;
 class QCheckBox;
 class QGroupBox;
@@ -26,6 +28,7 @@ class TForm3 : public QDialog
 public:
     // Fills the controls from the settings store at once.
     explicit TForm3(OptionsTarget &target, QWidget *parent = nullptr);
+    ~TForm3() override;
 
     // Copies the stored values into the dialog (writing the default of any that is absent)
     // and applies the on-error mode and the start-file flag to the target. A value that
@@ -74,6 +77,7 @@ public:
     QCheckBox *CheckBox2 = nullptr;           // automatically start polling (never enabled)
     QCheckBox *CheckBox64 = nullptr;          // use 64-bit counters where the agent has them
     TColourPicker *ColorBoxOutLine = nullptr; // the output line of "In and out"
+    std::unique_ptr<MetricsOptions> m_metrics; // serve metrics for Prometheus
     QPushButton *Button1 = nullptr;           // OK
     QPushButton *Button2 = nullptr;           // Cancel
 

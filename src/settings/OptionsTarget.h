@@ -39,6 +39,14 @@ public:
         return QString();
     }
 
+    // The "metrics address" setting ("" is off): returns why it cannot be served, "" when
+    // it is.
+    virtual QString setMetricsAddress(const QString &text)
+    {
+        (void)text;
+        return QString();
+    }
+
     // The program's one device-file chooser: the confirmed path, or empty after a cancel.
     virtual QString chooseDeviceFile() = 0;
 };

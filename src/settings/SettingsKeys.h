@@ -63,11 +63,14 @@ inline constexpr QStringView Counters64 = u"64-bit counters";
 inline constexpr QStringView RatesInBits = u"rates in bits";
 // Colour of the output line that "In and out" draws over the input bars (colour text).
 inline constexpr QStringView OutLineColor = u"outlinecolor";
+// Where the metrics endpoint serves ("127.0.0.1:9650"); empty: off.
+inline constexpr QStringView MetricsAddress = u"metrics address";
 
-inline constexpr std::array<Setting, 3> ExtensionOrder{{
+inline constexpr std::array<Setting, 4> ExtensionOrder{{
     {Counters64, u"no"},
     {RatesInBits, u"no"},
     {OutLineColor, u"clFuchsia"},
+    {MetricsAddress, u""},
 }};
 
 // The default of one of the eighteen values or of an extension (names compared exactly).
