@@ -35,7 +35,7 @@ QString shortUsage()
     return QStringLiteral("Usage: ostraline [DEVICE-FILE]\n"
                           "       ostraline --discover ADDRESS [--community TEXT] "
                           "[--snmp-version auto|1|2c] [--up-only] [--output FILE] "
-                          "[--default-bandwidth BITS] [--save-profile]\n"
+                          "[--default-bandwidth BITS] [--save-profile] [--timeout SECONDS]\n"
                           "       ostraline --discover ADDRESS --snmp-version 3 --user NAME "
                           "[--security-level LEVEL] [--auth-protocol PROTOCOL] "
                           "[--priv-protocol PROTOCOL] [--context NAME] ...\n"
@@ -65,6 +65,9 @@ QString tableRow(const QStringList &cells)
     return row + QLatin1Char('\n');
 }
 
+// A day: longer is no deadline any more, and the milliseconds stay within an int.
+constexpr int MaxTimeoutSeconds = 86400;
+
 struct Options {
     QString address;
     QString community;
@@ -74,6 +77,7 @@ struct Options {
     quint64 defaultBandwidth = 0;
     std::shared_ptr<const SnmpSecurity> security; // --snmp-version 3
     bool saveProfile = false;
+    int timeoutSeconds = 60; // the whole walk's deadline
 };
 
 // Stores the settings the agent answered to as its profile, beside the window's settings.
@@ -123,6 +127,7 @@ int discover(const Options &options)
                          result = r;
                          QCoreApplication::quit();
                      });
+    discovery.setDeadlineMs(options.timeoutSeconds * 1000);
     discovery.start(options.address, options.community, options.version, options.security);
     QCoreApplication::exec();
 
@@ -292,10 +297,15 @@ int run(int &argc, char **argv)
         QStringLiteral("When the agent answers, store its version (and the v3 settings with "
                        "their passphrases) as its agent profile, which the window polls it "
                        "with."));
+    const QCommandLineOption timeout(
+        QStringLiteral("timeout"),
+        QStringLiteral("End the walk after SECONDS (default 60) with the interfaces read so "
+                       "far."),
+        QStringLiteral("SECONDS"));
     const SecurityOptions securityOptions;
     parser.addOptions({help, version, discoverOption, community, snmpVersion});
     parser.addOptions(securityOptions.options());
-    parser.addOptions({upOnly, output, defaultBandwidth, saveProfileOption});
+    parser.addOptions({upOnly, output, defaultBandwidth, saveProfileOption, timeout});
     const ExportOptions exportOptions;
     parser.addOptions(exportOptions.options());
     parser.addPositionalArgument(QStringLiteral("device-file"),
@@ -374,6 +384,19 @@ int run(int &argc, char **argv)
         if (options.defaultBandwidth > quint64(Calculation::MaxBandwidth))
             return usageError(QStringLiteral("--default-bandwidth must be at most %1 bit/s.")
                                   .arg(Calculation::MaxBandwidth));
+    }
+    if (parser.isSet(timeout)) {
+        const QString text = parser.value(timeout);
+        bool ok = false;
+        const int seconds = text.toInt(&ok);
+        const bool digits = !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+            return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        });
+        if (!ok || !digits || seconds < 1 || seconds > MaxTimeoutSeconds)
+            return usageError(QStringLiteral("--timeout must be a whole number of seconds from 1 "
+                                             "to %1.")
+                                  .arg(MaxTimeoutSeconds));
+        options.timeoutSeconds = seconds;
     }
     return discover(options);
 }

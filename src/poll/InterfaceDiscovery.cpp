@@ -283,7 +283,9 @@ void InterfaceDiscovery::start(const QString &address, const QString &community,
 {
     m_address = address;
     m_community = community;
-    m_walker.start(Discovery::request(address, community, version, std::move(security)));
+    WalkRequest request = Discovery::request(address, community, version, std::move(security));
+    request.deadlineMs = m_deadlineMs;
+    m_walker.start(request);
 }
 
 void InterfaceDiscovery::walked(const WalkResult &walk)

@@ -101,6 +101,8 @@ public:
     void start(const QString &address, const QString &community, SnmpVersion version,
                std::shared_ptr<const SnmpSecurity> security = {});
     void cancel() { m_walker.cancel(); }
+    // The whole walk's deadline for the walks started from now on (60 s by default).
+    void setDeadlineMs(int ms) { m_deadlineMs = ms; }
     bool isRunning() const { return m_walker.isRunning(); }
     SnmpWalker &walker() { return m_walker; }
 
@@ -114,6 +116,7 @@ private:
     SnmpWalker m_walker;
     QString m_address;
     QString m_community;
+    int m_deadlineMs = WalkRequest().deadlineMs;
 };
 
 Q_DECLARE_METATYPE(DiscoveryResult)

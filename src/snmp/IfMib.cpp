@@ -33,6 +33,11 @@ SnmpOid sysName0()
     return {1, 3, 6, 1, 2, 1, 1, 5, 0};
 }
 
+bool isHighCapacityCounter(const SnmpOid &oid)
+{
+    return isUnder(oid, ifXEntry(IfHCInOctets)) || isUnder(oid, ifXEntry(IfHCOutOctets));
+}
+
 QString ifInOctets(const QString &interfaceIndex)
 {
     return instance(ifEntry(IfInOctets), interfaceIndex);

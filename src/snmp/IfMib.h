@@ -40,6 +40,10 @@ SnmpOid ifXEntry(IfXEntryColumn column);
 SnmpOid sysUpTime0(); // 1.3.6.1.2.1.1.3.0, TimeTicks (hundredths of a second since start)
 SnmpOid sysName0();   // 1.3.6.1.2.1.1.5.0
 
+// Whether oid is an instance of ifHCInOctets or ifHCOutOctets: a reading of it counts only
+// when the agent sends a Counter64 (a Counter32 there would wrap as a 32-bit counter).
+bool isHighCapacityCounter(const SnmpOid &oid);
+
 // Instance texts: "1.3.6.1.2.1.2.2.1.10." + interfaceIndex and so on.
 QString ifInOctets(const QString &interfaceIndex);
 QString ifOutOctets(const QString &interfaceIndex);

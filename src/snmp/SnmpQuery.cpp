@@ -1,5 +1,6 @@
 #include "SnmpQuery.h"
 
+#include "IfMib.h"
 #include "SnmpHost.h"
 #include "SnmpLibrary.h"
 #include "SnmpSession.h"
@@ -12,7 +13,6 @@
 #include <QRandomGenerator>
 #include <QSocketNotifier>
 
-#include <net-snmp/library/large_fd_set.h>
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
@@ -23,14 +23,15 @@
 namespace
 {
 
-// The reading of one binding's value.
-QString valueText(const netsnmp_variable_list *var, SnmpVersion version)
+// The reading of one binding's value. A 64-bit counter (any object of a v2c request, and the
+// ifHC counters in every version) counts only as a Counter64, whatever else the agent sends.
+QString valueText(const netsnmp_variable_list *var, SnmpVersion version, bool wants64)
 {
     if (!var->val.integer)
         return QString();
-    if (version == SnmpVersion::V2c || (version == SnmpVersion::V3 && var->type == ASN_COUNTER64)) {
-        // Only the 64-bit counters count in v2c; exceptions and every other type do not.
-        if (var->type != ASN_COUNTER64 || var->val_len < sizeof(counter64))
+    if (version == SnmpVersion::V2c || wants64 || var->type == ASN_COUNTER64) {
+        if (version == SnmpVersion::V1 || var->type != ASN_COUNTER64 ||
+            var->val_len < sizeof(counter64))
             return QString();
         const quint64 value = (quint64(var->val.counter64->high & 0xffffffffUL) << 32) |
                               quint64(var->val.counter64->low & 0xffffffffUL);
@@ -75,8 +76,11 @@ public:
         m_port = port;
         m_security = std::move(security);
         m_oids.clear();
-        for (const QList<quint32> &oid : oids)
+        m_wants64.clear();
+        for (const QList<quint32> &oid : oids) {
             m_oids.emplace_back(oid.cbegin(), oid.cend());
+            m_wants64.push_back(IfMib::isHighCapacityCounter(oid));
+        }
         m_values = QStringList(oids.size(), QString());
         m_peer = SnmpHost::peerName(address, port);
 
@@ -95,15 +99,10 @@ public:
     bool answered() const { return m_answered; }
     SnmpFailure failure() const { return m_failure; }
 
-    // The request got no answer. An agent that changed its engine ID (a device replaced
-    // or reset) drops requests made for the old one without a word, so a silent v3 agent's
-    // engine ID is learnt afresh by its next request.
-    SnmpFailure unanswered()
-    {
-        if (m_version == SnmpVersion::V3 && !m_discovering)
-            SnmpSession::forgetEngine(m_peer);
-        return SnmpFailure::NoAnswer;
-    }
+    // The request got no answer. The agent's engine ID and time stay known: a late or lost
+    // reply says nothing about them (only an unknownEngineIDs report makes them learnt afresh),
+    // and forgetting them would make every later poll of a distant agent need two round trips.
+    SnmpFailure unanswered() const { return SnmpFailure::NoAnswer; }
     // The readings, one per object identifier.
     const QStringList &values() const { return m_values; }
 
@@ -113,11 +112,7 @@ public:
     {
         if (!m_session || m_socket < 0)
             return;
-        netsnmp_large_fd_set fds;
-        netsnmp_large_fd_set_init(&fds, m_socket + 1);
-        NETSNMP_LARGE_FD_SET(m_socket, &fds);
-        snmp_sess_read2(m_session, &fds);
-        netsnmp_large_fd_set_cleanup(&fds);
+        SnmpSession::read(m_session, m_socket);
         if (m_discovering && !m_learntEngine.isEmpty()) {
             // The session cannot be replaced inside the library's callback; the caller sends
             // the request itself with sendLearnt().
@@ -167,7 +162,7 @@ private:
             }
         }
         // On success the library owns the PDU until the reply or the session's close.
-        if (snmp_sess_async_send(m_session, pdu, &Exchange::received, this) == 0) {
+        if (SnmpSession::send(m_session, pdu, &Exchange::received, this) == 0) {
             snmp_free_pdu(pdu);
             return false;
         }
@@ -220,7 +215,8 @@ private:
             for (const netsnmp_variable_list *var = reply->variables; var;
                  var = var->next_variable) {
                 if (snmp_oid_compare(var->name, var->name_length, name.data(), name.size()) == 0) {
-                    self->m_values[static_cast<qsizetype>(i)] = valueText(var, self->m_version);
+                    self->m_values[static_cast<qsizetype>(i)] =
+                        valueText(var, self->m_version, self->m_wants64[i]);
                     break;
                 }
             }
@@ -239,6 +235,7 @@ private:
     bool m_readyToSend = false;
     QByteArray m_learntEngine;
     std::vector<std::vector<oid>> m_oids;
+    std::vector<bool> m_wants64; // per object identifier: only a Counter64 is a reading
     bool m_answered = false;
     SnmpFailure m_failure = SnmpFailure::None;
     QStringList m_values;
@@ -558,7 +555,5 @@ QString snmpGetBlocking(const SnmpRequest &request, int timeoutMs)
         if (exchange.readyToSend())
             exchange.sendLearnt();
     }
-    if (!exchange.answered())
-        exchange.unanswered();
     return exchange.values().value(0);
 }

@@ -11,6 +11,7 @@
 
 // These need the configuration above.
 #include <net-snmp/library/keytools.h>
+#include <net-snmp/library/large_fd_set.h>
 #include <net-snmp/library/snmpusm.h>
 #include <net-snmp/library/transform_oids.h>
 
@@ -135,16 +136,44 @@ const oid *privProtocol(SnmpSecurity::Priv priv, std::size_t *length)
     return nullptr;
 }
 
+// The library drops SNMP_FLAGS_DONT_PROBE when a session opens (and after a failed probe):
+// set again before every call that could start its blocking probe.
+void forbidProbe(void *session)
+{
+    if (netsnmp_session *internal = snmp_sess_session(session))
+        internal->flags |= SNMP_FLAGS_DONT_PROBE;
+}
+
 } // namespace
 
 namespace SnmpSession
 {
 
+int send(void *session, snmp_pdu *pdu,
+         int (*callback)(int, snmp_session *, int, snmp_pdu *, void *), void *magic)
+{
+    forbidProbe(session);
+    return snmp_sess_async_send(session, pdu, callback, magic);
+}
+
+void read(void *session, int socket)
+{
+    forbidProbe(session);
+    netsnmp_large_fd_set fds;
+    netsnmp_large_fd_set_init(&fds, socket + 1);
+    NETSNMP_LARGE_FD_SET(socket, &fds);
+    snmp_sess_read2(session, &fds);
+    netsnmp_large_fd_set_cleanup(&fds);
+    forbidProbe(session);
+}
+
 void *open(snmp_session &settings, const QHostAddress &address, quint16 port, int *socket)
 {
+    settings.flags |= SNMP_FLAGS_DONT_PROBE;
     void *session = snmp_sess_open(&settings);
     if (!session)
         return nullptr;
+    forbidProbe(session);
     netsnmp_transport *transport = snmp_sess_transport(session);
     if (!transport || transport->sock < 0 || !connectToPeer(transport->sock, address, port)) {
         snmp_sess_close(session);

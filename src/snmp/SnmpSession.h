@@ -22,6 +22,15 @@ namespace SnmpSession
 // The library's single-session handle for the settings, with its socket connected, or null.
 void *open(snmp_session &settings, const QHostAddress &address, quint16 port, int *socket);
 
+// Sends the PDU on the session (the library owns it on success; 0 on failure, the caller
+// frees it then) and reads what waits on its socket. Both first forbid the library's own
+// engine ID probe on the session: the library clears that setting once a session is open,
+// and the probe is a synchronous exchange with no time-out that an agent answering with
+// reports for ever (notInTimeWindows) keeps going for good.
+int send(void *session, snmp_pdu *pdu,
+         int (*callback)(int, snmp_session *, int, snmp_pdu *, void *), void *magic);
+void read(void *session, int socket);
+
 // SNMP v1 or v2c with the community's exact bytes (an empty community stays empty: the
 // library would otherwise put in its default).
 void *openCommunity(SnmpVersion version, const QByteArray &community, const QHostAddress &address,

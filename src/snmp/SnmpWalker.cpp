@@ -9,10 +9,10 @@
 #include <QRandomGenerator>
 #include <QSocketNotifier>
 
-#include <net-snmp/library/large_fd_set.h>
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <vector>
@@ -179,8 +179,9 @@ struct SnmpWalker::Session {
             case ASN_OCTET_STR:
                 value.type = SnmpValue::OctetString;
                 if (var->val.string && var->val_len > 0)
-                    value.bytes = QByteArray(reinterpret_cast<const char *>(var->val.string),
-                                             static_cast<qsizetype>(var->val_len));
+                    value.bytes = QByteArray(
+                        reinterpret_cast<const char *>(var->val.string),
+                        static_cast<qsizetype>(std::min<size_t>(var->val_len, MaxTextOctets)));
                 break;
             default:
                 value.type = var->type == ASN_OBJECT_ID ? SnmpValue::ObjectId : 0;
@@ -197,6 +198,8 @@ SnmpWalker::SnmpWalker(QObject *parent) : QObject(parent)
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &SnmpWalker::timedOut);
+    m_walkDeadline.setSingleShot(true);
+    connect(&m_walkDeadline, &QTimer::timeout, this, &SnmpWalker::deadlinePassed);
 }
 
 SnmpWalker::~SnmpWalker()
@@ -221,6 +224,7 @@ void SnmpWalker::start(const WalkRequest &request)
     m_rediscovered = false;
     m_engineLearnt = false;
     rewind();
+    m_walkDeadline.start(qMax(1, request.deadlineMs));
 
     const SnmpHost host = SnmpHost::parse(request.host);
     if (!host.isValid()) {
@@ -379,7 +383,7 @@ void SnmpWalker::sendCurrent(bool retry)
     }
     const long id = pdu->reqid;
     // On success the library owns the PDU until its reply or the session's close.
-    if (snmp_sess_async_send(m_session->handle, pdu, &Session::received, m_session.get()) == 0) {
+    if (SnmpSession::send(m_session->handle, pdu, &Session::received, m_session.get()) == 0) {
         snmp_free_pdu(pdu);
         // On the connected socket, the host's "port unreachable" to an earlier request comes
         // back as the refusal of this one: nothing listens there.
@@ -408,11 +412,7 @@ void SnmpWalker::readable()
 {
     if (!m_running || !m_session)
         return;
-    netsnmp_large_fd_set fds;
-    netsnmp_large_fd_set_init(&fds, m_session->socket + 1);
-    NETSNMP_LARGE_FD_SET(m_session->socket, &fds);
-    snmp_sess_read2(m_session->handle, &fds);
-    netsnmp_large_fd_set_cleanup(&fds);
+    SnmpSession::read(m_session->handle, m_session->socket);
     if (!m_session->haveReply)
         return; // not an answer to this step (or undecodable): keep waiting
     m_timer.stop();
@@ -452,12 +452,9 @@ void SnmpWalker::timedOut()
     }
     if (fallBack())
         return;
-    if (m_version == SnmpVersion::V3) {
-        // A silent v3 agent may have a new engine ID: the next walk learns it afresh.
-        if (!m_session->discovering)
-            SnmpSession::forgetEngine(m_peer);
+    // A silent v3 agent keeps its engine ID: only an unknownEngineIDs report forgets it.
+    if (m_version == SnmpVersion::V3)
         m_result.failure = SnmpFailure::NoAnswer;
-    }
     if (m_version == SnmpVersion::V3 && m_engineLearnt && !m_result.answered) {
         fail(WalkResult::Outcome::NoAnswer,
              QStringLiteral("%1 told its engine ID but did not answer the request: check the "
@@ -476,6 +473,18 @@ void SnmpWalker::timedOut()
                                   "community.")
                        .arg(m_request.host));
     }
+}
+
+void SnmpWalker::deadlinePassed()
+{
+    if (!m_running)
+        return;
+    fail(WalkResult::Outcome::DeadlinePassed,
+         QStringLiteral("%1: the walk was stopped at its deadline of %2 s with the %3 values "
+                        "read so far.")
+             .arg(m_request.host)
+             .arg(qMax(1, m_request.deadlineMs) / 1000.0)
+             .arg(valueCount()));
 }
 
 bool SnmpWalker::fallBack()
@@ -684,6 +693,7 @@ void SnmpWalker::release()
     m_running = false;
     ++m_generation;
     m_timer.stop();
+    m_walkDeadline.stop();
     if (m_lookupId >= 0) {
         QHostInfo::abortHostLookup(m_lookupId);
         m_lookupId = -1;

@@ -51,6 +51,8 @@ struct WalkRequest {
     QList<WalkColumn> columns; // walked one after another
     // For V3: the user, level, protocols and passphrases; the community is not sent then.
     std::shared_ptr<const SnmpSecurity> security = {};
+    // The whole walk's deadline in milliseconds, from start(); it then ends with what it has.
+    int deadlineMs = 60000;
 };
 
 // One value of a column: the OID part after the column's root, and the value.
@@ -70,6 +72,7 @@ struct WalkResult {
         ErrorStatus,   // the agent answered with an error-status
         EmptyReply,    // a reply without any value
         TooManyRows,   // more than MaxRows values in one column
+        DeadlinePassed, // the whole walk's deadline passed before its end
         Refused,       // an SNMP v3 report: wrong user, passphrase or security level, ...
     };
 
@@ -94,8 +97,9 @@ struct WalkResult {
 // from the address and port asked (the socket is connected to the agent).
 //
 // The walk ends cleanly, with what it has and a message, on a time-out, an error-status, a
-// returned OID that does not increase, an empty reply or more than MaxRows values in a
-// column. A value of the wrong type ends only its column (a warning). endOfMibView, v1's
+// returned OID that does not increase, an empty reply, more than MaxRows values in a
+// column or at the whole walk's deadline (WalkRequest::deadlineMs). Each text value is cut
+// to MaxTextOctets before it is kept, so a walk's memory is bounded by its row cap. A value of the wrong type ends only its column (a warning). endOfMibView, v1's
 // noSuchName and an OID beyond the subtree are the normal end of a column.
 class SnmpWalker : public QObject
 {
@@ -108,6 +112,7 @@ public:
     static constexpr int TimeoutMs = 2000;
     static constexpr int MaxRows = 10000;
     static constexpr int MaxRepetitions = 32;
+    static constexpr int MaxTextOctets = 255; // IF-MIB's DisplayString size
 
     // Starts a walk; one running is cancelled first. finished() always comes from the event
     // loop, never inside start().
@@ -136,6 +141,7 @@ private:
     void sendCurrent(bool retry);
     void readable();
     void timedOut();
+    void deadlinePassed();
     void handle(const Reply &reply);
     void handleScalar(const Reply &reply);
     void handleColumn(const Reply &reply);
@@ -152,6 +158,7 @@ private:
     WalkResult m_result;
     std::unique_ptr<Session> m_session;
     QTimer m_timer;
+    QTimer m_walkDeadline; // the whole walk's
     QString m_peer; // "udp:ADDR:PORT"
     std::unique_ptr<QHostAddress> m_address;
     quint16 m_port = 0;
