@@ -102,14 +102,27 @@ public:
     // The request got no answer. The agent's engine ID and time stay known: a late or lost
     // reply says nothing about them (only an unknownEngineIDs report makes them learnt afresh),
     // and forgetting them would make every later poll of a distant agent need two round trips.
-    SnmpFailure unanswered() const { return SnmpFailure::NoAnswer; }
+    SnmpFailure unanswered() const
+    {
+        if (m_version == SnmpVersion::V3 && !m_discovering)
+            SnmpSession::markSilent(m_peer);
+        return SnmpFailure::NoAnswer;
+    }
     // The readings, one per object identifier.
     const QStringList &values() const { return m_values; }
 
     // Reads what is waiting on the socket; a matching reply sets answered(). After a v3
     // agent's engine ID has come in, the request itself goes out on a new socket.
-    void read()
+    // The socket of the engine ID check that runs beside a request to a peer gone silent;
+    // -1 when there is none.
+    int checkSocket() const { return m_checkSocket; }
+
+    void read(int socket)
     {
+        if (socket >= 0 && socket == m_checkSocket) {
+            readCheck();
+            return;
+        }
         if (!m_session || m_socket < 0)
             return;
         SnmpSession::read(m_session, m_socket);
@@ -138,10 +151,68 @@ public:
 private:
     void close()
     {
+        closeCheck();
         if (m_session)
             snmp_sess_close(m_session);
         m_session = nullptr;
         m_socket = -1;
+    }
+
+    void closeCheck()
+    {
+        if (m_check)
+            snmp_sess_close(m_check);
+        m_check = nullptr;
+        m_checkSocket = -1;
+    }
+
+    // The engine ID check's reply: the same engine ID ends the check; another one (a replaced
+    // device) is learnt and the request goes out again for it (see readyToSend()).
+    void readCheck()
+    {
+        if (!m_check)
+            return;
+        SnmpSession::read(m_check, m_checkSocket);
+        if (!m_checkDone)
+            return;
+        closeCheck();
+        if (m_checkedEngine.isEmpty() || m_answered)
+            return;
+        if (m_checkedEngine == SnmpSession::knownEngine(m_peer)) {
+            SnmpSession::learnEngine(m_peer, m_checkedEngine); // confirmed
+            return;
+        }
+        m_learntEngine = m_checkedEngine;
+        SnmpSession::learnEngine(m_peer, m_learntEngine);
+        m_readyToSend = true;
+    }
+
+    // Opens the engine ID check beside the request; a check that cannot be sent is skipped.
+    void startCheck()
+    {
+        m_check = SnmpSession::openEngineDiscovery(m_address, m_port, &m_checkSocket);
+        if (!m_check)
+            return;
+        netsnmp_pdu *pdu = SnmpSession::engineDiscoveryRequest();
+        if (!pdu) {
+            closeCheck();
+            return;
+        }
+        pdu->reqid = newRequestId();
+        if (SnmpSession::send(m_check, pdu, &Exchange::checkReceived, this) == 0) {
+            snmp_free_pdu(pdu);
+            closeCheck();
+        }
+    }
+
+    static int checkReceived(int operation, netsnmp_session *, int, netsnmp_pdu *reply, void *magic)
+    {
+        auto *self = static_cast<Exchange *>(magic);
+        if (operation != NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE || !reply || self->m_checkDone)
+            return 1;
+        self->m_checkDone = true;
+        self->m_checkedEngine = SnmpSession::reportedEngine(reply);
+        return 1;
     }
 
     // One GET: the request's bindings, or none (the engine ID discovery).
@@ -184,7 +255,14 @@ private:
     {
         m_session =
             SnmpSession::openUser(m_address, m_port, engineId, *m_security, &m_socket, &m_failure);
-        return m_session && sendGet(true);
+        if (!m_session || !sendGet(true))
+            return false;
+        // Once per request: after the check has found a new engine ID, none is needed.
+        if (!m_checked && SnmpSession::isSilent(m_peer)) {
+            m_checked = true;
+            startCheck();
+        }
+        return true;
     }
 
     static int received(int operation, netsnmp_session *, int, netsnmp_pdu *reply, void *magic)
@@ -234,6 +312,11 @@ private:
     bool m_discovering = false;
     bool m_readyToSend = false;
     QByteArray m_learntEngine;
+    void *m_check = nullptr; // the engine ID check beside a request to a silent peer
+    int m_checkSocket = -1;
+    bool m_checked = false;
+    bool m_checkDone = false;
+    QByteArray m_checkedEngine;
     std::vector<std::vector<oid>> m_oids;
     std::vector<bool> m_wants64; // per object identifier: only a Counter64 is a reading
     bool m_answered = false;
@@ -278,6 +361,7 @@ struct SnmpBatch::Slot {
     int lookupId = -1;
     std::unique_ptr<Exchange> exchange;
     QSocketNotifier *notifier = nullptr;
+    QSocketNotifier *checkNotifier = nullptr; // the exchange's engine ID check, if any
     bool settled = false;
     SnmpFailure sendFailure = SnmpFailure::NotSent; // when there is no exchange
 };
@@ -409,17 +493,37 @@ void SnmpBatch::send(int index, const QHostAddress &address, quint16 port)
         return;
     }
     slot.notifier = new QSocketNotifier(slot.exchange->socket(), QSocketNotifier::Read, this);
-    connect(slot.notifier, &QSocketNotifier::activated, this, [this, index]() { readable(index); });
+    connect(slot.notifier, &QSocketNotifier::activated, this,
+            [this, index]() { readable(index, -1); });
+    const int check = slot.exchange->checkSocket();
+    if (check >= 0) {
+        slot.checkNotifier = new QSocketNotifier(check, QSocketNotifier::Read, this);
+        connect(slot.checkNotifier, &QSocketNotifier::activated, this,
+                [this, index, check]() { readable(index, check); });
+    }
 }
 
-void SnmpBatch::readable(int index)
+void SnmpBatch::dropNotifier(QSocketNotifier *&notifier)
+{
+    if (!notifier)
+        return;
+    // The notifier may be the sender of the signal being handled right now.
+    notifier->setEnabled(false);
+    notifier->disconnect(this);
+    notifier->deleteLater();
+    notifier = nullptr;
+}
+
+void SnmpBatch::readable(int index, int socket)
 {
     if (!m_running)
         return;
     Slot &slot = *m_slots[static_cast<size_t>(index)];
     if (slot.settled || !slot.exchange)
         return;
-    slot.exchange->read();
+    slot.exchange->read(socket);
+    if (slot.exchange->checkSocket() < 0)
+        dropNotifier(slot.checkNotifier); // the engine ID check is over (its socket closed)
     if (slot.exchange->readyToSend()) {
         slot.notifier->setEnabled(false);
         m_sendQueue.push_back([this, index] {
@@ -452,13 +556,11 @@ void SnmpBatch::readable(int index)
 void SnmpBatch::rearm(int index)
 {
     Slot &slot = *m_slots[static_cast<size_t>(index)];
-    if (slot.notifier) {
-        slot.notifier->setEnabled(false);
-        slot.notifier->disconnect(this);
-        slot.notifier->deleteLater();
-    }
+    dropNotifier(slot.notifier);
+    dropNotifier(slot.checkNotifier);
     slot.notifier = new QSocketNotifier(slot.exchange->socket(), QSocketNotifier::Read, this);
-    connect(slot.notifier, &QSocketNotifier::activated, this, [this, index]() { readable(index); });
+    connect(slot.notifier, &QSocketNotifier::activated, this,
+            [this, index]() { readable(index, -1); });
 }
 
 void SnmpBatch::settle(int index)
@@ -470,6 +572,8 @@ void SnmpBatch::settle(int index)
     --m_pending;
     if (slot.notifier)
         slot.notifier->setEnabled(false);
+    if (slot.checkNotifier)
+        slot.checkNotifier->setEnabled(false);
 }
 
 void SnmpBatch::finish()
@@ -508,13 +612,8 @@ void SnmpBatch::release()
     for (auto &slot : m_slots) {
         if (slot->lookupId >= 0)
             QHostInfo::abortHostLookup(slot->lookupId);
-        if (slot->notifier) {
-            // The notifier may be the sender of the signal being handled right now.
-            slot->notifier->setEnabled(false);
-            slot->notifier->disconnect(this);
-            slot->notifier->deleteLater();
-            slot->notifier = nullptr;
-        }
+        dropNotifier(slot->notifier);
+        dropNotifier(slot->checkNotifier);
         slot->exchange.reset();
     }
     m_slots.clear();
@@ -546,12 +645,16 @@ QString snmpGetBlocking(const SnmpRequest &request, int timeoutMs)
         const qint64 remaining = deadline.remainingTime();
         if (remaining <= 0)
             break;
-        pollfd fd{exchange.socket(), POLLIN, 0}; // the socket changes after a v3 discovery
-        const int ready = ::poll(&fd, 1, static_cast<int>(remaining));
+        // The socket changes after a v3 discovery; an engine ID check has one of its own.
+        pollfd fds[2] = {{exchange.socket(), POLLIN, 0}, {exchange.checkSocket(), POLLIN, 0}};
+        const int ready =
+            ::poll(fds, exchange.checkSocket() >= 0 ? 2 : 1, static_cast<int>(remaining));
         if (ready < 0 && errno != EINTR)
             break;
-        if (ready > 0)
-            exchange.read();
+        if (ready > 0 && (fds[0].revents & POLLIN))
+            exchange.read(fds[0].fd);
+        if (ready > 0 && fds[1].fd >= 0 && (fds[1].revents & POLLIN))
+            exchange.read(fds[1].fd);
         if (exchange.readyToSend())
             exchange.sendLearnt();
     }

@@ -18,6 +18,7 @@
 
 class QHostAddress;
 class QHostInfo;
+class QSocketNotifier;
 
 // One counter query: the object identifier in dotted decimal text, the community and the
 // host text of a table row (see SnmpHost for the accepted host forms). moreOids are further
@@ -96,7 +97,8 @@ private:
     void sendNext();
     void rearm(int index);
     void send(int index, const QHostAddress &address, quint16 port);
-    void readable(int index);
+    void readable(int index, int socket); // socket: the engine ID check's, or -1
+    void dropNotifier(QSocketNotifier *&notifier);
     void settle(int index);
     void finish();
     void release();

@@ -5,6 +5,7 @@
 #include <QCryptographicHash>
 #include <QHash>
 #include <QHostAddress>
+#include <QSet>
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
@@ -58,6 +59,12 @@ QHash<QString, QByteArray> &engineIds()
 {
     static QHash<QString, QByteArray> ids;
     return ids;
+}
+
+QSet<QString> &silentPeers()
+{
+    static QSet<QString> peers;
+    return peers;
 }
 
 // For each (engine ID, user) the library's user table holds: a digest of the protocols and
@@ -208,11 +215,24 @@ QByteArray knownEngine(const QString &peer)
 void learnEngine(const QString &peer, const QByteArray &engineId)
 {
     engineIds().insert(peer, engineId);
+    silentPeers().remove(peer);
 }
 
 void forgetEngine(const QString &peer)
 {
     engineIds().remove(peer);
+    silentPeers().remove(peer);
+}
+
+void markSilent(const QString &peer)
+{
+    if (engineIds().contains(peer))
+        silentPeers().insert(peer);
+}
+
+bool isSilent(const QString &peer)
+{
+    return silentPeers().contains(peer);
 }
 
 void *openEngineDiscovery(const QHostAddress &address, quint16 port, int *socket)

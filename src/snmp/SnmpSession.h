@@ -40,6 +40,11 @@ void *openCommunity(SnmpVersion version, const QByteArray &community, const QHos
 QByteArray knownEngine(const QString &peer);
 void learnEngine(const QString &peer, const QByteArray &engineId);
 void forgetEngine(const QString &peer);
+// A v3 request to the peer went unanswered: its engine ID stays in use, but the next request
+// also asks for the engine ID beside it (a replaced device drops requests for the old one
+// without a word). Learning an engine ID clears the mark.
+void markSilent(const QString &peer);
+bool isSilent(const QString &peer);
 
 // The first exchange with a v3 agent whose engine ID is not known: a session without user or
 // security that never probes (a blocking exchange), and the empty GET the agent answers with a

@@ -294,7 +294,9 @@ void SnmpWalker::openSession()
                  QStringLiteral("SNMP v3 needs a user and its security settings."));
             return;
         }
-        if (!SnmpSession::knownEngine(m_peer).isEmpty()) {
+        // A peer that went silent is asked for its engine ID first: a replaced device drops
+        // requests for the old one without a word.
+        if (!SnmpSession::knownEngine(m_peer).isEmpty() && !SnmpSession::isSilent(m_peer)) {
             openUserSession();
             return;
         }
@@ -452,9 +454,13 @@ void SnmpWalker::timedOut()
     }
     if (fallBack())
         return;
-    // A silent v3 agent keeps its engine ID: only an unknownEngineIDs report forgets it.
-    if (m_version == SnmpVersion::V3)
+    // A silent v3 agent keeps its engine ID (only an unknownEngineIDs report forgets it); the
+    // next walk checks it first.
+    if (m_version == SnmpVersion::V3) {
+        if (!m_session->discovering)
+            SnmpSession::markSilent(m_peer);
         m_result.failure = SnmpFailure::NoAnswer;
+    }
     if (m_version == SnmpVersion::V3 && m_engineLearnt && !m_result.answered) {
         fail(WalkResult::Outcome::NoAnswer,
              QStringLiteral("%1 told its engine ID but did not answer the request: check the "

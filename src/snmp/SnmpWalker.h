@@ -63,17 +63,17 @@ struct WalkRow {
 
 struct WalkResult {
     enum class Outcome {
-        Complete,      // every column walked to its end
-        BadAddress,    // the address text is not valid; nothing was sent
-        Unresolved,    // the host name could not be resolved
-        SendFailed,    // no socket or the request could not be sent
-        NoAnswer,      // no reply within the time-out and its retry
-        NotIncreasing, // a returned OID did not increase (a looping agent)
-        ErrorStatus,   // the agent answered with an error-status
-        EmptyReply,    // a reply without any value
-        TooManyRows,   // more than MaxRows values in one column
+        Complete,       // every column walked to its end
+        BadAddress,     // the address text is not valid; nothing was sent
+        Unresolved,     // the host name could not be resolved
+        SendFailed,     // no socket or the request could not be sent
+        NoAnswer,       // no reply within the time-out and its retry
+        NotIncreasing,  // a returned OID did not increase (a looping agent)
+        ErrorStatus,    // the agent answered with an error-status
+        EmptyReply,     // a reply without any value
+        TooManyRows,    // more than MaxRows values in one column
         DeadlinePassed, // the whole walk's deadline passed before its end
-        Refused,       // an SNMP v3 report: wrong user, passphrase or security level, ...
+        Refused,        // an SNMP v3 report: wrong user, passphrase or security level, ...
     };
 
     Outcome outcome = Outcome::Complete;
@@ -99,8 +99,9 @@ struct WalkResult {
 // The walk ends cleanly, with what it has and a message, on a time-out, an error-status, a
 // returned OID that does not increase, an empty reply, more than MaxRows values in a
 // column or at the whole walk's deadline (WalkRequest::deadlineMs). Each text value is cut
-// to MaxTextOctets before it is kept, so a walk's memory is bounded by its row cap. A value of the wrong type ends only its column (a warning). endOfMibView, v1's
-// noSuchName and an OID beyond the subtree are the normal end of a column.
+// to MaxTextOctets before it is kept, so a walk's memory is bounded by its row cap. A value of the
+// wrong type ends only its column (a warning). endOfMibView, v1's noSuchName and an OID beyond the
+// subtree are the normal end of a column.
 class SnmpWalker : public QObject
 {
     Q_OBJECT
@@ -159,7 +160,7 @@ private:
     std::unique_ptr<Session> m_session;
     QTimer m_timer;
     QTimer m_walkDeadline; // the whole walk's
-    QString m_peer; // "udp:ADDR:PORT"
+    QString m_peer;        // "udp:ADDR:PORT"
     std::unique_ptr<QHostAddress> m_address;
     quint16 m_port = 0;
     SnmpVersion m_version = SnmpVersion::V2c;

@@ -227,26 +227,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("mode");
         QTest::addColumn<int>("failure");
-        QTest::addColumn<bool>("pending");
-        // Today an endless notInTimeWindows loop makes the library run its synchronous
-        // engine probe from inside the send, which blocks the thread for good: those rows
-        // run only with OSTRALINE_RUN_PENDING_HARDENING=1 until the exchange keeps the
-        // probe its own asynchronous step.
-        QTest::newRow("notInTimeWindows") << "time" << int(SnmpFailure::NotInTimeWindow) << true;
+        QTest::newRow("notInTimeWindows") << "time" << int(SnmpFailure::NotInTimeWindow);
         QTest::newRow("unknownEngineIDs, a new engine ID each time")
-            << "engine" << int(SnmpFailure::UnknownEngine) << false;
-        QTest::newRow("decryptionErrors")
-            << "decrypt" << int(SnmpFailure::WrongPrivPassphrase) << false;
-        QTest::newRow("the three in turn") << "cycle" << -1 << true;
+            << "engine" << int(SnmpFailure::UnknownEngine);
+        QTest::newRow("decryptionErrors") << "decrypt" << int(SnmpFailure::WrongPrivPassphrase);
+        QTest::newRow("the three in turn") << "cycle" << -1;
     }
     void reportLoopBesideHealthyAgent()
     {
         QFETCH(QString, mode);
         QFETCH(int, failure);
-        QFETCH(bool, pending);
-        if (pending && !qEnvironmentVariableIsSet("OSTRALINE_RUN_PENDING_HARDENING"))
-            QSKIP("would block the thread: the exchange still lets the library probe the "
-                  "engine synchronously");
         if (!ScriptedAgent::isAvailable())
             QSKIP("python3 is not installed");
         ScriptedAgent hostile;
@@ -275,12 +265,9 @@ private Q_SLOTS:
 
     // A v3 agent 1.5 s away (every request passed on after 1.5 s): its engine ID and time,
     // once learnt, are kept after a poll that timed out, so each poll after the first needs
-    // one round trip and gets its reading within the 2000 ms deadline. Pending: today each
-    // missed deadline forgets the engine, so every poll needs two round trips and fails.
+    // one round trip and gets its reading within the 2000 ms deadline.
     void distantAgentPolledAfterFirst()
     {
-        if (!qEnvironmentVariableIsSet("OSTRALINE_RUN_PENDING_HARDENING"))
-            QSKIP("the exchange still forgets the engine after a silent poll");
         if (!ScriptedAgent::isAvailable())
             QSKIP("python3 is not installed");
         ScriptedAgent distant;
