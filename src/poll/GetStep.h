@@ -111,7 +111,7 @@ private:
     SnmpBatch m_batch;
     OnErrorMode m_mode = OnErrorMode::Zeroes;
     std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };
-    int m_timeoutMs = 2000;
+    int m_timeoutMs = SnmpBatch::DefaultTimeoutMs;
     QDateTime m_stamp;
     QElapsedTimer m_elapsed;
     double m_durationSeconds = 0;

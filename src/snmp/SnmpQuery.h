@@ -3,6 +3,7 @@
 #include "SnmpFailure.h"
 #include "SnmpOid.h"
 #include "SnmpSecurity.h"
+#include "SnmpTimeouts.h"
 #include "SnmpVersion.h"
 
 #include <QList>
@@ -77,7 +78,7 @@ public:
     // Discards the running batch; finished() is not emitted for it.
     void cancel();
 
-    static constexpr int DefaultTimeoutMs = 2000;
+    static constexpr int DefaultTimeoutMs = SnmpTimeouts::PollDeadlineMs;
 
     // Why each request of the batch that finished last gave no reading (requests in order);
     // None for a reading. Valid from finished() on until the next start().

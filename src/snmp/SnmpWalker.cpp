@@ -448,7 +448,7 @@ void SnmpWalker::timedOut()
 {
     if (!m_running || !m_session)
         return;
-    if (m_attempt < 2) {
+    if (m_attempt <= SnmpTimeouts::WalkRetries) {
         sendCurrent(true);
         return;
     }

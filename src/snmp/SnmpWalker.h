@@ -3,6 +3,7 @@
 #include "SnmpFailure.h"
 #include "SnmpOid.h"
 #include "SnmpSecurity.h"
+#include "SnmpTimeouts.h"
 #include "SnmpVersion.h"
 
 #include <QByteArray>
@@ -93,8 +94,8 @@ struct WalkResult {
 // A v3 agent's engine ID is learnt by a first exchange of its own (never by a blocking probe),
 // and each report (wrong user, passphrase or security level) ends the walk in words. All
 // SNMP library calls stay on the thread that owns the walker. Each request gets an
-// unpredictable request-id, one time-out of TimeoutMs and one retry; replies are taken only
-// from the address and port asked (the socket is connected to the agent).
+// unpredictable request-id and the walk policy of SnmpTimeouts (2 s, one retry); replies are taken
+// only from the address and port asked (the socket is connected to the agent).
 //
 // The walk ends cleanly, with what it has and a message, on a time-out, an error-status, a
 // returned OID that does not increase, an empty reply, more than MaxRows values in a
@@ -110,7 +111,7 @@ public:
     explicit SnmpWalker(QObject *parent = nullptr);
     ~SnmpWalker() override;
 
-    static constexpr int TimeoutMs = 2000;
+    static constexpr int TimeoutMs = SnmpTimeouts::WalkAttemptMs;
     static constexpr int MaxRows = 10000;
     static constexpr int MaxRepetitions = 32;
     static constexpr int MaxTextOctets = 255; // IF-MIB's DisplayString size
