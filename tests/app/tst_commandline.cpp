@@ -220,6 +220,10 @@ private Q_SLOTS:
                            "9223372036854775808"}
             << 2 << ""
             << "--default-bandwidth must be at most 9223372036854775807 bit/s.";
+        for (const char *seconds : {"0", "-1", "1.5", "86401", "ten"})
+            QTest::addRow("timeout %s", seconds)
+                << QStringList{"--discover", "127.0.0.1:9", "--timeout", seconds} << 2 << ""
+                << "--timeout must be a whole number of seconds from 1 to 86400.";
         QTest::newRow("multicast address")
             << QStringList{"--discover", "239.1.2.3:1161"} << 2 << ""
             << "239.1.2.3:1161 is a multicast address, not an agent's address";

@@ -459,6 +459,32 @@ private Q_SLOTS:
                  qPrintable(run.result.message));
     }
 
+    void silentAddress_data()
+    {
+        QTest::addColumn<SnmpVersion>("version");
+        QTest::newRow("1") << SnmpVersion::V1;
+        QTest::newRow("2c") << SnmpVersion::V2c;
+        QTest::newRow("3 (the engine ID discovery)") << SnmpVersion::V3;
+    }
+
+    // A socket that never answers: every version waits its time-out, sends once more and then
+    // says there is no answer (not that nothing could be sent).
+    void silentAddress()
+    {
+        QFETCH(SnmpVersion, version);
+        QUdpSocket socket; // bound, never read
+        QVERIFY(socket.bind(QHostAddress(QHostAddress::LocalHost), 0));
+        const QString host = "127.0.0.1:" + QString::number(socket.localPort());
+        const Run run = discover(host, "public", version, 300,
+                                 v3User(SnmpAgent::privUser(), SnmpSecurity::Level::AuthPriv));
+        QVERIFY(run.finished);
+        QVERIFY(!run.result.answered);
+        QCOMPARE(run.result.requests, 2);
+        QVERIFY2(run.elapsedMs >= 2 * 300 - 50, qPrintable(QString::number(run.elapsedMs)));
+        QVERIFY2(run.result.message.startsWith("No answer from " + host),
+                 qPrintable(run.result.message));
+    }
+
     void badAddress()
     {
         const Run run = discover("no host here", "public", SnmpVersion::Auto);
