@@ -55,7 +55,10 @@ struct SnmpRequest {
 // (noSuchObject, noSuchInstance, endOfMibView) and any reply with an error-status are empty.
 // SNMP v3: the v1 readings and Counter64; exceptions, an error-status and every report (wrong
 // user, passphrase or security level) are empty. The agent's engine ID is learnt by the
-// request's own first exchange (never by a blocking probe) and kept for later requests.
+// request's own first exchange (never by a blocking probe) and kept for later requests, also
+// after one went unanswered (the next request to that agent asks for the engine ID beside
+// it, and a new one is learnt and asked again within the deadline). Only a v2c request or an
+// ifHC counter's binding asks a 64-bit counter, and only a Counter64 answers it.
 // Every failure (time-out, malformed host or object identifier, unresolvable name,
 // undecodable reply, missing binding) is the empty text.
 //
