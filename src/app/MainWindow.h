@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+class AgentProfileStore;
 class DiscoveryDialog;
 class PollRun;
 class Poller;
@@ -64,11 +65,14 @@ public:
     // Reads the agent profile file again (at start and after the profiles were saved); a
     // fault goes to the error report and leaves no profiles.
     void reloadAgentProfiles();
+    // The application's one agent profile store (the file at its default path).
+    AgentProfileStore &agentProfileStore();
     void Agents1Click(); // Tools > Agents...
     QFileDialog &deviceFileDialog();
     // The one device-file chooser of the program (load, edit, Options): the file the user
     // confirmed, or empty after a cancel. It remembers the last name chosen.
     QString chooseDeviceFile() override;
+    bool openInTextEditor(const QString &path) override;
     // Replaces the dialog, for tests: returns the chosen path or empty for a cancel.
     void setDeviceFileChooser(std::function<QString()> chooser)
     {
@@ -277,7 +281,8 @@ private:
     InterfaceList m_list;
     PollCycle m_pollCycle;
     std::unique_ptr<GraphBoard> m_board;
-    AgentProfiles m_agentProfiles; // declared before the poll run, which points at it
+    AgentProfileStore *m_profileStore = nullptr; // child of the window, made on first use
+    AgentProfiles m_agentProfiles;               // declared before the poll run, which points at it
     std::unique_ptr<LogEnvironment> m_logEnvironment; // before the poll run, which writes it
     std::unique_ptr<PollRun> m_pollRun;
     QString m_deviceFilePath;

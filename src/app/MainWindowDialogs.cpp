@@ -137,3 +137,8 @@ void TForm1::showSplash()
         m_splash->show();
     }
 }
+
+bool TForm1::openInTextEditor(const QString &path)
+{
+    return ShellOpen::openInTextEditor(path);
+}

@@ -12,7 +12,7 @@
 #include "SettingValues.h"
 #include "SettingsKeys.h"
 #include "SettingsStore.h"
-#include "TextEditor.h"
+#include "ShellOpen.h"
 #include "TransLabel.h"
 
 #include <QAction>
@@ -142,7 +142,7 @@ void TForm1::Editdevicefile1Click()
 {
     const QString chosen = chooseDeviceFile();
     if (!chosen.isEmpty())
-        TextEditor::open(chosen);
+        ShellOpen::openInTextEditor(chosen);
 }
 
 void TForm1::Button3Click()
