@@ -3,6 +3,9 @@
 
 #include "MainWindow.h"
 
+#include "InterfaceList.h"
+#include "InterfaceTable.h"
+
 #include "AgentProfileFile.h"
 #include "AgentProfileStore.h"
 #include "AgentsDialog.h"
@@ -14,7 +17,7 @@ AgentProfileStore &TForm1::agentProfileStore()
         m_profileStore = new AgentProfileStore(AgentProfileFile::defaultPath(), this);
         // A poll in flight keeps the security it was sent with; the next one follows the file.
         connect(m_profileStore, &AgentProfileStore::changed, this,
-                [this] { m_agentProfiles = m_profileStore->profiles(); });
+                [this] { *m_agentProfiles = m_profileStore->profiles(); });
     }
     return *m_profileStore;
 }
@@ -24,7 +27,7 @@ void TForm1::reloadAgentProfiles()
     QString error;
     if (!agentProfileStore().load(&error))
         ErrorReport::show(error);
-    m_agentProfiles = agentProfileStore().profiles();
+    *m_agentProfiles = agentProfileStore().profiles();
 }
 
 void TForm1::Agents1Click()

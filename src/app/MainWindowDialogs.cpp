@@ -3,6 +3,7 @@
 
 #include "MainWindow.h"
 
+
 #include "PollRun.h"
 
 #include "AboutWindow.h"

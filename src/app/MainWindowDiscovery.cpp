@@ -3,6 +3,7 @@
 
 #include "MainWindow.h"
 
+
 #include "DiscoveryDialog.h"
 
 #include <QFileDialog>

@@ -3,6 +3,10 @@
 
 #include "MainWindow.h"
 
+#include "InterfaceList.h"
+#include "InterfaceTable.h"
+#include "PollCycle.h"
+
 #include "PollRun.h"
 
 #include "DeviceFile.h"
