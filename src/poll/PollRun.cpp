@@ -6,6 +6,7 @@
 #include "InterfaceTable.h"
 #include "MaxInterfaces.h"
 #include "NumberFormat.h"
+#include "ReadingClock.h"
 #include "UtilisationLog.h"
 
 #include <QStringList>
@@ -34,9 +35,38 @@ PollRun::PollRun(InterfaceTable &table, InterfaceList &list, LogEnvironment &log
       m_shownColumn(Col::CombinedUtil)
 {
     connect(&m_poller, &Poller::getFinished, this, [this] {
+        markGaps();
         Q_EMIT getFinished();
         calculate();
     });
+}
+
+void PollRun::markGaps()
+{
+    // The nominal interval stays the time base of every rate; the measured time only decides
+    // whether two readings are close enough to make one.
+    m_gaps.clear();
+    const qint64 now = m_readingClock ? m_readingClock() : ReadingClock::nowMs();
+    const QString zero = QStringLiteral("0");
+    const QList<int> &failed = m_poller.failedRows();
+    for (int p = 0; p < m_list.count() && p < MaxInterfaces; ++p) {
+        const int row = p + 1;
+        if (!m_list.isChecked(p) || failed.contains(row))
+            continue;
+        const std::optional<qint64> previous = std::exchange(m_readAt[std::size_t(row)], now);
+        std::int64_t before = 0;
+        const bool hasPrevious =
+            NumberFormat::tryParseWhole(m_table.cell(Col::InBitNew, row), &before) && before > 0;
+        if (!previous || !hasPrevious || now - *previous <= GapFactor * m_interval * 1000)
+            continue;
+        // No previous reading and no deltas: the calculation takes this poll as a first one.
+        for (int column : {Col::InBitNew, Col::OutBitNew, Col::InDelta, Col::OutDelta})
+            m_table.setCell(column, row, zero);
+        m_gaps.insert(row, QStringLiteral("Row %1: %2 s since its last reading; counted as a "
+                                          "first reading")
+                               .arg(row)
+                               .arg((now - *previous + 500) / 1000));
+    }
 }
 
 void PollRun::setLogs(bool utilisation, bool analysis)
@@ -61,12 +91,13 @@ void PollRun::calculate()
     Q_EMIT lastValuesShown(captions);
 
     const QString restartText = Calculation::restartMessage(restarted);
-    if (!faults.isEmpty() || !restarted.isEmpty()) {
+    if (!faults.isEmpty() || !restarted.isEmpty() || !m_gaps.isEmpty()) {
         QStringList messages;
         for (const auto &fault : faults)
             messages << fault.message;
         if (!restarted.isEmpty())
             messages << restartText;
+        messages << m_gaps.values();
         m_faultStatus = messages.join(QStringLiteral("; "));
         Q_EMIT statusMessage(m_faultStatus);
     } else if (!m_faultStatus.isEmpty()) {
@@ -164,6 +195,9 @@ void PollRun::buildResult(const QList<int> &restarted, const QString &restartTex
         } else if (fault != faults.cend()) {
             r.outcome = InterfaceReading::Outcome::Failed;
             r.reason = fault->message;
+        } else if (m_gaps.contains(row)) {
+            r.outcome = InterfaceReading::Outcome::First;
+            r.reason = m_gaps.value(row);
         } else if (restarted.contains(row)) {
             r.outcome = InterfaceReading::Outcome::First;
             r.reason = restartText;

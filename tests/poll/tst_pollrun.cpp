@@ -111,6 +111,40 @@ private Q_SLOTS:
         QCOMPARE(logs.size(), 1); // one utilisation log, the analysis log is off
     }
 
+    // Reading times from the injected clock: 6 s apart the rates are computed over the nominal
+    // interval; 23 s apart (a stall or a suspend) the poll is a first reading with its message;
+    // then the rates are normal again. A gap of exactly 1.5 intervals still computes.
+    void gapIsAFirstReading()
+    {
+        Run r({m_agent->host() + ";1;2048000;public;live"});
+        qint64 now = 1000000;
+        r.run->setReadingClock([&now] { return now; });
+        QSignalSpy status(r.run.get(), &PollRun::statusMessage);
+        quint32 in = 1000000;
+        const auto pollAfter = [&](qint64 ms, quint32 octets) {
+            now += ms;
+            in += octets;
+            m_agent->setCounters(1, in, 500000);
+            return r.poll().interfaces.value(0);
+        };
+        QCOMPARE(pollAfter(0, 0).outcome, InterfaceReading::Outcome::First);
+        QCOMPARE(pollAfter(6000, 600000).inOctetsPerSecond, 100000.0);
+        QCOMPARE(pollAfter(9000, 600000).inOctetsPerSecond, 100000.0); // 1.5 x 6 s
+
+        const InterfaceReading stalled = pollAfter(23000, 2300000);
+        QCOMPARE(stalled.outcome, InterfaceReading::Outcome::First);
+        const QString message =
+            QStringLiteral("Row 1: 23 s since its last reading; counted as a first reading");
+        QCOMPARE(stalled.reason, message);
+        QCOMPARE(status.last().first().toString(), message);
+        QCOMPARE(r.table.cell(Col::InDeltaPers, 1), QStringLiteral("0"));
+        QCOMPARE(r.table.cell(Col::InUtil, 1), QStringLiteral("0"));
+
+        const InterfaceReading after = pollAfter(6000, 600000);
+        QCOMPARE(after.outcome, InterfaceReading::Outcome::Good);
+        QCOMPARE(after.inOctetsPerSecond, 100000.0);
+    }
+
     // Stop mode takes the silent row out: the next poll reports it as not polled, and a
     // poll in flight refuses a second start.
     void stopModeAndNoOverlap()
