@@ -11,6 +11,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace
 {
 
@@ -69,6 +71,41 @@ void PollRun::markGaps()
     }
 }
 
+void PollRun::markJumps(const QList<Calculation::RowFault> &faults)
+{
+    m_jumps.clear();
+    const QString zero = QStringLiteral("0");
+    for (int p = 0; p < m_list.count() && p < MaxInterfaces; ++p) {
+        const int row = p + 1;
+        std::int64_t bandwidth = 0;
+        const bool faulted = std::any_of(faults.cbegin(), faults.cend(),
+                                         [row](const auto &f) { return f.row == row; });
+        if (!m_list.isChecked(p) || faulted ||
+            !NumberFormat::tryParseWhole(m_table.cell(Col::Bandwidth, row), &bandwidth) ||
+            bandwidth <= 0) {
+            m_jumpRun[std::size_t(row)] = 0;
+            continue;
+        }
+        const double limit = JumpFactor * double(bandwidth) / 8; // octets per second
+        const bool jumped = floatCell(m_table, Col::InDeltaPers, row) > limit ||
+                            floatCell(m_table, Col::OutDeltaPers, row) > limit;
+        if (!jumped) {
+            m_jumpRun[std::size_t(row)] = 0;
+            continue;
+        }
+        // The new readings stay as the base of the next poll; nothing of this one is shown.
+        for (int column : {Col::InDelta, Col::InDeltaPers, Col::InUtil, Col::OutDelta,
+                           Col::OutDeltaPers, Col::OutUtil, Col::CombinedPers, Col::CombinedUtil})
+            m_table.setCell(column, row, zero);
+        QString text = QStringLiteral("Row %1: rate above twice the bandwidth (a counter jump or "
+                                      "restart); counted as a first reading")
+                           .arg(row);
+        if (++m_jumpRun[std::size_t(row)] > 1)
+            text += QStringLiteral("; check the bandwidth in the device file");
+        m_jumps.insert(row, text);
+    }
+}
+
 void PollRun::setLogs(bool utilisation, bool analysis)
 {
     m_utilisationLog = utilisation;
@@ -85,19 +122,20 @@ void PollRun::calculate()
     QList<int> restarted;
     const QList<Calculation::RowFault> faults =
         Calculation::calculate(m_table, m_list, m_interval, &m_poller.counters(), &restarted);
+    markJumps(faults);
     QStringList captions;
     for (int k = 1; k <= MaxInterfaces; ++k)
         captions.append(Calculation::lastValuesCaption(m_table, k));
     Q_EMIT lastValuesShown(captions);
 
     const QString restartText = Calculation::restartMessage(restarted);
-    if (!faults.isEmpty() || !restarted.isEmpty() || !m_gaps.isEmpty()) {
+    if (!faults.isEmpty() || !restarted.isEmpty() || !m_gaps.isEmpty() || !m_jumps.isEmpty()) {
         QStringList messages;
         for (const auto &fault : faults)
             messages << fault.message;
         if (!restarted.isEmpty())
             messages << restartText;
-        messages << m_gaps.values();
+        messages << m_gaps.values() << m_jumps.values();
         m_faultStatus = messages.join(QStringLiteral("; "));
         Q_EMIT statusMessage(m_faultStatus);
     } else if (!m_faultStatus.isEmpty()) {
@@ -195,9 +233,9 @@ void PollRun::buildResult(const QList<int> &restarted, const QString &restartTex
         } else if (fault != faults.cend()) {
             r.outcome = InterfaceReading::Outcome::Failed;
             r.reason = fault->message;
-        } else if (m_gaps.contains(row)) {
+        } else if (m_gaps.contains(row) || m_jumps.contains(row)) {
             r.outcome = InterfaceReading::Outcome::First;
-            r.reason = m_gaps.value(row);
+            r.reason = m_gaps.contains(row) ? m_gaps.value(row) : m_jumps.value(row);
         } else if (restarted.contains(row)) {
             r.outcome = InterfaceReading::Outcome::First;
             r.reason = restartText;

@@ -72,6 +72,10 @@ public:
     // A row read more than GapFactor × the poll interval after its previous reading (a stall,
     // a suspend, timer events merged) takes the poll as a first reading.
     static constexpr double GapFactor = 1.5;
+    // A per-direction rate above JumpFactor × the bandwidth is no traffic but a counter
+    // discontinuity (a restart that looked like a wrap, a jump, a wrong reading): that poll is
+    // a first reading for the row. Below it utilisation stays uncapped.
+    static constexpr double JumpFactor = 2.0;
 
     // The last finished poll.
     const PollResult &lastResult() const { return m_result; }
@@ -93,6 +97,7 @@ Q_SIGNALS:
 private:
     void writeLog(const QString &name, bool utilisation);
     void markGaps();
+    void markJumps(const QList<Calculation::RowFault> &faults);
     void buildResult(const QList<int> &restarted, const QString &restartText,
                      const QList<Calculation::RowFault> &faults);
 
@@ -109,5 +114,7 @@ private:
     PollResult m_result;
     std::function<qint64()> m_readingClock;
     std::array<std::optional<qint64>, MaxInterfaces + 1> m_readAt{}; // by row, ms
-    QMap<int, QString> m_gaps; // rows of this poll taken as first readings for a gap, and why
+    QMap<int, QString> m_gaps;  // rows of this poll taken as first readings for a gap, and why
+    QMap<int, QString> m_jumps; // rows whose rate was above twice the bandwidth, and why
+    std::array<int, MaxInterfaces + 1> m_jumpRun{}; // consecutive polls each row tripped it
 };
