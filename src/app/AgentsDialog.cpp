@@ -1,6 +1,6 @@
 #include "AgentsDialog.h"
 
-#include "AgentProfileFile.h"
+#include "AgentProfileStore.h"
 #include "ErrorReport.h"
 #include "IfMib.h"
 #include "SecurityFields.h"
@@ -62,12 +62,21 @@ AgentProfile AgentProfileEditor::profile() const
 
 AgentsDialog::AgentsDialog(const QMap<QString, QByteArray> &communities, const QString &profilePath,
                            QWidget *parent)
-    : QDialog(parent), m_communities(communities), m_path(profilePath)
+    : AgentsDialog(communities, *new AgentProfileStore(profilePath), parent)
+{
+    m_store->setParent(this);
+}
+
+AgentsDialog::AgentsDialog(const QMap<QString, QByteArray> &communities, AgentProfileStore &store,
+                           QWidget *parent)
+    : QDialog(parent), m_communities(communities), m_store(&store)
 {
     setWindowTitle(QStringLiteral("Agents"));
     QString error;
-    if (!AgentProfileFile::load(m_path, &m_profiles, &error))
+    if (!m_store->load(&error))
         ErrorReport::show(error);
+    m_loaded = m_store->profiles();
+    m_profiles = m_loaded;
 
     table = new QTableWidget(0, 3, this);
     table->setHorizontalHeaderLabels(
@@ -207,8 +216,28 @@ void AgentsDialog::test()
 
 void AgentsDialog::save()
 {
+    // Only what changed here: the profiles removed, and the ones added or edited.
+    QStringList removed;
+    for (const AgentProfile &p : m_loaded.all()) {
+        if (!m_profiles.find(p.address))
+            removed << p.address;
+    }
+    QList<AgentProfile> set;
+    for (const AgentProfile &p : m_profiles.all()) {
+        const AgentProfile *before = m_loaded.find(p.address);
+        if (!before || !(*before == p))
+            set << p;
+    }
     QString error;
-    if (!AgentProfileFile::save(m_path, m_profiles, &error)) {
+    const bool ok = m_store->change(
+        [&](AgentProfiles &profiles) {
+            for (const QString &address : removed)
+                profiles.remove(address);
+            for (const AgentProfile &p : set)
+                profiles.set(p);
+        },
+        &error);
+    if (!ok) {
         ErrorReport::show(error);
         return;
     }

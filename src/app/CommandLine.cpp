@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "AgentProfileFile.h"
+#include "AgentProfileStore.h"
 #include "ApplicationIdentity.h"
 #include "Calculation.h"
 #include "DeviceFileWriter.h"
@@ -95,14 +96,9 @@ bool saveProfile(const Options &options, SnmpVersion answered)
         break;
     }
     const QString path = AgentProfileFile::defaultPath();
-    AgentProfiles profiles;
+    AgentProfileStore store(path);
     QString error;
-    bool saved = AgentProfileFile::load(path, &profiles, &error);
-    if (saved) {
-        profiles.set(profile);
-        saved = AgentProfileFile::save(path, profiles, &error);
-    }
-    if (!saved) {
+    if (!store.change([&](AgentProfiles &profiles) { profiles.set(profile); }, &error)) {
         print(stderr, error + QStringLiteral("\nNo profile was saved.\n"));
         return false;
     }

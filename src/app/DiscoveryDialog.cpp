@@ -1,6 +1,6 @@
 #include "DiscoveryDialog.h"
 
-#include "AgentProfileFile.h"
+#include "AgentProfileStore.h"
 #include "DeviceFileWriter.h"
 #include "ErrorReport.h"
 #include "SecurityFields.h"
@@ -139,11 +139,18 @@ DiscoveryDialog::~DiscoveryDialog()
     disconnect(m_address, nullptr, this, nullptr);
 }
 
+void DiscoveryDialog::setAgentProfiles(AgentProfileStore *store)
+{
+    m_store = store;
+    followVersion();
+}
+
 void DiscoveryDialog::setAgentProfiles(const QString &path, std::function<void()> saved)
 {
-    m_profilePath = path;
-    m_profilesSaved = std::move(saved);
-    followVersion();
+    auto *store = new AgentProfileStore(path, this);
+    if (saved)
+        connect(store, &AgentProfileStore::changed, this, std::move(saved));
+    setAgentProfiles(store);
 }
 
 // SNMP v3 asks for a user instead of a community.
@@ -152,7 +159,7 @@ void DiscoveryDialog::followVersion()
     const bool v3 = m_version->currentData().toInt() == int(SnmpVersion::V3);
     m_form->setRowVisible(m_community, !v3);
     m_form->setRowVisible(m_security, v3);
-    m_form->setRowVisible(m_saveProfile, v3 && !m_profilePath.isEmpty());
+    m_form->setRowVisible(m_saveProfile, v3 && m_store);
     if (v3)
         prefillSecurity();
 }
@@ -162,16 +169,15 @@ void DiscoveryDialog::followVersion()
 void DiscoveryDialog::prefillSecurity()
 {
     const QString address = m_address->text().trimmed();
-    if (m_profilePath.isEmpty() || address.isEmpty() || address == m_prefilledFor ||
+    if (!m_store || address.isEmpty() || address == m_prefilledFor ||
         m_version->currentData().toInt() != int(SnmpVersion::V3))
         return;
     if (!m_security->user->text().isEmpty() && m_prefilledFor.isEmpty())
         return;
-    AgentProfiles profiles;
     QString error;
-    if (!AgentProfileFile::load(m_profilePath, &profiles, &error))
+    if (!m_store->load(&error))
         return; // the Agents dialog and the poll report a broken file
-    const auto security = profiles.v3Security(address);
+    const auto security = m_store->profiles().v3Security(address);
     if (!security)
         return;
     m_security->setSecurity(*security);
@@ -246,7 +252,7 @@ void DiscoveryDialog::discovered(const DiscoveryResult &result)
         notes.append(QStringLiteral("The agent lists no interfaces."));
     bool error = !result.message.isEmpty() || !notes.isEmpty();
     if (result.answered && result.version == SnmpVersion::V3 && m_walkSecurity &&
-        m_saveProfile->isChecked() && !m_profilePath.isEmpty()) {
+        m_saveProfile->isChecked() && m_store) {
         const QString problem = saveProfile(result);
         notes.append(problem.isEmpty()
                          ? QStringLiteral("The SNMP v3 settings were saved as the profile of %1.")
@@ -261,20 +267,14 @@ void DiscoveryDialog::discovered(const DiscoveryResult &result)
 // Stores the settings the agent answered to as its profile; the reason when it cannot.
 QString DiscoveryDialog::saveProfile(const DiscoveryResult &result)
 {
-    AgentProfiles profiles;
     QString error;
-    if (!AgentProfileFile::load(m_profilePath, &profiles, &error))
-        return error;
     AgentProfile profile;
     profile.address = result.address;
     profile.version = AgentProfile::Version::V3;
     profile.security = *m_walkSecurity;
-    profiles.set(profile);
-    if (!AgentProfileFile::save(m_profilePath, profiles, &error))
+    if (!m_store->change([&](AgentProfiles &profiles) { profiles.set(profile); }, &error))
         return error;
     m_prefilledFor = result.address;
-    if (m_profilesSaved)
-        m_profilesSaved();
     return QString();
 }
 

@@ -1,5 +1,10 @@
 #include "MainWindow.h"
 
+#include "AgentProfile.h"
+#include "InterfaceList.h"
+#include "InterfaceTable.h"
+#include "PollCycle.h"
+
 #include "PollRun.h"
 
 #include "DailyLogFile.h"
@@ -39,7 +44,11 @@ constexpr int GraphAreaHeight = 477;
 } // namespace
 
 TForm1::TForm1(const QString &commandLineFile, QWidget *parent)
-    : QMainWindow(parent), m_logEnvironment(std::make_unique<LogEnvironment>()),
+    : QMainWindow(parent), m_tableOwner(std::make_unique<InterfaceTable>()),
+      m_listOwner(std::make_unique<InterfaceList>()),
+      m_pollCycleOwner(std::make_unique<PollCycle>()), m_table(*m_tableOwner), m_list(*m_listOwner),
+      m_pollCycle(*m_pollCycleOwner), m_agentProfiles(std::make_unique<AgentProfiles>()),
+      m_logEnvironment(std::make_unique<LogEnvironment>()),
       m_pollRun(std::make_unique<PollRun>(m_table, m_list, *m_logEnvironment))
 {
     setObjectName(QStringLiteral("Form1"));
@@ -88,7 +97,7 @@ void TForm1::createGraphArea()
 
     m_board = std::make_unique<GraphBoard>(m_graphArea, Panel2, Panel3);
     m_pollRun->poller().setSlots(m_board.get());
-    m_pollRun->poller().setProfiles(&m_agentProfiles);
+    m_pollRun->poller().setProfiles(m_agentProfiles.get());
 }
 
 void TForm1::createButtonColumn()

@@ -1,11 +1,7 @@
 #pragma once
 
-#include "AgentProfile.h"
-#include "InterfaceList.h"
-#include "InterfaceTable.h"
 #include "OnErrorMode.h"
 #include "OptionsTarget.h"
-#include "PollCycle.h"
 #include "PortActivity.h"
 
 #include <QMainWindow>
@@ -15,6 +11,11 @@
 #include <memory>
 #include <vector>
 
+class AgentProfileStore;
+class AgentProfiles;
+class InterfaceList;
+class InterfaceTable;
+class PollCycle;
 class DiscoveryDialog;
 class PollRun;
 class Poller;
@@ -62,15 +63,18 @@ public:
     PollRun &pollRun() { return *m_pollRun; }
     Poller &poller();
     // The agent profiles the poll follows, as last read from their file.
-    const AgentProfiles &agentProfiles() const { return m_agentProfiles; }
+    const AgentProfiles &agentProfiles() const { return *m_agentProfiles; }
     // Reads the agent profile file again (at start and after the profiles were saved); a
     // fault goes to the error report and leaves no profiles.
     void reloadAgentProfiles();
+    // The application's one agent profile store (the file at its default path).
+    AgentProfileStore &agentProfileStore();
     void Agents1Click(); // Tools > Agents...
     QFileDialog &deviceFileDialog();
     // The one device-file chooser of the program (load, edit, Options): the file the user
     // confirmed, or empty after a cancel. It remembers the last name chosen.
     QString chooseDeviceFile() override;
+    bool openInTextEditor(const QString &path) override;
     // Replaces the dialog, for tests: returns the chosen path or empty for a cancel.
     void setDeviceFileChooser(std::function<QString()> chooser)
     {
@@ -291,11 +295,17 @@ private:
     void applyUnitsSetting(QStringView name, const QString &text);
     void refreshGraphTooltips();
 
-    InterfaceTable m_table;
-    InterfaceList m_list;
-    PollCycle m_pollCycle;
+    // Held through pointers so that this header needs none of their headers; the references
+    // keep the handlers' code short.
+    std::unique_ptr<InterfaceTable> m_tableOwner;
+    std::unique_ptr<InterfaceList> m_listOwner;
+    std::unique_ptr<PollCycle> m_pollCycleOwner;
+    InterfaceTable &m_table;
+    InterfaceList &m_list;
+    PollCycle &m_pollCycle;
     std::unique_ptr<GraphBoard> m_board;
-    AgentProfiles m_agentProfiles; // declared before the poll run, which points at it
+    AgentProfileStore *m_profileStore = nullptr;      // child of the window, made on first use
+    std::unique_ptr<AgentProfiles> m_agentProfiles;   // before the poll run, which points at it
     std::unique_ptr<LogEnvironment> m_logEnvironment; // before the poll run, which writes it
     std::unique_ptr<PollRun> m_pollRun;
     std::unique_ptr<MetricsEndpoint> m_metrics; // created when first switched on

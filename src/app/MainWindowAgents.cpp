@@ -3,26 +3,31 @@
 
 #include "MainWindow.h"
 
+#include "InterfaceList.h"
+#include "InterfaceTable.h"
+
 #include "AgentProfileFile.h"
+#include "AgentProfileStore.h"
 #include "AgentsDialog.h"
-#include "CoreDumps.h"
 #include "ErrorReport.h"
+
+AgentProfileStore &TForm1::agentProfileStore()
+{
+    if (!m_profileStore) {
+        m_profileStore = new AgentProfileStore(AgentProfileFile::defaultPath(), this);
+        // A poll in flight keeps the security it was sent with; the next one follows the file.
+        connect(m_profileStore, &AgentProfileStore::changed, this,
+                [this] { *m_agentProfiles = m_profileStore->profiles(); });
+    }
+    return *m_profileStore;
+}
 
 void TForm1::reloadAgentProfiles()
 {
-    AgentProfiles profiles;
     QString error;
-    if (!AgentProfileFile::load(AgentProfileFile::defaultPath(), &profiles, &error)) {
+    if (!agentProfileStore().load(&error))
         ErrorReport::show(error);
-        profiles = AgentProfiles();
-    }
-    for (const AgentProfile &profile : profiles.all()) {
-        if (!profile.security.authPassphrase.isEmpty() ||
-            !profile.security.privPassphrase.isEmpty())
-            CoreDumps::disable();
-    }
-    // A poll in flight keeps the security it was sent with; the next one follows the file.
-    m_agentProfiles = profiles;
+    *m_agentProfiles = agentProfileStore().profiles();
 }
 
 void TForm1::Agents1Click()
@@ -34,10 +39,9 @@ void TForm1::Agents1Click()
         if (!address.isEmpty() && !communities.contains(address))
             communities.insert(address, m_table.cellBytes(Col::Community, p + 1));
     }
-    auto *dialog = new AgentsDialog(communities, AgentProfileFile::defaultPath(), this);
+    auto *dialog = new AgentsDialog(communities, agentProfileStore(), this);
     dialog->setObjectName(QStringLiteral("AgentsDialog"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &AgentsDialog::saved, this, [this] { reloadAgentProfiles(); });
     dialog->setModal(true);
     dialog->show();
 }

@@ -3,6 +3,8 @@
 
 #include "MainWindow.h"
 
+#include "InterfaceList.h"
+
 #include "PollRun.h"
 
 #include "AnalysisLog.h"

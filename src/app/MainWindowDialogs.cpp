@@ -3,6 +3,7 @@
 
 #include "MainWindow.h"
 
+
 #include "PollRun.h"
 
 #include "AboutWindow.h"
@@ -136,4 +137,9 @@ void TForm1::showSplash()
         m_splash->setWindowModality(Qt::ApplicationModal);
         m_splash->show();
     }
+}
+
+bool TForm1::openInTextEditor(const QString &path)
+{
+    return ShellOpen::openInTextEditor(path);
 }

@@ -2,6 +2,7 @@
 
 #include "MainWindow.h"
 
+
 #include "GraphBoard.h"
 #include "Histograph.h"
 #include "PollRun.h"

@@ -4,6 +4,10 @@
 #include "MainWindow.h"
 
 #include "AgentAddresses.h"
+#include "InterfaceList.h"
+#include "InterfaceTable.h"
+#include "PollCycle.h"
+
 #include "PollRun.h"
 
 #include "DeviceFile.h"
@@ -13,7 +17,7 @@
 #include "SettingValues.h"
 #include "SettingsKeys.h"
 #include "SettingsStore.h"
-#include "TextEditor.h"
+#include "ShellOpen.h"
 #include "TransLabel.h"
 
 #include <QAction>
@@ -147,7 +151,7 @@ void TForm1::Editdevicefile1Click()
 {
     const QString chosen = chooseDeviceFile();
     if (!chosen.isEmpty())
-        TextEditor::open(chosen);
+        ShellOpen::openInTextEditor(chosen);
 }
 
 void TForm1::Button3Click()

@@ -2,6 +2,9 @@
 
 #include "MainWindow.h"
 
+#include "InterfaceList.h"
+#include "InterfaceTable.h"
+
 #include "ColourResolve.h"
 #include "ColourText.h"
 #include "ErrorReport.h"

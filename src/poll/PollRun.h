@@ -2,13 +2,19 @@
 
 #include "Calculation.h"
 #include "GetStep.h"
+#include "MaxInterfaces.h"
 #include "OnErrorMode.h"
 #include "PollResult.h"
 
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+
+#include <array>
+#include <functional>
+#include <optional>
 
 class InterfaceList;
 class InterfaceTable;
@@ -61,6 +67,16 @@ public:
     void writeUtilisationLog();
     void writeAnalysisLog();
 
+    // The clock reading times come from (ReadingClock::nowMs unless a test replaces it).
+    void setReadingClock(std::function<qint64()> clock) { m_readingClock = std::move(clock); }
+    // A row read more than GapFactor × the poll interval after its previous reading (a stall,
+    // a suspend, timer events merged) takes the poll as a first reading.
+    static constexpr double GapFactor = 1.5;
+    // A per-direction rate above JumpFactor × the bandwidth is no traffic but a counter
+    // discontinuity (a restart that looked like a wrap, a jump, a wrong reading): that poll is
+    // a first reading for the row. Below it utilisation stays uncapped.
+    static constexpr double JumpFactor = 2.0;
+
     // The last finished poll.
     const PollResult &lastResult() const { return m_result; }
 
@@ -80,6 +96,8 @@ Q_SIGNALS:
 
 private:
     void writeLog(const QString &name, bool utilisation);
+    void markGaps();
+    void markJumps(const QList<Calculation::RowFault> &faults);
     void buildResult(const QList<int> &restarted, const QString &restartText,
                      const QList<Calculation::RowFault> &faults);
 
@@ -94,4 +112,9 @@ private:
     QString m_deviceFilePath;
     QString m_faultStatus; // the calculation's fault message last sent to panel 0
     PollResult m_result;
+    std::function<qint64()> m_readingClock;
+    std::array<std::optional<qint64>, MaxInterfaces + 1> m_readAt{}; // by row, ms
+    QMap<int, QString> m_gaps;  // rows of this poll taken as first readings for a gap, and why
+    QMap<int, QString> m_jumps; // rows whose rate was above twice the bandwidth, and why
+    std::array<int, MaxInterfaces + 1> m_jumpRun{}; // consecutive polls each row tripped it
 };

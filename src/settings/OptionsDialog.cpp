@@ -10,7 +10,6 @@
 #include "SettingValues.h"
 #include "SettingsKeys.h"
 #include "SettingsStore.h"
-#include "TextEditor.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -55,7 +54,7 @@ QPushButton *button(const QString &text, const char *name, QWidget *parent, cons
 
 TForm3::TForm3(OptionsTarget &target, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_target(target),
-      m_openEditor(&TextEditor::open)
+      m_openEditor([this](const QString &path) { return m_target.openInTextEditor(path); })
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Options"));

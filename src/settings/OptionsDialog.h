@@ -46,7 +46,7 @@ public:
     void Button6Click(); // &Quit: leave the panel and close
     bool isPanelShown() const;
 
-    // Starts the text editor on a device file; TextEditor::open unless replaced (tests).
+    // Starts the text editor on a device file; the target's openInTextEditor unless replaced.
     void setEditorOpener(std::function<bool(const QString &path)> opener)
     {
         m_openEditor = std::move(opener);

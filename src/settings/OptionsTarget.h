@@ -49,4 +49,10 @@ public:
 
     // The program's one device-file chooser: the confirmed path, or empty after a cancel.
     virtual QString chooseDeviceFile() = 0;
+    // Opens a file in the platform's text editor; whether it could be started.
+    virtual bool openInTextEditor(const QString &path)
+    {
+        (void)path;
+        return false;
+    }
 };
