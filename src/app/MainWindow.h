@@ -112,6 +112,9 @@ public:
     QString chooseDeviceFileToSave(const QString &proposedName);
     // The normal load of a given device file (as if named on the command line).
     void loadDeviceFile(const QString &path);
+    // A later start's request: the window comes to the front and loads deviceFile (unless
+    // empty) as File > Open does with that file chosen.
+    void takeOverStart(const QString &deviceFile);
     DiscoveryDialog *discoveryDialog() const { return m_discoveryDialog; }
 
     // --- Poll cycle ---------------------------------------------------------------------

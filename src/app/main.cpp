@@ -7,8 +7,11 @@
 #include "OptionsDialog.h"
 #include "SingleInstance.h"
 #include "SplashWindow.h"
+#include "WindowHandover.h"
 
 #include <QApplication>
+
+#include <vector>
 
 int main(int argc, char *argv[])
 {
@@ -16,16 +19,32 @@ int main(int argc, char *argv[])
     QStringList given;
     for (int i = 1; i < argc; ++i)
         given.append(QString::fromLocal8Bit(argv[i]));
-    const std::optional<QString> deviceFile = CommandLine::windowArgument(given);
+    // Qt's own options (-style, -platform, ...) go to Qt; the first argument left is the
+    // device file.
+    const CommandLine::Arguments split = CommandLine::splitQtOptions(given);
+    const std::optional<QString> deviceFile = CommandLine::windowArgument(split.own);
     if (!deviceFile)
         return CommandLine::run(argc, argv);
 
-    // One running copy: a second one ends at once, before any window exists.
+    // One running copy: a second one ends at once, before any window exists, after handing
+    // its device file (or nothing) to the running copy, which comes to the front.
     const SingleInstance guard(QStringLiteral("irgendwaseinmaliges"));
-    if (guard.anotherIsRunning())
+    if (guard.anotherIsRunning()) {
+        const QCoreApplication request(argc, argv); // no window: the socket needs its loop
+        WindowHandover::handOver(*deviceFile);
         return 0;
+    }
 
-    QApplication app(argc, argv);
+    // Qt sees its own options only, so that nothing of the program's is taken for one.
+    std::vector<QByteArray> qtArguments{QByteArray(argv[0])};
+    for (const QString &argument : split.qt)
+        qtArguments.push_back(argument.toLocal8Bit());
+    std::vector<char *> qtArgv;
+    for (QByteArray &argument : qtArguments)
+        qtArgv.push_back(argument.data());
+    qtArgv.push_back(nullptr);
+    int qtArgc = static_cast<int>(qtArguments.size());
+    QApplication app(qtArgc, qtArgv.data());
     ApplicationIdentity::apply();
     // Where the logs go is settled once, before any window can switch one on.
     LogFolder::decide();
@@ -40,6 +59,8 @@ int main(int argc, char *argv[])
     TForm3 form3(form1, &form1);
     TAboutBox1 splash;
     form1.attachWindows(&form2, &form3, &splash);
+    WindowHandoverServer handover([&form1](const QString &file) { form1.takeOverStart(file); });
+    handover.listen();
     form1.show();
     return app.exec();
 }
