@@ -208,12 +208,12 @@ Arguments splitQtOptions(const QStringList &arguments)
 {
     // The options QGuiApplication and QApplication take themselves.
     static const QStringList withValue{
-        QStringLiteral("style"),           QStringLiteral("stylesheet"),
-        QStringLiteral("platform"),        QStringLiteral("qwindowgeometry"),
-        QStringLiteral("display"),         QStringLiteral("platformpluginpath"),
-        QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
-        QStringLiteral("qwindowtitle"),    QStringLiteral("qwindowicon"),
-        QStringLiteral("session"),         QStringLiteral("widgetcount")};
+        QStringLiteral("style"),         QStringLiteral("stylesheet"),
+        QStringLiteral("platform"),      QStringLiteral("qwindowgeometry"),
+        QStringLiteral("display"),       QStringLiteral("platformpluginpath"),
+        QStringLiteral("platformtheme"), QStringLiteral("plugin"),
+        QStringLiteral("qwindowtitle"),  QStringLiteral("qwindowicon"),
+        QStringLiteral("session"),       QStringLiteral("widgetcount")};
     static const QStringList withoutValue{QStringLiteral("reverse")};
 
     Arguments split;

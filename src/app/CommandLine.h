@@ -12,8 +12,7 @@ namespace CommandLine
 {
 
 // The command line split into Qt's own options and the program's arguments.
-struct Arguments
-{
+struct Arguments {
     QStringList qt;  // for QApplication, in their order, values included
     QStringList own; // everything else, in its order
 };

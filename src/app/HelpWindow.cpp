@@ -54,16 +54,15 @@ void HelpWindow::setManualSource(const QUrl &source)
 bool HelpWindow::manualAvailable()
 {
     const QUrl source = manualSource();
-    const QString path = source.scheme() == QLatin1String("qrc")
-                             ? QLatin1Char(':') + source.path()
-                             : source.toLocalFile();
+    const QString path = source.scheme() == QLatin1String("qrc") ? QLatin1Char(':') + source.path()
+                                                                 : source.toLocalFile();
     return !path.isEmpty() && QFile::exists(path);
 }
 
 HelpWindow *HelpWindow::open(QWidget *owner)
 {
-    HelpWindow *window = owner ? owner->findChild<HelpWindow *>(QString(), Qt::FindDirectChildrenOnly)
-                               : nullptr;
+    HelpWindow *window =
+        owner ? owner->findChild<HelpWindow *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
     if (!window)
         window = new HelpWindow(owner);
     window->show();
@@ -138,13 +137,12 @@ void HelpWindow::buildContents()
 {
     m_contents->clear();
     QTreeWidgetItem *top = nullptr;
-    for (QTextBlock block = m_browser->document()->begin(); block.isValid();
-         block = block.next()) {
+    for (QTextBlock block = m_browser->document()->begin(); block.isValid(); block = block.next()) {
         const int level = block.blockFormat().headingLevel();
         if (level < 1 || level > 2)
             continue;
-        QTreeWidgetItem *item = (level == 2 && top) ? new QTreeWidgetItem(top)
-                                                    : new QTreeWidgetItem(m_contents);
+        QTreeWidgetItem *item =
+            (level == 2 && top) ? new QTreeWidgetItem(top) : new QTreeWidgetItem(m_contents);
         item->setText(0, block.text());
         item->setData(0, PositionRole, block.position());
         if (level == 1)

@@ -24,9 +24,8 @@ void TForm1::takeOverStart(const QString &deviceFile)
         return;
     }
     // The load File > Open runs, with this file as the one chosen in its dialog.
-    std::function<QString()> chooser = std::exchange(m_deviceFileChooser, [deviceFile] {
-        return deviceFile;
-    });
+    std::function<QString()> chooser =
+        std::exchange(m_deviceFileChooser, [deviceFile] { return deviceFile; });
     m_loadSource.clear();
     Button8Click();
     m_deviceFileChooser = std::move(chooser);

@@ -125,7 +125,8 @@ void WindowHandoverServer::read(QLocalSocket *socket)
     QString deviceFile;
     bool valid = line == RaiseRequest;
     if (line.startsWith(OpenRequest)) {
-        deviceFile = QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(OpenRequest.size())));
+        deviceFile =
+            QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(OpenRequest.size())));
         valid = QDir::isAbsolutePath(deviceFile);
     }
     if (!valid) {

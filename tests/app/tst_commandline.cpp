@@ -132,8 +132,8 @@ private Q_SLOTS:
     {
         QFile page(QStringLiteral(OSTRALINE_MAN_PAGE));
         QVERIFY(page.open(QIODevice::ReadOnly));
-        const QString manual = QString::fromUtf8(page.readAll()).replace(QLatin1String("\\-"),
-                                                                       QLatin1String("-"));
+        const QString manual =
+            QString::fromUtf8(page.readAll()).replace(QLatin1String("\\-"), QLatin1String("-"));
         const Result help = ostraline({"--help"});
         QCOMPARE(help.status, 0);
         static const QRegularExpression option(QStringLiteral("(?:^|[ ,])(--?[a-z][a-z0-9-]*)"));

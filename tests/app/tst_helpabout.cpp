@@ -22,8 +22,8 @@
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextEdit>
-#include <QTreeWidget>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QWindow>
 
 // Records what would have been handed to the desktop; nothing is ever launched.
@@ -155,9 +155,8 @@ private Q_SLOTS:
             headings << (*it)->text(0);
         for (const char *topic :
              {"What the window shows", "The device file", "Discovering interfaces",
-              "SNMP v3 and agent profiles", "64-bit counters", "Link health", "History",
-              "Alerts", "Metrics for Prometheus", "Keyboard", "Files and settings",
-              "Command line"})
+              "SNMP v3 and agent profiles", "64-bit counters", "Link health", "History", "Alerts",
+              "Metrics for Prometheus", "Keyboard", "Files and settings", "Command line"})
             QVERIFY2(headings.contains(QLatin1String(topic)), topic);
 
         int pictures = 0;
@@ -168,8 +167,8 @@ private Q_SLOTS:
                 if (!format.isImageFormat())
                     continue;
                 const QString name = format.toImageFormat().name();
-                const QVariant image = document->resource(
-                    QTextDocument::ImageResource, help->browser()->source().resolved(name));
+                const QVariant image = document->resource(QTextDocument::ImageResource,
+                                                          help->browser()->source().resolved(name));
                 QVERIFY2(!image.value<QImage>().isNull() || !image.value<QPixmap>().isNull() ||
                              !QImage::fromData(image.toByteArray()).isNull(),
                          qPrintable(name));
