@@ -2,6 +2,7 @@
 
 #include "AgentProfileFile.h"
 #include "ErrorReport.h"
+#include "NumberFormat.h"
 #include "SecurityFields.h"
 
 #include <QComboBox>
@@ -12,6 +13,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -76,12 +79,18 @@ AgentsDialog::AgentsDialog(const QMap<QString, QByteArray> &communities, const Q
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->horizontalHeader()->setStretchLastSection(true);
+    // Whole addresses: the agent column takes the room the others leave, and only a window
+    // too narrow for an address cuts it, in the middle, where the port stays readable.
+    table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    table->setTextElideMode(Qt::ElideMiddle);
+    table->setWordWrap(false);
     table->verticalHeader()->hide();
-    addButton = new QPushButton(QStringLiteral("Add..."), this);
-    editButton = new QPushButton(QStringLiteral("Edit..."), this);
-    testButton = new QPushButton(QStringLiteral("Test"), this);
-    removeButton = new QPushButton(QStringLiteral("Remove"), this);
+    addButton = new QPushButton(QStringLiteral("&Add..."), this);
+    editButton = new QPushButton(QStringLiteral("&Edit..."), this);
+    testButton = new QPushButton(QStringLiteral("&Test"), this);
+    removeButton = new QPushButton(QStringLiteral("&Remove"), this);
     testResult = new QLabel(this);
     testResult->setWordWrap(true);
     buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -109,6 +118,18 @@ AgentsDialog::AgentsDialog(const QMap<QString, QByteArray> &communities, const Q
     connect(editButton, &QPushButton::clicked, this, &AgentsDialog::edit);
     connect(testButton, &QPushButton::clicked, this, &AgentsDialog::test);
     connect(removeButton, &QPushButton::clicked, this, &AgentsDialog::remove);
+    // Enter on a row edits it (rather than ending the dialog), Delete removes it; a double
+    // click edits it too.
+    connect(table, &QTableWidget::itemDoubleClicked, this, &AgentsDialog::edit);
+    for (const QKeySequence &key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter),
+                                    QKeySequence(QKeySequence::Delete)}) {
+        auto *shortcut = new QShortcut(key, table);
+        shortcut->setContext(Qt::WidgetShortcut);
+        if (key == QKeySequence(QKeySequence::Delete))
+            connect(shortcut, &QShortcut::activated, this, &AgentsDialog::remove);
+        else
+            connect(shortcut, &QShortcut::activated, this, &AgentsDialog::edit);
+    }
     connect(buttons, &QDialogButtonBox::accepted, this, &AgentsDialog::save);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(&m_test, &SnmpBatch::finished, this, [this](const QStringList &values) {
@@ -145,6 +166,23 @@ void AgentsDialog::refresh()
         if (address == selected)
             table->selectRow(row);
     }
+    fitAddresses();
+}
+
+void AgentsDialog::fitAddresses()
+{
+    // Wide enough for the longest address, up to most of the screen.
+    int agent = table->horizontalHeader()->sectionSizeHint(0);
+    for (int row = 0; row < table->rowCount(); ++row)
+        agent = std::max(agent, table->sizeHintForIndex(table->model()->index(row, 0)).width());
+    const int others =
+        table->horizontalHeader()->sectionSize(1) + table->horizontalHeader()->sectionSize(2);
+    const int chrome = width() - table->viewport()->width();
+    const QScreen *screen = this->screen();
+    const int most = screen ? screen->availableGeometry().width() * 9 / 10 : 1600;
+    const int wanted = std::min(most, agent + others + chrome + 8);
+    if (wanted > width())
+        resize(wanted, height());
 }
 
 QString AgentsDialog::selectedAddress() const
@@ -226,8 +264,9 @@ QString AgentsDialog::testMessage(SnmpFailure failure, const QString &uptimeTick
     if (!ok)
         return QStringLiteral("The agent answered without an uptime.");
     const qulonglong seconds = ticks / 100;
-    return QStringLiteral("The agent answered: up %1 days %2:%3:%4.")
-        .arg(seconds / 86400)
+    return QStringLiteral("The agent answered: up %1 %2:%3:%4.")
+        .arg(NumberFormat::counted(qint64(seconds / 86400), QStringLiteral("day"),
+                                   QStringLiteral("days")))
         .arg(seconds / 3600 % 24, 2, 10, QLatin1Char('0'))
         .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));

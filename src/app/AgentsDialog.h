@@ -70,6 +70,7 @@ Q_SIGNALS:
 
 private:
     void refresh();
+    void fitAddresses();
     QString selectedAddress() const;
     void add();
     void edit();

@@ -167,9 +167,13 @@ int discover(const Options &options)
     if (!result.message.isEmpty())
         print(stderr, QStringLiteral("Note: ") + result.message + QLatin1Char('\n'));
     if (unknown > 0) {
-        print(stderr, QStringLiteral("Note: %1 interfaces with an unknown bandwidth were left "
-                                     "out; give --default-bandwidth BITS to write them.\n")
-                          .arg(unknown));
+        print(stderr, unknown == 1
+                          ? QStringLiteral("Note: 1 interface with an unknown bandwidth was left "
+                                           "out; give --default-bandwidth BITS to write it.\n")
+                          : QStringLiteral("Note: %1 interfaces with an unknown bandwidth were "
+                                           "left out; give --default-bandwidth BITS to write "
+                                           "them.\n")
+                                .arg(unknown));
     }
     if (lines.isEmpty()) {
         print(stderr, QStringLiteral("No interface was written.\n"));

@@ -3,6 +3,7 @@
 #include "AgentProfileFile.h"
 #include "DeviceFileWriter.h"
 #include "ErrorReport.h"
+#include "NumberFormat.h"
 #include "SecurityFields.h"
 
 #include <QCheckBox>
@@ -117,7 +118,10 @@ DiscoveryDialog::DiscoveryDialog(std::function<QString(const QString &)> chooseS
             &QSortFilterProxyModel::setFilterFixedString);
     connect(&m_discovery, &InterfaceDiscovery::progress, this, [this](int values, int requests) {
         m_progress->setText(
-            QStringLiteral("%1 values read in %2 requests").arg(values).arg(requests));
+            NumberFormat::counted(values, QStringLiteral("value read"),
+                                  QStringLiteral("values read")) +
+            QStringLiteral(" in ") +
+            NumberFormat::counted(requests, QStringLiteral("request"), QStringLiteral("requests")));
     });
     connect(&m_discovery, &InterfaceDiscovery::finished, this, &DiscoveryDialog::discovered);
     // Closing the dialog (Close, Escape or the title bar) ends a walk in progress.
@@ -228,13 +232,15 @@ void DiscoveryDialog::discovered(const DiscoveryResult &result)
     m_result = result;
     m_model.setInterfaces(result.interfaces);
     m_view->resizeColumnsToContents();
-    m_progress->setText(result.answered ? QStringLiteral("%1 interfaces over SNMP v%2%3")
-                                              .arg(result.interfaces.size())
-                                              .arg(Discovery::versionName(result.version),
-                                                   result.sysName.isEmpty()
-                                                       ? QString()
-                                                       : QStringLiteral(" from ") + result.sysName)
-                                        : QString());
+    m_progress->setText(
+        result.answered
+            ? QStringLiteral("%1 over SNMP v%2%3")
+                  .arg(NumberFormat::counted(result.interfaces.size(), QStringLiteral("interface"),
+                                             QStringLiteral("interfaces")))
+                  .arg(Discovery::versionName(result.version),
+                       result.sysName.isEmpty() ? QString()
+                                                : QStringLiteral(" from ") + result.sysName)
+            : QString());
     QStringList notes = result.warnings;
     if (!result.message.isEmpty())
         notes.prepend(result.answered ? QStringLiteral("Stopped early: ") + result.message
@@ -338,7 +344,11 @@ void DiscoveryDialog::save()
         showMessage(error.message(), true);
         return;
     }
-    showMessage(QStringLiteral("%1 interfaces saved to %2.").arg(lines.size()).arg(path), false);
+    showMessage(QStringLiteral("%1 saved to %2.")
+                    .arg(NumberFormat::counted(lines.size(), QStringLiteral("interface"),
+                                               QStringLiteral("interfaces")),
+                         path),
+                false);
     if (m_askLoad(path))
         m_load(path);
 }

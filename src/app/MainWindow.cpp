@@ -1,10 +1,13 @@
 #include "MainWindow.h"
 
+#include "MenuMnemonics.h"
+
 #include "DailyLogFile.h"
 #include "ErrorReport.h"
 #include "FixedCellsModel.h"
 #include "GraphBoard.h"
 #include "Histograph.h"
+#include "MenuMnemonics.h"
 #include "PanelStatusBar.h"
 
 #include <QAction>
@@ -344,6 +347,10 @@ void TForm1::createMenus()
          &TForm1::Producthomepage1Click);
     help->addSeparator();
     item(help, QStringLiteral("&About"), "About1", &TForm1::About1Click);
+    MenuMnemonics::assign(menuBar());
+    m_stayOnTopItem->setToolTip(QStringLiteral(
+        "Keeps the window above the others. Under Wayland the compositor decides whether it may."));
+    tools->setToolTipsVisible(true);
 
     // The slot menus: each item calls its named entry point.
     using SlotHandlers = std::array<Handler, 3>;
@@ -371,6 +378,7 @@ void TForm1::createMenus()
     }};
     for (int k = 1; k <= GraphSlotControl::SlotCount; ++k) {
         const GraphSlot &slot = m_board->slot(k);
+        MenuMnemonics::assign(slot.SlotMenu);
         const SlotHandlers &handlers = slotHandlers[std::size_t(k - 1)];
         const std::array<QAction *, 3> actions = {slot.MaxValue10, slot.MaxValue50,
                                                   slot.MaxValue100};
