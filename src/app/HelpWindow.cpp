@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -111,6 +112,7 @@ HelpWindow::HelpWindow(QWidget *owner)
     layout->addLayout(bar);
     layout->addWidget(splitter, 1);
 
+    fitPictures();
     buildContents();
 
     connect(m_search, &QLineEdit::returnPressed, this, &HelpWindow::findNext);
@@ -130,6 +132,34 @@ HelpWindow::HelpWindow(QWidget *owner)
     connect(previousMatch, &QShortcut::activated, this, &HelpWindow::findPrevious);
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &QWidget::close);
+}
+
+// Pictures wider than a comfortable reading width are shown smaller, in proportion.
+void HelpWindow::fitPictures()
+{
+    constexpr int MaxWidth = 600;
+    QTextDocument *document = m_browser->document();
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            QTextImageFormat format = fragment.charFormat().toImageFormat();
+            if (!format.isValid())
+                continue;
+            const QVariant resource = document->resource(
+                QTextDocument::ImageResource, m_browser->source().resolved(QUrl(format.name())));
+            QImage image = resource.value<QImage>();
+            if (image.isNull())
+                image = QImage::fromData(resource.toByteArray());
+            if (image.isNull() || image.width() <= MaxWidth)
+                continue;
+            format.setWidth(MaxWidth);
+            format.setHeight(double(image.height()) * MaxWidth / image.width());
+            QTextCursor cursor(document);
+            cursor.setPosition(fragment.position());
+            cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+            cursor.setCharFormat(format);
+        }
+    }
 }
 
 // One entry per heading of the first two levels, the second level under the first.

@@ -39,6 +39,7 @@ public Q_SLOTS:
 
 private:
     explicit HelpWindow(QWidget *owner);
+    void fitPictures();
     void buildContents();
     void find(bool backwards);
     void showHeading(QTreeWidgetItem *item);

@@ -342,7 +342,8 @@ void TForm1::createMenus()
     item(tools, QStringLiteral("Open log folder"), "Openlogfolder1", &TForm1::Openlogfolder1Click);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("?"));
-    item(help, QStringLiteral("OSL Help"), "OSLHelp1", &TForm1::callforhelp);
+    item(help, QStringLiteral("OSL Help"), "OSLHelp1", &TForm1::callforhelp)
+        ->setShortcut(QKeySequence::HelpContents);
     item(help, QStringLiteral("Product Homepage"), "Producthomepage1",
          &TForm1::Producthomepage1Click);
     help->addSeparator();
