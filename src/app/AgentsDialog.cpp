@@ -3,6 +3,7 @@
 #include "AgentProfileFile.h"
 #include "ErrorReport.h"
 #include "NumberFormat.h"
+#include "PassphraseKeyring.h"
 #include "SecurityFields.h"
 
 #include <QComboBox>
@@ -72,6 +73,8 @@ AgentsDialog::AgentsDialog(const QMap<QString, QByteArray> &communities, const Q
     QString error;
     if (!AgentProfileFile::load(m_path, &m_profiles, &error))
         ErrorReport::show(error);
+    for (const AgentProfile &p : m_profiles.all())
+        m_loaded << p.address;
 
     table = new QTableWidget(0, 3, this);
     table->setHorizontalHeaderLabels(
@@ -93,6 +96,8 @@ AgentsDialog::AgentsDialog(const QMap<QString, QByteArray> &communities, const Q
     removeButton = new QPushButton(QStringLiteral("&Remove"), this);
     testResult = new QLabel(this);
     testResult->setWordWrap(true);
+    storeLabel = new QLabel(this);
+    storeLabel->setWordWrap(true);
     buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
 
     auto *side = new QVBoxLayout;
@@ -105,6 +110,7 @@ AgentsDialog::AgentsDialog(const QMap<QString, QByteArray> &communities, const Q
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(row);
     layout->addWidget(testResult);
+    layout->addWidget(storeLabel);
     layout->addWidget(buttons);
     resize(560, 320);
 
@@ -136,7 +142,26 @@ AgentsDialog::AgentsDialog(const QMap<QString, QByteArray> &communities, const Q
         testResult->setText(testMessage(m_test.failures().value(0), values.value(0)));
         testButton->setEnabled(true);
     });
+    followKeyring();
     refresh();
+}
+
+void AgentsDialog::followKeyring()
+{
+    PassphraseKeyring &keyring = PassphraseKeyring::shared();
+    const auto describe = [this, &keyring] {
+        storeLabel->setText(keyring.storeDescription(m_path));
+    };
+    connect(&keyring, &PassphraseKeyring::stateChanged, this, describe);
+    describe();
+    // Passphrases kept in the keyring join the profiles as they are read, for Test and for
+    // the next save.
+    connect(&keyring, &PassphraseKeyring::passphrasesRead, this,
+            [this, &keyring] { keyring.fillIn(&m_profiles); });
+    const QStringList missing = keyring.fillIn(&m_profiles);
+    keyring.read(missing);
+    if (keyring.state() == PassphraseKeyring::State::Unknown && missing.isEmpty())
+        keyring.probe();
 }
 
 void AgentsDialog::refresh()
@@ -251,6 +276,13 @@ void AgentsDialog::save()
         ErrorReport::show(error);
         return;
     }
+    // Then into the keyring, and out of the file once it holds them.
+    QStringList removed;
+    for (const QString &address : std::as_const(m_loaded)) {
+        if (!m_profiles.find(address))
+            removed << address;
+    }
+    PassphraseKeyring::shared().store(m_path, m_profiles, removed);
     Q_EMIT saved();
     accept();
 }

@@ -62,6 +62,7 @@ public:
     QPushButton *testButton = nullptr;
     QPushButton *removeButton = nullptr;
     QLabel *testResult = nullptr;
+    QLabel *storeLabel = nullptr; // where the passphrases are kept
     QDialogButtonBox *buttons = nullptr;
 
 Q_SIGNALS:
@@ -70,6 +71,7 @@ Q_SIGNALS:
 
 private:
     void refresh();
+    void followKeyring();
     void fitAddresses();
     QString selectedAddress() const;
     void add();
@@ -81,6 +83,7 @@ private:
     QMap<QString, QByteArray> m_communities;
     QString m_path;
     AgentProfiles m_profiles;
+    QStringList m_loaded; // the addresses of the file when the dialog opened
     Editor m_editor;
     SnmpBatch m_test;
 };

@@ -62,7 +62,8 @@ public:
     // Reads the agent profile file again (at start and after the profiles were saved); a
     // fault goes to the error report and leaves no profiles.
     void reloadAgentProfiles();
-    void Agents1Click(); // Tools > Agents...
+    void Agents1Click();  // Tools > Agents...
+    void followKeyring(); // passphrases kept in the keyring join the profiles when read
     QFileDialog &deviceFileDialog();
     // The one device-file chooser of the program (load, edit, Options): the file the user
     // confirmed, or empty after a cancel. It remembers the last name chosen.
