@@ -1,13 +1,10 @@
 #include "AgentProfileFile.h"
 #include "PassphraseKeyring.h"
+#include "PrivateKeyring.h"
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,8 +17,7 @@ class TestKeyring : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    QProcess m_bus;
-    QProcess m_keyring;
+    PrivateKeyring m_keyring;
     bool m_none = false;
 
     QString profilePath() const { return m_dir.filePath("config/OSL-agents.ini"); }
@@ -49,66 +45,15 @@ class TestKeyring : public QObject
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    static void stopProcess(QProcess &process)
-    {
-        if (process.state() == QProcess::NotRunning)
-            return;
-        process.terminate();
-        if (!process.waitForFinished(3000)) {
-            process.kill();
-            process.waitForFinished(3000);
-        }
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
         m_none = qEnvironmentVariableIsSet("OSTRALINE_TEST_NO_KEYRING");
-        for (const char *folder : {"home", "run", "config"})
-            QVERIFY(QDir().mkpath(m_dir.filePath(folder)));
-        QFile::setPermissions(m_dir.filePath("run"),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("HOME", QFile::encodeName(m_dir.filePath("home")));
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.filePath("run")));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath("home/.local/share")));
-        qunsetenv("XDG_CURRENT_DESKTOP");
-        qunsetenv("KDE_FULL_SESSION");
-        if (m_none) {
-            qputenv("DBUS_SESSION_BUS_ADDRESS",
-                    "unix:path=" + QFile::encodeName(m_dir.filePath("run/no-bus-here")));
-            return;
-        }
-        const QString dbus = QStandardPaths::findExecutable("dbus-daemon");
-        const QString daemon = QStandardPaths::findExecutable("gnome-keyring-daemon");
-        if (dbus.isEmpty() || daemon.isEmpty())
-            QSKIP("dbus-daemon or gnome-keyring-daemon is not installed");
-        m_bus.start(dbus, {"--session", "--nofork", "--print-address=1"});
-        QVERIFY(m_bus.waitForStarted(5000));
-        QElapsedTimer clock;
-        clock.start();
-        while (!m_bus.canReadLine() && clock.elapsed() < 5000)
-            m_bus.waitForReadyRead(100);
-        const QByteArray address = m_bus.readLine().trimmed();
-        QVERIFY2(address.startsWith("unix:"), address.constData());
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
-
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        m_keyring.setProcessEnvironment(env); // the private bus, home and runtime folder
-        m_keyring.start(daemon, {"--unlock", "--components=secrets", "--foreground"});
-        QVERIFY(m_keyring.waitForStarted(5000));
-        m_keyring.write("test-password");
-        m_keyring.closeWriteChannel();
-        QDBusConnection bus = QDBusConnection::connectToBus(QString::fromUtf8(address), "probe");
-        QTRY_VERIFY_WITH_TIMEOUT(
-            bus.interface() && bus.interface()->isServiceRegistered("org.freedesktop.secrets"),
-            10000);
-        QDBusConnection::disconnectFromBus("probe");
-    }
-
-    void cleanupTestCase()
-    {
-        stopProcess(m_keyring);
-        stopProcess(m_bus);
+        QVERIFY(QDir().mkpath(m_dir.filePath("config")));
+        const QString problem = m_keyring.start(m_none);
+        if (problem.startsWith(QLatin1String("missing")))
+            QSKIP(qPrintable(problem));
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 
     // The passphrases of the file go into the keyring at the next store and leave the file;
