@@ -2,6 +2,7 @@
 
 #include "AgentProfileFile.h"
 #include "ErrorReport.h"
+#include "IfMib.h"
 #include "NumberFormat.h"
 #include "PassphraseKeyring.h"
 #include "SecurityFields.h"
@@ -21,8 +22,6 @@
 
 namespace
 {
-
-const QString SysUpTimeOid = QStringLiteral("1.3.6.1.2.1.1.3.0");
 
 } // namespace
 
@@ -257,7 +256,7 @@ void AgentsDialog::test()
     const QString address = selectedAddress();
     if (address.isEmpty())
         return;
-    SnmpRequest request{SysUpTimeOid, QString(), address, m_communities.value(address)};
+    SnmpRequest request{IfMib::sysUpTime0Text(), QString(), address, m_communities.value(address)};
     if (request.communityBytes.isNull())
         request.communityBytes = QByteArray("");
     if (auto security = m_profiles.v3Security(address)) {

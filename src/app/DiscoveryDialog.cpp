@@ -237,7 +237,7 @@ void DiscoveryDialog::discovered(const DiscoveryResult &result)
             ? QStringLiteral("%1 over SNMP v%2%3")
                   .arg(NumberFormat::counted(result.interfaces.size(), QStringLiteral("interface"),
                                              QStringLiteral("interfaces")))
-                  .arg(Discovery::versionName(result.version),
+                  .arg(snmpVersionText(result.version),
                        result.sysName.isEmpty() ? QString()
                                                 : QStringLiteral(" from ") + result.sysName)
             : QString());
