@@ -4,6 +4,7 @@
 #include "DeviceFileWriter.h"
 #include "ErrorReport.h"
 #include "NumberFormat.h"
+#include "PassphraseKeyring.h"
 #include "SecurityFields.h"
 
 #include <QCheckBox>
@@ -174,6 +175,9 @@ void DiscoveryDialog::prefillSecurity()
     QString error;
     if (!AgentProfileFile::load(m_profilePath, &profiles, &error))
         return; // the Agents dialog and the poll report a broken file
+    // Passphrases kept in the keyring, where read already (Tools > Agents... and the poll
+    // read them).
+    PassphraseKeyring::shared().fillIn(&profiles);
     const auto security = profiles.v3Security(address);
     if (!security)
         return;
@@ -275,6 +279,8 @@ QString DiscoveryDialog::saveProfile(const DiscoveryResult &result)
     profiles.set(profile);
     if (!AgentProfileFile::save(m_profilePath, profiles, &error))
         return error;
+    // Into the keyring, and out of the file once it holds them.
+    PassphraseKeyring::shared().store(m_profilePath, profiles);
     m_prefilledFor = result.address;
     if (m_profilesSaved)
         m_profilesSaved();
