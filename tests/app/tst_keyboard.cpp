@@ -1,6 +1,7 @@
 #include "AgentsDialog.h"
 #include "GraphBoard.h"
 #include "MainWindowFixture.h"
+#include "OptionsDialog.h"
 #include "TransLabel.h"
 
 #include <QAction>
@@ -137,6 +138,36 @@ private Q_SLOTS:
         QVERIFY(menu->activeAction());
         QTest::keyClick(menu, Qt::Key_Escape);
         QTRY_VERIFY(!menu->isVisible());
+    }
+
+    // The Edit device panel: each field by its label's letter, each button by its own.
+    void editDevicePanelWithoutAMouse_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("Alt+P") << int(Qt::Key_P) << "Edit4";
+        QTest::newRow("Alt+I") << int(Qt::Key_I) << "Edit5";
+        QTest::newRow("Alt+B") << int(Qt::Key_B) << "Edit6";
+        QTest::newRow("Alt+C") << int(Qt::Key_C) << "Edit7";
+    }
+    void editDevicePanelWithoutAMouse()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, field);
+        MainWindowFixture f;
+        TForm1 &form = f.create();
+        TForm3 options(form, &form);
+        options.editDevice(1);
+        options.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&options));
+        QApplication::setActiveWindow(&options);
+        QTest::keyClick(&options, Qt::Key(key), Qt::AltModifier);
+        QVERIFY(QApplication::focusWidget());
+        QCOMPARE(QApplication::focusWidget()->objectName(), field);
+        for (QPushButton *button : options.findChildren<QPushButton *>()) {
+            if (button->isVisible())
+                QVERIFY2(!mnemonic(button->text()).isNull(), qPrintable(button->text()));
+        }
     }
 
     // Whole addresses in the Agents list; a window too narrow cuts them in the middle. Enter
