@@ -118,9 +118,9 @@ private Q_SLOTS:
     {
         QFETCH(long long, count);
         QFETCH(QString, text);
-        QCOMPARE(NumberFormat::counted(count, QStringLiteral("interface"),
-                                       QStringLiteral("interfaces")),
-                 text);
+        QCOMPARE(
+            NumberFormat::counted(count, QStringLiteral("interface"), QStringLiteral("interfaces")),
+            text);
     }
 
     void roundHalfEven_data()
