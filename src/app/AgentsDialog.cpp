@@ -36,8 +36,8 @@ AgentProfileEditor::AgentProfileEditor(const AgentProfile &profile, QWidget *par
     fields = new SecurityFields(this);
     fields->setSecurity(profile.security);
     auto *form = new QFormLayout;
-    form->addRow(QStringLiteral("Address:"), address);
-    form->addRow(QStringLiteral("SNMP version:"), version);
+    form->addRow(QStringLiteral("&Address:"), address);
+    form->addRow(QStringLiteral("SNMP &version:"), version);
     auto *box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);

@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -44,21 +45,21 @@ DiscoveryDialog::DiscoveryDialog(std::function<QString(const QString &)> chooseS
     m_version->addItem(QStringLiteral("3"), int(SnmpVersion::V3));
     m_security = new SecurityFields(this);
     m_saveProfile =
-        new QCheckBox(QStringLiteral("Save these settings as the agent's profile"), this);
+        new QCheckBox(QStringLiteral("Save these settings as the agent's pr&ofile"), this);
     m_saveProfile->setChecked(true);
     m_saveProfile->setToolTip(QStringLiteral("The window polls an agent with its profile; "
                                              "without one it uses SNMP v1 and the community."));
     m_form = new QFormLayout;
-    m_form->addRow(QStringLiteral("Address:"), m_address);
-    m_form->addRow(QStringLiteral("SNMP version:"), m_version);
-    m_form->addRow(QStringLiteral("Community:"), m_community);
+    m_form->addRow(QStringLiteral("&Address:"), m_address);
+    m_form->addRow(QStringLiteral("SNMP &version:"), m_version);
+    m_form->addRow(QStringLiteral("Co&mmunity:"), m_community);
     m_form->addRow(m_security);
     m_form->addRow(m_saveProfile);
     auto *form = m_form;
 
-    m_discover = new QPushButton(QStringLiteral("Discover"), this);
+    m_discover = new QPushButton(QStringLiteral("&Discover"), this);
     m_discover->setDefault(true);
-    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_cancel = new QPushButton(QStringLiteral("Ca&ncel"), this);
     m_cancel->setEnabled(false);
     m_busy = new QProgressBar(this);
     m_busy->setRange(0, 0);
@@ -73,6 +74,9 @@ DiscoveryDialog::DiscoveryDialog(std::function<QString(const QString &)> chooseS
 
     m_filter = new QLineEdit(this);
     m_filter->setPlaceholderText(QStringLiteral("Filter"));
+    // Ctrl+F reaches the filter field from anywhere in the dialog.
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, m_filter,
+            [this] { m_filter->setFocus(Qt::ShortcutFocusReason); });
     m_filter->setClearButtonEnabled(true);
     m_proxy = new QSortFilterProxyModel(this);
     m_proxy->setSourceModel(&m_model);
@@ -90,9 +94,10 @@ DiscoveryDialog::DiscoveryDialog(std::function<QString(const QString &)> chooseS
     m_message->setWordWrap(true);
     m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_count = new QLabel(this);
-    m_save = new QPushButton(QStringLiteral("Save as device file..."), this);
+    m_save = new QPushButton(QStringLiteral("&Save as device file..."), this);
     m_save->setEnabled(false);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("&Close")); // every platform
     buttons->addButton(m_save, QDialogButtonBox::ActionRole);
     // The Close button must not be the default: Enter in the address field discovers.
     buttons->button(QDialogButtonBox::Close)->setAutoDefault(false);

@@ -1,4 +1,5 @@
 #include "AgentsDialog.h"
+#include "DiscoveryDialog.h"
 #include "GraphBoard.h"
 #include "MainWindowFixture.h"
 #include "OptionsDialog.h"
@@ -7,6 +8,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -167,6 +170,37 @@ private Q_SLOTS:
         for (QPushButton *button : options.findChildren<QPushButton *>()) {
             if (button->isVisible())
                 QVERIFY2(!mnemonic(button->text()).isNull(), qPrintable(button->text()));
+        }
+    }
+
+    // The discovery window: each field by its label's letter, the filter by Ctrl+F, and
+    // every button and label with a letter of its own.
+    void discoveryWithoutAMouse()
+    {
+        MainWindowFixture f;
+        DiscoveryDialog dialog([](const QString &) { return QString(); }, [](const QString &) {});
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QApplication::setActiveWindow(&dialog);
+        QTest::keyClick(&dialog, Qt::Key_M, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(dialog.communityEdit()));
+        QTest::keyClick(&dialog, Qt::Key_A, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(dialog.addressEdit()));
+        QTest::keyClick(&dialog, Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(dialog.filterEdit()));
+        QMap<QChar, QString> taken;
+        for (QWidget *widget : dialog.findChildren<QWidget *>()) {
+            QString text;
+            if (auto *button = qobject_cast<QAbstractButton *>(widget))
+                text = button->text();
+            else if (auto *label = qobject_cast<QLabel *>(widget); label && label->buddy())
+                text = label->text();
+            if (text.isEmpty() || !widget->isVisible())
+                continue;
+            const QChar letter = mnemonic(text);
+            QVERIFY2(!letter.isNull(), qPrintable(text));
+            QVERIFY2(!taken.contains(letter), qPrintable(text + " and " + taken.value(letter)));
+            taken.insert(letter, text);
         }
     }
 
