@@ -1,5 +1,6 @@
 #include "AgentProfileFile.h"
 #include "AgentsDialog.h"
+#include "GetStep.h"
 #include "MainWindowFixture.h"
 #include "PassphraseKeyring.h"
 #include "PrivateKeyring.h"
