@@ -1,6 +1,5 @@
 #include "MainWindow.h"
 
-#include "MenuMnemonics.h"
 #include "PollRun.h"
 
 #include "DailyLogFile.h"
