@@ -70,6 +70,7 @@ public:
     QPushButton *testButton = nullptr;
     QPushButton *removeButton = nullptr;
     QLabel *testResult = nullptr;
+    QLabel *storeLabel = nullptr; // where the passphrases are kept
     QDialogButtonBox *buttons = nullptr;
 
 Q_SIGNALS:
@@ -78,6 +79,8 @@ Q_SIGNALS:
 
 private:
     void refresh();
+    void followKeyring();
+    void fitAddresses();
     QString selectedAddress() const;
     void add();
     void edit();

@@ -13,6 +13,7 @@
 #include "GraphBoard.h"
 #include "MetricsEndpoint.h"
 #include "Histograph.h"
+#include "MenuMnemonics.h"
 #include "PanelStatusBar.h"
 
 #include <QAction>
@@ -356,11 +357,16 @@ void TForm1::createMenus()
     item(tools, QStringLiteral("Open log folder"), "Openlogfolder1", &TForm1::Openlogfolder1Click);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("?"));
-    item(help, QStringLiteral("OSL Help"), "OSLHelp1", &TForm1::callforhelp);
+    item(help, QStringLiteral("OSL Help"), "OSLHelp1", &TForm1::callforhelp)
+        ->setShortcut(QKeySequence::HelpContents);
     item(help, QStringLiteral("Product Homepage"), "Producthomepage1",
          &TForm1::Producthomepage1Click);
     help->addSeparator();
     item(help, QStringLiteral("&About"), "About1", &TForm1::About1Click);
+    MenuMnemonics::assign(menuBar());
+    m_stayOnTopItem->setToolTip(QStringLiteral(
+        "Keeps the window above the others. Under Wayland the compositor decides whether it may."));
+    tools->setToolTipsVisible(true);
 
     // The slot menus: each item calls its named entry point.
     using SlotHandlers = std::array<Handler, 3>;
@@ -388,6 +394,7 @@ void TForm1::createMenus()
     }};
     for (int k = 1; k <= GraphSlotControl::SlotCount; ++k) {
         const GraphSlot &slot = m_board->slot(k);
+        MenuMnemonics::assign(slot.SlotMenu);
         const SlotHandlers &handlers = slotHandlers[std::size_t(k - 1)];
         const std::array<QAction *, 3> actions = {slot.MaxValue10, slot.MaxValue50,
                                                   slot.MaxValue100};

@@ -69,7 +69,8 @@ public:
     void reloadAgentProfiles();
     // The application's one agent profile store (the file at its default path).
     AgentProfileStore &agentProfileStore();
-    void Agents1Click(); // Tools > Agents...
+    void Agents1Click();  // Tools > Agents...
+    void followKeyring(); // passphrases kept in the keyring join the profiles when read
     QFileDialog &deviceFileDialog();
     // The one device-file chooser of the program (load, edit, Options): the file the user
     // confirmed, or empty after a cancel. It remembers the last name chosen.
@@ -121,6 +122,9 @@ public:
     QString chooseDeviceFileToSave(const QString &proposedName);
     // The normal load of a given device file (as if named on the command line).
     void loadDeviceFile(const QString &path);
+    // A later start's request: the window comes to the front and loads deviceFile (unless
+    // empty) as File > Open does with that file chosen.
+    void takeOverStart(const QString &deviceFile);
     DiscoveryDialog *discoveryDialog() const { return m_discoveryDialog; }
 
     // --- Poll cycle ---------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #include "GraphBoard.h"
 
 #include "Histograph.h"
+#include "SlotKeyboard.h"
 #include "TransLabel.h"
 
 #include <QAction>
@@ -93,6 +94,7 @@ void GraphBoard::createSlot(GraphSlot &s, QWidget *parent, int x, int y, int per
     QObject::connect(overlay, &QWidget::customContextMenuRequested, menu,
                      [menu, overlay](const QPoint &at) { menu->popup(overlay->mapToGlobal(at)); });
     s.Overlay->raise();
+    SlotKeyboard::attach(s.Overlay, s.SlotMenu, s.number);
 
     s.PercentLabel = new QLabel(QStringLiteral("100%"), parent);
     s.PercentLabel->move(percentX, y);
@@ -250,5 +252,6 @@ void GraphBoard::setCaptionsVisible(Caption which, bool visible)
     for (GraphSlot &s : m_slots) {
         caption(s.number, which)->setVisible(visible);
         s.Overlay->raise();
+        SlotKeyboard::attach(s.Overlay, s.SlotMenu, s.number);
     }
 }

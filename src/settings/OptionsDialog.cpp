@@ -173,8 +173,8 @@ void TForm3::createOptionsFace()
     Button1 = button(QStringLiteral("OK"), "Button1", OptionsFace, QRect(188, 232 + below, 75, 26));
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
-    Button2 = button(QStringLiteral("Cancel"), "Button2", OptionsFace,
-                     QRect(270, 232 + below, 75, 26));
+    Button2 =
+        button(QStringLiteral("Cancel"), "Button2", OptionsFace, QRect(270, 232 + below, 75, 26));
     Button2->setAutoDefault(false);
     connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
 }
@@ -187,23 +187,25 @@ void TForm3::createDevicePanel()
     Panel1->setAutoFillBackground(true);
 
     const std::array<QString, 4> captions = {
-        QStringLiteral("IP address"), QStringLiteral("Interface"), QStringLiteral("Bandwidth"),
-        QStringLiteral("SNMP community")};
+        QStringLiteral("I&P address"), QStringLiteral("&Interface"), QStringLiteral("&Bandwidth"),
+        QStringLiteral("SNMP &community")};
     const std::array<QLineEdit **, 4> boxes = {&Edit4, &Edit5, &Edit6, &Edit7};
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         const int y = 20 + int(i) * 32;
-        label(captions[i], Panel1, QRect(16, y, 120, 22));
+        QLabel *caption = label(captions[i], Panel1, QRect(16, y, 120, 22));
         *boxes[i] = edit(QByteArray("Edit" + QByteArray::number(int(i) + 4)).constData(), Panel1,
                          QRect(140, y, 196, 22));
+        caption->setBuddy(*boxes[i]); // its underlined letter (Alt+letter) goes to the field
     }
     Edit8 = edit("Edit8", Panel1, QRect(16, 150, 40, 22));
     Edit8->hide();
     CountersLabel = label(QString(), Panel1, QRect(16, 194, 320, 22));
     CountersLabel->setObjectName(QStringLiteral("CountersLabel"));
 
-    Button4 = button(QStringLiteral("Use for polling"), "Button4", Panel1, QRect(16, 158, 150, 28));
+    Button4 =
+        button(QStringLiteral("&Use for polling"), "Button4", Panel1, QRect(16, 158, 150, 28));
     connect(Button4, &QPushButton::clicked, this, &TForm3::Button4Click);
-    Button5 = button(QStringLiteral("Use and edit device file"), "Button5", Panel1,
+    Button5 = button(QStringLiteral("Use and &edit device file"), "Button5", Panel1,
                      QRect(176, 158, 160, 28));
     connect(Button5, &QPushButton::clicked, this, &TForm3::Button5Click);
     Button6 = button(QStringLiteral("&Quit"), "Button6", Panel1, QRect(261, 226, 75, 28));

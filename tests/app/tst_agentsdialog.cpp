@@ -204,7 +204,7 @@ private Q_SLOTS:
         TForm1 &w = f.create();
         auto *action = w.findChild<QAction *>(QStringLiteral("Agents1"));
         QVERIFY(action);
-        QCOMPARE(action->text(), QStringLiteral("Agents..."));
+        QCOMPARE(action->text(), QStringLiteral("&Agents...")); // shown as "Agents..."
         action->trigger();
         auto *dialog = w.findChild<AgentsDialog *>(QStringLiteral("AgentsDialog"));
         QVERIFY(dialog);
