@@ -3,6 +3,9 @@
 
 #include "MainWindow.h"
 
+#include "InterfaceTable.h"
+
+
 #include "InterfaceList.h"
 
 #include "PollRun.h"
