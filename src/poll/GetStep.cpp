@@ -162,11 +162,13 @@ void failurePass(InterfaceTable &table, InterfaceList &list, OnErrorMode mode)
             const int rawColumn = input ? Col::OrgIn : Col::OrgOut;
             if (!failed(table.cell(rawColumn, row), test <= 2))
                 continue;
-            table.setCell(Col::InBitNew, row, zero);
-            table.setCell(Col::InBitOld, row, zero);
             if (mode == OnErrorMode::Stop) {
+                table.setCell(Col::InBitNew, row, zero);
+                table.setCell(Col::InBitOld, row, zero);
                 list.setChecked(p, false);
             } else {
+                // Only the failed direction is zeroed: the other one, read fine, is computed
+                // as usual, and the failed one is a first reading when it reads again.
                 table.setCell(rawColumn, row, zero);
                 table.setCell(input ? Col::InBitNew : Col::OutBitNew, row, zero);
                 table.setCell(input ? Col::InBitOld : Col::OutBitOld, row, zero);
