@@ -5,6 +5,7 @@
 #include "FixedCellsModel.h"
 #include "GraphBoard.h"
 #include "Histograph.h"
+#include "LinkHealthDisplay.h"
 #include "PanelStatusBar.h"
 
 #include <QAction>
@@ -84,6 +85,8 @@ void TForm1::createGraphArea()
         panel->setAutoFillBackground(true);
 
     m_board = std::make_unique<GraphBoard>(m_graphArea, Panel2, Panel3);
+    m_linkHealth = std::make_unique<LinkHealthDisplay>(
+        *m_board, [this](const QString &text) { setStatusText(0, text); });
     m_poller.setSlots(m_board.get());
     m_poller.setProfiles(&m_agentProfiles);
 }

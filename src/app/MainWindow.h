@@ -17,6 +17,7 @@
 
 class DiscoveryDialog;
 class GraphBoard;
+class LinkHealthDisplay;
 class QAction;
 class QActionGroup;
 class QCheckBox;
@@ -36,6 +37,7 @@ class TForm2;
 class TForm3;
 class TAboutBox1;
 struct LogEnvironment;
+struct PollResult;
 
 // The main window. Its handlers are named after the controls that first served them and
 // stay thin: the work is done by the interface table, the device file, the poll model, the
@@ -96,6 +98,12 @@ public:
     void rowRewritten(int row) override;
     void setCounters64(bool on) override;
     QString counterDescription(int row) const override;
+    void setLinkHealth(bool on) override;
+    bool linkHealth() const;
+    LinkHealthDisplay &linkHealthDisplay() { return *m_linkHealth; }
+    // One finished poll: its link health on the board and in the status bar, and the health
+    // log's lines when link health and either daily log are on.
+    void showPollResult(const PollResult &result);
 
     // The other windows, created after this one by the program entry.
     void attachWindows(TForm2 *about, TForm3 *options, TAboutBox1 *splash);
@@ -270,7 +278,7 @@ private:
     int selectedShownColumn() const;
     void setCaptionSwitch(QCheckBox *box, int caption, QAction *menuItem, QStringView settingName);
     void storeSetting(QStringView name, const QString &text);
-    void writeLogLine(const QString &name, void (TForm1::*write)());
+    void writeLogLine(const QString &name, const std::function<void()> &write);
     void applyButtonColumnX(int x);
 
     InterfaceTable m_table;
@@ -280,6 +288,7 @@ private:
     AgentProfiles m_agentProfiles; // declared before the poller, which points at it
     Poller m_poller;
     std::unique_ptr<LogEnvironment> m_logEnvironment;
+    std::unique_ptr<LinkHealthDisplay> m_linkHealth;
     QString m_deviceFilePath;
     QString m_loadSource; // "", "param" or "startfile"
     QString m_lastChosenDeviceFile;

@@ -47,9 +47,9 @@ void TForm1::Button5Click()
 {
     // A failing log loses only its own line of this poll: the other log and the graphs go on.
     if (CheckBoxUtilLog->isChecked())
-        writeLogLine(QStringLiteral("Utilisation log"), &TForm1::writeutillog);
+        writeLogLine(QStringLiteral("Utilisation log"), [this] { writeutillog(); });
     if (CheckBoxAnalysisLog->isChecked())
-        writeLogLine(QStringLiteral("Analysis log"), &TForm1::writeanallog);
+        writeLogLine(QStringLiteral("Analysis log"), [this] { writeanallog(); });
     ErrorReport::guarded([this] {
         const int column = selectedShownColumn();
         for (int k = 1; k <= m_list.count() && k <= GraphSlotControl::SlotCount; ++k) {
@@ -69,13 +69,13 @@ void TForm1::writeanallog()
     AnalysisLog::write(m_table, m_deviceFilePath, *m_logEnvironment);
 }
 
-void TForm1::writeLogLine(const QString &name, void (TForm1::*write)())
+void TForm1::writeLogLine(const QString &name, const std::function<void()> &write)
 {
     // The failure shows in status panel 0 at every poll it lasts, but reaches the error report
     // only once, until the log has worked again.
     const QString prefix = name + QStringLiteral(": ");
     try {
-        (this->*write)();
+        write();
     } catch (const OstralineError &error) {
         const QString text = prefix + error.message();
         setStatusText(0, text);

@@ -7,6 +7,7 @@
 #include "ErrorReport.h"
 #include "GraphBoard.h"
 #include "Histograph.h"
+#include "LinkHealthDisplay.h"
 #include "SettingValues.h"
 #include "SettingsKeys.h"
 #include "SettingsStore.h"
@@ -154,6 +155,7 @@ void TForm1::Button3Click()
     }
     setStatusText(0, QString());
     m_poller.counters().resetAll();
+    m_linkHealth->reset();
     m_pollCycle.start();
     runPoll();
 }

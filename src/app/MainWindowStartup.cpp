@@ -117,6 +117,9 @@ void TForm1::applyStoredSettings()
         } else if (name == K::Counters64) {
             if (const auto on = V::flag(text))
                 setCounters64(*on);
+        } else if (name == K::LinkHealth) {
+            if (const auto on = V::flag(text))
+                setLinkHealth(*on);
         }
     };
 

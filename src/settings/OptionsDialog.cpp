@@ -61,6 +61,7 @@ TForm3::TForm3(OptionsTarget &target, QWidget *parent)
     createOptionsFace();
     createDevicePanel();
     widenForCounters64Text();
+    addLinkHealthBox();
     Fill();
 }
 
@@ -79,6 +80,23 @@ void TForm3::widenForCounters64Text()
     CheckBox64->resize(CheckBox64->width() + extra, CheckBox64->height());
     for (QWidget *button : {Button1, Button2})
         button->move(button->x() + extra, button->y());
+}
+
+void TForm3::addLinkHealthBox()
+{
+    // One row more below the 64-bit counters box: the dialog and both faces grow by it, and
+    // OK and Cancel move down with the bottom edge.
+    constexpr int RowHeight = 20;
+    CheckBoxHealth =
+        new QCheckBox(QStringLiteral("Watch link state, errors and discards"), OptionsFace);
+    CheckBoxHealth->setObjectName(QStringLiteral("CheckBoxHealth"));
+    CheckBoxHealth->setGeometry(CheckBox64->x(), CheckBox64->y() + RowHeight, CheckBox64->width(),
+                                CheckBox64->height());
+    setFixedSize(width(), height() + RowHeight);
+    for (QWidget *face : {OptionsFace, Panel1})
+        face->resize(face->width(), face->height() + RowHeight);
+    for (QWidget *button : {Button1, Button2, Button6})
+        button->move(button->x(), button->y() + RowHeight);
 }
 
 void TForm3::createOptionsFace()
@@ -207,6 +225,8 @@ bool TForm3::Fill()
 
         // Exact match: anything but "yes" leaves the box unchecked.
         CheckBox64->setChecked(SettingValues::flag(ensureAndRead(store, K::Counters64)) == true);
+        CheckBoxHealth->setChecked(SettingValues::flag(ensureAndRead(store, K::LinkHealth)) ==
+                                   true);
     });
 }
 
@@ -240,6 +260,8 @@ void TForm3::Button1Click()
 
         store.write(K::Counters64, SettingValues::flagText(CheckBox64->isChecked()));
         m_target.setCounters64(CheckBox64->isChecked());
+        store.write(K::LinkHealth, SettingValues::flagText(CheckBoxHealth->isChecked()));
+        m_target.setLinkHealth(CheckBoxHealth->isChecked());
     });
     if (stored)
         accept();

@@ -66,6 +66,7 @@ public:
     QPushButton *Button3 = nullptr;       // ...
     QCheckBox *CheckBox2 = nullptr;       // automatically start polling (never enabled)
     QCheckBox *CheckBox64 = nullptr;      // use 64-bit counters where the agent has them
+    QCheckBox *CheckBoxHealth = nullptr;  // watch link state, errors and discards
     QPushButton *Button1 = nullptr;       // OK
     QPushButton *Button2 = nullptr;       // Cancel
 
@@ -90,6 +91,7 @@ private:
     void createOptionsFace();
     void createDevicePanel();
     void widenForCounters64Text();
+    void addLinkHealthBox();
     void showPanel(bool shown);
     void showCounters(int row);
 

@@ -59,9 +59,12 @@ inline constexpr std::array<Setting, 18> StartupOrder{{
 
 // Values beyond the eighteen, read by start-up after them, in this order.
 inline constexpr QStringView Counters64 = u"64-bit counters";
+// Read link state, errors and discards with the counters ("yes"/"no").
+inline constexpr QStringView LinkHealth = u"link health";
 
-inline constexpr std::array<Setting, 1> ExtensionOrder{{
+inline constexpr std::array<Setting, 2> ExtensionOrder{{
     {Counters64, u"no"},
+    {LinkHealth, u"no"},
 }};
 
 // The default of one of the eighteen values or of an extension (names compared exactly).

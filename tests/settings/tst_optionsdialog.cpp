@@ -34,6 +34,7 @@ public:
     QString chooserAnswer;
     int chooserCalls = 0;
     std::optional<bool> counters64;
+    std::optional<bool> linkHealth;
 
     void setHighValueAll(int value) override { high = value; }
     void setLowValueAll(int value) override { low = value; }
@@ -45,6 +46,7 @@ public:
     InterfaceTable &interfaceTable() override { return table; }
     void rowRewritten(int row) override { rewritten << row; }
     void setCounters64(bool on) override { counters64 = on; }
+    void setLinkHealth(bool on) override { linkHealth = on; }
     QString counterDescription(int row) const override
     {
         return QStringLiteral("width of row %1").arg(row);
@@ -105,9 +107,12 @@ private Q_SLOTS:
         FakeTarget target;
         TForm3 dialog(target);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Options"));
-        // 355 x 266, wider only by what the 64-bit counters text needs in this font: no text
-        // is cut off, and OK and Cancel stay at the right edge.
-        QCOMPARE(dialog.height(), 266);
+        // 355 x 266, wider only by what the 64-bit counters text needs in this font and one
+        // row higher for the link health box: no text is cut off, and OK and Cancel stay at
+        // the right edge, below the last check box.
+        QCOMPARE(dialog.height(), 266 + 20);
+        QVERIFY(dialog.CheckBoxHealth->geometry().bottom() < dialog.Button1->y());
+        QVERIFY(dialog.CheckBoxHealth->y() > dialog.CheckBox64->geometry().bottom());
         QVERIFY(dialog.width() >= 355);
         QVERIFY(dialog.CheckBox64->width() >= dialog.CheckBox64->sizeHint().width());
         QVERIFY(dialog.CheckBox64->geometry().right() < dialog.width());
@@ -271,43 +276,56 @@ private Q_SLOTS:
         QCOMPARE(target.stop, std::optional<bool>(true)); // from the fill only
     }
 
-    // "64-bit counters": ensured as "no", matched exactly, stored and applied by OK only,
-    // refilled by Cancel; the Edit device panel names the counters of its row.
-    void counters64CheckBox_data()
+    // "64-bit counters" and "link health": ensured as "no", matched exactly ("yes" checks),
+    // stored and applied by OK only, refilled by Cancel; the Edit device panel names the
+    // counters of its row. of settings beyond the eighteen: read exactly ("yes" checks),
+    // undone by Cancel, stored and applied by OK.
+    void extensionCheckBoxes_data()
     {
+        QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("storedText");
         QTest::addColumn<bool>("checked");
-        QTest::newRow("absent") << "<absent>" << false;
-        QTest::newRow("yes") << "yes" << true;
-        QTest::newRow("no") << "no" << false;
-        QTest::newRow("Yes is not yes") << "Yes" << false;
+        for (const QString &key :
+             {QStringLiteral("64-bit counters"), QStringLiteral("link health")}) {
+            const auto row = [&](const char *what) -> QTestData & {
+                return QTest::newRow(QByteArray(key.toUtf8() + ": " + what).constData());
+            };
+            row("absent") << key << "<absent>" << false;
+            row("yes") << key << "yes" << true;
+            row("no") << key << "no" << false;
+            row("Yes is not yes") << key << "Yes" << false;
+        }
     }
-    void counters64CheckBox()
+    void extensionCheckBoxes()
     {
+        QFETCH(QString, key);
         QFETCH(QString, storedText);
         QFETCH(bool, checked);
         if (storedText != "<absent>")
-            store(K::Counters64, storedText);
+            store(key, storedText);
         FakeTarget target;
         TForm3 dialog(target);
-        QCOMPARE(dialog.CheckBox64->text(),
-                 QStringLiteral("Use 64-bit counters (SNMP v2c) where the agent has them"));
-        QCOMPARE(dialog.CheckBox64->isChecked(), checked);
-        QCOMPARE(stored(K::Counters64),
-                 storedText == "<absent>" ? QStringLiteral("no") : storedText);
-        QVERIFY(!target.counters64);
+        const bool is64 = key == K::Counters64;
+        QCheckBox *box = is64 ? dialog.CheckBox64 : dialog.CheckBoxHealth;
+        std::optional<bool> &applied = is64 ? target.counters64 : target.linkHealth;
+        QCOMPARE(box->text(), is64 ? QStringLiteral("Use 64-bit counters (SNMP v2c) where the "
+                                                    "agent has them")
+                                   : QStringLiteral("Watch link state, errors and discards"));
+        QCOMPARE(box->isChecked(), checked);
+        QCOMPARE(stored(key), storedText == "<absent>" ? QStringLiteral("no") : storedText);
+        QVERIFY(!applied);
 
         dialog.show();
-        dialog.CheckBox64->setChecked(!checked);
+        box->setChecked(!checked);
         dialog.Button2->click(); // Cancel
-        QCOMPARE(dialog.CheckBox64->isChecked(), checked);
-        QVERIFY(!target.counters64);
+        QCOMPARE(box->isChecked(), checked);
+        QVERIFY(!applied);
 
         dialog.show();
-        dialog.CheckBox64->setChecked(!checked);
+        box->setChecked(!checked);
         dialog.Button1->click(); // OK
-        QCOMPARE(stored(K::Counters64), checked ? QStringLiteral("no") : QStringLiteral("yes"));
-        QCOMPARE(target.counters64, std::optional<bool>(!checked));
+        QCOMPARE(stored(key), checked ? QStringLiteral("no") : QStringLiteral("yes"));
+        QCOMPARE(applied, std::optional<bool>(!checked));
 
         dialog.editDevice(3);
         QCOMPARE(dialog.CountersLabel->text(), QStringLiteral("Counters: width of row 3"));
