@@ -140,6 +140,9 @@ void GraphBoard::clearLinkHealth()
 {
     for (GraphSlot &s : m_slots) {
         m_link.at(std::size_t(s.number - 1)) = LinkBackground::Normal;
+        const QColor shown = s.Graph->BackgroundColor();
+        if (shown == LinkDownColor || shown == DisabledColor)
+            s.Graph->setBackgroundColor(RunningColor);
         s.HealthCaption->setCaption(QString());
         s.HealthCaption->hide();
         s.Overlay->setToolTip(QString());

@@ -3,6 +3,7 @@
 #include "PollResult.h"
 
 #include <algorithm>
+#include <cmath>
 
 std::optional<std::uint64_t>
 LinkHealthCounters::count(std::uint32_t previous, std::uint32_t current, std::uint64_t maxCount)
@@ -23,7 +24,7 @@ void LinkHealthCounters::apply(InterfaceReading &reading, const LinkHealthSample
 
     // At most one packet per octet the line can carry in the interval.
     const double octets = double(reading.bandwidth) / 8.0 * std::max(intervalSeconds, 0.0);
-    const std::uint64_t maxCount = reading.bandwidth == 0 ? 0 : std::uint64_t(octets) + 1;
+    const std::uint64_t maxCount = reading.bandwidth == 0 ? 0 : std::uint64_t(std::ceil(octets));
 
     const std::optional<std::uint32_t> current[4] = {sample.inErrors, sample.outErrors,
                                                      sample.inDiscards, sample.outDiscards};
