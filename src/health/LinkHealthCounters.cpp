@@ -5,6 +5,44 @@
 #include <algorithm>
 #include <cmath>
 
+namespace
+{
+
+std::optional<int> status(const QString &text)
+{
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok);
+    if (!ok || value < 1 || value > 2147483647)
+        return std::nullopt;
+    return int(value);
+}
+
+std::optional<std::uint32_t> counter(const QString &text)
+{
+    bool ok = false;
+    const qulonglong value = text.toULongLong(&ok);
+    if (!ok || value > 4294967295ULL || text.startsWith(QLatin1Char('-')) ||
+        text.startsWith(QLatin1Char('+')))
+        return std::nullopt;
+    return std::uint32_t(value);
+}
+
+} // namespace
+
+LinkHealthSample LinkHealthSample::fromTexts(const QStringList &texts)
+{
+    LinkHealthSample sample;
+    if (texts.size() != int(Columns.size()))
+        return sample;
+    sample.adminStatus = status(texts[0]);
+    sample.operStatus = status(texts[1]);
+    sample.inDiscards = counter(texts[2]);
+    sample.inErrors = counter(texts[3]);
+    sample.outDiscards = counter(texts[4]);
+    sample.outErrors = counter(texts[5]);
+    return sample;
+}
+
 std::optional<std::uint64_t>
 LinkHealthCounters::count(std::uint32_t previous, std::uint32_t current, std::uint64_t maxCount)
 {

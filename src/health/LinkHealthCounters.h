@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QHash>
+#include <QStringList>
+
+#include <array>
 
 #include <cstdint>
 #include <optional>
@@ -14,6 +17,16 @@ struct LinkHealthSample {
     std::optional<int> operStatus;  // ifOperStatus: 1 up, 2 down, ... 7 lowerLayerDown
     // The 32-bit counters ifInErrors, ifOutErrors, ifInDiscards, ifOutDiscards.
     std::optional<std::uint32_t> inErrors, outErrors, inDiscards, outDiscards;
+
+    // The ifEntry columns of the six objects, in the order fromTexts takes their readings:
+    // ifAdminStatus, ifOperStatus, ifInDiscards, ifInErrors, ifOutDiscards, ifOutErrors.
+    static constexpr std::array<int, 6> Columns = {7, 8, 13, 14, 19, 20};
+
+    // The sample of six reading texts in Columns order ("" = no value). A status is taken
+    // when it is a whole number from 1 to 2^31-1, a counter when it is a whole number from 0
+    // to 2^32-1; anything else (another type, a value out of range, a missing text) is not
+    // known, for that value only.
+    static LinkHealthSample fromTexts(const QStringList &texts);
 };
 
 // Turns successive error and discard counters of each table row into counts per poll

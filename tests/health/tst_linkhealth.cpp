@@ -43,6 +43,34 @@ class TestLinkHealth : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Reading texts as the exchange gives them: each value on its own, anything that is not
+    // a plain whole number in range is not known.
+    void samplesFromTexts_data()
+    {
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QString>("sample"); // admin oper inDisc inErr outDisc outErr, - unset
+        QTest::newRow("all answered")
+            << QStringList{"1", "2", "120", "3", "0", "4294967295"} << "1 2 120 3 0 4294967295";
+        QTest::newRow("no discards (noSuchObject)")
+            << QStringList{"1", "1", "", "3", "", "0"} << "1 1 - 3 - 0";
+        QTest::newRow("out of range and odd texts")
+            << QStringList{"0", "2147483648", "4294967296", "-1", "+5", "12abc"} << "- - - - - -";
+        QTest::newRow("wrong count of texts") << QStringList{"1", "1"} << "- - - - - -";
+    }
+    void samplesFromTexts()
+    {
+        QFETCH(QStringList, texts);
+        QFETCH(QString, sample);
+        const LinkHealthSample s = LinkHealthSample::fromTexts(texts);
+        const auto text = [](const auto &value) {
+            return value ? QString::number(*value) : QStringLiteral("-");
+        };
+        QCOMPARE(QStringList({text(s.adminStatus), text(s.operStatus), text(s.inDiscards),
+                              text(s.inErrors), text(s.outDiscards), text(s.outErrors)})
+                     .join(' '),
+                 sample);
+    }
+
     // The count between two readings of a 32-bit counter: the octets' wrap rule, and a count
     // the line could not carry is a discontinuity (no count), not traffic.
     void counts_data()
