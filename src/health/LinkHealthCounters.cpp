@@ -79,3 +79,15 @@ void LinkHealthCounters::apply(InterfaceReading &reading, const LinkHealthSample
         last.values[i] = current[i];
     }
 }
+
+void LinkHealthCounters::fill(PollResult &result, const QHash<int, QStringList> &textsByRow)
+{
+    for (InterfaceReading &reading : result.interfaces) {
+        const bool read = reading.polled && reading.outcome != InterfaceReading::Outcome::Failed;
+        const auto it = textsByRow.constFind(reading.row);
+        const LinkHealthSample sample =
+            read && it != textsByRow.cend() ? LinkHealthSample::fromTexts(*it) : LinkHealthSample();
+        apply(reading, sample, reading.outcome != InterfaceReading::Outcome::Good,
+              result.pollIntervalSeconds);
+    }
+}

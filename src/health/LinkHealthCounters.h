@@ -9,6 +9,7 @@
 #include <optional>
 
 struct InterfaceReading;
+struct PollResult;
 
 // The link-health values one poll read for one interface; unset = not known (the agent did
 // not answer that object, or it was not asked).
@@ -50,6 +51,13 @@ public:
     // no plausibility bound) must be set; intervalSeconds is the time base of the counts.
     void apply(InterfaceReading &reading, const LinkHealthSample &sample, bool firstReading,
                double intervalSeconds);
+
+    // Fills the link-health fields of every interface of a finished poll from the six
+    // reading texts of its row (LinkHealthSample::Columns order; a row without texts, one
+    // not polled and one whose reading failed have nothing known). A reading whose outcome is
+    // not Good is a first reading for the counts. The time base is the result's nominal
+    // interval.
+    void fill(PollResult &result, const QHash<int, QStringList> &textsByRow);
 
     // The count between two readings of a 32-bit counter (wrap corrected), or unset when it
     // exceeds maxCount (maxCount 0: no bound).

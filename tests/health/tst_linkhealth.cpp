@@ -140,6 +140,39 @@ private Q_SLOTS:
         QCOMPARE(r.inErrorsDelta, Count());
     }
 
+    // A whole poll: rows by their outcome and texts; a failed reading forgets the counters,
+    // so the poll after it is a first reading for them.
+    void fillAPoll()
+    {
+        LinkHealthCounters counters;
+        const auto poll = [&](InterfaceReading::Outcome second, const QStringList &texts) {
+            PollResult result;
+            result.pollIntervalSeconds = 6;
+            InterfaceReading a = row1();
+            InterfaceReading b = row1();
+            b.row = 2;
+            b.outcome = second;
+            result.interfaces = {a, b};
+            counters.fill(result, {{1, {"1", "1", "10", "20", "30", "40"}}, {2, texts}});
+            return result;
+        };
+        const QStringList up = {"1", "1", "0", "5", "0", "0"};
+        poll(InterfaceReading::Outcome::First, up);
+        PollResult r = poll(InterfaceReading::Outcome::Good, {"1", "2", "0", "8", "0", "0"});
+        QCOMPARE(r.interfaces[1].operStatus, std::optional<int>(2));
+        QCOMPARE(r.interfaces[1].inErrorsDelta, Count(3));
+        QCOMPARE(r.interfaces[0].inErrorsDelta, Count(0));
+        r = poll(InterfaceReading::Outcome::Failed, {"1", "1", "0", "9", "0", "0"});
+        QCOMPARE(r.interfaces[1].operStatus, std::optional<int>());
+        QCOMPARE(r.interfaces[1].inErrors, Count());
+        r = poll(InterfaceReading::Outcome::Good, {"1", "1", "0", "12", "0", "0"});
+        QCOMPARE(r.interfaces[1].inErrors, Count(12));
+        QCOMPARE(r.interfaces[1].inErrorsDelta, Count());
+        r = poll(InterfaceReading::Outcome::First, {"1", "1", "0", "13", "0", "0"});
+        QCOMPARE(r.interfaces[1].inErrorsDelta, Count()); // a gap, restart or jump
+        QCOMPARE(r.interfaces[0].outErrorsDelta, Count(0));
+    }
+
     // The state per row through a sequence of polls: what the graph shows, what the status
     // bar names, and what the tooltip sums up.
     void watchPollByPoll()
