@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QLabel>
 #include <QTest>
 
 namespace
@@ -106,6 +107,16 @@ private Q_SLOTS:
         w.showPollResult(poll(30, 1, 1, 0));
         QVERIFY(slot.HealthCaption->isHidden());
         QVERIFY(slot.Overlay->toolTip().contains("Since Start polling: in errors 3,"));
+
+        // A description is shown as text, never as markup (it may be an agent's ifAlias).
+        PollResult marked = poll(36, 1, 2);
+        marked.interfaces[0].description = QStringLiteral("<img src=\"x\">up<b>link</b>");
+        w.showPollResult(marked);
+        const auto *panel = w.findChild<QLabel *>(QStringLiteral("StatusPanel0"));
+        QVERIFY(panel);
+        QCOMPARE(panel->text(),
+                 QStringLiteral("Link state: row 1 (<img src=\"x\">up<b>link</b>) down"));
+        QCOMPARE(panel->textFormat(), Qt::PlainText);
         QVERIFY(f.errors.isEmpty());
     }
 
