@@ -2,6 +2,7 @@
 
 #include "AgentProfileFile.h"
 #include "ErrorReport.h"
+#include "IfMib.h"
 #include "SecurityFields.h"
 
 #include <QComboBox>
@@ -17,8 +18,6 @@
 
 namespace
 {
-
-const QString SysUpTimeOid = QStringLiteral("1.3.6.1.2.1.1.3.0");
 
 } // namespace
 
@@ -194,7 +193,7 @@ void AgentsDialog::test()
     const QString address = selectedAddress();
     if (address.isEmpty())
         return;
-    SnmpRequest request{SysUpTimeOid, QString(), address, m_communities.value(address)};
+    SnmpRequest request{IfMib::sysUpTime0Text(), QString(), address, m_communities.value(address)};
     if (request.communityBytes.isNull())
         request.communityBytes = QByteArray("");
     if (auto security = m_profiles.v3Security(address)) {

@@ -130,7 +130,7 @@ int discover(const Options &options)
     // One multi-argument arg(): a "%" in the agent's sysName is not taken for a placeholder.
     QString report =
         QStringLiteral("%1 (SNMP v%2%3): %4 interfaces\n")
-            .arg(result.address, Discovery::versionName(result.version),
+            .arg(result.address, snmpVersionText(result.version),
                  result.sysName.isEmpty() ? QString() : QStringLiteral(", ") + result.sysName,
                  QString::number(result.interfaces.size()));
     report +=
@@ -295,7 +295,7 @@ int run(int &argc, char **argv)
     if (!SnmpHost::parse(options.address).isValid())
         return usageError(QStringLiteral("\"%1\" is not a valid address.").arg(options.address));
     options.community = parser.value(community);
-    const auto parsedVersion = Discovery::parseVersion(parser.value(snmpVersion));
+    const auto parsedVersion = parseSnmpVersion(parser.value(snmpVersion));
     if (!parsedVersion)
         return usageError(QStringLiteral("--snmp-version must be auto, 1, 2c or 3."));
     options.version = *parsedVersion;

@@ -230,7 +230,7 @@ void DiscoveryDialog::discovered(const DiscoveryResult &result)
     m_view->resizeColumnsToContents();
     m_progress->setText(result.answered ? QStringLiteral("%1 interfaces over SNMP v%2%3")
                                               .arg(result.interfaces.size())
-                                              .arg(Discovery::versionName(result.version),
+                                              .arg(snmpVersionText(result.version),
                                                    result.sysName.isEmpty()
                                                        ? QString()
                                                        : QStringLiteral(" from ") + result.sysName)

@@ -1,15 +1,5 @@
 #include "CounterChoice.h"
 
-QString CounterChoice::hcInOctetsOid(const QString &interfaceIndex)
-{
-    return QStringLiteral("1.3.6.1.2.1.31.1.1.1.6.") + interfaceIndex;
-}
-
-QString CounterChoice::hcOutOctetsOid(const QString &interfaceIndex)
-{
-    return QStringLiteral("1.3.6.1.2.1.31.1.1.1.10.") + interfaceIndex;
-}
-
 const CounterChoice::RowState *CounterChoice::state(int row) const
 {
     return row >= 1 && row <= Rows ? &m_rows[static_cast<std::size_t>(row - 1)] : nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MaxInterfaces.h"
+
 #include <QString>
 
 #include <array>
@@ -14,10 +16,7 @@ class CounterChoice
 {
 public:
     enum class Width { Bits32, Bits64 };
-    static constexpr int Rows = 20;
-
-    static QString hcInOctetsOid(const QString &interfaceIndex);
-    static QString hcOutOctetsOid(const QString &interfaceIndex);
+    static constexpr int Rows = MaxInterfaces;
 
     bool enabled() const { return m_enabled; }
     // A change of the setting makes every row undecided.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MaxInterfaces.h"
 #include "TextEncoding.h"
 
 #include <QList>
@@ -11,9 +12,10 @@ class InterfaceList;
 
 // The device file: plain text, UTF-8 or a Western 8-bit code page, one interface per line,
 // five fields separated by semicolons (address; index; bandwidth; community; description).
-namespace DeviceFile {
+namespace DeviceFile
+{
 
-inline constexpr int MaxInterfaces = 20;
+inline constexpr int MaxInterfaces = ::MaxInterfaces;
 // A line longer than this is cut: only the first bytes of a runaway line are kept, so a
 // binary or huge file cannot stall the window.
 inline constexpr qsizetype MaxLineBytes = 64 * 1024;

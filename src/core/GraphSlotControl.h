@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MaxInterfaces.h"
+
 #include <QString>
 
 // What a poll needs of the 20 graph slots (numbered 1 to 20), so the poll can be driven and
@@ -7,7 +9,7 @@
 class GraphSlotControl
 {
 public:
-    static constexpr int SlotCount = 20;
+    static constexpr int SlotCount = MaxInterfaces;
 
     virtual ~GraphSlotControl() = default;
 

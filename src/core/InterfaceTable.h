@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MaxInterfaces.h"
 #include "TextEncoding.h"
 
 #include <QAbstractTableModel>
@@ -8,7 +9,8 @@
 #include <array>
 
 // Column indices of the interface table. Column 20 has no header and always stays empty.
-namespace Col {
+namespace Col
+{
 enum : int {
     Number = 0,
     IP,
@@ -32,7 +34,7 @@ enum : int {
     Description,
     Unnamed,
 };
-inline constexpr int FirstValue = OrgIn;     // value columns 5 to 18
+inline constexpr int FirstValue = OrgIn; // value columns 5 to 18
 inline constexpr int LastValue = CombinedUtil;
 } // namespace Col
 
@@ -47,7 +49,7 @@ class InterfaceTable : public QAbstractTableModel
 public:
     static constexpr int RowCount = 21;
     static constexpr int ColumnCount = 21;
-    static constexpr int InterfaceRows = 20;
+    static constexpr int InterfaceRows = MaxInterfaces;
 
     explicit InterfaceTable(QObject *parent = nullptr);
 

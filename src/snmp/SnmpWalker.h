@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SnmpFailure.h"
+#include "SnmpOid.h"
 #include "SnmpSecurity.h"
 #include "SnmpVersion.h"
 
@@ -15,8 +16,6 @@
 
 class QHostAddress;
 class QHostInfo;
-
-using SnmpOid = QList<quint32>;
 
 // One value as the agent sent it. `type` is the BER tag (INTEGER 0x02, OCTET STRING 0x04,
 // Counter32 0x41, Gauge32 0x42, TimeTicks 0x43, Counter64 0x46, ...); 0 means no value.

@@ -1,5 +1,7 @@
 #include "InterfaceDiscovery.h"
 
+#include "IfMib.h"
+
 #include <QMap>
 #include <QStringDecoder>
 
@@ -12,37 +14,23 @@ namespace
 
 enum Column { Descr, Type, Speed, Admin, Oper, Name, HcIn, HighSpeed, Alias, ColumnCount };
 
-SnmpOid ifEntry(quint32 column)
-{
-    return {1, 3, 6, 1, 2, 1, 2, 2, 1, column};
-}
-
-SnmpOid ifXEntry(quint32 column)
-{
-    return {1, 3, 6, 1, 2, 1, 31, 1, 1, 1, column};
-}
-
 constexpr quint64 SpeedCeiling = std::numeric_limits<quint32>::max();
 
 } // namespace
 
-SnmpOid sysNameOid()
-{
-    return {1, 3, 6, 1, 2, 1, 1, 5, 0};
-}
-
 QList<WalkColumn> columns()
 {
     return {
-        {ifEntry(2), SnmpValue::OctetString, QStringLiteral("ifDescr")},
-        {ifEntry(3), SnmpValue::Integer, QStringLiteral("ifType")},
-        {ifEntry(5), SnmpValue::Gauge32, QStringLiteral("ifSpeed")},
-        {ifEntry(7), SnmpValue::Integer, QStringLiteral("ifAdminStatus")},
-        {ifEntry(8), SnmpValue::Integer, QStringLiteral("ifOperStatus")},
-        {ifXEntry(1), SnmpValue::OctetString, QStringLiteral("ifName")},
-        {ifXEntry(6), SnmpValue::Counter64, QStringLiteral("ifHCInOctets")},
-        {ifXEntry(15), SnmpValue::Gauge32, QStringLiteral("ifHighSpeed")},
-        {ifXEntry(18), SnmpValue::OctetString, QStringLiteral("ifAlias")},
+        {IfMib::ifEntry(IfMib::IfDescr), SnmpValue::OctetString, QStringLiteral("ifDescr")},
+        {IfMib::ifEntry(IfMib::IfType), SnmpValue::Integer, QStringLiteral("ifType")},
+        {IfMib::ifEntry(IfMib::IfSpeed), SnmpValue::Gauge32, QStringLiteral("ifSpeed")},
+        {IfMib::ifEntry(IfMib::IfAdminStatus), SnmpValue::Integer, QStringLiteral("ifAdminStatus")},
+        {IfMib::ifEntry(IfMib::IfOperStatus), SnmpValue::Integer, QStringLiteral("ifOperStatus")},
+        {IfMib::ifXEntry(IfMib::IfName), SnmpValue::OctetString, QStringLiteral("ifName")},
+        {IfMib::ifXEntry(IfMib::IfHCInOctets), SnmpValue::Counter64,
+         QStringLiteral("ifHCInOctets")},
+        {IfMib::ifXEntry(IfMib::IfHighSpeed), SnmpValue::Gauge32, QStringLiteral("ifHighSpeed")},
+        {IfMib::ifXEntry(IfMib::IfAlias), SnmpValue::OctetString, QStringLiteral("ifAlias")},
     };
 }
 
@@ -54,7 +42,7 @@ WalkRequest request(const QString &address, const QString &community, SnmpVersio
     request.community = community;
     request.version = version;
     request.security = std::move(security);
-    request.scalars = {sysNameOid()};
+    request.scalars = {IfMib::sysName0()};
     request.columns = columns();
     return request;
 }
@@ -250,34 +238,6 @@ QString statusName(int status)
     default:
         return status == 0 ? QString() : QString::number(status);
     }
-}
-
-QString versionName(SnmpVersion version)
-{
-    switch (version) {
-    case SnmpVersion::Auto:
-        return QStringLiteral("auto");
-    case SnmpVersion::V1:
-        return QStringLiteral("1");
-    case SnmpVersion::V2c:
-        return QStringLiteral("2c");
-    case SnmpVersion::V3:
-        return QStringLiteral("3");
-    }
-    return QString();
-}
-
-std::optional<SnmpVersion> parseVersion(const QString &text)
-{
-    if (text == QLatin1String("auto"))
-        return SnmpVersion::Auto;
-    if (text == QLatin1String("1"))
-        return SnmpVersion::V1;
-    if (text == QLatin1String("2c"))
-        return SnmpVersion::V2c;
-    if (text == QLatin1String("3"))
-        return SnmpVersion::V3;
-    return std::nullopt;
 }
 
 } // namespace Discovery

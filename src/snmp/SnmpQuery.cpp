@@ -274,31 +274,6 @@ QList<QList<quint32>> parseOids(const SnmpRequest &request)
 
 } // namespace
 
-QList<quint32> parseOidText(const QString &text)
-{
-    QList<quint32> result;
-    const QList<QStringView> parts = QStringView(text).split(QLatin1Char('.'));
-    if (parts.size() < 2 || parts.size() > MAX_OID_LEN)
-        return {};
-    for (QStringView part : parts) {
-        if (part.isEmpty() || part.size() > 10)
-            return {};
-        for (QChar c : part) {
-            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-                return {};
-        }
-        if (part.size() > 1 && part.front() == QLatin1Char('0'))
-            return {};
-        const qulonglong value = part.toULongLong();
-        if (value > 0xffffffffULL)
-            return {};
-        result.append(static_cast<quint32>(value));
-    }
-    if (result[0] > 2 || (result[0] < 2 && result[1] >= 40))
-        return {};
-    return result;
-}
-
 struct SnmpBatch::Slot {
     SnmpRequest request;
     QList<QList<quint32>> oids; // empty when any of the request's identifiers is malformed

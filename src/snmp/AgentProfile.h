@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SnmpSecurity.h"
+#include "SnmpVersion.h"
 
 #include <QByteArray>
 #include <QList>
@@ -14,7 +15,7 @@
 // (host, IPv4, [IPv6], optional :port). Only a v3 profile changes how the agent is polled; a
 // v1 or v2c profile records the version for testing and discovery.
 struct AgentProfile {
-    enum class Version { V1, V2c, V3 };
+    using Version = SnmpVersion; // V1, V2c or V3, never Auto
 
     QString address;
     Version version = Version::V3;
@@ -22,7 +23,7 @@ struct AgentProfile {
 
     bool operator==(const AgentProfile &) const = default;
 
-    // "1", "2c", "3".
+    // "1", "2c", "3" (case-insensitive when read; "auto" is no profile version).
     static QString versionText(Version version);
     static std::optional<Version> parseVersion(const QString &text);
 };

@@ -17,24 +17,15 @@ QByteArray encoded(const QString &value)
 
 QString AgentProfile::versionText(Version version)
 {
-    switch (version) {
-    case Version::V1:
-        return QStringLiteral("1");
-    case Version::V2c:
-        return QStringLiteral("2c");
-    case Version::V3:
-        break;
-    }
-    return QStringLiteral("3");
+    return snmpVersionText(version);
 }
 
 std::optional<AgentProfile::Version> AgentProfile::parseVersion(const QString &text)
 {
-    for (Version v : {Version::V1, Version::V2c, Version::V3}) {
-        if (text.compare(versionText(v), Qt::CaseInsensitive) == 0)
-            return v;
-    }
-    return std::nullopt;
+    const auto version = parseSnmpVersion(text, Qt::CaseInsensitive);
+    if (version == SnmpVersion::Auto)
+        return std::nullopt;
+    return version;
 }
 
 const AgentProfile *AgentProfiles::find(const QString &address) const

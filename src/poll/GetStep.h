@@ -22,9 +22,6 @@ class InterfaceTable;
 namespace GetStep
 {
 
-QString inOctetsOid(const QString &interfaceIndex);
-QString outOctetsOid(const QString &interfaceIndex);
-
 // What one request of a poll is for: the 32-bit input or output counter of a row, or both
 // 64-bit counters of a row in one SNMP v2c request (two readings). On SNMP v3 both counters
 // of either width go in one request (Both32, Both64).

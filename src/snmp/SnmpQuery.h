@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SnmpFailure.h"
+#include "SnmpOid.h"
 #include "SnmpSecurity.h"
 #include "SnmpVersion.h"
 
@@ -115,8 +116,3 @@ private:
 // names are resolved blocking as well). Same exchange and readings as SnmpBatch (the reading
 // of the first object identifier); meant for comparisons and tests, not for the poll.
 QString snmpGetBlocking(const SnmpRequest &request, int timeoutMs = SnmpBatch::DefaultTimeoutMs);
-
-// Parses dotted decimal object identifier text: 2 to 128 components, each plain decimal
-// without leading zeros and below 2^32, the first 0 to 2 (and the second below 40 unless the
-// first is 2). Returns an empty list for malformed text; nothing is sent for such a request.
-QList<quint32> parseOidText(const QString &text);

@@ -2,6 +2,7 @@
 
 #include "AgentProfile.h"
 #include "GraphSlotControl.h"
+#include "IfMib.h"
 #include "InterfaceList.h"
 #include "InterfaceTable.h"
 #include "TimeStamp.h"
@@ -23,16 +24,6 @@ bool failed(const QString &reading, bool literalFailure)
 
 } // namespace
 
-QString inOctetsOid(const QString &interfaceIndex)
-{
-    return QStringLiteral("1.3.6.1.2.1.2.2.1.10.") + interfaceIndex;
-}
-
-QString outOctetsOid(const QString &interfaceIndex)
-{
-    return QStringLiteral("1.3.6.1.2.1.2.2.1.16.") + interfaceIndex;
-}
-
 QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList &list,
                                 const CounterChoice &counters, QList<PlannedRequest> *plan,
                                 const AgentProfiles *profiles)
@@ -50,40 +41,40 @@ QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList
         const auto security = profiles && counters.isV3(row) ? profiles->v3Security(host) : nullptr;
         if (security) {
             if (counters.asks32(row)) {
-                requests.append({inOctetsOid(index),
+                requests.append({IfMib::ifInOctets(index),
                                  QString(),
                                  host,
                                  QByteArray(),
                                  SnmpVersion::V3,
-                                 {outOctetsOid(index)},
+                                 {IfMib::ifOutOctets(index)},
                                  security});
                 plan->append({row, PlannedRequest::Kind::Both32});
             }
             if (counters.asks64(row)) {
-                requests.append({CounterChoice::hcInOctetsOid(index),
+                requests.append({IfMib::ifHCInOctets(index),
                                  QString(),
                                  host,
                                  QByteArray(),
                                  SnmpVersion::V3,
-                                 {CounterChoice::hcOutOctetsOid(index)},
+                                 {IfMib::ifHCOutOctets(index)},
                                  security});
                 plan->append({row, PlannedRequest::Kind::Both64});
             }
             continue;
         }
         if (counters.asks32(row)) {
-            requests.append({inOctetsOid(index), community, host, communityBytes});
-            requests.append({outOctetsOid(index), community, host, communityBytes});
+            requests.append({IfMib::ifInOctets(index), community, host, communityBytes});
+            requests.append({IfMib::ifOutOctets(index), community, host, communityBytes});
             plan->append({row, PlannedRequest::Kind::In32});
             plan->append({row, PlannedRequest::Kind::Out32});
         }
         if (counters.asks64(row)) {
-            requests.append({CounterChoice::hcInOctetsOid(index),
+            requests.append({IfMib::ifHCInOctets(index),
                              community,
                              host,
                              communityBytes,
                              SnmpVersion::V2c,
-                             {CounterChoice::hcOutOctetsOid(index)}});
+                             {IfMib::ifHCOutOctets(index)}});
             plan->append({row, PlannedRequest::Kind::Both64});
         }
     }

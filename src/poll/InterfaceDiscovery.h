@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MaxInterfaces.h"
 #include "SnmpWalker.h"
 
 #include <QList>
@@ -39,10 +40,9 @@ struct DiscoveryResult {
 namespace Discovery
 {
 
-inline constexpr int MaxPolled = 20; // the board's limit
+inline constexpr int MaxPolled = MaxInterfaces; // the board's limit
 
-// sysName.0, and the IF-MIB columns walked, in this order.
-SnmpOid sysNameOid();
+// The IF-MIB columns walked (after sysName.0), in this order.
 QList<WalkColumn> columns();
 WalkRequest request(const QString &address, const QString &community, SnmpVersion version,
                     std::shared_ptr<const SnmpSecurity> security = {});
@@ -79,8 +79,6 @@ QString proposedFileName(const QString &sysName, const QString &address);
 
 QString typeName(int type);
 QString statusName(int status);
-QString versionName(SnmpVersion version);
-std::optional<SnmpVersion> parseVersion(const QString &text);
 
 } // namespace Discovery
 

@@ -77,33 +77,6 @@ QString typeText(quint8 type)
     }
 }
 
-QString oidText(const SnmpOid &oid)
-{
-    QStringList parts;
-    parts.reserve(oid.size());
-    for (quint32 part : oid)
-        parts.append(QString::number(part));
-    return parts.join(QLatin1Char('.'));
-}
-
-// -1, 0, 1 as a is before, equal to or after b in OID order.
-int compareOids(const SnmpOid &a, const SnmpOid &b)
-{
-    const qsizetype n = qMin(a.size(), b.size());
-    for (qsizetype i = 0; i < n; ++i) {
-        if (a[i] != b[i])
-            return a[i] < b[i] ? -1 : 1;
-    }
-    if (a.size() == b.size())
-        return 0;
-    return a.size() < b.size() ? -1 : 1;
-}
-
-bool isUnder(const SnmpOid &oid, const SnmpOid &root)
-{
-    return oid.size() > root.size() && std::equal(root.cbegin(), root.cend(), oid.cbegin());
-}
-
 // A request-id no other local user can guess from the ones seen before.
 long unpredictableRequestId()
 {
