@@ -32,7 +32,7 @@ std::optional<std::uint32_t> counter(const QString &text)
 LinkHealthSample LinkHealthSample::fromTexts(const QStringList &texts)
 {
     LinkHealthSample sample;
-    if (texts.size() != int(Columns.size()))
+    if (texts.size() != 6)
         return sample;
     sample.adminStatus = status(texts[0]);
     sample.operStatus = status(texts[1]);

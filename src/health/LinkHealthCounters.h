@@ -3,8 +3,6 @@
 #include <QHash>
 #include <QStringList>
 
-#include <array>
-
 #include <cstdint>
 #include <optional>
 
@@ -19,14 +17,11 @@ struct LinkHealthSample {
     // The 32-bit counters ifInErrors, ifOutErrors, ifInDiscards, ifOutDiscards.
     std::optional<std::uint32_t> inErrors, outErrors, inDiscards, outDiscards;
 
-    // The ifEntry columns of the six objects, in the order fromTexts takes their readings:
-    // ifAdminStatus, ifOperStatus, ifInDiscards, ifInErrors, ifOutDiscards, ifOutErrors.
-    static constexpr std::array<int, 6> Columns = {7, 8, 13, 14, 19, 20};
-
-    // The sample of six reading texts in Columns order ("" = no value). A status is taken
-    // when it is a whole number from 1 to 2^31-1, a counter when it is a whole number from 0
-    // to 2^32-1; anything else (another type, a value out of range, a missing text) is not
-    // known, for that value only.
+    // The sample of the six reading texts of IfMib::linkHealth, in its order: ifAdminStatus,
+    // ifOperStatus, ifInDiscards, ifInErrors, ifOutDiscards, ifOutErrors ("" = no value). A status
+    // is taken when it is a whole number from 1 to 2^31-1, a counter when it is a whole number from
+    // 0 to 2^32-1; anything else (another type, a value out of range, a missing text) is not known,
+    // for that value only.
     static LinkHealthSample fromTexts(const QStringList &texts);
 };
 
@@ -53,7 +48,7 @@ public:
                double intervalSeconds);
 
     // Fills the link-health fields of every interface of a finished poll from the six
-    // reading texts of its row (LinkHealthSample::Columns order; a row without texts, one
+    // reading texts of its row (in IfMib::linkHealth order; a row without texts, one
     // not polled and one whose reading failed have nothing known). A reading whose outcome is
     // not Good is a first reading for the counts. The time base is the result's nominal
     // interval.

@@ -2,6 +2,7 @@
 
 #include "GraphBoard.h"
 #include "Histograph.h"
+#include "IfMib.h"
 #include "SnmpAgent.h"
 #include "TransLabel.h"
 
@@ -50,6 +51,15 @@ private Q_SLOTS:
         m_agent = std::make_unique<SnmpAgent>();
         m_agent->setLogPackets(true);
         QVERIFY2(m_agent->start(), qPrintable(m_agent->errorString()));
+    }
+
+    // The six objects, written out: a wrong column would read another object's value.
+    void objectIdentifiers()
+    {
+        QCOMPARE(IfMib::linkHealth(QStringLiteral("12")),
+                 QStringList({"1.3.6.1.2.1.2.2.1.7.12", "1.3.6.1.2.1.2.2.1.8.12",
+                              "1.3.6.1.2.1.2.2.1.13.12", "1.3.6.1.2.1.2.2.1.14.12",
+                              "1.3.6.1.2.1.2.2.1.19.12", "1.3.6.1.2.1.2.2.1.20.12"}));
     }
 
     // With "link health" off, each poll sends exactly the two v1 GetRequests per interface,
