@@ -10,6 +10,7 @@
 // second copy of this program (--serve FILE), so that nothing of the agent's side (its
 // process handle and the output it buffers) counts against the measured process.
 
+#include "GetStep.h"
 #include "BenchSupport.h"
 #include "InterfaceList.h"
 #include "MainWindow.h"

@@ -1,5 +1,7 @@
 #include "MainWindow.h"
 
+#include "PollRun.h"
+
 #include "DailyLogFile.h"
 #include "ErrorReport.h"
 #include "FixedCellsModel.h"
@@ -37,8 +39,8 @@ constexpr int GraphAreaHeight = 477;
 } // namespace
 
 TForm1::TForm1(const QString &commandLineFile, QWidget *parent)
-    : QMainWindow(parent), m_poller(m_table, m_list),
-      m_logEnvironment(std::make_unique<LogEnvironment>())
+    : QMainWindow(parent), m_logEnvironment(std::make_unique<LogEnvironment>()),
+      m_pollRun(std::make_unique<PollRun>(m_table, m_list, *m_logEnvironment))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Ostraline by Kelvane"));
@@ -57,7 +59,7 @@ TForm1::TForm1(const QString &commandLineFile, QWidget *parent)
 
 TForm1::~TForm1()
 {
-    m_poller.cancel();
+    m_pollRun->cancel();
 }
 
 void TForm1::createGraphArea()
@@ -87,8 +89,8 @@ void TForm1::createGraphArea()
     m_board = std::make_unique<GraphBoard>(m_graphArea, Panel2, Panel3);
     m_linkHealth = std::make_unique<LinkHealthDisplay>(
         *m_board, [this](const QString &text) { setStatusText(0, text); });
-    m_poller.setSlots(m_board.get());
-    m_poller.setProfiles(&m_agentProfiles);
+    m_pollRun->poller().setSlots(m_board.get());
+    m_pollRun->poller().setProfiles(&m_agentProfiles);
 }
 
 void TForm1::createButtonColumn()
@@ -401,7 +403,7 @@ void TForm1::connectModel()
         Edit4->setText(QString::number(m_pollCycle.countdown()));
     });
     connect(&m_pollCycle, &PollCycle::pollDue, this, [this] { runPoll(); });
-    connect(&m_poller, &Poller::getFinished, this, [this] { afterGet(); });
+    connectPollRun();
 
     m_logEnvironment->status = [this](const QString &text) { setStatusText(0, text); };
 }
@@ -448,7 +450,7 @@ OnErrorMode TForm1::onErrorMode() const
 void TForm1::setOnErrorMode(OnErrorMode mode)
 {
     Edit1->setText(mode == OnErrorMode::Stop ? QStringLiteral("1") : QStringLiteral("0"));
-    m_poller.setOnErrorMode(mode);
+    m_pollRun->setOnErrorMode(mode);
 }
 
 QFileDialog &TForm1::deviceFileDialog()

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "AgentProfile.h"
-#include "Calculation.h"
-#include "GetStep.h"
 #include "InterfaceList.h"
 #include "InterfaceTable.h"
+#include "OnErrorMode.h"
 #include "OptionsTarget.h"
 #include "PollCycle.h"
 
@@ -16,6 +15,8 @@
 #include <vector>
 
 class DiscoveryDialog;
+class PollRun;
+class Poller;
 class GraphBoard;
 class LinkHealthDisplay;
 class QAction;
@@ -58,7 +59,8 @@ public:
     InterfaceList &interfaceList() { return m_list; }
     GraphBoard &board() { return *m_board; }
     PollCycle &pollCycle() { return m_pollCycle; }
-    Poller &poller() { return m_poller; }
+    PollRun &pollRun() { return *m_pollRun; }
+    Poller &poller();
     // The agent profiles the poll follows, as last read from their file.
     const AgentProfiles &agentProfiles() const { return m_agentProfiles; }
     // Reads the agent profile file again (at start and after the profiles were saved); a
@@ -101,8 +103,7 @@ public:
     void setLinkHealth(bool on) override;
     bool linkHealth() const;
     LinkHealthDisplay &linkHealthDisplay() { return *m_linkHealth; }
-    // One finished poll: its link health on the board and in the status bar, and the health
-    // log's lines when link health and either daily log are on.
+    // One finished poll: its link health on the board and in the status bar.
     void showPollResult(const PollResult &result);
 
     // The other windows, created after this one by the program entry.
@@ -261,7 +262,7 @@ private:
     void refreshInterfaceListView();
     void stopForLoad();
     void runPoll();
-    void afterGet();
+    void connectPollRun();
     void resetComputedCellsOfCheckedRows();
     // While a poll is in flight, queues a handler that resets or re-bases the graphs or the
     // table to run right after the poll's steps (or when the poll is cancelled) and returns
@@ -275,26 +276,22 @@ private:
     int selectedInterval() const;
     int selectedNumberOfGraphs() const;
     int selectedMaximum() const;
-    int selectedShownColumn() const;
     void setCaptionSwitch(QCheckBox *box, int caption, QAction *menuItem, QStringView settingName);
     void storeSetting(QStringView name, const QString &text);
-    void writeLogLine(const QString &name, const std::function<void()> &write);
     void applyButtonColumnX(int x);
 
     InterfaceTable m_table;
     InterfaceList m_list;
     PollCycle m_pollCycle;
     std::unique_ptr<GraphBoard> m_board;
-    AgentProfiles m_agentProfiles; // declared before the poller, which points at it
-    Poller m_poller;
-    std::unique_ptr<LogEnvironment> m_logEnvironment;
+    AgentProfiles m_agentProfiles; // declared before the poll run, which points at it
+    std::unique_ptr<LogEnvironment> m_logEnvironment; // before the poll run, which writes it
+    std::unique_ptr<PollRun> m_pollRun;
     std::unique_ptr<LinkHealthDisplay> m_linkHealth;
     QString m_deviceFilePath;
     QString m_loadSource; // "", "param" or "startfile"
     QString m_lastChosenDeviceFile;
-    QString m_faultStatus; // the calculation's fault message last shown in panel 0
     std::vector<void (TForm1::*)()> m_deferredHandlers;
-    int m_shownColumn = Col::CombinedUtil; // the shown value last applied
     std::function<QString()> m_deviceFileChooser;
     QSize m_outerSize;
     bool m_splashShown = false;

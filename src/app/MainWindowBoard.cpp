@@ -3,6 +3,8 @@
 
 #include "MainWindow.h"
 
+#include "PollRun.h"
+
 #include "AnalysisLog.h"
 #include "Calculation.h"
 #include "ErrorReport.h"
@@ -36,63 +38,26 @@ void TForm1::Button6Click()
         m_table.resetValueColumns(row);
 }
 
-int TForm1::selectedShownColumn() const
-{
-    // The choice the shown-value change last applied: one made while a poll is in flight
-    // applies after that poll's steps, so the poll still hands over the value shown before.
-    return m_shownColumn;
-}
-
 void TForm1::Button5Click()
 {
-    // A failing log loses only its own line of this poll: the other log and the graphs go on.
-    if (CheckBoxUtilLog->isChecked())
-        writeLogLine(QStringLiteral("Utilisation log"), [this] { writeutillog(); });
-    if (CheckBoxAnalysisLog->isChecked())
-        writeLogLine(QStringLiteral("Analysis log"), [this] { writeanallog(); });
-    ErrorReport::guarded([this] {
-        const int column = selectedShownColumn();
-        for (int k = 1; k <= m_list.count() && k <= GraphSlotControl::SlotCount; ++k) {
-            if (m_list.isChecked(k - 1))
-                m_board->slot(k).Graph->setValue(Calculation::shownValue(m_table.cell(column, k)));
-        }
-    });
+    m_pollRun->toGraph();
 }
 
 void TForm1::writeutillog()
 {
-    UtilisationLog::write(m_table, m_deviceFilePath, *m_logEnvironment);
+    m_pollRun->writeUtilisationLog();
 }
 
 void TForm1::writeanallog()
 {
-    AnalysisLog::write(m_table, m_deviceFilePath, *m_logEnvironment);
-}
-
-void TForm1::writeLogLine(const QString &name, const std::function<void()> &write)
-{
-    // The failure shows in status panel 0 at every poll it lasts, but reaches the error report
-    // only once, until the log has worked again.
-    const QString prefix = name + QStringLiteral(": ");
-    try {
-        write();
-    } catch (const OstralineError &error) {
-        const QString text = prefix + error.message();
-        setStatusText(0, text);
-        ErrorReport::show(text, name);
-        return;
-    }
-    if (ErrorReport::isFailing(name)) {
-        ErrorReport::recovered(name);
-        if (statusText(0).startsWith(prefix))
-            setStatusText(0, QString());
-    }
+    m_pollRun->writeAnalysisLog();
 }
 
 void TForm1::CheckBoxUtilLogClick()
 {
     ErrorReport::guarded([this] {
         const bool on = CheckBoxUtilLog->isChecked();
+        m_pollRun->setLogs(on, CheckBoxAnalysisLog->isChecked());
         action(QStringLiteral("Writeutillog1"))->setChecked(on);
         storeSetting(SettingsKeys::WriteUtilLog, SettingValues::flagText(on));
     });
@@ -102,6 +67,7 @@ void TForm1::CheckBoxAnalysisLogClick()
 {
     ErrorReport::guarded([this] {
         const bool on = CheckBoxAnalysisLog->isChecked();
+        m_pollRun->setLogs(CheckBoxUtilLog->isChecked(), on);
         action(QStringLiteral("Writeanalysislog1"))->setChecked(on);
         storeSetting(SettingsKeys::WriteAnalysisLog, SettingValues::flagText(on));
     });
@@ -133,9 +99,9 @@ void TForm1::RadioButton9Clic()
         const ShownValue value = RadioButton9->isChecked()    ? ShownValue::In
                                  : RadioButton10->isChecked() ? ShownValue::Out
                                                               : ShownValue::Combined;
-        m_shownColumn = value == ShownValue::In    ? Col::InUtil
-                        : value == ShownValue::Out ? Col::OutUtil
-                                                   : Col::CombinedUtil;
+        m_pollRun->setShownColumn(value == ShownValue::In    ? Col::InUtil
+                                  : value == ShownValue::Out ? Col::OutUtil
+                                                             : Col::CombinedUtil);
         action(QStringLiteral("In1"))->setChecked(value == ShownValue::In);
         action(QStringLiteral("Out1"))->setChecked(value == ShownValue::Out);
         action(QStringLiteral("Combined1"))->setChecked(value == ShownValue::Combined);

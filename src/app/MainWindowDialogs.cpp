@@ -3,6 +3,8 @@
 
 #include "MainWindow.h"
 
+#include "PollRun.h"
+
 #include "AboutWindow.h"
 #include "ErrorReport.h"
 #include "GraphBoard.h"
@@ -61,19 +63,19 @@ void TForm1::setStopOnErrors(bool stop)
 
 void TForm1::rowRewritten(int row)
 {
-    m_poller.discardRow(row);
+    m_pollRun->poller().discardRow(row);
     refreshInterfaceListView();
 }
 
 void TForm1::setCounters64(bool on)
 {
-    m_poller.counters().setEnabled(on);
+    m_pollRun->poller().counters().setEnabled(on);
     refreshInterfaceListView();
 }
 
 QString TForm1::counterDescription(int row) const
 {
-    return m_poller.counters().description(row);
+    return m_pollRun->poller().counters().description(row);
 }
 
 // The dialogs are attached by the program entry; until they are, these do nothing.

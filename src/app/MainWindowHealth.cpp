@@ -2,14 +2,13 @@
 
 #include "MainWindow.h"
 
-#include "HealthLog.h"
 #include "LinkHealthDisplay.h"
 #include "PollResult.h"
-
-#include <QCheckBox>
+#include "PollRun.h"
 
 void TForm1::setLinkHealth(bool on)
 {
+    m_pollRun->setLinkHealth(on);
     m_linkHealth->setEnabled(on);
 }
 
@@ -20,11 +19,5 @@ bool TForm1::linkHealth() const
 
 void TForm1::showPollResult(const PollResult &result)
 {
-    if (!m_linkHealth->isEnabled())
-        return;
     m_linkHealth->show(result);
-    if (CheckBoxUtilLog->isChecked() || CheckBoxAnalysisLog->isChecked()) {
-        writeLogLine(QStringLiteral("Health log"),
-                     [&] { HealthLog::write(result, m_deviceFilePath, *m_logEnvironment); });
-    }
 }

@@ -3,6 +3,8 @@
 
 #include "MainWindow.h"
 
+#include "PollRun.h"
+
 #include "DeviceFile.h"
 #include "ErrorReport.h"
 #include "GraphBoard.h"
@@ -32,13 +34,13 @@ void TForm1::refreshInterfaceListView()
         auto *item = new QListWidgetItem(m_list.text(p), CheckListBox1);
         item->setFlags(Qt::ItemIsEnabled);
         item->setCheckState(m_list.isChecked(p) ? Qt::Checked : Qt::Unchecked);
-        item->setToolTip(m_poller.counters().description(p + 1));
+        item->setToolTip(m_pollRun->poller().counters().description(p + 1));
     }
 }
 
 bool TForm1::deferredUntilPollEnds(void (TForm1::*handler)())
 {
-    if (!m_poller.inFlight())
+    if (!m_pollRun->inFlight())
         return false;
     m_deferredHandlers.push_back(handler);
     return true;
@@ -54,14 +56,14 @@ void TForm1::runDeferredHandlers()
 
 void TForm1::cancelPollInFlight()
 {
-    m_poller.cancel();
+    m_pollRun->cancel();
     runDeferredHandlers();
 }
 
 void TForm1::stopForLoad()
 {
     cancelPollInFlight();
-    m_poller.counters().resetAll();
+    m_pollRun->poller().counters().resetAll();
     m_pollCycle.stop();
     Edit4->setText(QStringLiteral("0"));
     Button4->hide();
@@ -154,7 +156,8 @@ void TForm1::Button3Click()
         return;
     }
     setStatusText(0, QString());
-    m_poller.counters().resetAll();
+    m_pollRun->poller().counters().resetAll();
+    m_pollRun->resetLinkHealth();
     m_linkHealth->reset();
     m_pollCycle.start();
     runPoll();
@@ -185,45 +188,19 @@ void TForm1::Timer2Timer()
 void TForm1::runPoll()
 {
     // Polls never overlap: an event that falls due while one is in flight is merged into it.
-    if (!m_poller.inFlight())
+    if (!m_pollRun->inFlight())
         Button7Click();
 }
 
 void TForm1::Button7Click()
 {
-    m_poller.setOnErrorMode(onErrorMode());
-    m_poller.start();
-}
-
-void TForm1::afterGet()
-{
-    refreshInterfaceListView();
-    Button2Click();
-    runDeferredHandlers();
+    m_pollRun->setDeviceFilePath(m_deviceFilePath);
+    m_pollRun->start();
 }
 
 void TForm1::Button2Click()
 {
-    QList<int> restarted;
-    const QList<Calculation::RowFault> faults = Calculation::calculate(
-        m_table, m_list, m_pollCycle.pollInterval(), &m_poller.counters(), &restarted);
-    for (int k = 1; k <= GraphSlotControl::SlotCount; ++k)
-        m_board->slot(k).LastValuesCaption->setCaption(Calculation::lastValuesCaption(m_table, k));
-    if (!faults.isEmpty() || !restarted.isEmpty()) {
-        QStringList messages;
-        for (const auto &fault : faults)
-            messages << fault.message;
-        if (!restarted.isEmpty())
-            messages << Calculation::restartMessage(restarted);
-        m_faultStatus = messages.join(QStringLiteral("; "));
-        setStatusText(0, m_faultStatus);
-    } else if (!m_faultStatus.isEmpty()) {
-        // A poll without faults takes back the fault message, and only that message.
-        if (statusText(0) == m_faultStatus)
-            setStatusText(0, QString());
-        m_faultStatus.clear();
-    }
-    Button5Click();
+    m_pollRun->calculate();
 }
 
 void TForm1::resetComputedCellsOfCheckedRows()
@@ -250,6 +227,7 @@ void TForm1::RadioButton5Click()
     ErrorReport::guarded([this] {
         const int interval = selectedInterval();
         m_pollCycle.setPollInterval(interval);
+        m_pollRun->setPollInterval(interval);
         Label32->setText(QString::number(interval));
         storeSetting(SettingsKeys::Intervall, SettingValues::wholeText(interval));
         m_board->setVertLinesIntervalAll(interval * 10);

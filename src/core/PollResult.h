@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QMetaType>
 #include <QString>
 
 #include <cstdint>
@@ -18,14 +19,14 @@ struct InterfaceReading {
         Failed, // no reading (a failed SNMP exchange)
     };
 
-    int row = 0;           // table row, 1 to 20
-    QString address;       // the address text as in the device file (host, host:port, [v6]:port)
-    QString ifIndex;       // the interface index as in the device file
-    QString description;   // the device file's description
+    int row = 0;         // table row, 1 to 20
+    QString address;     // the address text as in the device file (host, host:port, [v6]:port)
+    QString ifIndex;     // the interface index as in the device file
+    QString description; // the device file's description
     std::uint64_t bandwidth = 0; // bit/s, from the device file (0 when not a number)
-    bool polled = false;   // checked in the interface list at this poll
+    bool polled = false;         // checked in the interface list at this poll
     bool counters64 = false;     // read with ifHCInOctets/ifHCOutOctets
-    QString snmpVersion;   // "1", "2c" or "3": what the counters were read with
+    QString snmpVersion;         // "1", "2c" or "3": what the counters were read with
 
     Outcome outcome = Outcome::Failed;
     QString reason; // for First and Failed: the words the status bar shows ("" when none)
@@ -33,7 +34,7 @@ struct InterfaceReading {
     // Rates and utilisation of this poll; 0 unless outcome is Good.
     double inOctetsPerSecond = 0;
     double outOctetsPerSecond = 0;
-    double inUtilisation = 0;       // percent of the bandwidth
+    double inUtilisation = 0; // percent of the bandwidth
     double outUtilisation = 0;
     double combinedUtilisation = 0;
 
@@ -48,8 +49,7 @@ struct InterfaceReading {
     // Raw error and discard counters of the last reading, and their counts in this poll's
     // interval (unset on a first reading or when not known).
     std::optional<std::uint64_t> inErrors, outErrors, inDiscards, outDiscards;
-    std::optional<std::uint64_t> inErrorsDelta, outErrorsDelta, inDiscardsDelta,
-        outDiscardsDelta;
+    std::optional<std::uint64_t> inErrorsDelta, outErrorsDelta, inDiscardsDelta, outDiscardsDelta;
 };
 
 // One finished poll: every loaded interface, in row order.
@@ -59,3 +59,4 @@ struct PollResult {
     double durationSeconds = 0;  // from the first request out to the last reply in
     QList<InterfaceReading> interfaces;
 };
+Q_DECLARE_METATYPE(PollResult)

@@ -203,6 +203,7 @@ bool Poller::start()
     if (inFlight())
         return false;
     m_stamp = m_clock();
+    m_elapsed.start();
     for (int p = 0; p < m_list.count() && p < CounterChoice::Rows; ++p) {
         const int row = p + 1;
         m_counters.setV3(row, m_profiles && m_profiles->v3Security(m_table.cell(Col::IP, row)));
@@ -232,6 +233,17 @@ void Poller::onBatchFinished(const QStringList &values)
 {
     GetStep::storePlannedReadings(m_table, m_counters, m_plan, values);
     m_plan.clear();
+    m_durationSeconds = double(m_elapsed.nsecsElapsed()) / 1e9;
+    m_failedRows.clear();
+    for (int p = 0; p < m_list.count() && p < CounterChoice::Rows; ++p) {
+        const int row = p + 1;
+        const auto failedCell = [&](int column) {
+            const QString cell = m_table.cell(column, row);
+            return cell.isEmpty() || cell == GetStep::Failure;
+        };
+        if (m_list.isChecked(p) && (failedCell(Col::OrgIn) || failedCell(Col::OrgOut)))
+            m_failedRows.append(row);
+    }
     GetStep::failurePass(m_table, m_list, m_mode);
     if (m_slots)
         GetStep::slotPass(m_list, *m_slots, m_stamp);

@@ -5,6 +5,8 @@
 #include "SnmpQuery.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -91,6 +93,15 @@ public:
     // counters are chosen afresh at the next poll.
     void discardRow(int row);
 
+    // Of the step last finished: its time stamp, the time from its start to its last reply,
+    // and the checked rows whose input or output reading failed (before the on-error mode).
+    QDateTime stamp() const { return m_stamp; }
+    double durationSeconds() const { return m_durationSeconds; }
+    const QList<int> &failedRows() const { return m_failedRows; }
+    // The link-health reading texts of the last get step per row, in IfMib::linkHealth
+    // order ("" = no value); a row without an entry read none.
+    const QHash<int, QStringList> &linkHealthTexts() const { return m_linkHealthTexts; }
+
 Q_SIGNALS:
     // The readings are stored and the failure and slot passes have run.
     void getFinished();
@@ -106,6 +117,10 @@ private:
     std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };
     int m_timeoutMs = 2000;
     QDateTime m_stamp;
+    QElapsedTimer m_elapsed;
+    double m_durationSeconds = 0;
+    QList<int> m_failedRows;
+    QHash<int, QStringList> m_linkHealthTexts;
     CounterChoice m_counters;
     const AgentProfiles *m_profiles = nullptr;
     QList<GetStep::PlannedRequest> m_plan;

@@ -1,3 +1,4 @@
+#include "GetStep.h"
 #include "MainWindowFixture.h"
 
 #include "GraphBoard.h"

@@ -3,11 +3,13 @@
 #include "GraphBoard.h"
 #include "Histograph.h"
 #include "IfMib.h"
+#include "PollRun.h"
 #include "SnmpAgent.h"
 #include "TransLabel.h"
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 
 #include <QSignalSpy>
 #include <QTest>
@@ -34,7 +36,7 @@ class TestPollingHealth : public QObject
     }
     static void poll(TForm1 &w)
     {
-        QSignalSpy done(&w.poller(), &Poller::getFinished);
+        QSignalSpy done(&w.pollRun(), &PollRun::pollFinished);
         if (w.pollCycle().isPolling())
             w.Timer1Timer();
         else
@@ -100,6 +102,34 @@ private Q_SLOTS:
         QCOMPARE(w.board().slot(1).Graph->BackgroundColor(), GraphBoard::RunningColor);
         QVERIFY(w.board().slot(1).HealthCaption->isHidden());
         QCOMPARE(QDir(f.folder()).entryList({"*.csv"}).size(), 1); // the utilisation log only
+        QVERIFY(f.errors.isEmpty());
+    }
+
+    // With "link health" on and the utilisation log on, the poll run writes the health log
+    // of the day: its header, then one line per interface and poll.
+    void settingOnWritesTheHealthLog()
+    {
+        MainWindowFixture f;
+        f.store("link health", "yes");
+        TForm1 &w = f.create();
+        QVERIFY(w.linkHealth());
+        w.CheckBoxUtilLog->setChecked(true);
+        m_agent->setCounters(1, 1000, 2000);
+        m_agent->setCounters(2, 3000, 4000);
+        load(f, {line(1), line(2)});
+        poll(w);
+        poll(w);
+        w.Button4Click();
+        const QStringList files = QDir(f.folder()).entryList({"*_health.dev_health.csv"});
+        QCOMPARE(files.size(), 1);
+        QFile file(QDir(f.folder()).filePath(files.first()));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        QCOMPARE(lines.size(), 1 + 4 + 1); // header, 2 polls of 2 interfaces, after the last LF
+        QCOMPARE(lines.first(), QByteArray("time,Number,IP,Interface,admin,oper,in errors,out "
+                                           "errors,in discards,out discards"));
+        QVERIFY(lines[1].contains(QByteArray(",1," + m_agent->host().toUtf8() + ",1,")));
+        QVERIFY(lines[4].contains(QByteArray(",2," + m_agent->host().toUtf8() + ",2,")));
         QVERIFY(f.errors.isEmpty());
     }
 };

@@ -1,0 +1,205 @@
+#include "PollRun.h"
+
+#include "AnalysisLog.h"
+#include "ErrorReport.h"
+#include "HealthLog.h"
+#include "InterfaceList.h"
+#include "InterfaceTable.h"
+#include "MaxInterfaces.h"
+#include "NumberFormat.h"
+#include "UtilisationLog.h"
+
+#include <QStringList>
+
+namespace
+{
+
+double floatCell(const InterfaceTable &table, int column, int row)
+{
+    long double value = 0;
+    return NumberFormat::tryParseFloat(table.cell(column, row), &value) ? double(value) : 0.0;
+}
+
+std::optional<std::uint64_t> counterCell(const InterfaceTable &table, int column, int row)
+{
+    std::uint64_t value = 0;
+    if (NumberFormat::tryParseUnsigned(table.cell(column, row), &value))
+        return value;
+    return std::nullopt;
+}
+
+} // namespace
+
+PollRun::PollRun(InterfaceTable &table, InterfaceList &list, LogEnvironment &logs, QObject *parent)
+    : QObject(parent), m_table(table), m_list(list), m_logs(logs), m_poller(table, list),
+      m_shownColumn(Col::CombinedUtil)
+{
+    connect(&m_poller, &Poller::getFinished, this, [this] {
+        Q_EMIT getFinished();
+        calculate();
+    });
+}
+
+void PollRun::setLogs(bool utilisation, bool analysis)
+{
+    m_utilisationLog = utilisation;
+    m_analysisLog = analysis;
+}
+
+bool PollRun::start()
+{
+    return m_poller.start();
+}
+
+void PollRun::calculate()
+{
+    QList<int> restarted;
+    const QList<Calculation::RowFault> faults =
+        Calculation::calculate(m_table, m_list, m_interval, &m_poller.counters(), &restarted);
+    QStringList captions;
+    for (int k = 1; k <= MaxInterfaces; ++k)
+        captions.append(Calculation::lastValuesCaption(m_table, k));
+    Q_EMIT lastValuesShown(captions);
+
+    const QString restartText = Calculation::restartMessage(restarted);
+    if (!faults.isEmpty() || !restarted.isEmpty()) {
+        QStringList messages;
+        for (const auto &fault : faults)
+            messages << fault.message;
+        if (!restarted.isEmpty())
+            messages << restartText;
+        m_faultStatus = messages.join(QStringLiteral("; "));
+        Q_EMIT statusMessage(m_faultStatus);
+    } else if (!m_faultStatus.isEmpty()) {
+        // A poll without faults takes back the fault message, and only that message.
+        Q_EMIT statusWithdrawn(std::exchange(m_faultStatus, QString()));
+    }
+    buildResult(restarted, restartText, faults);
+    toGraph();
+}
+
+void PollRun::toGraph()
+{
+    // A failing log loses only its own line of this poll: the other log and the graphs go on.
+    if (m_utilisationLog)
+        writeUtilisationLog();
+    if (m_analysisLog)
+        writeAnalysisLog();
+    if (m_linkHealth && (m_utilisationLog || m_analysisLog))
+        writeHealthLog();
+    QList<SlotValue> values;
+    ErrorReport::guarded([&] {
+        for (int k = 1; k <= m_list.count() && k <= MaxInterfaces; ++k) {
+            if (m_list.isChecked(k - 1))
+                values.append({k, Calculation::shownValue(m_table.cell(m_shownColumn, k))});
+        }
+    });
+    Q_EMIT graphValuesShown(values);
+    Q_EMIT pollFinished(m_result);
+}
+
+void PollRun::setLinkHealth(bool on)
+{
+    if (on != m_linkHealth)
+        m_health.reset();
+    m_linkHealth = on;
+}
+
+void PollRun::writeUtilisationLog()
+{
+    writeLog(QStringLiteral("Utilisation log"),
+             [this] { UtilisationLog::write(m_table, m_deviceFilePath, m_logs); });
+}
+
+void PollRun::writeAnalysisLog()
+{
+    writeLog(QStringLiteral("Analysis log"),
+             [this] { AnalysisLog::write(m_table, m_deviceFilePath, m_logs); });
+}
+
+void PollRun::writeHealthLog()
+{
+    writeLog(QStringLiteral("Health log"),
+             [this] { HealthLog::write(m_result, m_deviceFilePath, m_logs); });
+}
+
+void PollRun::writeLog(const QString &name, const std::function<void()> &write)
+{
+    // The failure shows in status panel 0 at every poll it lasts, but reaches the error report
+    // only once, until the log has worked again.
+    const QString prefix = name + QStringLiteral(": ");
+    try {
+        write();
+    } catch (const OstralineError &error) {
+        const QString text = prefix + error.message();
+        Q_EMIT statusMessage(text);
+        ErrorReport::show(text, name);
+        return;
+    }
+    if (ErrorReport::isFailing(name)) {
+        ErrorReport::recovered(name);
+        Q_EMIT statusWithdrawn(prefix);
+    }
+}
+
+void PollRun::buildResult(const QList<int> &restarted, const QString &restartText,
+                          const QList<Calculation::RowFault> &faults)
+{
+    PollResult result;
+    result.time = m_poller.stamp();
+    result.pollIntervalSeconds = m_interval;
+    result.durationSeconds = m_poller.durationSeconds();
+    const CounterChoice &counters = m_poller.counters();
+    for (int p = 0; p < m_list.count() && p < MaxInterfaces; ++p) {
+        const int row = p + 1;
+        InterfaceReading r;
+        r.row = row;
+        r.address = m_table.cell(Col::IP, row);
+        r.ifIndex = m_table.cell(Col::Interface, row);
+        r.description = m_table.cell(Col::Description, row);
+        std::uint64_t bandwidth = 0;
+        if (NumberFormat::tryParseUnsigned(m_table.cell(Col::Bandwidth, row), &bandwidth))
+            r.bandwidth = bandwidth;
+        const bool failed = m_poller.failedRows().contains(row);
+        r.polled = m_list.isChecked(p) || failed;
+        r.counters64 = counters.width(row) == CounterChoice::Width::Bits64;
+        r.snmpVersion = counters.isV3(row) ? QStringLiteral("3")
+                        : r.counters64     ? QStringLiteral("2c")
+                                           : QStringLiteral("1");
+        r.inOctets = counterCell(m_table, Col::InBitNew, row);
+        r.outOctets = counterCell(m_table, Col::OutBitNew, row);
+        const auto fault = std::find_if(faults.cbegin(), faults.cend(),
+                                        [row](const auto &f) { return f.row == row; });
+        std::int64_t previous = 0;
+        if (!r.polled) {
+            r.outcome = InterfaceReading::Outcome::Failed;
+        } else if (failed) {
+            r.outcome = InterfaceReading::Outcome::Failed;
+            r.reason = QStringLiteral("Row %1: no reading").arg(row);
+        } else if (fault != faults.cend()) {
+            r.outcome = InterfaceReading::Outcome::Failed;
+            r.reason = fault->message;
+        } else if (restarted.contains(row)) {
+            r.outcome = InterfaceReading::Outcome::First;
+            r.reason = restartText;
+        } else if (!NumberFormat::tryParseWhole(m_table.cell(Col::InBitOld, row), &previous) ||
+                   previous <= 0) {
+            r.outcome = InterfaceReading::Outcome::First;
+        } else {
+            r.outcome = InterfaceReading::Outcome::Good;
+            r.inOctetsPerSecond = floatCell(m_table, Col::InDeltaPers, row);
+            r.outOctetsPerSecond = floatCell(m_table, Col::OutDeltaPers, row);
+            r.inUtilisation = floatCell(m_table, Col::InUtil, row);
+            r.outUtilisation = floatCell(m_table, Col::OutUtil, row);
+            r.combinedUtilisation = floatCell(m_table, Col::CombinedUtil, row);
+        }
+        if (r.outcome == InterfaceReading::Outcome::Failed) {
+            r.inOctets.reset();
+            r.outOctets.reset();
+        }
+        result.interfaces.append(r);
+    }
+    if (m_linkHealth)
+        m_health.fill(result, m_poller.linkHealthTexts());
+    m_result = result;
+}

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "Calculation.h"
+#include "GetStep.h"
+#include "LinkHealthCounters.h"
+#include "OnErrorMode.h"
+#include "PollResult.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class InterfaceList;
+class InterfaceTable;
+struct LogEnvironment;
+
+// One poll, outside any window: the get step (through the Poller), the calculation and the
+// "to graph" step with the two logs, always in this order. It tells the board what to show
+// per slot through signals and hands every listener (history, alerts, metrics) one
+// PollResult per finished poll. The window only forwards its settings and shows.
+class PollRun : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The value a checked interface's graph draws next: the shown cell, rounded half to even.
+    struct SlotValue {
+        int slot = 0; // 1 to 20
+        int value = 0;
+    };
+
+    // table, list and logs must outlive the run.
+    PollRun(InterfaceTable &table, InterfaceList &list, LogEnvironment &logs,
+            QObject *parent = nullptr);
+
+    Poller &poller() { return m_poller; }
+    const Poller &poller() const { return m_poller; }
+
+    // Settings the poll follows; the window forwards them as they change.
+    void setOnErrorMode(OnErrorMode mode) { m_poller.setOnErrorMode(mode); }
+    void setPollInterval(int seconds) { m_interval = seconds; }
+    int pollInterval() const { return m_interval; }
+    void setDeviceFilePath(const QString &path) { m_deviceFilePath = path; }
+    void setLogs(bool utilisation, bool analysis);
+    // "link health": the results carry link state, errors and discards, and with either log
+    // on the health log gets its lines. Off: nothing of it is read, kept or written.
+    void setLinkHealth(bool on);
+    bool linkHealth() const { return m_linkHealth; }
+    // Forgets the error and discard counters of the last poll (Start polling, a load).
+    void resetLinkHealth() { m_health.reset(); }
+    // The table column whose value the graphs draw (Col::InUtil, OutUtil or CombinedUtil).
+    void setShownColumn(int column) { m_shownColumn = column; }
+    int shownColumn() const { return m_shownColumn; }
+
+    // Starts a poll with its get step; false when one is still in flight (polls never
+    // overlap). The calculation and the "to graph" step follow when the last reply is in.
+    bool start();
+    bool inFlight() const { return m_poller.inFlight(); }
+    // Discards the poll in flight: no step after the get runs, pollFinished does not come.
+    void cancel() { m_poller.cancel(); }
+
+    // The calculation step, then the "to graph" step.
+    void calculate();
+    // The "to graph" step: the switched-on log lines, then the graph values; ends the poll.
+    void toGraph();
+    // One log line each; a failure is reported once and named in status panel 0.
+    void writeUtilisationLog();
+    void writeAnalysisLog();
+    void writeHealthLog();
+
+    // The last finished poll.
+    const PollResult &lastResult() const { return m_result; }
+
+Q_SIGNALS:
+    // The readings are in the table, the on-error mode is applied and the slots are set.
+    void getFinished();
+    // After the calculation: the last-values caption of every slot, slot 1 first (20 texts).
+    void lastValuesShown(const QStringList &captions);
+    // In the "to graph" step, after the logs: the graph values of the checked interfaces.
+    void graphValuesShown(const QList<PollRun::SlotValue> &values);
+    // A message for status panel 0, and the start of one that no longer applies (the panel
+    // is cleared only when its text still starts with it).
+    void statusMessage(const QString &text);
+    void statusWithdrawn(const QString &text);
+    // Once per finished poll, after the graphs and the logs.
+    void pollFinished(const PollResult &result);
+
+private:
+    void writeLog(const QString &name, const std::function<void()> &write);
+    void buildResult(const QList<int> &restarted, const QString &restartText,
+                     const QList<Calculation::RowFault> &faults);
+
+    InterfaceTable &m_table;
+    InterfaceList &m_list;
+    LogEnvironment &m_logs;
+    Poller m_poller;
+    int m_interval = 6;
+    int m_shownColumn = 0;
+    bool m_utilisationLog = false;
+    bool m_analysisLog = false;
+    bool m_linkHealth = false;
+    LinkHealthCounters m_health;
+    QString m_deviceFilePath;
+    QString m_faultStatus; // the calculation's fault message last sent to panel 0
+    PollResult m_result;
+};
