@@ -80,6 +80,11 @@ public:
     // when null. They must outlive the poller.
     void setProfiles(const AgentProfiles *profiles) { m_profiles = profiles; }
 
+    // "link health": each SNMP v1 row also gets one GetRequest for its six link-health objects
+    // in the same batch, apart from its counter requests (a v1 agent that lacks one of them
+    // fails that whole request, never a counter reading).
+    void setLinkHealth(bool on) { m_linkHealth = on; }
+
     // Which counters each row is read with; the setting and the reset events go here.
     CounterChoice &counters() { return m_counters; }
     const CounterChoice &counters() const { return m_counters; }
@@ -121,6 +126,8 @@ private:
     double m_durationSeconds = 0;
     QList<int> m_failedRows;
     QHash<int, QStringList> m_linkHealthTexts;
+    bool m_linkHealth = false;
+    QList<int> m_healthRows; // the row of each link-health request after the counter requests
     CounterChoice m_counters;
     const AgentProfiles *m_profiles = nullptr;
     QList<GetStep::PlannedRequest> m_plan;

@@ -103,6 +103,7 @@ void PollRun::setLinkHealth(bool on)
     if (on != m_linkHealth)
         m_health.reset();
     m_linkHealth = on;
+    m_poller.setLinkHealth(on);
 }
 
 void PollRun::writeUtilisationLog()

@@ -105,6 +105,60 @@ private Q_SLOTS:
         QVERIFY(f.errors.isEmpty());
     }
 
+    // SNMP v1 rows: a link that goes down, errors that climb, and an agent without
+    // ifInDiscards, each visible on its graph within one poll; the counters are read at
+    // every poll all the same.
+    void v1LinkGoesDownAndErrorsClimb()
+    {
+        MainWindowFixture f;
+        f.store("link health", "yes");
+        TForm1 &w = f.create();
+        SnmpAgent::LinkHealth health;
+        health.inErrors = 100;
+        for (int index : {11, 12, 13}) {
+            m_agent->setCounters(index, 1000, 2000);
+            m_agent->setLinkHealth(index, health);
+        }
+        SnmpAgent::LinkHealth noDiscards = health;
+        noDiscards.inDiscards.reset();
+        m_agent->setLinkHealth(13, noDiscards);
+        load(f, {line(11), line(12), line(13)});
+        const GraphSlot &down = w.board().slot(1);
+        const GraphSlot &errors = w.board().slot(2);
+        poll(w);
+        poll(w);
+        QCOMPARE(down.Graph->BackgroundColor(), GraphBoard::RunningColor);
+        QVERIFY(errors.HealthCaption->isHidden()); // errors 0: no caption line
+
+        SnmpAgent::LinkHealth isDown = health;
+        isDown.oper = 2;
+        m_agent->setLinkHealth(11, isDown);
+        SnmpAgent::LinkHealth threeMore = health;
+        threeMore.inErrors = 103;
+        m_agent->setLinkHealth(12, threeMore);
+        m_agent->setCounters(13, 5000, 6000);
+        poll(w);
+        QCOMPARE(down.Graph->BackgroundColor(), GraphBoard::LinkDownColor);
+        QVERIFY(down.HealthCaption->Caption().startsWith("Link down since "));
+        QVERIFY(!down.HealthCaption->isHidden());
+        QCOMPARE(w.statusText(0), QStringLiteral("Link state: row 1 (if11) down"));
+        QCOMPARE(errors.HealthCaption->Caption(),
+                 QStringLiteral("Errors 3 \u00B7 Discards 0 (last poll)"));
+        // No ifInDiscards: the v1 health request fails as a whole, the counters do not.
+        QCOMPARE(w.interfaceTable().cell(Col::OrgIn, 3), QStringLiteral("5000"));
+        QCOMPARE(w.interfaceTable().cell(Col::InDelta, 3), QStringLiteral("4000"));
+        QVERIFY(w.board().slot(3).Overlay->toolTip().contains("in discards not known"));
+
+        m_agent->setLinkHealth(11, health);
+        poll(w);
+        QCOMPARE(down.Graph->BackgroundColor(), GraphBoard::RunningColor);
+        QVERIFY(down.HealthCaption->isHidden());
+        QCOMPARE(w.statusText(0), QStringLiteral("Link state: row 1 (if11) up"));
+        QVERIFY(errors.HealthCaption->isHidden());
+        w.Button4Click();
+        QVERIFY(f.errors.isEmpty());
+    }
+
     // With "link health" on and the utilisation log on, the poll run writes the health log
     // of the day: its header, then one line per interface and poll.
     void settingOnWritesTheHealthLog()
@@ -117,9 +171,24 @@ private Q_SLOTS:
         m_agent->setCounters(1, 1000, 2000);
         m_agent->setCounters(2, 3000, 4000);
         load(f, {line(1), line(2)});
+        const qsizetype before = m_agent->receivedBindings().size();
         poll(w);
         poll(w);
         w.Button4Click();
+        // On the wire per interface and poll: the two counter requests as before, and one
+        // v1 request with the six link-health objects.
+        QList<std::pair<int, QStringList>> expected;
+        for (int n = 0; n < 2; ++n) {
+            for (int index : {1, 2}) {
+                expected.append({0, {SnmpAgent::inOctetsOid(index)}});
+                expected.append({0, {SnmpAgent::outOctetsOid(index)}});
+                expected.append({0, IfMib::linkHealth(QString::number(index))});
+            }
+        }
+        auto requests = m_agent->receivedBindings().mid(before);
+        std::sort(requests.begin(), requests.end());
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(requests, expected);
         const QStringList files = QDir(f.folder()).entryList({"*_health.dev_health.csv"});
         QCOMPARE(files.size(), 1);
         QFile file(QDir(f.folder()).filePath(files.first()));
