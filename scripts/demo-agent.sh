@@ -53,7 +53,8 @@ write_device_file() {
 
 # The demo's own settings, in the form Ostraline stores them: interface names and last values
 # shown over the graphs, errors shown, polls every 3 seconds with "Double update speed"
-# (graphs scroll every second); every other value at its default. Written as Ostraline itself
+# (graphs scroll every second), "In and out" (input as bars, output as a line) and "Rates in
+# bit/s" for the captions; every other value at its default. Written as Ostraline itself
 # writes the file: names in sorted order, blanks in names as %20.
 write_demo_settings() {
     local dir=$1/config/Kelvane
@@ -77,7 +78,8 @@ lowvaluecolor=clLime
 normalvaluecolor=clYellow
 numbergraphs=10
 onerrors=stop
-values=comb
+rates%20in%20bits=yes
+values=INOUT
 EOF
 }
 

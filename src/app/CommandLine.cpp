@@ -2,9 +2,12 @@
 
 #include "AgentProfileFile.h"
 #include "ApplicationIdentity.h"
+#include "Calculation.h"
 #include "DeviceFileWriter.h"
 #include "ErrorReport.h"
+#include "ExportOptions.h"
 #include "InterfaceDiscovery.h"
+#include "RateFormat.h"
 #include "SecurityOptions.h"
 #include "SnmpHost.h"
 
@@ -36,6 +39,9 @@ QString shortUsage()
                           "       ostraline --discover ADDRESS --snmp-version 3 --user NAME "
                           "[--security-level LEVEL] [--auth-protocol PROTOCOL] "
                           "[--priv-protocol PROTOCOL] [--context NAME] ...\n"
+                          "       ostraline --export-prometheus DEVICE-FILE --output-dir DIR "
+                          "[--exporter HOST:PORT] [--snmp-exporter-format current|0.21] "
+                          "[--include-secrets]\n"
                           "Try 'ostraline --help' for more.\n");
 }
 
@@ -97,7 +103,7 @@ bool saveProfile(const Options &options, SnmpVersion answered)
         saved = AgentProfileFile::save(path, profiles, &error);
     }
     if (!saved) {
-        print(stderr, error + QLatin1Char('\n'));
+        print(stderr, error + QStringLiteral("\nNo profile was saved.\n"));
         return false;
     }
     print(stderr, QStringLiteral("SNMP v%1 profile of %2 saved to %3\n")
@@ -105,6 +111,8 @@ bool saveProfile(const Options &options, SnmpVersion answered)
                            QDir::toNativeSeparators(path)));
     return true;
 }
+
+int writeLines(const Options &options, const DiscoveryResult &result);
 
 int discover(const Options &options)
 {
@@ -124,9 +132,16 @@ int discover(const Options &options)
             print(stderr, QStringLiteral("No profile was saved.\n"));
         return 1;
     }
+    // The lines and the profile are two results of one walk: a profile file that cannot be
+    // read or written costs the profile, not the lines.
+    int status = writeLines(options, result);
     if (options.saveProfile && !saveProfile(options, result.version))
-        return 1;
+        status = 1;
+    return status;
+}
 
+int writeLines(const Options &options, const DiscoveryResult &result)
+{
     // One multi-argument arg(): a "%" in the agent's sysName is not taken for a placeholder.
     QString report =
         QStringLiteral("%1 (SNMP v%2%3): %4 interfaces\n")
@@ -139,7 +154,8 @@ int discover(const Options &options)
                   QStringLiteral("64-bit"), QStringLiteral("Chosen")});
     QStringList lines;
     int unknown = 0;
-    for (DiscoveredInterface entry : result.interfaces) {
+    // The lines come in the window's pre-check order, so the first 20 are the ones it checks.
+    for (DiscoveredInterface entry : Discovery::inCheckOrder(result.interfaces)) {
         QString chosen;
         if (options.upOnly && entry.operStatus != 1) {
             chosen = QStringLiteral("no: not up");
@@ -154,12 +170,12 @@ int discover(const Options &options)
             }
             lines.append(Discovery::deviceLine(options.address, entry, options.community));
         }
-        report += tableRow(
-            {QString::number(entry.index), entry.name, entry.alias, Discovery::typeName(entry.type),
-             entry.bandwidth == 0 ? QStringLiteral("unknown") : QString::number(entry.bandwidth),
-             Discovery::statusName(entry.adminStatus) + QLatin1Char('/') +
-                 Discovery::statusName(entry.operStatus),
-             entry.counters64 ? QStringLiteral("yes") : QStringLiteral("no"), chosen});
+        report +=
+            tableRow({QString::number(entry.index), entry.name, entry.alias,
+                      Discovery::typeName(entry.type), RateFormat::speed(entry.bandwidth),
+                      Discovery::statusName(entry.adminStatus) + QLatin1Char('/') +
+                          Discovery::statusName(entry.operStatus),
+                      entry.counters64 ? QStringLiteral("yes") : QStringLiteral("no"), chosen});
     }
     print(stderr, report);
     for (const QString &warning : result.warnings)
@@ -175,14 +191,11 @@ int discover(const Options &options)
         print(stderr, QStringLiteral("No interface was written.\n"));
         return 1;
     }
-    if (lines.size() > Discovery::MaxPolled) {
-        print(stderr, QStringLiteral("Note: %1 lines written; only the first %2 are polled "
-                                     "when the file is loaded.\n")
-                          .arg(lines.size())
-                          .arg(Discovery::MaxPolled));
-    }
-
-    if (options.output.isEmpty()) {
+    print(stderr, QStringLiteral("Note: lines are in the order the window checks interfaces: "
+                                 "up and neither loopback, virtual nor null first, by index, "
+                                 "then the others by index; the first %1 are polled.\n")
+                      .arg(Discovery::MaxPolled));
+    if (options.output.isEmpty() || options.output == QLatin1String("-")) {
         QString text;
         for (const QString &line : lines)
             text += line + QLatin1Char('\n');
@@ -199,6 +212,13 @@ int discover(const Options &options)
                           : QStringLiteral("%1 lines written to %2\n")
                                 .arg(QString::number(lines.size()), options.output));
     }
+    // Only once they are written: a failed write must not read as lines written.
+    if (lines.size() > Discovery::MaxPolled) {
+        print(stderr, QStringLiteral("Note: %1 lines written; only the first %2 are polled "
+                                     "when the file is loaded.\n")
+                          .arg(lines.size())
+                          .arg(Discovery::MaxPolled));
+    }
     return 0;
 }
 
@@ -210,8 +230,9 @@ std::optional<QString> windowArgument(const QStringList &arguments)
         return QString();
     if (arguments.first() == QLatin1String("--"))
         return arguments.value(1);
+    // A lone "-" is no file name either (it would stand for standard input elsewhere).
     for (const QString &argument : arguments) {
-        if (argument.size() > 1 && argument.startsWith(QLatin1Char('-')))
+        if (argument.startsWith(QLatin1Char('-')))
             return std::nullopt;
     }
     return arguments.first();
@@ -230,7 +251,12 @@ int run(int &argc, char **argv)
                        "(address;index;bandwidth;community;description) to standard output, "
                        "with a table of what it found on standard error; no window and no "
                        "display are needed. Exit status: 0 lines written, 1 no answer or "
-                       "nothing written, 2 bad usage."));
+                       "nothing written, 2 bad usage.\n"
+                       "With --export-prometheus it writes snmp.yml for the SNMP exporter and "
+                       "a prometheus.yml scrape configuration for the device file's agents "
+                       "into --output-dir, and a summary to standard error. Exit status: 0 "
+                       "written, 1 nothing could be written, 2 bad usage or an agent that "
+                       "cannot be exported."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -254,7 +280,7 @@ int run(int &argc, char **argv)
                                     QStringLiteral("Write only interfaces that are up."));
     const QCommandLineOption output(QStringLiteral("output"),
                                     QStringLiteral("Write the device file FILE instead of "
-                                                   "standard output."),
+                                                   "standard output (\"-\": standard output)."),
                                     QStringLiteral("FILE"));
     const QCommandLineOption defaultBandwidth(
         QStringLiteral("default-bandwidth"),
@@ -270,6 +296,8 @@ int run(int &argc, char **argv)
     parser.addOptions({help, version, discoverOption, community, snmpVersion});
     parser.addOptions(securityOptions.options());
     parser.addOptions({upOnly, output, defaultBandwidth, saveProfileOption});
+    const ExportOptions exportOptions;
+    parser.addOptions(exportOptions.options());
     parser.addPositionalArgument(QStringLiteral("device-file"),
                                  QStringLiteral("Device file to open in the window."),
                                  QStringLiteral("[device-file]"));
@@ -285,15 +313,28 @@ int run(int &argc, char **argv)
                           QCoreApplication::applicationVersion() + QLatin1Char('\n'));
         return 0;
     }
+    if (parser.isSet(exportOptions.exportPrometheus)) {
+        if (parser.isSet(discoverOption))
+            return usageError(QStringLiteral("--export-prometheus and --discover are two commands; "
+                                             "give one."));
+        return exportOptions.run(parser, usageError);
+    }
+    if (exportOptions.anySet(parser))
+        return usageError(QStringLiteral("--output-dir, --exporter, --snmp-exporter-format and "
+                                         "--include-secrets need --export-prometheus."));
+    if (!parser.isSet(discoverOption) && parser.positionalArguments().contains(QLatin1String("-")))
+        return usageError(QStringLiteral("\"-\" is no device file; open a file of that name with "
+                                         "'ostraline -- -'."));
     if (!parser.isSet(discoverOption))
-        return usageError(QStringLiteral("these options need --discover ADDRESS."));
+        return usageError(QStringLiteral("these options need --discover ADDRESS or "
+                                         "--export-prometheus DEVICE-FILE."));
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("--discover takes no device file; use --output FILE."));
 
     Options options;
     options.address = parser.value(discoverOption);
-    if (!SnmpHost::parse(options.address).isValid())
-        return usageError(QStringLiteral("\"%1\" is not a valid address.").arg(options.address));
+    if (const QString problem = SnmpHost::problem(options.address); !problem.isEmpty())
+        return usageError(problem);
     options.community = parser.value(community);
     const auto parsedVersion = parseSnmpVersion(parser.value(snmpVersion));
     if (!parsedVersion)
@@ -330,6 +371,9 @@ int run(int &argc, char **argv)
         if (!ok || !digits || options.defaultBandwidth == 0)
             return usageError(
                 QStringLiteral("--default-bandwidth must be a whole number of bit/s above 0."));
+        if (options.defaultBandwidth > quint64(Calculation::MaxBandwidth))
+            return usageError(QStringLiteral("--default-bandwidth must be at most %1 bit/s.")
+                                  .arg(Calculation::MaxBandwidth));
     }
     return discover(options);
 }

@@ -4,6 +4,7 @@
 #include "DeviceFileWriter.h"
 #include "ErrorReport.h"
 #include "SecurityFields.h"
+#include "SnmpHost.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -186,7 +187,9 @@ void DiscoveryDialog::discover()
     if (m_discovery.isRunning())
         return;
     const QString address = m_address->text().trimmed();
-    const QString problem = Discovery::communityProblem(m_community->text());
+    QString problem = SnmpHost::problem(address);
+    if (problem.isEmpty())
+        problem = Discovery::communityProblem(m_community->text());
     if (!problem.isEmpty()) {
         showMessage(problem, true);
         return;

@@ -6,6 +6,7 @@
 #include "ErrorReport.h"
 #include "FixedCellsModel.h"
 #include "GraphBoard.h"
+#include "MetricsEndpoint.h"
 #include "Histograph.h"
 #include "LinkHealthDisplay.h"
 #include "PanelStatusBar.h"
@@ -215,6 +216,7 @@ void TForm1::createOptionsPage(QWidget *page)
     RadioButton9 = radio(QStringLiteral("Show util IN"), valueGroup, false);
     RadioButton10 = radio(QStringLiteral("Show util out"), valueGroup, false);
     RadioButton11 = radio(QStringLiteral("Show util combined"), valueGroup, true);
+    RadioButtonInOut = radio(QStringLiteral("Show util in and out"), valueGroup, false);
 
     CheckBox2 = check(QStringLiteral("Show last values"), "CheckBox2");
     CheckBox3 = check(QStringLiteral("Show interface names"), "CheckBox3");
@@ -223,6 +225,7 @@ void TForm1::createOptionsPage(QWidget *page)
     CheckBoxUtilLog = check(QStringLiteral("Write util log"), "CheckBox5");
     CheckBoxAnalysisLog = check(QStringLiteral("Write analysis log"), "CheckBox6");
     CheckBox7 = check(QStringLiteral("Always use"), "CheckBox7");
+    CheckBoxRatesInBits = check(QStringLiteral("Rates in bit/s"), "CheckBoxRatesInBits");
 
     layout->addWidget(new QLabel(QStringLiteral("0 = continue; 1 = stop"), page));
     Edit1 = new QLineEdit(QStringLiteral("0"), page);
@@ -256,7 +259,7 @@ void TForm1::createOptionsPage(QWidget *page)
             if (on)
                 RadioButton13Click();
         });
-    for (QRadioButton *button : {RadioButton9, RadioButton10, RadioButton11})
+    for (QRadioButton *button : {RadioButton9, RadioButton10, RadioButton11, RadioButtonInOut})
         connect(button, &QRadioButton::toggled, this, [this](bool on) {
             if (on)
                 RadioButton9Clic();
@@ -266,6 +269,7 @@ void TForm1::createOptionsPage(QWidget *page)
     connect(CheckBox4, &QCheckBox::toggled, this, [this] { CheckBox4Click(); });
     connect(CheckBoxUtilLog, &QCheckBox::toggled, this, [this] { CheckBoxUtilLogClick(); });
     connect(CheckBoxAnalysisLog, &QCheckBox::toggled, this, [this] { CheckBoxAnalysisLogClick(); });
+    connect(CheckBoxRatesInBits, &QCheckBox::toggled, this, [this] { CheckBoxRatesInBitsClick(); });
 }
 
 void TForm1::createMenus()
@@ -319,12 +323,14 @@ void TForm1::createMenus()
     item(shown, QStringLiteral("In"), "In1", &TForm1::In1Click, true);
     item(shown, QStringLiteral("Out"), "Out1", &TForm1::Out1Click, true);
     item(shown, QStringLiteral("Combined"), "Combined1", &TForm1::Combined1Click, true, true);
+    item(shown, QStringLiteral("In and out"), "InOut1", &TForm1::InOut1Click, true);
     view->addSeparator();
     item(view, QStringLiteral("Show interface names"), "Showinterfacenames1",
          &TForm1::Showinterfacenames1Click, true);
     item(view, QStringLiteral("Show last values"), "Showlastvalues1", &TForm1::Showlastvalues1Click,
          true);
     item(view, QStringLiteral("Show errors"), "Showerrors1", &TForm1::Showerrors1Click, true);
+    item(view, QStringLiteral("Rates in bit/s"), "Ratesinbits1", &TForm1::Ratesinbits1Click, true);
     view->addSeparator();
     item(view, QStringLiteral("Double update speed"), "Doubleupdatespeed1",
          &TForm1::Doubleupdatespeed1Click, true);
@@ -404,6 +410,7 @@ void TForm1::connectModel()
     });
     connect(&m_pollCycle, &PollCycle::pollDue, this, [this] { runPoll(); });
     connectPollRun();
+    connectUnits();
 
     m_logEnvironment->status = [this](const QString &text) { setStatusText(0, text); };
 }

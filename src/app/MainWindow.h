@@ -6,6 +6,7 @@
 #include "OnErrorMode.h"
 #include "OptionsTarget.h"
 #include "PollCycle.h"
+#include "PortActivity.h"
 
 #include <QMainWindow>
 
@@ -19,6 +20,7 @@ class PollRun;
 class Poller;
 class GraphBoard;
 class LinkHealthDisplay;
+class MetricsEndpoint;
 class QAction;
 class QActionGroup;
 class QCheckBox;
@@ -105,6 +107,7 @@ public:
     LinkHealthDisplay &linkHealthDisplay() { return *m_linkHealth; }
     // One finished poll: its link health on the board and in the status bar.
     void showPollResult(const PollResult &result);
+    QString setMetricsAddress(const QString &text) override; // MainWindowMetrics.cpp
 
     // The other windows, created after this one by the program entry.
     void attachWindows(TForm2 *about, TForm3 *options, TAboutBox1 *splash);
@@ -163,6 +166,13 @@ public:
     void Showlastvalues1Click();
     void Showinterfacenames1Click();
     void Showerrors1Click();
+    // The operator's units (MainWindowUnits.cpp): "In and out", "Rates in bit/s", the output
+    // line's colour and the graph tooltips.
+    void InOut1Click();
+    void Ratesinbits1Click();
+    void CheckBoxRatesInBitsClick();
+    void setOutLineColorAll(const QColor &color) override;
+    const PortActivity &portActivity() const { return m_activity; }
     // Per-slot maximum: the three "Max value" items of slot k's menu.
     void setSlotMaximum(int slot, int maximum);
     void editDevice(int slot);
@@ -232,6 +242,8 @@ public:
     QRadioButton *RadioButton9 = nullptr;     // show util in
     QRadioButton *RadioButton10 = nullptr;    // show util out
     QRadioButton *RadioButton11 = nullptr;    // show util combined
+    QRadioButton *RadioButtonInOut = nullptr; // show util in and out
+    QCheckBox *CheckBoxRatesInBits = nullptr; // rates in bit/s
     QCheckBox *CheckBox2 = nullptr;           // show last values
     QCheckBox *CheckBox3 = nullptr;           // show interface names
     QCheckBox *CheckBox4 = nullptr;           // show errors
@@ -279,6 +291,12 @@ private:
     void setCaptionSwitch(QCheckBox *box, int caption, QAction *menuItem, QStringView settingName);
     void storeSetting(QStringView name, const QString &text);
     void applyButtonColumnX(int x);
+    void connectUnits(); // after connectPollRun: runs after the board took the poll's values
+    void afterCalculateUnits();
+    void toGraphOutLine();
+    void startUnits();
+    void applyUnitsSetting(QStringView name, const QString &text);
+    void refreshGraphTooltips();
 
     InterfaceTable m_table;
     InterfaceList m_list;
@@ -288,12 +306,14 @@ private:
     std::unique_ptr<LogEnvironment> m_logEnvironment; // before the poll run, which writes it
     std::unique_ptr<PollRun> m_pollRun;
     std::unique_ptr<LinkHealthDisplay> m_linkHealth;
+    std::unique_ptr<MetricsEndpoint> m_metrics; // created when first switched on
     QString m_deviceFilePath;
     QString m_loadSource; // "", "param" or "startfile"
     QString m_lastChosenDeviceFile;
     std::vector<void (TForm1::*)()> m_deferredHandlers;
     std::function<QString()> m_deviceFileChooser;
     QSize m_outerSize;
+    PortActivity m_activity;
     bool m_splashShown = false;
 
     QWidget *m_graphArea = nullptr;

@@ -96,12 +96,17 @@ void TForm1::RadioButton9Clic()
             m_table.setCell(Col::Description, row, QString());
         }
         using SettingValues::ShownValue;
-        const ShownValue value = RadioButton9->isChecked()    ? ShownValue::In
-                                 : RadioButton10->isChecked() ? ShownValue::Out
-                                                              : ShownValue::Combined;
-        m_pollRun->setShownColumn(value == ShownValue::In    ? Col::InUtil
+        const ShownValue value = RadioButton9->isChecked()       ? ShownValue::In
+                                 : RadioButton10->isChecked()    ? ShownValue::Out
+                                 : RadioButtonInOut->isChecked() ? ShownValue::InOut
+                                                                 : ShownValue::Combined;
+        // "In and out": the input as the bars, the output as the line over them.
+        m_pollRun->setShownColumn(value == ShownValue::In || value == ShownValue::InOut
+                                      ? Col::InUtil
                                   : value == ShownValue::Out ? Col::OutUtil
                                                              : Col::CombinedUtil);
+        m_board->setSecondSeriesAll(value == ShownValue::InOut);
+        action(QStringLiteral("InOut1"))->setChecked(value == ShownValue::InOut);
         action(QStringLiteral("In1"))->setChecked(value == ShownValue::In);
         action(QStringLiteral("Out1"))->setChecked(value == ShownValue::Out);
         action(QStringLiteral("Combined1"))->setChecked(value == ShownValue::Combined);

@@ -3,6 +3,7 @@
 
 #include "MainWindow.h"
 
+#include "AgentAddresses.h"
 #include "PollRun.h"
 
 #include "DeviceFile.h"
@@ -119,6 +120,10 @@ void TForm1::Button8Click()
         if (!complete)
             setStatusText(0,
                           QStringLiteral("Only the first 20 lines of the device file are used."));
+        else if (const QString refused =
+                     AgentAddresses::groupAddressRefusal(m_table, m_list.count());
+                 !refused.isEmpty())
+            setStatusText(0, refused);
     });
 }
 
@@ -159,6 +164,7 @@ void TForm1::Button3Click()
     m_pollRun->poller().counters().resetAll();
     m_pollRun->resetLinkHealth();
     m_linkHealth->reset();
+    startUnits();
     m_pollCycle.start();
     runPoll();
 }

@@ -72,9 +72,11 @@ void TForm1::applyStoredSettings()
             m_board->setGraphLowColorAll(resolveColour(colourFromText(text)));
         } else if (name == K::Values) {
             if (const auto value = V::shownValue(text)) {
-                select(*value == V::ShownValue::In    ? RadioButton9
-                       : *value == V::ShownValue::Out ? RadioButton10
-                                                      : RadioButton11);
+                select(*value == V::ShownValue::In      ? RadioButton9
+                       : *value == V::ShownValue::Out   ? RadioButton10
+                       : *value == V::ShownValue::InOut ? RadioButtonInOut
+                                                        : RadioButton11);
+                action(QStringLiteral("InOut1"))->setChecked(*value == V::ShownValue::InOut);
                 action(QStringLiteral("In1"))->setChecked(*value == V::ShownValue::In);
                 action(QStringLiteral("Out1"))->setChecked(*value == V::ShownValue::Out);
                 action(QStringLiteral("Combined1"))->setChecked(*value == V::ShownValue::Combined);
@@ -120,6 +122,11 @@ void TForm1::applyStoredSettings()
         } else if (name == K::LinkHealth) {
             if (const auto on = V::flag(text))
                 setLinkHealth(*on);
+        } else if (name == K::MetricsAddress) {
+            if (const QString problem = setMetricsAddress(text); !problem.isEmpty())
+                setStatusText(0, problem);
+        } else {
+            applyUnitsSetting(name, text);
         }
     };
 

@@ -1,14 +1,21 @@
 #include "AboutWindow.h"
 #include "ApplicationIdentity.h"
 #include "CommandLine.h"
+#include "DisplayCheck.h"
 #include "ErrorBox.h"
+#include "HistoryFeature.h"
+#include "HistoryFolder.h"
 #include "LogFolder.h"
 #include "MainWindow.h"
+#include "MainWindowAlerts.h"
 #include "OptionsDialog.h"
 #include "SingleInstance.h"
 #include "SplashWindow.h"
 
 #include <QApplication>
+
+#include <cstdio>
+#include <optional>
 
 int main(int argc, char *argv[])
 {
@@ -20,12 +27,20 @@ int main(int argc, char *argv[])
     if (!deviceFile)
         return CommandLine::run(argc, argv);
 
+    // Without a display there is no window to show: one line, not Qt's abort.
+    if (const QString missing = DisplayCheck::missingDisplay(); !missing.isEmpty()) {
+        std::fputs(missing.toLocal8Bit().constData(), stderr);
+        return 1;
+    }
+
     // One running copy: a second one ends at once, before any window exists.
     const SingleInstance guard(QStringLiteral("irgendwaseinmaliges"));
     if (guard.anotherIsRunning())
         return 0;
 
+    std::optional<DisplayCheck::Guard> displayGuard(std::in_place);
     QApplication app(argc, argv);
+    displayGuard.reset();
     ApplicationIdentity::apply();
     // Where the logs go is settled once, before any window can switch one on.
     LogFolder::decide();
@@ -40,6 +55,8 @@ int main(int argc, char *argv[])
     TForm3 form3(form1, &form1);
     TAboutBox1 splash;
     form1.attachWindows(&form2, &form3, &splash);
+    new HistoryFeature(form1, HistoryFolder::defaultPath()); // owned by form1
+    MainWindowAlerts alerts(form1, form3);
     form1.show();
     return app.exec();
 }

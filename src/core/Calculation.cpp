@@ -5,11 +5,14 @@
 #include "InterfaceList.h"
 #include "InterfaceTable.h"
 #include "NumberFormat.h"
+#include "RateFormat.h"
 
 #include <limits>
 
-namespace Calculation {
-namespace {
+namespace Calculation
+{
+namespace
+{
 
 using NumberFormat::formatGeneral;
 using NumberFormat::parseFloat;
@@ -236,6 +239,16 @@ QString lastValuesCaption(const InterfaceTable &table, int row)
     return QStringLiteral("Last values IN: ") + roundedCell(table.cell(Col::InUtil, row)) +
            QStringLiteral("; OUT: ") + roundedCell(table.cell(Col::OutUtil, row)) +
            QStringLiteral("; COMB: ") + roundedCell(table.cell(Col::CombinedUtil, row));
+}
+
+QString ratesCaption(const InterfaceTable &table, int row)
+{
+    const auto number = [&](int column) {
+        long double value = 0;
+        return NumberFormat::tryParseFloat(table.cell(column, row), &value) ? value : 0.0L;
+    };
+    return RateFormat::ratesCaption(number(Col::InDeltaPers), number(Col::InUtil),
+                                    number(Col::OutDeltaPers), number(Col::OutUtil));
 }
 
 } // namespace Calculation

@@ -3,6 +3,9 @@
 #include <QList>
 #include <QString>
 
+#include <cstdint>
+#include <limits>
+
 class CounterChoice;
 class InterfaceTable;
 class InterfaceList;
@@ -11,10 +14,15 @@ class InterfaceList;
 // 32-bit wrap corrected), octets per second over the nominal poll interval, and input,
 // output and combined utilisation in percent of the bandwidth. Every result is written
 // back as text, and later formulas read that text again.
-namespace Calculation {
+namespace Calculation
+{
 
 // 8 bits per octet times 100 for percent.
 inline constexpr int BitsPercent = 800;
+
+// The largest bandwidth (bit/s) a row can hold: the bandwidth cell is read as a signed
+// 64-bit whole number.
+inline constexpr std::int64_t MaxBandwidth = std::numeric_limits<std::int64_t>::max();
 
 // A row whose bandwidth or readings cannot be used; its cells keep their values.
 struct RowFault {
@@ -38,6 +46,11 @@ QString restartMessage(const QList<int> &rows);
 
 // "Last values IN: a; OUT: b; COMB: c" from row k's utilisation cells, rounded half-to-even.
 QString lastValuesCaption(const InterfaceTable &table, int row);
+
+// The caption in bit/s, "IN 812 Mbit/s (81 %) · OUT 12.4 Mbit/s (1 %)", from row k's
+// octets-per-second and utilisation cells (see RateFormat::ratesCaption). Text that is no
+// number counts as 0.
+QString ratesCaption(const InterfaceTable &table, int row);
 
 // A utilisation cell as the whole number shown on a graph or caption (halves to even).
 // Text that is no number counts as 0.

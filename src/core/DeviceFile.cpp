@@ -3,20 +3,17 @@
 #include "ErrorReport.h"
 #include "InterfaceList.h"
 #include "InterfaceTable.h"
+#include "RegularFile.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-#ifndef Q_OS_WIN
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
-namespace DeviceFile {
-namespace {
+namespace DeviceFile
+{
+namespace
+{
 
 // Collects lines from a byte stream fed in chunks.
 class LineSplitter
@@ -84,29 +81,17 @@ private:
 // a pipe or a folder would never end or never start, and would hang the load.
 void openRegularFile(QFile &file, const QString &path)
 {
-    const auto notRegular = [&] {
-        return OstralineError(
+    const RegularFile::Opened opened = RegularFile::openForReading(path, true);
+    if (opened.notRegular)
+        throw OstralineError(
             QStringLiteral("Cannot open file \"%1\". It is not a regular file.").arg(path));
-    };
 #ifdef Q_OS_WIN
-    if (QFileInfo::exists(path) && !QFileInfo(path).isFile())
-        throw notRegular();
     if (!file.open(QIODevice::ReadOnly))
 #else
-    // Opened without waiting for a writer, so that a pipe is refused rather than waited on.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
+    if (!opened.ok())
         throw OstralineError(QStringLiteral("Cannot open file \"%1\". %2")
-                                 .arg(path, QString::fromLocal8Bit(std::strerror(error))));
-    }
-    struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        throw notRegular();
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+                                 .arg(path, QString::fromLocal8Bit(std::strerror(opened.error))));
+    if (!file.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
 #endif
         throw OstralineError(
             QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
@@ -198,7 +183,8 @@ bool store(const QStringList &lines, InterfaceTable &table, InterfaceList &list,
 
 QString fileNamePart(const QString &path)
 {
-    qsizetype cut = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
+    qsizetype cut =
+        std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
     if (path.size() >= 2 && path.at(1) == QLatin1Char(':') && path.at(0).isLetter())
         cut = std::max<qsizetype>(cut, 1); // a drive colon, as in "D:routers.dev"
     return path.mid(cut + 1);

@@ -1,6 +1,7 @@
 #include "DeviceFileWriter.h"
 
 #include "ErrorReport.h"
+#include "RegularFile.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -25,10 +26,28 @@ namespace
                              .arg(path, QString::fromLocal8Bit(std::strerror(error))));
 }
 
+// A device, a pipe or a socket at the name is never replaced: as root, renaming a file onto
+// /dev/null would destroy the node for the whole system.
+void refuseNonRegular(const QString &path)
+{
+    switch (RegularFile::replaceTarget(path)) {
+    case RegularFile::Target::Absent:
+    case RegularFile::Target::Regular:
+        return;
+    case RegularFile::Target::Folder:
+        fail(path, EISDIR);
+    case RegularFile::Target::Other:
+        throw OstralineError(
+            QStringLiteral("The device file \"%1\" is not a regular file; nothing written.")
+                .arg(path));
+    }
+}
+
 } // namespace
 
 void write(const QString &path, const QStringList &lines)
 {
+    refuseNonRegular(path);
     const QByteArray target = QFile::encodeName(path);
     mode_t mode = S_IRUSR | S_IWUSR;
     struct stat existing {
@@ -36,8 +55,6 @@ void write(const QString &path, const QStringList &lines)
     if (::lstat(target.constData(), &existing) == 0) {
         if (S_ISREG(existing.st_mode) && existing.st_uid == ::geteuid())
             mode = existing.st_mode & 07777;
-        else if (S_ISDIR(existing.st_mode))
-            fail(path, EISDIR);
     } else if (errno != ENOENT) {
         fail(path, errno);
     }
@@ -73,6 +90,13 @@ void write(const QString &path, const QStringList &lines)
         const int error = errno;
         ::unlink(temporary.constData());
         fail(path, error);
+    }
+    // Once more, for a node put there while the file was written.
+    try {
+        refuseNonRegular(path);
+    } catch (...) {
+        ::unlink(temporary.constData());
+        throw;
     }
     if (::rename(temporary.constData(), target.constData()) != 0) {
         const int error = errno;

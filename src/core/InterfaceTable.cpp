@@ -1,11 +1,12 @@
 #include "InterfaceTable.h"
 
-namespace {
+namespace
+{
 
 const char *const HeaderTexts[Col::Unnamed] = {
-    "Number",    "IP",          "Interface",   "community",    "bandwidth",
-    "orgin",     "inbitnew",    "inbitold",    "indelta",      "indeltapers",
-    "inutil",    "orgout",      "outbitnew",   "outbitold",    "outdelta",
+    "Number",       "IP",       "Interface",    "community",    "bandwidth",
+    "orgin",        "inbitnew", "inbitold",     "indelta",      "indeltapers",
+    "inutil",       "orgout",   "outbitnew",    "outbitold",    "outdelta",
     "outdeltapers", "oututil",  "combinedpers", "combinedutil", "description",
 };
 
@@ -16,6 +17,45 @@ bool validCell(int column, int row)
 }
 
 } // namespace
+
+QString Col::unitText(int column)
+{
+    switch (column) {
+    case Number:
+        return QStringLiteral("row number, 1 to 20");
+    case IP:
+        return QStringLiteral("address of the agent (host, optional :port)");
+    case Interface:
+        return QStringLiteral("SNMP interface index (ifIndex)");
+    case Community:
+        return QStringLiteral("SNMP community");
+    case Bandwidth:
+        return QStringLiteral("bits per second");
+    case OrgIn:
+    case OrgOut:
+        return QStringLiteral("octets: the counter as the agent answered");
+    case InBitNew:
+    case InBitOld:
+    case OutBitNew:
+    case OutBitOld:
+        return QStringLiteral("octets: counter reading (despite the name, not bits)");
+    case InDelta:
+    case OutDelta:
+        return QStringLiteral("octets between the last two readings");
+    case InDeltaPers:
+    case OutDeltaPers:
+    case CombinedPers:
+        return QStringLiteral("octets per second (times 8 for bit/s)");
+    case InUtil:
+    case OutUtil:
+    case CombinedUtil:
+        return QStringLiteral("percent of bandwidth");
+    case Description:
+        return QStringLiteral("description from the device file");
+    default:
+        return QString();
+    }
+}
 
 InterfaceTable::InterfaceTable(QObject *parent) : QAbstractTableModel(parent) {}
 

@@ -36,6 +36,10 @@ enum : int {
 };
 inline constexpr int FirstValue = OrgIn; // value columns 5 to 18
 inline constexpr int LastValue = CombinedUtil;
+
+// What a column's values are, in words with their unit, for the header cell's tooltip
+// ("octets per second", "percent of bandwidth"); "" for column 20 and out-of-range columns.
+QString unitText(int column);
 } // namespace Col
 
 // The single store of everything known about the monitored interfaces: a fixed grid of

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QFont>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
 
@@ -224,6 +225,40 @@ void GraphBoard::setGraphLowColorAll(const QColor &color)
 {
     for (GraphSlot &s : m_slots)
         s.Graph->setGraphLowColor(color);
+}
+
+void GraphBoard::setSecondSeriesAll(bool on)
+{
+    for (GraphSlot &s : m_slots)
+        s.Graph->setSecondSeries(on);
+}
+
+void GraphBoard::setSecondColorAll(const QColor &color)
+{
+    for (GraphSlot &s : m_slots)
+        s.Graph->setSecondColor(color);
+}
+
+void GraphBoard::setLastValuesWide(bool wide)
+{
+    // The widest caption in bit/s decides: the font narrows (condensed faces where the font
+    // has them) until it fits the strip, and drops bold only when narrowing is not enough.
+    static const QString widest =
+        QStringLiteral("IN 9.99 Gbit/s (100 %) \u00B7 OUT 9.99 Gbit/s (100 %)");
+    QFont font = m_slots.front().LastValuesCaption->font();
+    font.setBold(true);
+    font.setStretch(QFont::Unstretched);
+    if (wide) {
+        const int room = GraphWidth - 2;
+        for (int stretch = QFont::Unstretched;
+             stretch > QFont::ExtraCondensed && QFontMetrics(font).horizontalAdvance(widest) > room;
+             stretch -= 5)
+            font.setStretch(stretch - 5);
+        if (QFontMetrics(font).horizontalAdvance(widest) > room)
+            font.setBold(false);
+    }
+    for (GraphSlot &s : m_slots)
+        s.LastValuesCaption->setFont(font);
 }
 
 void GraphBoard::repaintAll()

@@ -78,6 +78,13 @@ public:
     void setGraphHighColorAll(const QColor &color);
     void setGraphNormalColorAll(const QColor &color);
     void setGraphLowColorAll(const QColor &color);
+    // "In and out": every graph's second series (the output line) on or off, and its colour.
+    void setSecondSeriesAll(bool on);
+    void setSecondColorAll(const QColor &color);
+    // The captions in bit/s are about twice as long as the percent ones: with wide on, the
+    // last-values font is narrowed until the longest ("IN 9.99 Gbit/s (100 %) · OUT 9.99
+    // Gbit/s (100 %)") fits the 250-pixel strip. false gives back the specified bold font.
+    void setLastValuesWide(bool wide);
     void repaintAll();
 
     // Full scale of one slot: MaxValue, horizontal grid spacing and the percent label.

@@ -62,6 +62,7 @@ THistograph::THistograph(QWidget *parent) : QWidget(parent)
     setAttribute(Qt::WA_NoSystemBackground);
     resize(200, 100);
     m_history.fill(m_minValue);
+    m_secondHistory.fill(m_minValue);
     m_sampleTimer.setInterval(timerPeriod(m_interval));
     connect(&m_sampleTimer, &QTimer::timeout, this, &THistograph::TimerTick);
     if (m_active)
@@ -180,6 +181,35 @@ int THistograph::History(int position) const
     return m_history[std::size_t(std::clamp(position, 1, HistorySize) - 1)];
 }
 
+void THistograph::setSecondSeries(bool on)
+{
+    if (!assign(m_secondSeries, on))
+        return;
+    m_secondHistory.fill(m_minValue);
+    m_frameStale = true;
+    update();
+}
+
+void THistograph::setSecondValue(int value)
+{
+    if (assign(m_secondValue, value) && m_secondSeries)
+        update();
+}
+
+void THistograph::setSecondColor(const QColor &color)
+{
+    if (!assign(m_secondColor, color) || !m_secondSeries)
+        return;
+    m_frameStale = true;
+    update();
+}
+
+int THistograph::SecondHistory(int position) const
+{
+    Q_ASSERT(position >= 1 && position <= HistorySize);
+    return m_secondHistory[std::size_t(std::clamp(position, 1, HistorySize) - 1)];
+}
+
 QColor THistograph::GetBarColor(int value) const
 {
     if (value <= m_lowValue)
@@ -192,6 +222,7 @@ QColor THistograph::GetBarColor(int value) const
 void THistograph::Clear()
 {
     m_history.fill(m_minValue);
+    m_secondHistory.fill(m_minValue);
     invalidate(RedrawAllBars | Repaint);
 }
 
@@ -205,6 +236,12 @@ void THistograph::AddSample()
 {
     std::move_backward(m_history.begin(), m_history.end() - 1, m_history.end());
     m_history[0] = m_value;
+    if (m_secondSeries) {
+        std::move_backward(m_secondHistory.begin(), m_secondHistory.end() - 1,
+                           m_secondHistory.end());
+        m_secondHistory[0] = m_secondValue;
+    }
+    m_frameStale = true; // the line is drawn on the frame, not on the bar layer
 
     // Layers built for another size are rebuilt from the history by the next paint.
     if (m_barLayer.isNull() || m_barLayer.size() != size() || m_scrollLayer.size() != size())
@@ -364,5 +401,42 @@ void THistograph::composeFrame()
         QRgb *frame = reinterpret_cast<QRgb *>(m_frameBuffer.scanLine(y));
         for (int x = 0; x < w; ++x)
             frame[x] = bars[x] != key ? bars[x] : grid[x];
+    }
+    if (m_secondSeries)
+        drawSecondSeries(m_frameBuffer);
+}
+
+void THistograph::drawSecondSeries(QImage &frame) const
+{
+    const long double s = scale();
+    if (s <= 0)
+        return;
+    const int w = frame.width();
+    const int bottom = frame.height() - 1;
+    const QRgb pen = pixelOf(m_secondColor);
+    // The top pixel a bar of the value lights; a value that lights no bar has no point
+    // (an empty history draws no line), but the run to a neighbour reaches the bottom row.
+    const auto rowOf = [&](int value) {
+        return std::clamp(frame.height() - barHeight(value, s), 0, bottom);
+    };
+    const auto visible = [&](int value) { return barHeight(value, s) > 0; };
+    const auto plot = [&](int x, int y) { reinterpret_cast<QRgb *>(frame.scanLine(y))[x] = pen; };
+    for (int i = 0; i < HistorySize; ++i) {
+        const int x = w - 1 - 2 * i;
+        if (x < 0)
+            break;
+        const int value = m_secondHistory[std::size_t(i)];
+        if (visible(value))
+            plot(x, rowOf(value));
+        if (x == 0)
+            break;
+        // The column to the left joins this point to the next older one.
+        const int older = i + 1 < HistorySize ? m_secondHistory[std::size_t(i + 1)] : value;
+        if (!visible(value) && !visible(older))
+            continue;
+        const int y = rowOf(value);
+        const int yOlder = rowOf(older);
+        for (int row = std::min(y, yOlder); row <= std::max(y, yOlder); ++row)
+            plot(x - 1, row);
     }
 }

@@ -105,6 +105,25 @@ public:
 
     QSize sizeHint() const override { return QSize(200, 100); }
 
+    // --- Second series (off by default) ------------------------------------------------------
+    // An optional second quantity with its own 300-sample history, drawn as a 1-pixel line
+    // in `SecondColor` over the bars, on the same scale: each sample's point is the top pixel
+    // a bar of that value would light (clipped to the top row above MaxValue; no point for a
+    // value that lights no bar), and neighbouring samples are joined by a vertical run in the
+    // column between them (down to the bottom row for one that lights none). It records
+    // `SecondValue` at the same ticks as `Value`. With the series off the picture is exactly the
+    // single-series one.
+    bool SecondSeries() const { return m_secondSeries; }
+    // Switching the series on or off empties its history (MinValue everywhere) and repaints.
+    void setSecondSeries(bool on);
+    int SecondValue() const { return m_secondValue; }
+    // What the next tick records for the second series; draws nothing by itself.
+    void setSecondValue(int value);
+    QColor SecondColor() const { return m_secondColor; }
+    void setSecondColor(const QColor &color);
+    // Second-series sample at `position` (1 = newest .. HistorySize = oldest).
+    int SecondHistory(int position) const;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
 
@@ -121,6 +140,7 @@ private:
     long double scale() const;
     int barHeight(int value, long double scale) const;
     void drawBar(QImage &layer, int x, int height, int value) const;
+    void drawSecondSeries(QImage &frame) const;
 
     QColor m_backgroundColor{0, 0, 0};
     QColor m_gridColor{192, 192, 192};
@@ -139,6 +159,10 @@ private:
     int m_vertLinesInterval = 60;
 
     std::array<int, HistorySize> m_history{}; // index 0 is position 1, the newest sample
+    bool m_secondSeries = false;
+    int m_secondValue = 0;
+    QColor m_secondColor{255, 0, 255};
+    std::array<int, HistorySize> m_secondHistory{}; // as m_history
     QTimer m_sampleTimer;
     QImage m_gridLayer;
     QImage m_barLayer;

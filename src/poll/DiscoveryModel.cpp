@@ -1,5 +1,7 @@
 #include "DiscoveryModel.h"
 
+#include "RateFormat.h"
+
 DiscoveryModel::DiscoveryModel(QObject *parent) : QAbstractTableModel(parent) {}
 
 void DiscoveryModel::setInterfaces(const QList<DiscoveredInterface> &interfaces)
@@ -63,8 +65,12 @@ QVariant DiscoveryModel::data(const QModelIndex &index, int role) const
         return QString::number(entry.bandwidth);
     if (role == Qt::ToolTipRole && index.column() == NameColumn)
         return entry.descr;
-    if (role == Qt::ToolTipRole && index.column() == SpeedColumn && entry.bandwidth == 0)
-        return QStringLiteral("The agent reports no speed: enter the bandwidth in bit/s.");
+    if (role == Qt::ToolTipRole && index.column() == SpeedColumn) {
+        if (entry.bandwidth == 0)
+            return QStringLiteral("The agent reports no speed: enter the bandwidth in bit/s.");
+        // The exact figure the device file gets.
+        return QStringLiteral("%1 bit/s").arg(entry.bandwidth);
+    }
     if (role != Qt::DisplayRole)
         return {};
     switch (index.column()) {
@@ -77,7 +83,7 @@ QVariant DiscoveryModel::data(const QModelIndex &index, int role) const
     case TypeColumn:
         return Discovery::typeName(entry.type);
     case SpeedColumn:
-        return entry.bandwidth == 0 ? QStringLiteral("unknown") : QString::number(entry.bandwidth);
+        return RateFormat::speed(entry.bandwidth);
     case StatusColumn:
         return QString(Discovery::statusName(entry.adminStatus) + QLatin1Char('/') +
                        Discovery::statusName(entry.operStatus));
@@ -145,7 +151,7 @@ QVariant DiscoveryModel::headerData(int section, Qt::Orientation orientation, in
     case TypeColumn:
         return QStringLiteral("Type");
     case SpeedColumn:
-        return QStringLiteral("Speed (bit/s)");
+        return QStringLiteral("Speed");
     case StatusColumn:
         return QStringLiteral("Admin/oper");
     case Counters64Column:

@@ -2,6 +2,8 @@
 
 #include "IfMib.h"
 
+#include <algorithm>
+
 #include <QMap>
 #include <QStringDecoder>
 
@@ -53,11 +55,21 @@ QString displayText(const QByteArray &bytes)
     QString text = utf8.decode(bytes);
     if (utf8.hasError())
         text = QString::fromLatin1(bytes);
-    for (QChar &c : text) {
-        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+    // Invisible format characters go: a bidirectional override (U+202A-U+202E, U+2066-U+2069)
+    // or a zero-width character (U+200B-U+200F) would make a name read as another one in a
+    // caption, a table, a device file or a terminal.
+    QString shown;
+    shown.reserve(text.size());
+    for (const char32_t c : text.toUcs4()) {
+        if (QChar::category(c) == QChar::Other_Format)
+            continue;
+        if (QChar::category(c) == QChar::Other_Control || c == QChar::LineSeparator ||
             c == QChar::ParagraphSeparator)
-            c = QLatin1Char(' ');
+            shown.append(QLatin1Char(' '));
+        else
+            shown.append(QStringView(QChar::fromUcs4(c)));
     }
+    text = shown;
     // Many agents pad or end their texts with NULs, now blanks.
     while (!text.isEmpty() && text.back() == QLatin1Char(' '))
         text.chop(1);
@@ -142,7 +154,25 @@ bool isPreChecked(const DiscoveredInterface &entry)
 {
     // softwareLoopback (24), propVirtual (53), tunnel (131)
     const bool loopbackOrVirtual = entry.type == 24 || entry.type == 53 || entry.type == 131;
-    return entry.operStatus == 1 && !loopbackOrVirtual;
+    // A null interface (a router's discard sink, "Null0") is typed other (1) and always up.
+    const auto isNull = [](const QString &text) {
+        return text.startsWith(QStringLiteral("null"), Qt::CaseInsensitive);
+    };
+    const bool null = entry.type == 1 && (isNull(entry.name) || isNull(entry.descr));
+    return entry.operStatus == 1 && !loopbackOrVirtual && !null;
+}
+
+QList<DiscoveredInterface> inCheckOrder(const QList<DiscoveredInterface> &interfaces)
+{
+    QList<DiscoveredInterface> ordered = interfaces;
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const DiscoveredInterface &a, const DiscoveredInterface &b) {
+                         const bool first = isPreChecked(a);
+                         if (first != isPreChecked(b))
+                             return first;
+                         return a.index < b.index;
+                     });
+    return ordered;
 }
 
 QString description(const DiscoveredInterface &entry)

@@ -56,11 +56,17 @@ QList<DiscoveredInterface> interfaces(const WalkResult &walk);
 quint64 bandwidth(std::optional<quint64> ifSpeed, std::optional<quint64> ifHighSpeed);
 
 // An agent's text as one line: UTF-8 when it is valid UTF-8, else Latin-1; control
-// characters become blanks and trailing NULs and blanks go.
+// characters become blanks, invisible format characters (bidirectional overrides and
+// isolates, zero-width characters: Unicode category Cf) are removed, and trailing NULs and
+// blanks go.
 QString displayText(const QByteArray &bytes);
 
-// Up, and neither loopback nor virtual.
+// Up, and neither loopback, virtual nor null (an other-typed interface named "Null...").
 bool isPreChecked(const DiscoveredInterface &entry);
+
+// The order in which the window pre-checks: the pre-checked interfaces first, then the rest,
+// each group by ifIndex. The first MaxPolled pre-checked ones are those the window checks.
+QList<DiscoveredInterface> inCheckOrder(const QList<DiscoveredInterface> &interfaces);
 
 // name, then " - " and the alias when the alias is not empty.
 QString description(const DiscoveredInterface &entry);

@@ -1,5 +1,6 @@
 #include "AgentProfileFile.h"
 
+#include "RegularFile.h"
 #include "SettingsLocation.h"
 
 #include <QDir>
@@ -8,6 +9,13 @@
 #include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace AgentProfileFile
 {
@@ -25,10 +33,10 @@ QString defaultPath()
 
 bool load(const QString &path, AgentProfiles *profiles, QString *error)
 {
+    const QString shown = QDir::toNativeSeparators(path);
     const QFileInfo info(path);
     if (info.isSymLink()) {
-        *error = QStringLiteral("The agent profile file %1 is a link; it is not read.")
-                     .arg(QDir::toNativeSeparators(path));
+        *error = QStringLiteral("The agent profile file %1 is a link; it is not read.").arg(shown);
         return false;
     }
     if (!info.exists()) {
@@ -36,16 +44,70 @@ bool load(const QString &path, AgentProfiles *profiles, QString *error)
         return true;
     }
     QFile file(path);
+#ifdef Q_OS_WIN
+    if (!info.isFile()) {
+        *error = QStringLiteral("The agent profile file %1 is not a regular file; it is not read.")
+                     .arg(shown);
+        return false;
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("The agent profile file %1 cannot be read: %2")
-                     .arg(QDir::toNativeSeparators(path), file.errorString());
+                     .arg(shown, file.errorString());
+        return false;
+    }
+#else
+    const RegularFile::Opened opened = RegularFile::openForReading(path, false);
+    if (opened.notRegular) {
+        *error = QStringLiteral("The agent profile file %1 is not a regular file; it is not read.")
+                     .arg(shown);
+        return false;
+    }
+    if (!opened.ok()) {
+        if (opened.error == ENOENT) { // gone since the look above
+            *profiles = AgentProfiles();
+            return true;
+        }
+        *error = QStringLiteral("The agent profile file %1 cannot be read: %2")
+                     .arg(shown, QString::fromLocal8Bit(std::strerror(opened.error)));
+        return false;
+    }
+    if (!file.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(opened.fd);
+        *error = QStringLiteral("The agent profile file %1 cannot be read: %2")
+                     .arg(shown, file.errorString());
+        return false;
+    }
+    // It holds passphrases: a file another user owns or may write could have been read or
+    // changed, so its profiles are not used.
+    const QString mode = QStringLiteral("%1").arg(opened.mode, 4, 8, QLatin1Char('0'));
+    if (opened.ownerId != ::geteuid()) {
+        *error = QStringLiteral("The agent profile file %1 belongs to another user (mode %2); it "
+                                "is not read: its passphrases may have been read or changed.")
+                     .arg(shown, mode);
+        return false;
+    }
+    if (opened.mode & (S_IWGRP | S_IWOTH)) {
+        *error = QStringLiteral("The agent profile file %1 may be written by other users (mode "
+                                "%2); it is not read: its passphrases may have been read or "
+                                "changed.")
+                     .arg(shown, mode);
+        return false;
+    }
+#endif
+    // Read one byte beyond the limit, so a file that grew after the look is caught too.
+    const QByteArray text = file.read(MaxBytes + 1);
+    if (text.size() > MaxBytes) {
+        *error = QStringLiteral("The agent profile file %1 is larger than %2 bytes; it is not "
+                                "read.")
+                     .arg(shown)
+                     .arg(MaxBytes);
         return false;
     }
     int line = 0;
-    const auto parsed = AgentProfiles::fromText(file.readAll(), &line);
+    const auto parsed = AgentProfiles::fromText(text, &line);
     if (!parsed) {
         *error = QStringLiteral("The agent profile file %1 is not valid (line %2).")
-                     .arg(QDir::toNativeSeparators(path))
+                     .arg(shown)
                      .arg(line);
         return false;
     }
@@ -57,6 +119,13 @@ bool save(const QString &path, const AgentProfiles &profiles, QString *error)
 {
     if (QFileInfo(path).isSymLink()) {
         *error = QStringLiteral("The agent profile file %1 is a link; it is not written.")
+                     .arg(QDir::toNativeSeparators(path));
+        return false;
+    }
+    if (const RegularFile::Target target = RegularFile::replaceTarget(path);
+        target == RegularFile::Target::Folder || target == RegularFile::Target::Other) {
+        *error = QStringLiteral("The agent profile file %1 is not a regular file; it is not "
+                                "written.")
                      .arg(QDir::toNativeSeparators(path));
         return false;
     }

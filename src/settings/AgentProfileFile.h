@@ -12,11 +12,16 @@ namespace AgentProfileFile
 
 QString defaultPath();
 
-// A missing file is an empty list. False with a reason in *error for a link, an unreadable
-// file or text that is not a profile list.
+// The largest profile file that is read (a list of a few thousand agents).
+inline constexpr qint64 MaxBytes = 1024 * 1024;
+
+// A missing file is an empty list. False with a reason in *error for a link, anything but a
+// regular file (a pipe is not waited on), a file of another user or one that group or others
+// may write (the reason names its mode), one above MaxBytes, an unreadable file or text
+// that is not a profile list.
 bool load(const QString &path, AgentProfiles *profiles, QString *error);
-// False with a reason in *error (nothing changed) when the name is a link or the file cannot
-// be written.
+// False with a reason in *error (nothing changed) when the name is a link, anything but a
+// regular file, or the file cannot be written.
 bool save(const QString &path, const AgentProfiles &profiles, QString *error);
 
 } // namespace AgentProfileFile

@@ -5,6 +5,7 @@
 #include "ColourText.h"
 #include "ErrorReport.h"
 #include "InterfaceTable.h"
+#include "MetricsOptions.h"
 #include "OptionsTarget.h"
 #include "SettingValues.h"
 #include "SettingsKeys.h"
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 
 #include <algorithm>
 #include <array>
@@ -60,10 +62,14 @@ TForm3::TForm3(OptionsTarget &target, QWidget *parent)
     setFixedSize(355, 266);
     createOptionsFace();
     createDevicePanel();
+    Panel1->resize(Panel1->width(), OptionsFace->height()); // as tall as the metrics row made it
     widenForCounters64Text();
     addLinkHealthBox();
+    addOutLineColourRow();
     Fill();
 }
+
+TForm3::~TForm3() = default;
 
 void TForm3::widenForCounters64Text()
 {
@@ -84,19 +90,40 @@ void TForm3::widenForCounters64Text()
 
 void TForm3::addLinkHealthBox()
 {
-    // One row more below the 64-bit counters box: the dialog and both faces grow by it, and
-    // OK and Cancel move down with the bottom edge.
-    constexpr int RowHeight = 20;
+    // A row of its own where OK and Cancel stood, below the rows added before it: the dialog
+    // and both faces grow by it, and OK and Cancel move down with the bottom edge.
+    constexpr int RowHeight = 24;
+    const int y = Button1->y();
     CheckBoxHealth =
         new QCheckBox(QStringLiteral("Watch link state, errors and discards"), OptionsFace);
     CheckBoxHealth->setObjectName(QStringLiteral("CheckBoxHealth"));
-    CheckBoxHealth->setGeometry(CheckBox64->x(), CheckBox64->y() + RowHeight, CheckBox64->width(),
-                                CheckBox64->height());
+    CheckBoxHealth->setGeometry(CheckBox64->x(), y + 2, CheckBox64->width(), 20);
     setFixedSize(width(), height() + RowHeight);
     for (QWidget *face : {OptionsFace, Panel1})
         face->resize(face->width(), face->height() + RowHeight);
     for (QWidget *button : {Button1, Button2, Button6})
         button->move(button->x(), button->y() + RowHeight);
+}
+
+void TForm3::addOutLineColourRow()
+{
+    // A row of its own where OK and Cancel stood, below the rows added before it: the dialog
+    // grows by it, and OK and Cancel move down with the bottom edge.
+    constexpr int RowHeight = 28;
+    const int y = Button1->y();
+    setFixedSize(width(), height() + RowHeight);
+    for (QWidget *face : {OptionsFace, Panel1})
+        face->resize(face->width(), face->height() + RowHeight);
+    for (QWidget *button : {Button1, Button2})
+        button->move(button->x(), button->y() + RowHeight);
+    auto *caption = label(QStringLiteral("Output line (View > In and out):"), OptionsFace,
+                          QRect(12, y + 2, 200, 22));
+    caption->resize(std::max(caption->sizeHint().width(), 200), 22);
+    ColorBoxOutLine = new TColourPicker(OptionsFace);
+    ColorBoxOutLine->setObjectName(QStringLiteral("ColorBoxOutLine"));
+    ColorBoxOutLine->setGeometry(caption->x() + caption->width() + 6, y, 145, 24);
+    ColorBoxOutLine->setColour(Colours::clFuchsia);
+    caption->setBuddy(ColorBoxOutLine);
 }
 
 void TForm3::createOptionsFace()
@@ -156,10 +183,17 @@ void TForm3::createOptionsFace()
     CheckBox64->setObjectName(QStringLiteral("CheckBox64"));
     CheckBox64->setGeometry(12, 211, 335, 20);
 
-    Button1 = button(QStringLiteral("OK"), "Button1", OptionsFace, QRect(188, 232, 75, 26));
+    // Below the specified controls; OK and Cancel move down by its height.
+    m_metrics = std::make_unique<MetricsOptions>(OptionsFace, 232);
+    const int below = MetricsOptions::Height;
+    setFixedSize(width(), height() + below);
+    OptionsFace->resize(OptionsFace->width(), OptionsFace->height() + below);
+
+    Button1 = button(QStringLiteral("OK"), "Button1", OptionsFace, QRect(188, 232 + below, 75, 26));
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
-    Button2 = button(QStringLiteral("Cancel"), "Button2", OptionsFace, QRect(270, 232, 75, 26));
+    Button2 =
+        button(QStringLiteral("Cancel"), "Button2", OptionsFace, QRect(270, 232 + below, 75, 26));
     Button2->setAutoDefault(false);
     connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
 }
@@ -227,6 +261,8 @@ bool TForm3::Fill()
         CheckBox64->setChecked(SettingValues::flag(ensureAndRead(store, K::Counters64)) == true);
         CheckBoxHealth->setChecked(SettingValues::flag(ensureAndRead(store, K::LinkHealth)) ==
                                    true);
+        ColorBoxOutLine->setColour(colourFromText(ensureAndRead(store, K::OutLineColor)));
+        m_metrics->fill(ensureAndRead(store, K::MetricsAddress, QString()));
     });
 }
 
@@ -262,6 +298,13 @@ void TForm3::Button1Click()
         m_target.setCounters64(CheckBox64->isChecked());
         store.write(K::LinkHealth, SettingValues::flagText(CheckBoxHealth->isChecked()));
         m_target.setLinkHealth(CheckBoxHealth->isChecked());
+
+        store.write(K::OutLineColor, colourToText(ColorBoxOutLine->colour()));
+        m_target.setOutLineColorAll(resolveColour(ColorBoxOutLine->colour()));
+        const QString metrics = m_metrics->settingText();
+        store.write(K::MetricsAddress, metrics);
+        if (const QString problem = m_target.setMetricsAddress(metrics); !problem.isEmpty())
+            throw OstralineError(problem);
     });
     if (stored)
         accept();
@@ -340,6 +383,31 @@ void TForm3::Button6Click()
     QDialog::reject();
 }
 
+void TForm3::addPage(const QString &title, QWidget *page)
+{
+    if (!m_pages) {
+        // The General face keeps its fixed layout inside the first tab; the buttons move out
+        // of it so that they serve every page.
+        const QSize face = OptionsFace->size();
+        m_pages = new QTabWidget(this);
+        m_pages->setObjectName(QStringLiteral("OptionsPages"));
+        m_pages->addTab(OptionsFace, QStringLiteral("General"));
+        const QSize tabs = m_pages->sizeHint() - m_pages->currentWidget()->sizeHint();
+        m_pages->setGeometry(4, 4, face.width() + std::max(0, tabs.width()),
+                             face.height() - 34 + std::max(0, tabs.height()));
+        const int buttonsY = m_pages->geometry().bottom() + 6;
+        for (QPushButton *b : {Button1, Button2}) {
+            b->setParent(this);
+            b->move(b->x() + 4, buttonsY);
+            b->show();
+        }
+        setFixedSize(m_pages->width() + 8, buttonsY + Button1->height() + 8);
+        Panel1->resize(size());
+        Panel1->raise();
+    }
+    m_pages->addTab(page, title);
+}
+
 bool TForm3::isPanelShown() const
 {
     return !Panel1->isHidden();
@@ -349,7 +417,13 @@ void TForm3::showPanel(bool shown)
 {
     // The Options face is hidden under the panel so that Enter in a panel box cannot reach
     // the covered OK button.
-    OptionsFace->setVisible(!shown);
+    if (m_pages) {
+        for (QWidget *covered : {static_cast<QWidget *>(m_pages), static_cast<QWidget *>(Button1),
+                                 static_cast<QWidget *>(Button2)})
+            covered->setVisible(!shown);
+    } else {
+        OptionsFace->setVisible(!shown);
+    }
     Panel1->setVisible(shown);
     if (shown)
         Panel1->raise();

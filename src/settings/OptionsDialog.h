@@ -3,7 +3,9 @@
 #include <QDialog>
 
 #include <functional>
+#include <memory>
 
+class MetricsOptions;
 class OptionsTarget;
 class QCheckBox;
 class QGroupBox;
@@ -11,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QTabWidget;
 class TColourPicker;
 
 // The Options dialog: the two utilisation thresholds with the three bar colours, the on-error
@@ -25,6 +28,7 @@ class TForm3 : public QDialog
 public:
     // Fills the controls from the settings store at once.
     explicit TForm3(OptionsTarget &target, QWidget *parent = nullptr);
+    ~TForm3() override;
 
     // Copies the stored values into the dialog (writing the default of any that is absent)
     // and applies the on-error mode and the start-file flag to the target. A value that
@@ -48,27 +52,35 @@ public:
         m_openEditor = std::move(opener);
     }
 
+    // Adds a page of another module's options: the dialog's own face becomes the first tab
+    // ("General") and OK and Cancel move below the tabs. The page stores its values when the
+    // dialog is accepted and reloads them when it is rejected.
+    void addPage(const QString &title, QWidget *page);
+    QTabWidget *pages() const { return m_pages; }
+
     // Escape and the window's close button act as Cancel.
     void reject() override;
 
     // The Options face.
     QWidget *OptionsFace = nullptr;
-    QGroupBox *GroupBox1 = nullptr;       // Utilization thresholds
-    QLineEdit *Edit1 = nullptr;           // high value
-    QLineEdit *Edit2 = nullptr;           // low value
-    TColourPicker *ColorBox1 = nullptr;   // high bars
-    TColourPicker *ColorBox2 = nullptr;   // bars between the thresholds
-    TColourPicker *ColorBox3 = nullptr;   // low bars
-    QRadioButton *RadioButton1 = nullptr; // stop polling when errors occur
-    QRadioButton *RadioButton2 = nullptr; // continue with zero values
-    QCheckBox *CheckBox1 = nullptr;       // always use this device file for first start
-    QLineEdit *Edit3 = nullptr;           // first-start device file
-    QPushButton *Button3 = nullptr;       // ...
-    QCheckBox *CheckBox2 = nullptr;       // automatically start polling (never enabled)
-    QCheckBox *CheckBox64 = nullptr;      // use 64-bit counters where the agent has them
-    QCheckBox *CheckBoxHealth = nullptr;  // watch link state, errors and discards
-    QPushButton *Button1 = nullptr;       // OK
-    QPushButton *Button2 = nullptr;       // Cancel
+    QGroupBox *GroupBox1 = nullptr;            // Utilization thresholds
+    QLineEdit *Edit1 = nullptr;                // high value
+    QLineEdit *Edit2 = nullptr;                // low value
+    TColourPicker *ColorBox1 = nullptr;        // high bars
+    TColourPicker *ColorBox2 = nullptr;        // bars between the thresholds
+    TColourPicker *ColorBox3 = nullptr;        // low bars
+    QRadioButton *RadioButton1 = nullptr;      // stop polling when errors occur
+    QRadioButton *RadioButton2 = nullptr;      // continue with zero values
+    QCheckBox *CheckBox1 = nullptr;            // always use this device file for first start
+    QLineEdit *Edit3 = nullptr;                // first-start device file
+    QPushButton *Button3 = nullptr;            // ...
+    QCheckBox *CheckBox2 = nullptr;            // automatically start polling (never enabled)
+    QCheckBox *CheckBox64 = nullptr;           // use 64-bit counters where the agent has them
+    QCheckBox *CheckBoxHealth = nullptr;       // watch link state, errors and discards
+    TColourPicker *ColorBoxOutLine = nullptr;  // the output line of "In and out"
+    std::unique_ptr<MetricsOptions> m_metrics; // serve metrics for Prometheus
+    QPushButton *Button1 = nullptr;            // OK
+    QPushButton *Button2 = nullptr;            // Cancel
 
     // The single-device panel.
     QWidget *Panel1 = nullptr;
@@ -92,9 +104,11 @@ private:
     void createDevicePanel();
     void widenForCounters64Text();
     void addLinkHealthBox();
+    void addOutLineColourRow();
     void showPanel(bool shown);
     void showCounters(int row);
 
     OptionsTarget &m_target;
+    QTabWidget *m_pages = nullptr;
     std::function<bool(const QString &path)> m_openEditor;
 };

@@ -18,6 +18,8 @@ public:
     virtual void setGraphHighColorAll(const QColor &color) = 0;
     virtual void setGraphNormalColorAll(const QColor &color) = 0;
     virtual void setGraphLowColorAll(const QColor &color) = 0;
+    // Colour of the output line that "In and out" draws over the bars.
+    virtual void setOutLineColorAll(const QColor &color) { (void)color; }
     // true: stop polling a failing interface; false: continue with zero values.
     virtual void setStopOnErrors(bool stop) = 0;
     virtual void setStartFileFlag(bool on) = 0;
@@ -36,6 +38,14 @@ public:
     virtual QString counterDescription(int row) const
     {
         (void)row;
+        return QString();
+    }
+
+    // The "metrics address" setting ("" is off): returns why it cannot be served, "" when
+    // it is.
+    virtual QString setMetricsAddress(const QString &text)
+    {
+        (void)text;
         return QString();
     }
 

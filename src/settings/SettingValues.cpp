@@ -49,6 +49,8 @@ std::optional<ShownValue> shownValue(const QString &text)
         return ShownValue::Out;
     if (text == u"comb")
         return ShownValue::Combined;
+    if (text == u"INOUT")
+        return ShownValue::InOut;
     return std::nullopt;
 }
 
@@ -59,6 +61,8 @@ QString shownValueText(ShownValue value)
         return QStringLiteral("IN");
     case ShownValue::Out:
         return QStringLiteral("OUT");
+    case ShownValue::InOut:
+        return QStringLiteral("INOUT");
     case ShownValue::Combined:
         break;
     }

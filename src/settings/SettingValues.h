@@ -16,11 +16,12 @@ namespace SettingValues
 std::optional<bool> flag(const QString &text);
 QString flagText(bool on);
 
-// The quantity the graphs show, value "values".
-enum class ShownValue { In, Out, Combined };
+// The quantity the graphs show, value "values". InOut draws the input as the graph's bars
+// and the output as a line over them.
+enum class ShownValue { In, Out, Combined, InOut };
 
-// "IN", "OUT", "comb". The stored form of combined is "COMB", which applies nothing (the
-// initial selection is combined anyway).
+// "IN", "OUT", "comb", "INOUT". The stored form of combined is "COMB", which applies nothing
+// (the initial selection is combined anyway).
 std::optional<ShownValue> shownValue(const QString &text);
 QString shownValueText(ShownValue value);
 

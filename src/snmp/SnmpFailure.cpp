@@ -26,9 +26,14 @@ QString snmpFailureText(SnmpFailure failure)
     case SnmpFailure::NotSent:
         return QStringLiteral("Nothing was sent: the address or the settings are not valid.");
     case SnmpFailure::UnknownEngine:
+        return QStringLiteral("The agent reported unknownEngineIDs: the request was not for its "
+                              "engine ID (a changed or replaced agent); try again.");
     case SnmpFailure::NotInTimeWindow:
+        return QStringLiteral("The agent reported notInTimeWindows: the request was outside its "
+                              "time window (its clock could not be followed); try again.");
     case SnmpFailure::Report:
-        return QStringLiteral("The agent reported an error; try again.");
+        return QStringLiteral("The agent sent a report that names no known reason instead of "
+                              "an answer; try again.");
     }
     return QString();
 }

@@ -116,10 +116,11 @@ bool isHostName(QStringView text)
     return !allDigits(labels.back());
 }
 
-} // namespace
-
-SnmpHost SnmpHost::parse(const QString &text)
+// The parse without the check of the literal's use as a destination.
+SnmpHost parseText(const QString &text)
 {
+    using Kind = SnmpHost::Kind;
+    constexpr int MaxNameLength = SnmpHost::MaxNameLength;
     SnmpHost invalid;
     // Longest sensible text: a bracketed IPv6 literal with a scope or a full-length name,
     // plus ":65535".
@@ -169,9 +170,54 @@ SnmpHost SnmpHost::parse(const QString &text)
         }
     }
 
-    if (host.kind == Kind::Address && !isUsableAddress(host.address))
-        return invalid;
     return host;
+}
+
+} // namespace
+
+SnmpHost SnmpHost::parse(const QString &text)
+{
+    const SnmpHost host = parseText(text);
+    if (host.kind == Kind::Address && !isUsableAddress(host.address))
+        return SnmpHost();
+    return host;
+}
+
+QString SnmpHost::groupKind(const QHostAddress &address)
+{
+    bool mapped = false;
+    const quint32 ipv4 = address.toIPv4Address(&mapped);
+    if (mapped) {
+        if (ipv4 == 0xffffffffu)
+            return QStringLiteral("the broadcast address");
+        if ((ipv4 >> 28) == 0xe)
+            return QStringLiteral("a multicast address");
+        return QString();
+    }
+    if (address.protocol() == QAbstractSocket::IPv6Protocol && address.toIPv6Address()[0] == 0xff)
+        return QStringLiteral("a multicast address");
+    return QString();
+}
+
+QString SnmpHost::groupAddressProblem(const QString &text)
+{
+    const SnmpHost literal = parseText(text);
+    if (literal.kind != Kind::Address)
+        return QString();
+    const QString kind = groupKind(literal.address);
+    if (kind.isEmpty())
+        return QString();
+    return QStringLiteral("%1 is %2, not an agent's address; nothing is sent to it.")
+        .arg(text, kind);
+}
+
+QString SnmpHost::problem(const QString &text)
+{
+    if (parse(text).isValid())
+        return QString();
+    if (const QString group = groupAddressProblem(text); !group.isEmpty())
+        return group;
+    return QStringLiteral("\"%1\" is not a valid address.").arg(text);
 }
 
 bool SnmpHost::isUsableAddress(const QHostAddress &address)
@@ -183,7 +229,7 @@ bool SnmpHost::isUsableAddress(const QHostAddress &address)
     // dual-stack socket would send to the local machine just like 0.0.0.0.
     return !address.isEqual(QHostAddress(QHostAddress::AnyIPv4),
                             QHostAddress::TolerantConversion) &&
-           address != QHostAddress(QHostAddress::AnyIPv6);
+           address != QHostAddress(QHostAddress::AnyIPv6) && groupKind(address).isEmpty();
 }
 
 QString SnmpHost::peerName(const QHostAddress &address, quint16 port)

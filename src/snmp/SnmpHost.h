@@ -33,11 +33,24 @@ struct SnmpHost {
     // decimal, IPv4 parts with leading zeros or above 255, dotted numbers that are not four
     // parts, the unspecified addresses 0.0.0.0 and ::, names longer than 253 characters or
     // with a label longer than 63, labels with characters other than letters, digits, "-"
-    // and "_", and names whose last label is all digits (such as "161" or "1.2.3").
+    // and "_", names whose last label is all digits (such as "161" or "1.2.3"), and group
+    // addresses (see groupKind).
     static SnmpHost parse(const QString &text);
 
-    // Whether an address may be used as a query's destination: IPv4 or IPv6, not unspecified.
+    // Whether an address may be used as a query's destination: IPv4 or IPv6, not unspecified,
+    // not a group address (see groupKind). Names are checked with this after resolution.
     static bool isUsableAddress(const QHostAddress &address);
+
+    // "a multicast address" (224.0.0.0/4, ff00::/8, also IPv4-mapped) or "the broadcast
+    // address" (255.255.255.255): no agent answers for a group, so nothing is sent to one.
+    // "" for any other address. A subnet's broadcast address cannot be known here.
+    static QString groupKind(const QHostAddress &address);
+
+    // Why a host text is refused as an agent's address, in one sentence naming it ("" when
+    // parse() accepts it): a group address says so, anything else "is not a valid address".
+    static QString problem(const QString &text);
+    // Only the first half of that: the sentence for a group address literal, else "".
+    static QString groupAddressProblem(const QString &text);
 
     // The numeric peer text handed to the SNMP library for an address and port:
     // "udp:192.0.2.1:161" or "udp6:[2001:db8::1]:161".

@@ -224,8 +224,7 @@ void SnmpWalker::start(const WalkRequest &request)
 
     const SnmpHost host = SnmpHost::parse(request.host);
     if (!host.isValid()) {
-        failLater(WalkResult::Outcome::BadAddress,
-                  QStringLiteral("\"%1\" is not a valid address.").arg(request.host));
+        failLater(WalkResult::Outcome::BadAddress, SnmpHost::problem(request.host));
         return;
     }
     m_port = host.port;

@@ -2,15 +2,23 @@
 #include "CommandLine.h"
 #include "DeviceFile.h"
 #include "IfMibAgent.h"
+#include "ScriptedAgent.h"
 #include "SnmpAgent.h"
 
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 namespace
 {
@@ -22,8 +30,10 @@ struct Result {
 };
 
 // extraEnv: variables to set (an empty value removes the variable).
+// program/leading: another program to run the arguments with (unshare -m ...).
 Result ostraline(const QStringList &arguments, const QMap<QString, QString> &extraEnv = {},
-                 int timeoutMs = 60000)
+                 int timeoutMs = 60000, const QString &program = QString(),
+                 const QStringList &leading = {})
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -38,7 +48,10 @@ Result ostraline(const QStringList &arguments, const QMap<QString, QString> &ext
     env.remove("WAYLAND_DISPLAY");
     env.remove("QT_QPA_PLATFORM");
     process.setProcessEnvironment(env);
-    process.start(QStringLiteral(OSTRALINE_EXECUTABLE), arguments);
+    if (program.isEmpty())
+        process.start(QStringLiteral(OSTRALINE_EXECUTABLE), arguments);
+    else
+        process.start(program, leading + arguments);
     Result result;
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
@@ -49,6 +62,60 @@ Result ostraline(const QStringList &arguments, const QMap<QString, QString> &ext
     result.out = QString::fromUtf8(process.readAllStandardOutput());
     result.err = QString::fromUtf8(process.readAllStandardError());
     return result;
+}
+
+bool runPending()
+{
+    return qEnvironmentVariableIsSet("OSTRALINE_RUN_PENDING_HARDENING");
+}
+
+// Peak resident memory of a running process in MB (VmHWM), 0 when unknown.
+qint64 peakMegabytes(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() / 1024;
+    }
+    return 0;
+}
+
+struct Watched {
+    Result result;
+    qint64 elapsedMs = 0;
+    qint64 peakMb = 0;
+};
+
+// Runs the program like ostraline(), watching its peak memory; kills it once it passes
+// killAboveMb (so a fault cannot take the machine's memory) or timeoutMs.
+Watched watchedOstraline(const QStringList &arguments, int timeoutMs, qint64 killAboveMb)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    process.setProcessEnvironment(env);
+    Watched watched;
+    QElapsedTimer clock;
+    clock.start();
+    process.start(QStringLiteral(OSTRALINE_EXECUTABLE), arguments);
+    process.waitForStarted();
+    while (!process.waitForFinished(100)) {
+        watched.peakMb = std::max(watched.peakMb, peakMegabytes(process.processId()));
+        if (watched.peakMb > killAboveMb || clock.elapsed() > timeoutMs) {
+            process.kill();
+            process.waitForFinished();
+            break;
+        }
+    }
+    watched.elapsedMs = clock.elapsed();
+    watched.result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    watched.result.out = QString::fromUtf8(process.readAllStandardOutput());
+    watched.result.err = QString::fromUtf8(process.readAllStandardError());
+    return watched;
 }
 
 // Three interfaces: two up with known speeds (one of them with a blank and a semicolon in
@@ -84,7 +151,8 @@ private Q_SLOTS:
             << QStringList{"my routers.dev"} << true << "my routers.dev";
         QTest::newRow("further arguments") << QStringList{"a.dev", "b.dev"} << true << "a.dev";
         QTest::newRow("after --") << QStringList{"--", "-odd.dev"} << true << "-odd.dev";
-        QTest::newRow("lone dash") << QStringList{"-"} << true << "-";
+        QTest::newRow("lone dash") << QStringList{"-"} << false << "";
+        QTest::newRow("dash after --") << QStringList{"--", "-"} << true << "-";
         QTest::newRow("discover") << QStringList{"--discover", "h"} << false << "";
         QTest::newRow("file and an option") << QStringList{"a.dev", "--help"} << false << "";
     }
@@ -146,6 +214,25 @@ private Q_SLOTS:
         QTest::newRow("bad default bandwidth")
             << QStringList{"--discover", "127.0.0.1:9", "--default-bandwidth", "-5"} << 2 << ""
             << "--default-bandwidth";
+        // The largest a row holds passes the check (and then finds no agent: exit 1).
+        QTest::newRow("default bandwidth at the largest")
+            << QStringList{"--discover",          "127.0.0.1:9",    "--default-bandwidth",
+                           "9223372036854775807", "--snmp-version", "1"}
+            << 1 << ""
+            << "No answer";
+        QTest::newRow("default bandwidth beyond the largest")
+            << QStringList{"--discover", "127.0.0.1:9", "--default-bandwidth",
+                           "9223372036854775808"}
+            << 2 << ""
+            << "--default-bandwidth must be at most 9223372036854775807 bit/s.";
+        QTest::newRow("multicast address")
+            << QStringList{"--discover", "239.1.2.3:1161"} << 2 << ""
+            << "239.1.2.3:1161 is a multicast address, not an agent's address";
+        QTest::newRow("broadcast address")
+            << QStringList{"--discover", "255.255.255.255"} << 2 << ""
+            << "255.255.255.255 is the broadcast address";
+        QTest::newRow("lone dash") << QStringList{"-"} << 2 << ""
+                                   << "'ostraline -- -'";
     }
 
     void usage()
@@ -301,6 +388,265 @@ private Q_SLOTS:
         QCOMPARE(int(profile->security.priv), int(SnmpSecurity::Priv::AES256));
         QCOMPARE(profile->security.authPassphrase, SnmpAgent::authPassphrase().toUtf8());
         QCOMPARE(profile->security.privPassphrase, SnmpAgent::privPassphrase().toUtf8());
+    }
+
+    // The window without a display: one line and exit 1, not Qt's abort; for no display
+    // named as for one that refuses (a display number with no server).
+    void windowWithoutDisplay_data()
+    {
+        QTest::addColumn<QString>("variable");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("none named") << ""
+                                    << ""
+                                    << "no display (neither DISPLAY nor WAYLAND_DISPLAY";
+        QTest::newRow("X11 refuses") << "DISPLAY"
+                                     << ":7913"
+                                     << "the display DISPLAY=:7913 cannot";
+        QTest::newRow("Wayland refuses") << "WAYLAND_DISPLAY"
+                                         << "ostraline-test-none"
+                                         << "WAYLAND_DISPLAY=ostraline-test-none";
+    }
+    void windowWithoutDisplay()
+    {
+        QFETCH(QString, variable);
+        QFETCH(QString, value);
+        QFETCH(QString, message);
+        if (QFileInfo::exists("/tmp/.X11-unix/X7913"))
+            QSKIP("display :7913 is in use");
+        QTemporaryDir runtime; // a lock folder of its own: no other copy counts as running
+        QMap<QString, QString> env{{"XDG_RUNTIME_DIR", runtime.path()}};
+        Result result;
+        if (variable.isEmpty()) {
+            result = ostraline({}, env, 20000);
+        } else {
+            // ostraline() removes the display variables; put the one of this row back.
+            QProcess process;
+            QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
+            system.remove("DISPLAY");
+            system.remove("WAYLAND_DISPLAY");
+            system.remove("QT_QPA_PLATFORM");
+            system.insert("XDG_RUNTIME_DIR", runtime.path());
+            system.insert(variable, value);
+            process.setProcessEnvironment(system);
+            process.start(QStringLiteral(OSTRALINE_EXECUTABLE), QStringList{});
+            QVERIFY(process.waitForFinished(20000));
+            result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+            result.err = QString::fromUtf8(process.readAllStandardError());
+        }
+        QCOMPARE(result.status, 1);
+        QVERIFY2(result.err.startsWith("ostraline: cannot open the window: ") &&
+                     result.err.contains(message) && result.err.count('\n') == 1,
+                 qPrintable(result.err));
+    }
+
+    // --output - is standard output; a pipe (or a link to one) as --output is refused with
+    // exit 1 and stays a pipe. Device nodes are covered where the writer is tested.
+    void outputTargets()
+    {
+        if (!IfMibAgent::isAvailable())
+            QSKIP("snmpd or perl is not installed");
+        IfMibAgent agent;
+        agent.setInterfaces(threeInterfaces());
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+        const Result dash = ostraline({"--discover", agent.host(), "--output", "-"});
+        QCOMPARE(dash.status, 0);
+        QCOMPARE(DeviceFile::splitLines(dash.out.toUtf8()).size(), 2);
+
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath("pipe");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString link = dir.filePath("link.dev");
+        QVERIFY(QFile::link(fifo, link));
+        for (const QString &target : {fifo, link}) {
+            const Result result = ostraline({"--discover", agent.host(), "--output", target});
+            QCOMPARE(result.status, 1);
+            QVERIFY2(
+                result.err.contains("\"" + target + "\" is not a regular file; nothing written"),
+                qPrintable(result.err));
+            QVERIFY(!result.err.contains("lines written"));
+        }
+        QVERIFY(QFileInfo(link).isSymLink());
+        struct stat info {
+        };
+        QCOMPARE(::lstat(QFile::encodeName(fifo).constData(), &info), 0);
+        QVERIFY(S_ISFIFO(info.st_mode));
+    }
+
+    // A garbled profile file costs the profile, not the device file: the lines are written,
+    // the profile problem is reported on its own, exit 1, and the profile file is untouched.
+    void garbledProfileFileStillWritesLines()
+    {
+        if (!IfMibAgent::isAvailable())
+            QSKIP("snmpd or perl is not installed");
+        IfMibAgent agent;
+        agent.setInterfaces(threeInterfaces());
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+        QTemporaryDir config;
+        QVERIFY(QDir(config.path()).mkpath("Kelvane"));
+        const QString profiles = config.filePath("Kelvane/OSL-agents.ini");
+        QFile garbled(profiles);
+        QVERIFY(garbled.open(QIODevice::WriteOnly));
+        garbled.write("[agent\x01 no end\n");
+        garbled.close();
+        QVERIFY(garbled.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+        const QString output = config.filePath("agent.dev");
+        const Result result =
+            ostraline({"--discover", agent.host(), "--save-profile", "--output", output},
+                      {{"XDG_CONFIG_HOME", config.path()}});
+        QCOMPARE(result.status, 1);
+        QCOMPARE(DeviceFile::readLines(output).size(), 2);
+        QVERIFY2(result.err.contains("2 lines written") &&
+                     result.err.contains(profiles + " is not valid") &&
+                     result.err.contains("No profile was saved."),
+                 qPrintable(result.err));
+        QVERIFY(garbled.open(QIODevice::ReadOnly));
+        QCOMPARE(garbled.readAll(), QByteArray("[agent\x01 no end\n"));
+    }
+
+    // A v3 agent that answers with reports for ever: --discover ends within 15 s with exit 1
+    // and the report's name.
+    void discoverReportLoop_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("pending");
+        // The notInTimeWindows loop never ends today (the library's engine probe blocks with
+        // no time-out); it runs with OSTRALINE_RUN_PENDING_HARDENING=1.
+        QTest::newRow("notInTimeWindows") << "time"
+                                          << "notInTimeWindows" << true;
+        QTest::newRow("unknownEngineIDs") << "engine"
+                                          << "unknownEngineIDs" << false;
+        QTest::newRow("decryptionErrors") << "decrypt"
+                                          << "could not decrypt" << false;
+    }
+    void discoverReportLoop()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, reason);
+        QFETCH(bool, pending);
+        if (pending && !runPending())
+            QSKIP("never ends until the exchange keeps the engine probe asynchronous");
+        if (!ScriptedAgent::isAvailable())
+            QSKIP("python3 is not installed");
+        ScriptedAgent hostile;
+        QVERIFY2(hostile.start(mode), qPrintable(hostile.errorString()));
+        QElapsedTimer clock;
+        clock.start();
+        const Result result = ostraline({"--discover", hostile.host(), "--snmp-version", "3",
+                                         "--user", "monitor", "--save-profile"},
+                                        {{"OSTRALINE_AUTH_PASSPHRASE", "first passphrase"},
+                                         {"OSTRALINE_PRIV_PASSPHRASE", "second passphrase"}},
+                                        15000);
+        QVERIFY2(clock.elapsed() < 15000, "--discover did not end within 15 s");
+        QCOMPARE(result.status, 1);
+        QCOMPARE(result.out, QString());
+        QVERIFY2(result.err.contains(hostile.host()) && result.err.contains(reason),
+                 qPrintable(result.err));
+        QVERIFY(result.err.contains("No profile was saved."));
+    }
+
+    // Walks that would never end: endless rows of 65,000-octet ifDescr values, and endless
+    // rows at one per 1.9 s. The walk keeps each text to 255 octets and stays under 100 MB,
+    // ends at its deadline (--timeout SECONDS) or at 10,000 interfaces with what it has, and
+    // says so. Pending until the walk has these bounds: today the first grows without limit
+    // (it is stopped here at 200 MB) and the second would take hours.
+    void discoverWalkBounds_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("timeoutSeconds");
+        QTest::newRow("endless 65,000-octet rows") << "bigdescr" << 20;
+        QTest::newRow("one row per 1.9 s") << "slow" << 5;
+    }
+    void discoverWalkBounds()
+    {
+        QFETCH(QString, mode);
+        QFETCH(int, timeoutSeconds);
+        if (!runPending())
+            QSKIP("the walk has no text cut, interface cap or deadline yet");
+        if (!ScriptedAgent::isAvailable())
+            QSKIP("python3 is not installed");
+        ScriptedAgent hostile;
+        QVERIFY2(hostile.start(mode), qPrintable(hostile.errorString()));
+        QTemporaryDir dir;
+        const QString output = dir.filePath("hostile.dev");
+        const Watched watched = watchedOstraline(
+            {"--discover", hostile.host(), "--snmp-version", "2c", "--default-bandwidth", "1000000",
+             "--timeout", QString::number(timeoutSeconds), "--output", output},
+            (timeoutSeconds + 10) * 1000, 200);
+        QVERIFY2(watched.peakMb < 100, qPrintable(QString("peak %1 MB").arg(watched.peakMb)));
+        QVERIFY2(watched.elapsedMs < (timeoutSeconds + 5) * 1000,
+                 qPrintable(QString("took %1 ms").arg(watched.elapsedMs)));
+        QCOMPARE(watched.result.status, 0);
+        const QStringList lines = DeviceFile::readLines(output, 20000);
+        QVERIFY(!lines.isEmpty());
+        QVERIFY(lines.size() <= 10000);
+        for (const QString &line : lines)
+            QVERIFY(DeviceFile::splitFields(line).description.toUtf8().size() <= 255);
+        // It says why the walk ended early.
+        QVERIFY2(watched.result.err.contains("Note: "), qPrintable(watched.result.err.right(500)));
+    }
+
+    // A full disk says so: the device file's folder is a 4 KB file system of its own in a
+    // private mount namespace (root only), too small for 200 lines.
+    void fullDisk()
+    {
+        if (::geteuid() != 0 || QStandardPaths::findExecutable("unshare").isEmpty())
+            QSKIP("a private mount namespace needs root and unshare");
+        if (!IfMibAgent::isAvailable())
+            QSKIP("snmpd or perl is not installed");
+        IfMibAgent agent;
+        agent.setInterfaces(IfMibAgent::synthetic(200));
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+        QTemporaryDir dir;
+        const Result result = ostraline(
+            {"sh", "-c",
+             "mount --make-rprivate / && mount -t tmpfs -o size=4k ostraline-test \"$1\" && "
+             "exec \"$2\" --discover \"$3\" --output \"$1/full.dev\"",
+             "sh", dir.path(), OSTRALINE_EXECUTABLE, agent.host()},
+            {}, 60000, QStringLiteral("unshare"), {"-m"});
+        if (result.err.contains("mount:") || result.err.contains("unshare:"))
+            QSKIP(qPrintable("no private mount here: " + result.err));
+        QCOMPARE(result.status, 1);
+        QVERIFY2(result.err.contains("full.dev") &&
+                     result.err.contains("No space left on device") &&
+                     !result.err.contains("lines written"),
+                 qPrintable(result.err.right(400)));
+        QVERIFY(QDir(dir.path()).isEmpty()); // the small file system went with its namespace
+    }
+
+    // The lines come in the window's pre-check order: up interfaces that are neither loopback
+    // nor null first, by index, then the rest; the table shows speeds with prefixes and the
+    // note says so. The device file keeps whole bit/s.
+    void discoverInCheckOrder()
+    {
+        if (!IfMibAgent::isAvailable())
+            QSKIP("snmpd or perl is not installed");
+        QList<IfMibAgent::Interface> list = IfMibAgent::synthetic(6);
+        list[0].operStatus = 2; // 1: down
+        list[1].type = 24;      // 2: loopback, up
+        list[1].name = "lo";
+        list[3].operStatus = 1; // 4: up (synthetic makes it down)
+        list[4].type = 1;       // 5: Null0, up
+        list[4].name = "Null0";
+        IfMibAgent agent;
+        agent.setInterfaces(list);
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+        const Result result = ostraline({"--discover", agent.host()});
+        QCOMPARE(result.status, 0);
+        QStringList indexes;
+        QStringList bandwidths;
+        for (const QString &line : DeviceFile::splitLines(result.out.toUtf8())) {
+            indexes << DeviceFile::splitFields(line).interfaceIndex;
+            bandwidths << DeviceFile::splitFields(line).bandwidth;
+        }
+        QCOMPARE(indexes, QStringList({"3", "4", "6", "1", "2", "5"}));
+        QCOMPARE(bandwidths.first(), QString("1000000000"));
+        QCOMPARE(bandwidths.at(1), QString("40000000000"));
+        QVERIFY2(result.err.contains("1 Gbit/s") && result.err.contains("40 Gbit/s"),
+                 qPrintable(result.err));
+        QVERIFY2(result.err.contains("Note: lines are in the order the window checks"),
+                 qPrintable(result.err));
     }
 
     // More than 20 lines: all are written, with a note.

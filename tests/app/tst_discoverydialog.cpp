@@ -203,6 +203,17 @@ private Q_SLOTS:
         dialog->discover();
         QVERIFY(!dialog->isDiscovering());
         QVERIFY(dialog->messageText().contains("semicolon"));
+
+        // A group address is refused before any walk starts (nothing is sent).
+        dialog->communityEdit()->setText("public");
+        for (const QString group : {"224.0.0.1", "255.255.255.255", "[ff02::1]"}) {
+            dialog->addressEdit()->setText(group);
+            dialog->discover();
+            QVERIFY(!dialog->isDiscovering());
+            QVERIFY2(dialog->messageText().startsWith(group + " is ") &&
+                         dialog->messageText().contains("not an agent's address"),
+                     qPrintable(dialog->messageText()));
+        }
     }
 };
 

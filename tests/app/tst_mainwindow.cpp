@@ -324,6 +324,23 @@ private Q_SLOTS:
         QVERIFY(f.errors.isEmpty());
     }
 
+    // Rows whose agent is a group address load (the file is the user's), and the status bar
+    // names them: the poll sends nothing to such an address.
+    void groupAddressesNamedAtLoad()
+    {
+        MainWindowFixture f;
+        TForm1 &w = f.create();
+        const QString file =
+            f.writeFile("groups.dev", "127.0.0.1;1;1000;public;a\n224.0.0.9;1;1000;public;b\n"
+                                      "[ff02::1];2;1000;public;c\n192.0.2.255;3;1000;public;d\n");
+        w.setDeviceFileChooser([&] { return file; });
+        w.Button8Click();
+        QCOMPARE(w.interfaceList().count(), 4);
+        QCOMPARE(w.statusText(0), QStringLiteral("Rows 2, 3: 224.0.0.9 is a multicast address, "
+                                                 "not an agent's address; nothing is sent to it."));
+        QVERIFY(f.errors.isEmpty());
+    }
+
     // Twenty lines and more load alike: the first 20 interfaces, the board set up for them
     // and Start enabled; the status bar says when lines were left out.
     void moreThanTwentyLinesAndUnreadableFiles_data()

@@ -12,6 +12,7 @@ const QRgb Silver = qRgb(192, 192, 192);
 const QRgb Red = qRgb(255, 0, 0);
 const QRgb Lime = qRgb(0, 255, 0);
 const QRgb Yellow = qRgb(255, 255, 0);
+const QRgb Fuchsia = qRgb(255, 0, 255);
 
 QRgb at(const QImage &image, int x, int y)
 {
@@ -62,7 +63,23 @@ struct BoardGraph {
         graph.setValue(value);
         graph.TimerTick();
     }
+    void tick(int value, int second)
+    {
+        graph.setSecondValue(second);
+        tick(value);
+    }
 };
+
+// Rows of column x in `colour`.
+QList<int> rowsOf(const QImage &image, int x, QRgb colour)
+{
+    QList<int> rows;
+    for (int y = 0; y < image.height(); ++y) {
+        if (at(image, x, y) == colour)
+            rows << y;
+    }
+    return rows;
+}
 
 } // namespace
 
@@ -375,6 +392,98 @@ private Q_SLOTS:
         graph.setActive(false);
         QVERIFY(!graph.SampleTimer().isActive());
         QCOMPARE(graph.History(2), 0); // history kept while stopped
+    }
+
+    // The second series is a line over the bars on the bars' scale: its point is the top
+    // pixel a bar of the same value lights, and the column between two samples joins them.
+    void secondSeriesLineOverBars()
+    {
+        BoardGraph g;
+        g.graph.setSecondSeries(true);
+        QCOMPARE(g.graph.SecondColor().rgb(), Fuchsia);
+        const QImage empty = g.graph.renderFrame();
+        QCOMPARE(rowsOf(empty, 249, Fuchsia), QList<int>()); // an empty history: no line
+
+        g.tick(50, 20); // bar of 40 pixels (rows 40..79), point at 16 pixels (row 64)
+        QImage frame = g.graph.renderFrame();
+        QCOMPARE(rowsOf(frame, 249, Fuchsia), QList<int>{64});
+        QCOMPARE(litFromBottom(frame, 249, Lime), 15); // the bar under the line
+        QCOMPARE(at(frame, 249, 63), Lime);            // and above it
+        // The join to the older, empty sample runs down to the bottom row.
+        QCOMPARE(rowsOf(frame, 248, Fuchsia).size(), 80 - 64);
+        QCOMPARE(rowsOf(frame, 248, Fuchsia).first(), 64);
+
+        g.tick(10, 100); // line at the top row, over a low bar
+        g.tick(0, 150);  // above the maximum: clipped to the top row
+        frame = g.graph.renderFrame();
+        QCOMPARE(rowsOf(frame, 249, Fuchsia), QList<int>{0});
+        QCOMPARE(rowsOf(frame, 248, Fuchsia), QList<int>{0});
+        QCOMPARE(rowsOf(frame, 247, Fuchsia), QList<int>{0});
+        QCOMPARE(litFromBottom(frame, 247, Yellow), 8);
+        QCOMPARE(rowsOf(frame, 246, Fuchsia).size(), 65); // rows 0..64
+        QCOMPARE(rowsOf(frame, 245, Fuchsia), QList<int>{64});
+
+        // A colour of its own; the line stays on top of the bars.
+        g.graph.setSecondColor(Qt::white);
+        frame = g.graph.renderFrame();
+        QCOMPARE(at(frame, 245, 64), qRgb(255, 255, 255));
+        QCOMPARE(rowsOf(frame, 245, Fuchsia), QList<int>());
+    }
+
+    // Both histories scroll at the same ticks; Clear and switching the series on or off
+    // empty the second one.
+    void secondSeriesScrollAndReset()
+    {
+        BoardGraph g;
+        g.graph.setSecondSeries(true);
+        for (int v : {30, 40, 60})
+            g.tick(v, v / 2);
+        QCOMPARE(g.graph.SecondHistory(1), 30);
+        QCOMPARE(g.graph.SecondHistory(2), 20);
+        QCOMPARE(g.graph.SecondHistory(3), 15);
+        QCOMPARE(g.graph.History(1), 60);
+        const QImage before = g.graph.renderFrame();
+        g.graph.setSecondValue(90); // recorded by the next tick only
+        QCOMPARE(g.graph.renderFrame(), before);
+        g.tick(60, 90);
+        const QImage after = g.graph.renderFrame();
+        for (int x = 240; x + 2 < 249; ++x) // the older line moved two pixels left
+            QCOMPARE(rowsOf(after, x, Fuchsia), rowsOf(before, x + 2, Fuchsia));
+        QCOMPARE(rowsOf(after, 249, Fuchsia), QList<int>{80 - 72});
+
+        g.graph.Clear();
+        QCOMPARE(g.graph.SecondHistory(1), 0);
+        QCOMPARE(rowsOf(g.graph.renderFrame(), 249, Fuchsia), QList<int>());
+
+        g.tick(50, 50);
+        g.graph.setSecondSeries(false);
+        g.graph.setSecondSeries(true);
+        QCOMPARE(g.graph.SecondHistory(1), 0);
+        QCOMPARE(g.graph.History(1), 50); // the bars keep theirs
+    }
+
+    // With the series off, ticks and second values leave exactly the single-series picture,
+    // and a line drawn before is gone.
+    void secondSeriesOffDrawsAsBefore()
+    {
+        BoardGraph plain;
+        BoardGraph two;
+        two.graph.setSecondSeries(true);
+        for (int i = 0; i < 40; ++i) {
+            plain.tick((i * 29) % 110);
+            two.tick((i * 29) % 110, (i * 17) % 100);
+        }
+        QVERIFY(two.graph.renderFrame() != plain.graph.renderFrame());
+        two.graph.setSecondSeries(false);
+        QCOMPARE(two.graph.renderFrame(), plain.graph.renderFrame());
+        two.tick(40, 70);
+        plain.tick(40);
+        QCOMPARE(two.graph.renderFrame(), plain.graph.renderFrame());
+        // The line follows a rescale like the bars.
+        two.graph.setSecondSeries(true);
+        two.tick(40, 5);
+        two.graph.setMaxValue(10);
+        QCOMPARE(rowsOf(two.graph.renderFrame(), 249, Fuchsia), QList<int>{40});
     }
 };
 

@@ -13,6 +13,10 @@
 
 #include <optional>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 using OptionalSpeed = std::optional<quint64>;
 Q_DECLARE_METATYPE(OptionalSpeed)
 
@@ -82,6 +86,27 @@ private Q_SLOTS:
         QTest::newRow("trailing NULs") << QByteArray("eth0\0\0", 6) << QString("eth0");
         QTest::newRow("line breaks") << QByteArray("a\r\nb\tc") << QString("a  b c");
         QTest::newRow("leading blanks kept") << QByteArray("  x  ") << QString("  x");
+        // A name that would read "eth0-cfg.exe" but list as something else, and its kin.
+        QTest::newRow("right-to-left override")
+            << QByteArray("eth0\xe2\x80\xaegpj.exe") << QString("eth0gpj.exe");
+        QTest::newRow("embeddings and pop") << QByteArray("\xe2\x80\xaa"
+                                                          "a\xe2\x80\xab\xe2\x80\xac"
+                                                          "b\xe2\x80\xad"
+                                                          "c")
+                                            << QString("abc");
+        QTest::newRow("isolates") << QByteArray(
+                                         "\xe2\x81\xa6x\xe2\x81\xa7y\xe2\x81\xa8z\xe2\x81\xa9")
+                                  << QString("xyz");
+        QTest::newRow("zero-width and marks") << QByteArray("g\xe2\x80\x8b"
+                                                            "e\xe2\x80\x8c"
+                                                            "0\xe2\x80\x8d/\xe2\x80\x8e"
+                                                            "1\xe2\x80\x8f")
+                                              << QString("ge0/1");
+        QTest::newRow("tag characters beyond the BMP")
+            << QByteArray("up\xf3\xa0\x80\x81link") << QString("uplink");
+        QTest::newRow("visible neighbours kept")
+            << QByteArray("\xe2\x80\x90\xe2\x80\xaf\xe2\x81\xb0\xf0\x9f\x98\x80")
+            << QString::fromUtf8("\u2010\u202f\u2070\U0001F600");
     }
 
     void displayText()
@@ -133,6 +158,45 @@ private Q_SLOTS:
         QVERIFY(model.setData(extra, Qt::Checked, Qt::CheckStateRole));
         QCOMPARE(model.checkedCount(), 20);
         QCOMPARE(model.checkedInterfaces().last().index, quint32(26));
+    }
+
+    // Null and loopback interfaces are never pre-checked, even when up; the check order puts
+    // the pre-checked ones first, each group by index, whatever order they came in.
+    void checkOrder()
+    {
+        DiscoveredInterface null0 = entry(2, 1, 1);
+        null0.name = "Null0";
+        DiscoveredInterface nullDescr = entry(7, 1, 1);
+        nullDescr.name.clear();
+        nullDescr.descr = "NULL0";
+        DiscoveredInterface otherTyped = entry(6, 1, 1); // other, but no null interface
+        QVERIFY(!Discovery::isPreChecked(null0));
+        QVERIFY(!Discovery::isPreChecked(nullDescr));
+        QVERIFY(!Discovery::isPreChecked(entry(1, 1, 24)));
+        QVERIFY(Discovery::isPreChecked(otherTyped));
+        const QList<DiscoveredInterface> found = {entry(5),   entry(1, 1, 24), null0,   entry(3, 2),
+                                                  otherTyped, nullDescr,       entry(4)};
+        QList<quint32> order;
+        for (const DiscoveredInterface &e : Discovery::inCheckOrder(found))
+            order << e.index;
+        QCOMPARE(order, (QList<quint32>{4, 5, 6, 1, 2, 3, 7}));
+    }
+
+    // Speeds with prefixes in the list; the exact figure in the tooltip and for editing.
+    void modelSpeeds()
+    {
+        QLocale::setDefault(QLocale::c());
+        DiscoveryModel model;
+        model.setInterfaces(
+            {entry(1, 1, 6, 1000000000), entry(2, 1, 6, 100000000), entry(3, 1, 6, 2500000000)});
+        const auto speed = [&](int row, int role) {
+            return model.data(model.index(row, DiscoveryModel::SpeedColumn), role).toString();
+        };
+        QCOMPARE(speed(0, Qt::DisplayRole), QString("1 Gbit/s"));
+        QCOMPARE(speed(1, Qt::DisplayRole), QString("100 Mbit/s"));
+        QCOMPARE(speed(2, Qt::DisplayRole), QString("2.5 Gbit/s"));
+        QCOMPARE(speed(2, Qt::ToolTipRole), QString("2500000000 bit/s"));
+        QCOMPARE(speed(2, Qt::EditRole), QString("2500000000"));
     }
 
     void modelBandwidthEdit()
@@ -187,6 +251,60 @@ private Q_SLOTS:
         }
         QVERIFY(thrown);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2); // no temporary left
+    }
+
+    // A name that is not a regular file (a pipe, a device node, a link to either) is refused
+    // before anything is written and stays exactly what it was: as root, a rename onto a
+    // device node would have replaced it. Device nodes are made in the test's own folder.
+    void writerRefusesNonRegular_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("link");
+        QTest::newRow("pipe") << "fifo" << false;
+        QTest::newRow("character device") << "chr" << false;
+        QTest::newRow("link to a pipe") << "fifo" << true;
+        QTest::newRow("link to a character device") << "chr" << true;
+    }
+    void writerRefusesNonRegular()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, link);
+        QTemporaryDir dir;
+        const QString node = dir.filePath("node");
+        const QByteArray nodeName = QFile::encodeName(node);
+        if (kind == "fifo") {
+            QCOMPARE(::mkfifo(nodeName.constData(), 0600), 0);
+        } else {
+            if (::geteuid() != 0)
+                QSKIP("making a device node needs root");
+            QCOMPARE(::mknod(nodeName.constData(), S_IFCHR | 0600, ::makedev(1, 3)), 0);
+        }
+        const QString path = link ? dir.filePath("a.dev") : node;
+        if (link)
+            QVERIFY(QFile::link(node, path));
+        struct stat before {
+        };
+        QCOMPARE(::lstat(nodeName.constData(), &before), 0);
+
+        QString message;
+        try {
+            DeviceFileWriter::write(path, {"1.2.3.4;1;100;public;x"});
+        } catch (const OstralineError &error) {
+            message = error.message();
+        }
+        QCOMPARE(message,
+                 "The device file \"" + path + "\" is not a regular file; nothing written.");
+        struct stat after {
+        };
+        QCOMPARE(::lstat(nodeName.constData(), &after), 0);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(after.st_rdev, before.st_rdev);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(QFileInfo(path).isSymLink(), link);
+        QCOMPARE(QDir(dir.path())
+                     .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+                     .size(),
+                 link ? 2 : 1); // no temporary left
     }
 };
 

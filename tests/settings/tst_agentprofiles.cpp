@@ -7,6 +7,8 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace
 {
@@ -148,6 +150,86 @@ private Q_SLOTS:
         QVERIFY(!AgentProfileFile::load(path, &loaded, &error));
         QVERIFY(error.contains("link"));
         QVERIFY(!error.contains("second secret"));
+    }
+
+    // The file's name must hold a regular file of this user that no one else may write, of
+    // at most 1 MB: anything else is refused at once (a pipe is not waited on), by name and
+    // with the mode where that is the reason, and left as it is. Read by group or others
+    // alone is no reason.
+    void refusesUnsafeFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("pipe") << "fifo"
+                              << "is not a regular file";
+        QTest::newRow("character device") << "chr"
+                                          << "is not a regular file";
+        QTest::newRow("group writable") << "0620"
+                                        << "may be written by other users (mode 0620)";
+        QTest::newRow("others writable") << "0602"
+                                         << "may be written by other users (mode 0602)";
+        QTest::newRow("another user's") << "owner"
+                                        << "belongs to another user (mode 0600)";
+        QTest::newRow("larger than 1 MB") << "huge"
+                                          << "is larger than 1048576 bytes";
+        QTest::newRow("readable by others") << "0644"
+                                            << "";
+    }
+    void refusesUnsafeFiles()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("OSL-agents.ini");
+        const QByteArray name = QFile::encodeName(path);
+        QString error;
+        if (kind == "fifo") {
+            QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+        } else if (kind == "chr") {
+            if (::geteuid() != 0)
+                QSKIP("making a device node needs root");
+            QCOMPARE(::mknod(name.constData(), S_IFCHR | 0600, ::makedev(1, 5)), 0); // zeroes
+        } else {
+            QVERIFY(AgentProfileFile::save(path, sample(), &error));
+            if (kind == "owner") {
+                if (::geteuid() != 0)
+                    QSKIP("giving a file to another user needs root");
+                QCOMPARE(::chown(name.constData(), 65534, 65534), 0);
+            } else if (kind == "huge") {
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::Append));
+                file.write(QByteArray(AgentProfileFile::MaxBytes, '\n'));
+            } else {
+                QCOMPARE(::chmod(name.constData(), mode_t(kind.toUInt(nullptr, 8))), 0);
+            }
+        }
+        struct stat before {
+        };
+        QCOMPARE(::lstat(name.constData(), &before), 0);
+
+        AgentProfiles loaded;
+        const bool ok = AgentProfileFile::load(path, &loaded, &error);
+        if (reason.isEmpty()) {
+            QVERIFY2(ok, qPrintable(error));
+            QVERIFY(loaded == sample());
+            return;
+        }
+        QVERIFY(!ok);
+        QVERIFY2(error.contains(path) && error.contains(reason), qPrintable(error));
+        QVERIFY(!error.contains("second secret"));
+        struct stat after {
+        };
+        QCOMPARE(::lstat(name.constData(), &after), 0);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(after.st_size, before.st_size);
+        if (kind == "fifo" || kind == "chr") {
+            // Not replaced by a save either.
+            QVERIFY(!AgentProfileFile::save(path, sample(), &error));
+            QVERIFY2(error.contains("is not a regular file"), qPrintable(error));
+            QCOMPARE(::lstat(name.constData(), &after), 0);
+            QCOMPARE(after.st_mode, before.st_mode);
+            QCOMPARE(after.st_ino, before.st_ino);
+        }
     }
 };
 

@@ -2,6 +2,7 @@
 #include "ColourText.h"
 #include "ErrorReport.h"
 #include "InterfaceTable.h"
+#include "MetricsOptions.h"
 #include "OptionsDialog.h"
 #include "OptionsTarget.h"
 #include "SettingsKeys.h"
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,6 +37,7 @@ public:
     int chooserCalls = 0;
     std::optional<bool> counters64;
     std::optional<bool> linkHealth;
+    std::optional<QColor> outLineColor;
 
     void setHighValueAll(int value) override { high = value; }
     void setLowValueAll(int value) override { low = value; }
@@ -47,6 +50,14 @@ public:
     void rowRewritten(int row) override { rewritten << row; }
     void setCounters64(bool on) override { counters64 = on; }
     void setLinkHealth(bool on) override { linkHealth = on; }
+    void setOutLineColorAll(const QColor &c) override { outLineColor = c; }
+    std::optional<QString> metrics;
+    QString metricsProblem;
+    QString setMetricsAddress(const QString &text) override
+    {
+        metrics = text;
+        return metricsProblem;
+    }
     QString counterDescription(int row) const override
     {
         return QStringLiteral("width of row %1").arg(row);
@@ -107,12 +118,20 @@ private Q_SLOTS:
         FakeTarget target;
         TForm3 dialog(target);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Options"));
-        // 355 x 266, wider only by what the 64-bit counters text needs in this font and one
-        // row higher for the link health box: no text is cut off, and OK and Cancel stay at
-        // the right edge, below the last check box.
-        QCOMPARE(dialog.height(), 266 + 20);
-        QVERIFY(dialog.CheckBoxHealth->geometry().bottom() < dialog.Button1->y());
+        // 355 x 266, one row for the link health box, one for the output line's colour and the
+        // metrics row, wider only by what the 64-bit counters text needs in this font: no text
+        // is cut off, and OK and Cancel stay at the right edge, below the added rows.
+        QCOMPARE(dialog.height(), 266 + 24 + 28 + MetricsOptions::Height);
         QVERIFY(dialog.CheckBoxHealth->y() > dialog.CheckBox64->geometry().bottom());
+        for (const QWidget *other : dialog.OptionsFace->findChildren<QWidget *>()) {
+            if (other != dialog.CheckBoxHealth && other->parentWidget() == dialog.OptionsFace &&
+                other->isVisibleTo(&dialog))
+                QVERIFY2(!other->geometry().intersects(dialog.CheckBoxHealth->geometry()),
+                         qPrintable(other->objectName()));
+        }
+        QVERIFY(dialog.ColorBoxOutLine->y() > dialog.CheckBoxHealth->geometry().bottom());
+        QVERIFY(dialog.Button1->y() > dialog.ColorBoxOutLine->geometry().bottom());
+        QVERIFY(dialog.ColorBoxOutLine->geometry().right() < dialog.width());
         QVERIFY(dialog.width() >= 355);
         QVERIFY(dialog.CheckBox64->width() >= dialog.CheckBox64->sizeHint().width());
         QVERIFY(dialog.CheckBox64->geometry().right() < dialog.width());
@@ -176,6 +195,67 @@ private Q_SLOTS:
         QVERIFY(m_reported.first().contains("greenish"));
         QCOMPARE(dialog.ColorBox1->colour(), Colours::clRed);
         QVERIFY(dialog.Edit3->text().isEmpty()); // later steps did not run
+    }
+
+    // "Serve metrics for Prometheus at": off by default with the loopback proposal; another
+    // address is taken as typed, with the warning; an address that is none stays unstored.
+    void metricsAddress_data()
+    {
+        QTest::addColumn<bool>("on");
+        QTest::addColumn<QString>("address"); // "" keeps the proposal
+        QTest::addColumn<int>("port");        // 0 keeps the proposal
+        QTest::addColumn<QString>("problem"); // what serving there answers
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<bool>("warning");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("off") << false << "" << 0 << ""
+                             << "" << false << true;
+        QTest::newRow("proposal") << true << "" << 0 << ""
+                                  << "127.0.0.1:9650" << false << true;
+        QTest::newRow("IPv6 loopback") << true << "::1" << 9651 << ""
+                                       << "[::1]:9651" << false << true;
+        QTest::newRow("typed LAN address") << true << "192.0.2.10" << 0 << ""
+                                           << "192.0.2.10:9650" << true << true;
+        QTest::newRow("a name") << true << "metrics.example" << 0 << ""
+                                << "" << false << false;
+        QTest::newRow("port taken")
+            << true << "" << 0 << "Cannot serve metrics at 127.0.0.1:9650: taken"
+            << "127.0.0.1:9650" << false << false;
+    }
+
+    void metricsAddress()
+    {
+        QFETCH(bool, on);
+        QFETCH(QString, address);
+        QFETCH(int, port);
+        QFETCH(QString, problem);
+        QFETCH(QString, expected);
+        QFETCH(bool, warning);
+        QFETCH(bool, accepted);
+        FakeTarget target;
+        target.metricsProblem = problem;
+        TForm3 dialog(target);
+        dialog.show();
+        auto *check = dialog.findChild<QCheckBox *>(QStringLiteral("CheckBoxMetrics"));
+        auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("EditMetricsAddress"));
+        auto *spin = dialog.findChild<QSpinBox *>(QStringLiteral("SpinMetricsPort"));
+        auto *label = dialog.findChild<QLabel *>(QStringLiteral("LabelMetricsWarning"));
+        QVERIFY(check && edit && spin && label);
+        QVERIFY(!check->isChecked());
+        QCOMPARE(edit->text(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(spin->value(), 9650);
+        check->setChecked(on);
+        if (!address.isEmpty())
+            edit->setText(address);
+        if (port != 0)
+            spin->setValue(port);
+        QCOMPARE(label->isVisible(), warning);
+        dialog.Button1->click();
+        QCOMPARE(dialog.isVisible(), !accepted);
+        QCOMPARE(m_reported.size(), accepted ? 0 : 1);
+        QCOMPARE(stored(K::MetricsAddress), expected);
+        if (!expected.isEmpty() || accepted)
+            QCOMPARE(target.metrics, std::optional<QString>(expected));
     }
 
     void okStoresAndAppliesEverything()
@@ -329,6 +409,32 @@ private Q_SLOTS:
 
         dialog.editDevice(3);
         QCOMPARE(dialog.CountersLabel->text(), QStringLiteral("Counters: width of row 3"));
+    }
+
+    // The output line's colour: fuchsia by default, filled from the store, undone by Cancel,
+    // stored by name and applied to the graphs by OK.
+    void outLineColour()
+    {
+        {
+            FakeTarget target;
+            TForm3 dialog(target);
+            QCOMPARE(dialog.ColorBoxOutLine->colour(), Colours::clFuchsia);
+            QCOMPARE(stored(K::OutLineColor), QStringLiteral("clFuchsia"));
+        }
+        store(K::OutLineColor, QStringLiteral("clwhite"));
+        FakeTarget target;
+        TForm3 dialog(target);
+        QCOMPARE(dialog.ColorBoxOutLine->colour(), Colours::clWhite);
+        dialog.show();
+        dialog.ColorBoxOutLine->setColour(Colours::clAqua);
+        dialog.Button2->click(); // Cancel
+        QCOMPARE(dialog.ColorBoxOutLine->colour(), Colours::clWhite);
+        QVERIFY(!target.outLineColor);
+        dialog.show();
+        dialog.ColorBoxOutLine->setColour(Colours::clAqua);
+        dialog.Button1->click(); // OK
+        QCOMPARE(stored(K::OutLineColor), QStringLiteral("clAqua"));
+        QCOMPARE(target.outLineColor, std::optional<QColor>(QColor(0, 255, 255)));
     }
 
     void cancelRestoresTheStoredState()

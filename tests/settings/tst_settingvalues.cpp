@@ -121,6 +121,10 @@ private Q_SLOTS:
                                                      << "COMB" << -1;
         QTest::newRow("values in lower case") << "values"
                                               << "in" << -1;
+        QTest::newRow("values INOUT") << "values"
+                                      << "INOUT" << int(ShownValue::InOut);
+        QTest::newRow("values inout applies nothing") << "values"
+                                                      << "inout" << -1;
         QTest::newRow("intervall 3") << "intervall"
                                      << "3" << 3;
         QTest::newRow("intervall 120") << "intervall"
@@ -174,6 +178,7 @@ private Q_SLOTS:
     {
         QCOMPARE(shownValue(shownValueText(ShownValue::In)), ShownValue::In);
         QCOMPARE(shownValue(shownValueText(ShownValue::Out)), ShownValue::Out);
+        QCOMPARE(shownValue(shownValueText(ShownValue::InOut)), ShownValue::InOut);
         QCOMPARE(shownValueText(ShownValue::Combined), QStringLiteral("COMB"));
         QCOMPARE(shownValue(shownValueText(ShownValue::Combined)), std::nullopt);
         QCOMPARE(flag(flagText(true)), true);

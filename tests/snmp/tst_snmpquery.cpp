@@ -1,10 +1,13 @@
 #include "Heartbeat.h"
 #include "HostileAgent.h"
 #include "SnmpAgent.h"
+#include "SnmpFailure.h"
 #include "SnmpHost.h"
 #include "SnmpQuery.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryFile>
 #include <QTest>
@@ -68,6 +71,9 @@ private Q_SLOTS:
     void libraryIsQuiet();
     void hostText_data();
     void hostText();
+    void groupAddresses_data();
+    void groupAddresses();
+    void reportTexts();
     void oidText_data();
     void oidText();
 
@@ -199,6 +205,72 @@ void TestSnmpQuery::hostText()
         QCOMPARE(SnmpHost::peerName(host.address, host.port), target);
     if (host.kind == SnmpHost::Kind::Name)
         QCOMPARE(host.name, target);
+}
+
+// Multicast and broadcast addresses are no agents: refused by the parse (so a request never
+// reaches a socket) and by the check applied to resolved names, with a sentence naming
+// them. These are only parsed here, never sent to.
+void TestSnmpQuery::groupAddresses_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("problem"); // "" for an address that stays allowed
+    QTest::newRow("ipv4 multicast, lowest") << "224.0.0.1"
+                                            << "224.0.0.1 is a multicast address";
+    QTest::newRow("ipv4 multicast, highest, port") << "239.255.255.255:1161"
+                                                   << "239.255.255.255:1161 is a multicast address";
+    QTest::newRow("limited broadcast") << "255.255.255.255"
+                                       << "is the broadcast address";
+    QTest::newRow("ipv6 multicast") << "[ff02::1]:161"
+                                    << "[ff02::1]:161 is a multicast address";
+    QTest::newRow("ipv6 multicast bare") << "ff05::1:3"
+                                         << "is a multicast address";
+    QTest::newRow("ipv4-mapped multicast") << "[::ffff:224.0.0.251]"
+                                           << "is a multicast address";
+    QTest::newRow("ipv4-mapped broadcast") << "::ffff:255.255.255.255"
+                                           << "is the broadcast address";
+    QTest::newRow("just below multicast") << "223.255.255.255"
+                                          << "";
+    QTest::newRow("just above multicast") << "240.0.0.1"
+                                          << "";
+    QTest::newRow("a subnet's broadcast") << "192.0.2.255"
+                                          << "";
+    QTest::newRow("ipv6 link-local") << "[fe80::1%lo]"
+                                     << "";
+}
+
+void TestSnmpQuery::groupAddresses()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, problem);
+    const SnmpHost host = SnmpHost::parse(text);
+    QCOMPARE(host.isValid(), problem.isEmpty());
+    QCOMPARE(SnmpHost::problem(text).isEmpty(), problem.isEmpty());
+    QVERIFY2(SnmpHost::problem(text).contains(problem), qPrintable(SnmpHost::problem(text)));
+    QCOMPARE(SnmpHost::groupAddressProblem(text), SnmpHost::problem(text));
+    if (!problem.isEmpty()) {
+        QVERIFY(SnmpHost::problem(text).endsWith("not an agent's address; nothing is sent to it."));
+        // The same address as a name's resolution is refused too.
+        QString bare = text;
+        bare.remove(QRegularExpression(":\\d+$|^\\[|\\](:\\d+)?$"));
+        QVERIFY2(!SnmpHost::isUsableAddress(QHostAddress(bare)), qPrintable(bare));
+    } else {
+        QVERIFY(SnmpHost::isUsableAddress(host.address));
+    }
+    QCOMPARE(SnmpHost::problem("10.0.0.256"), QString("\"10.0.0.256\" is not a valid address."));
+    QCOMPARE(SnmpHost::groupAddressProblem("10.0.0.256"), QString());
+}
+
+// Each kind of report says which report it was: the operator can tell a clock problem from a
+// changed engine from an unknown report.
+void TestSnmpQuery::reportTexts()
+{
+    const QString unknownEngine = snmpFailureText(SnmpFailure::UnknownEngine);
+    const QString timeWindow = snmpFailureText(SnmpFailure::NotInTimeWindow);
+    const QString other = snmpFailureText(SnmpFailure::Report);
+    QVERIFY(unknownEngine.contains("reported unknownEngineIDs"));
+    QVERIFY(timeWindow.contains("reported notInTimeWindows"));
+    QVERIFY(other.contains("report"));
+    QCOMPARE(QSet<QString>({unknownEngine, timeWindow, other}).size(), 3);
 }
 
 void TestSnmpQuery::oidText_data()

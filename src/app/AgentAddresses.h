@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+class InterfaceTable;
+
+namespace AgentAddresses
+{
+
+// The status-bar text for a loaded device file whose rows 1..rows name group addresses
+// (multicast or broadcast) as agents: which rows, and that they are not polled (the query
+// sends nothing to such an address, so they fail like an unreachable agent). "" for none.
+QString groupAddressRefusal(const InterfaceTable &table, int rows);
+
+} // namespace AgentAddresses

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "HistorySeries.h"
+
+#include <QColor>
+#include <QPoint>
+#include <QWidget>
+
+#include <cstdint>
+
+// The history graph: input and output in bit/s over clock time, drawn with QPainter in the
+// manner of the histogram control but from vectors, so it stays crisp at any scale factor.
+// Unknown samples are gaps, never zero; the bandwidth is a solid line and the thresholds are
+// dashed lines at their percentages of it; link-down periods are shaded.
+//
+// The view is the time range [viewFrom, viewTo] (seconds since the epoch). The mouse wheel
+// zooms about the pointer, a drag pans, a double-click asks for the chosen span again
+// (spanResetRequested); keys + and - zoom, Left and Right pan by a tenth, Home moves the view
+// to end at "now" (see setNow). Every change of the view by the user emits viewChanged.
+// Where more samples than pixels are in view, each pixel column shows the lowest and highest
+// sample in it, so a one-poll spike is never lost by drawing.
+class HistoryGraph : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr std::int64_t MinimumSpan = 60;                  // seconds
+    static constexpr std::int64_t MaximumSpan = 2 * 366 * 24 * 3600; // seconds
+
+    explicit HistoryGraph(QWidget *parent = nullptr);
+
+    void setSeries(HistorySeries series);
+    const HistorySeries &series() const { return m_series; }
+
+    void setView(std::int64_t from, std::int64_t to);
+    std::int64_t viewFrom() const { return m_from; }
+    std::int64_t viewTo() const { return m_to; }
+
+    // Thresholds in percent of the bandwidth (the board's high and low values).
+    void setThresholds(int highPercent, int lowPercent);
+    // The time of the newest poll, the end of the view after Home.
+    void setNow(std::int64_t now) { m_now = now; }
+    std::int64_t now() const { return m_now; }
+
+    // The plot area inside the axes, in widget coordinates.
+    QRectF plotArea() const;
+    // The time at a widget x position, and back.
+    double timeAt(double x) const;
+    double xOf(double time) const;
+
+    // The hover read-out for a widget x position: "hh:mm:ss  in ...  out ..." of the sample
+    // there, empty outside the data.
+    QString readOut(double x) const;
+
+    static const QColor InColour, OutColour;
+
+Q_SIGNALS:
+    void viewChanged(std::int64_t from, std::int64_t to);
+    void spanResetRequested();
+    void hovered(const QString &readOut);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+
+private:
+    void zoom(double factor, double aboutTime);
+    void pan(double seconds);
+    void changeView(double from, double to);
+    double valueTop() const;
+
+    HistorySeries m_series;
+    std::int64_t m_from = 0, m_to = 3600;
+    std::int64_t m_now = 0;
+    int m_high = 70, m_low = 20;
+    bool m_dragging = false;
+    QPoint m_dragStart;
+    std::int64_t m_dragFrom = 0, m_dragTo = 0;
+    double m_hoverX = -1;
+};
