@@ -13,6 +13,7 @@
 #include "GraphBoard.h"
 #include "MetricsEndpoint.h"
 #include "Histograph.h"
+#include "LinkHealthDisplay.h"
 #include "MenuMnemonics.h"
 #include "PanelStatusBar.h"
 
@@ -97,6 +98,8 @@ void TForm1::createGraphArea()
         panel->setAutoFillBackground(true);
 
     m_board = std::make_unique<GraphBoard>(m_graphArea, Panel2, Panel3);
+    m_linkHealth = std::make_unique<LinkHealthDisplay>(
+        *m_board, [this](const QString &text) { setStatusText(0, text); });
     m_pollRun->poller().setSlots(m_board.get());
     m_pollRun->poller().setProfiles(m_agentProfiles.get());
 }

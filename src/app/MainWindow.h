@@ -20,6 +20,7 @@ class DiscoveryDialog;
 class PollRun;
 class Poller;
 class GraphBoard;
+class LinkHealthDisplay;
 class MetricsEndpoint;
 class QAction;
 class QActionGroup;
@@ -40,6 +41,7 @@ class TForm2;
 class TForm3;
 class TAboutBox1;
 struct LogEnvironment;
+struct PollResult;
 
 // The main window. Its handlers are named after the controls that first served them and
 // stay thin: the work is done by the interface table, the device file, the poll model, the
@@ -105,6 +107,11 @@ public:
     void rowRewritten(int row) override;
     void setCounters64(bool on) override;
     QString counterDescription(int row) const override;
+    void setLinkHealth(bool on) override;
+    bool linkHealth() const;
+    LinkHealthDisplay &linkHealthDisplay() { return *m_linkHealth; }
+    // One finished poll: its link health on the board and in the status bar.
+    void showPollResult(const PollResult &result);
     QString setMetricsAddress(const QString &text) override; // MainWindowMetrics.cpp
 
     // The other windows, created after this one by the program entry.
@@ -312,6 +319,7 @@ private:
     std::unique_ptr<AgentProfiles> m_agentProfiles;   // before the poll run, which points at it
     std::unique_ptr<LogEnvironment> m_logEnvironment; // before the poll run, which writes it
     std::unique_ptr<PollRun> m_pollRun;
+    std::unique_ptr<LinkHealthDisplay> m_linkHealth;
     std::unique_ptr<MetricsEndpoint> m_metrics; // created when first switched on
     QString m_deviceFilePath;
     QString m_loadSource; // "", "param" or "startfile"

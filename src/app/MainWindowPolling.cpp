@@ -14,6 +14,7 @@
 #include "ErrorReport.h"
 #include "GraphBoard.h"
 #include "Histograph.h"
+#include "LinkHealthDisplay.h"
 #include "SettingValues.h"
 #include "SettingsKeys.h"
 #include "SettingsStore.h"
@@ -165,6 +166,8 @@ void TForm1::Button3Click()
     }
     setStatusText(0, QString());
     m_pollRun->poller().counters().resetAll();
+    m_pollRun->resetLinkHealth();
+    m_linkHealth->reset();
     startUnits();
     m_pollCycle.start();
     runPoll();

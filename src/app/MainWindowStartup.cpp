@@ -122,6 +122,9 @@ void TForm1::applyStoredSettings()
         } else if (name == K::Counters64) {
             if (const auto on = V::flag(text))
                 setCounters64(*on);
+        } else if (name == K::LinkHealth) {
+            if (const auto on = V::flag(text))
+                setLinkHealth(*on);
         } else if (name == K::MetricsAddress) {
             if (const QString problem = setMetricsAddress(text); !problem.isEmpty())
                 setStatusText(0, problem);

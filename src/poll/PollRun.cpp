@@ -2,6 +2,7 @@
 
 #include "AnalysisLog.h"
 #include "ErrorReport.h"
+#include "HealthLog.h"
 #include "InterfaceList.h"
 #include "InterfaceTable.h"
 #include "MaxInterfaces.h"
@@ -153,6 +154,8 @@ void PollRun::toGraph()
         writeUtilisationLog();
     if (m_analysisLog)
         writeAnalysisLog();
+    if (m_linkHealth && (m_utilisationLog || m_analysisLog))
+        writeHealthLog();
     QList<SlotValue> values;
     ErrorReport::guarded([&] {
         for (int k = 1; k <= m_list.count() && k <= MaxInterfaces; ++k) {
@@ -164,26 +167,39 @@ void PollRun::toGraph()
     Q_EMIT pollFinished(m_result);
 }
 
+void PollRun::setLinkHealth(bool on)
+{
+    if (on != m_linkHealth)
+        m_health.reset();
+    m_linkHealth = on;
+    m_poller.setLinkHealth(on);
+}
+
 void PollRun::writeUtilisationLog()
 {
-    writeLog(QStringLiteral("Utilisation log"), true);
+    writeLog(QStringLiteral("Utilisation log"),
+             [this] { UtilisationLog::write(m_table, m_deviceFilePath, m_logs); });
 }
 
 void PollRun::writeAnalysisLog()
 {
-    writeLog(QStringLiteral("Analysis log"), false);
+    writeLog(QStringLiteral("Analysis log"),
+             [this] { AnalysisLog::write(m_table, m_deviceFilePath, m_logs); });
 }
 
-void PollRun::writeLog(const QString &name, bool utilisation)
+void PollRun::writeHealthLog()
+{
+    writeLog(QStringLiteral("Health log"),
+             [this] { HealthLog::write(m_result, m_deviceFilePath, m_logs); });
+}
+
+void PollRun::writeLog(const QString &name, const std::function<void()> &write)
 {
     // The failure shows in status panel 0 at every poll it lasts, but reaches the error report
     // only once, until the log has worked again.
     const QString prefix = name + QStringLiteral(": ");
     try {
-        if (utilisation)
-            UtilisationLog::write(m_table, m_deviceFilePath, m_logs);
-        else
-            AnalysisLog::write(m_table, m_deviceFilePath, m_logs);
+        write();
     } catch (const OstralineError &error) {
         const QString text = prefix + error.message();
         Q_EMIT statusMessage(text);
@@ -256,5 +272,7 @@ void PollRun::buildResult(const QList<int> &restarted, const QString &restartTex
         }
         result.interfaces.append(r);
     }
+    if (m_linkHealth)
+        m_health.fill(result, m_poller.linkHealthTexts());
     m_result = result;
 }

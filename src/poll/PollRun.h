@@ -2,6 +2,7 @@
 
 #include "Calculation.h"
 #include "GetStep.h"
+#include "LinkHealthCounters.h"
 #include "MaxInterfaces.h"
 #include "OnErrorMode.h"
 #include "PollResult.h"
@@ -48,6 +49,12 @@ public:
     int pollInterval() const { return m_interval; }
     void setDeviceFilePath(const QString &path) { m_deviceFilePath = path; }
     void setLogs(bool utilisation, bool analysis);
+    // "link health": the results carry link state, errors and discards, and with either log
+    // on the health log gets its lines. Off: nothing of it is read, kept or written.
+    void setLinkHealth(bool on);
+    bool linkHealth() const { return m_linkHealth; }
+    // Forgets the error and discard counters of the last poll (Start polling, a load).
+    void resetLinkHealth() { m_health.reset(); }
     // The table column whose value the graphs draw (Col::InUtil, OutUtil or CombinedUtil).
     void setShownColumn(int column) { m_shownColumn = column; }
     int shownColumn() const { return m_shownColumn; }
@@ -66,6 +73,7 @@ public:
     // One log line each; a failure is reported once and named in status panel 0.
     void writeUtilisationLog();
     void writeAnalysisLog();
+    void writeHealthLog();
 
     // The clock reading times come from (ReadingClock::nowMs unless a test replaces it).
     void setReadingClock(std::function<qint64()> clock) { m_readingClock = std::move(clock); }
@@ -95,7 +103,7 @@ Q_SIGNALS:
     void pollFinished(const PollResult &result);
 
 private:
-    void writeLog(const QString &name, bool utilisation);
+    void writeLog(const QString &name, const std::function<void()> &write);
     void markGaps();
     void markJumps(const QList<Calculation::RowFault> &faults);
     void buildResult(const QList<int> &restarted, const QString &restartText,
@@ -109,6 +117,8 @@ private:
     int m_shownColumn = 0;
     bool m_utilisationLog = false;
     bool m_analysisLog = false;
+    bool m_linkHealth = false;
+    LinkHealthCounters m_health;
     QString m_deviceFilePath;
     QString m_faultStatus; // the calculation's fault message last sent to panel 0
     PollResult m_result;

@@ -63,6 +63,7 @@ TForm3::TForm3(OptionsTarget &target, QWidget *parent)
     createDevicePanel();
     Panel1->resize(Panel1->width(), OptionsFace->height()); // as tall as the metrics row made it
     widenForCounters64Text();
+    addLinkHealthBox();
     addOutLineColourRow();
     Fill();
 }
@@ -84,6 +85,23 @@ void TForm3::widenForCounters64Text()
     CheckBox64->resize(CheckBox64->width() + extra, CheckBox64->height());
     for (QWidget *button : {Button1, Button2})
         button->move(button->x() + extra, button->y());
+}
+
+void TForm3::addLinkHealthBox()
+{
+    // A row of its own where OK and Cancel stood, below the rows added before it: the dialog
+    // and both faces grow by it, and OK and Cancel move down with the bottom edge.
+    constexpr int RowHeight = 24;
+    const int y = Button1->y();
+    CheckBoxHealth =
+        new QCheckBox(QStringLiteral("Watch link state, errors and discards"), OptionsFace);
+    CheckBoxHealth->setObjectName(QStringLiteral("CheckBoxHealth"));
+    CheckBoxHealth->setGeometry(CheckBox64->x(), y + 2, CheckBox64->width(), 20);
+    setFixedSize(width(), height() + RowHeight);
+    for (QWidget *face : {OptionsFace, Panel1})
+        face->resize(face->width(), face->height() + RowHeight);
+    for (QWidget *button : {Button1, Button2, Button6})
+        button->move(button->x(), button->y() + RowHeight);
 }
 
 void TForm3::addOutLineColourRow()
@@ -242,6 +260,8 @@ bool TForm3::Fill()
 
         // Exact match: anything but "yes" leaves the box unchecked.
         CheckBox64->setChecked(SettingValues::flag(ensureAndRead(store, K::Counters64)) == true);
+        CheckBoxHealth->setChecked(SettingValues::flag(ensureAndRead(store, K::LinkHealth)) ==
+                                   true);
         ColorBoxOutLine->setColour(colourFromText(ensureAndRead(store, K::OutLineColor)));
         m_metrics->fill(ensureAndRead(store, K::MetricsAddress, QString()));
     });
@@ -277,6 +297,8 @@ void TForm3::Button1Click()
 
         store.write(K::Counters64, SettingValues::flagText(CheckBox64->isChecked()));
         m_target.setCounters64(CheckBox64->isChecked());
+        store.write(K::LinkHealth, SettingValues::flagText(CheckBoxHealth->isChecked()));
+        m_target.setLinkHealth(CheckBoxHealth->isChecked());
 
         store.write(K::OutLineColor, colourToText(ColorBoxOutLine->colour()));
         m_target.setOutLineColorAll(resolveColour(ColorBoxOutLine->colour()));

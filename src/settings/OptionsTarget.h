@@ -32,6 +32,8 @@ public:
     // The "64-bit counters" setting: each interface then uses the agent's 64-bit counters
     // where it has them.
     virtual void setCounters64(bool on) { (void)on; }
+    // The "link health" setting: each poll then also reads link state, errors and discards.
+    virtual void setLinkHealth(bool on) { (void)on; }
     // Which counters a table row is read with, for the operator ("" when unknown).
     virtual QString counterDescription(int row) const
     {
