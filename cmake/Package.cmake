@@ -54,8 +54,11 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${OSTRALINE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://ostraline.kelvane.example/")
-# Dependencies come from the libraries the executable links (dpkg-shlibdeps); the local SNMP
-# agent serves the demo and discovery on this machine.
+# Dependencies come from the libraries the executable links (dpkg-shlibdeps), and the Wayland
+# platform plugin, which Qt loads at run time: without it a Wayland session (Debian's default
+# GNOME) runs the program through XWayland. The local SNMP agent serves the demo and discovery
+# on this machine.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-wayland)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS snmpd)
 include(CPack)

@@ -12,6 +12,7 @@
 #include "BenchSupport.h"
 #include "Calculation.h"
 #include "Counters64Bench.h"
+#include "HealthBench.h"
 #include "DeviceFile.h"
 #include "GraphBoard.h"
 #include "Histograph.h"
@@ -266,6 +267,8 @@ int main(int argc, char **argv)
     getStep(parser.value(delayOption).toInt(), qMax(1, parser.value(sampleOption).toInt()));
     heading("Get step, 20 interfaces, \"64-bit counters\" on against off (median of 5)");
     SnmpBench::runCounters64(5);
+    heading("Get step, 20 SNMP v1 interfaces, \"link health\" on against off (median of 5)");
+    SnmpBench::runLinkHealth(5);
     calculate();
     board();
     startUp(qMax(1, parser.value(startsOption).toInt()));

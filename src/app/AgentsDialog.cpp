@@ -1,8 +1,10 @@
 #include "AgentsDialog.h"
 
-#include "AgentProfileFile.h"
+#include "AgentProfileStore.h"
 #include "ErrorReport.h"
 #include "IfMib.h"
+#include "NumberFormat.h"
+#include "PassphraseKeyring.h"
 #include "SecurityFields.h"
 
 #include <QComboBox>
@@ -13,6 +15,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -32,8 +36,8 @@ AgentProfileEditor::AgentProfileEditor(const AgentProfile &profile, QWidget *par
     fields = new SecurityFields(this);
     fields->setSecurity(profile.security);
     auto *form = new QFormLayout;
-    form->addRow(QStringLiteral("Address:"), address);
-    form->addRow(QStringLiteral("SNMP version:"), version);
+    form->addRow(QStringLiteral("&Address:"), address);
+    form->addRow(QStringLiteral("SNMP &version:"), version);
     auto *box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -62,12 +66,21 @@ AgentProfile AgentProfileEditor::profile() const
 
 AgentsDialog::AgentsDialog(const QMap<QString, QByteArray> &communities, const QString &profilePath,
                            QWidget *parent)
-    : QDialog(parent), m_communities(communities), m_path(profilePath)
+    : AgentsDialog(communities, *new AgentProfileStore(profilePath), parent)
+{
+    m_store->setParent(this);
+}
+
+AgentsDialog::AgentsDialog(const QMap<QString, QByteArray> &communities, AgentProfileStore &store,
+                           QWidget *parent)
+    : QDialog(parent), m_communities(communities), m_store(&store)
 {
     setWindowTitle(QStringLiteral("Agents"));
     QString error;
-    if (!AgentProfileFile::load(m_path, &m_profiles, &error))
+    if (!m_store->load(&error))
         ErrorReport::show(error);
+    m_loaded = m_store->profiles();
+    m_profiles = m_loaded;
 
     table = new QTableWidget(0, 3, this);
     table->setHorizontalHeaderLabels(
@@ -75,14 +88,22 @@ AgentsDialog::AgentsDialog(const QMap<QString, QByteArray> &communities, const Q
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->horizontalHeader()->setStretchLastSection(true);
+    // Whole addresses: the agent column takes the room the others leave, and only a window
+    // too narrow for an address cuts it, in the middle, where the port stays readable.
+    table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    table->setTextElideMode(Qt::ElideMiddle);
+    table->setWordWrap(false);
     table->verticalHeader()->hide();
-    addButton = new QPushButton(QStringLiteral("Add..."), this);
-    editButton = new QPushButton(QStringLiteral("Edit..."), this);
-    testButton = new QPushButton(QStringLiteral("Test"), this);
-    removeButton = new QPushButton(QStringLiteral("Remove"), this);
+    addButton = new QPushButton(QStringLiteral("&Add..."), this);
+    editButton = new QPushButton(QStringLiteral("&Edit..."), this);
+    testButton = new QPushButton(QStringLiteral("&Test"), this);
+    removeButton = new QPushButton(QStringLiteral("&Remove"), this);
     testResult = new QLabel(this);
     testResult->setWordWrap(true);
+    storeLabel = new QLabel(this);
+    storeLabel->setWordWrap(true);
     buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
 
     auto *side = new QVBoxLayout;
@@ -95,6 +116,7 @@ AgentsDialog::AgentsDialog(const QMap<QString, QByteArray> &communities, const Q
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(row);
     layout->addWidget(testResult);
+    layout->addWidget(storeLabel);
     layout->addWidget(buttons);
     resize(560, 320);
 
@@ -108,13 +130,44 @@ AgentsDialog::AgentsDialog(const QMap<QString, QByteArray> &communities, const Q
     connect(editButton, &QPushButton::clicked, this, &AgentsDialog::edit);
     connect(testButton, &QPushButton::clicked, this, &AgentsDialog::test);
     connect(removeButton, &QPushButton::clicked, this, &AgentsDialog::remove);
+    // Enter on a row edits it (rather than ending the dialog), Delete removes it; a double
+    // click edits it too.
+    connect(table, &QTableWidget::itemDoubleClicked, this, &AgentsDialog::edit);
+    for (const QKeySequence &key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter),
+                                    QKeySequence(QKeySequence::Delete)}) {
+        auto *shortcut = new QShortcut(key, table);
+        shortcut->setContext(Qt::WidgetShortcut);
+        if (key == QKeySequence(QKeySequence::Delete))
+            connect(shortcut, &QShortcut::activated, this, &AgentsDialog::remove);
+        else
+            connect(shortcut, &QShortcut::activated, this, &AgentsDialog::edit);
+    }
     connect(buttons, &QDialogButtonBox::accepted, this, &AgentsDialog::save);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(&m_test, &SnmpBatch::finished, this, [this](const QStringList &values) {
         testResult->setText(testMessage(m_test.failures().value(0), values.value(0)));
         testButton->setEnabled(true);
     });
+    followKeyring();
     refresh();
+}
+
+void AgentsDialog::followKeyring()
+{
+    PassphraseKeyring &keyring = PassphraseKeyring::shared();
+    const auto describe = [this, &keyring] {
+        storeLabel->setText(keyring.storeDescription(m_store->path()));
+    };
+    connect(&keyring, &PassphraseKeyring::stateChanged, this, describe);
+    describe();
+    // Passphrases kept in the keyring join the profiles as they are read, for Test and for
+    // the next save.
+    connect(&keyring, &PassphraseKeyring::passphrasesRead, this,
+            [this, &keyring] { keyring.fillIn(&m_profiles); });
+    const QStringList missing = keyring.fillIn(&m_profiles);
+    keyring.read(missing);
+    if (keyring.state() == PassphraseKeyring::State::Unknown && missing.isEmpty())
+        keyring.probe();
 }
 
 void AgentsDialog::refresh()
@@ -144,6 +197,23 @@ void AgentsDialog::refresh()
         if (address == selected)
             table->selectRow(row);
     }
+    fitAddresses();
+}
+
+void AgentsDialog::fitAddresses()
+{
+    // Wide enough for the longest address, up to most of the screen.
+    int agent = table->horizontalHeader()->sectionSizeHint(0);
+    for (int row = 0; row < table->rowCount(); ++row)
+        agent = std::max(agent, table->sizeHintForIndex(table->model()->index(row, 0)).width());
+    const int others =
+        table->horizontalHeader()->sectionSize(1) + table->horizontalHeader()->sectionSize(2);
+    const int chrome = width() - table->viewport()->width();
+    const QScreen *screen = this->screen();
+    const int most = screen ? screen->availableGeometry().width() * 9 / 10 : 1600;
+    const int wanted = std::min(most, agent + others + chrome + 8);
+    if (wanted > width())
+        resize(wanted, height());
 }
 
 QString AgentsDialog::selectedAddress() const
@@ -207,11 +277,33 @@ void AgentsDialog::test()
 
 void AgentsDialog::save()
 {
+    // Only what changed here: the profiles removed, and the ones added or edited.
+    QStringList removed;
+    for (const AgentProfile &p : m_loaded.all()) {
+        if (!m_profiles.find(p.address))
+            removed << p.address;
+    }
+    QList<AgentProfile> set;
+    for (const AgentProfile &p : m_profiles.all()) {
+        const AgentProfile *before = m_loaded.find(p.address);
+        if (!before || !(*before == p))
+            set << p;
+    }
     QString error;
-    if (!AgentProfileFile::save(m_path, m_profiles, &error)) {
+    const bool ok = m_store->change(
+        [&](AgentProfiles &profiles) {
+            for (const QString &address : removed)
+                profiles.remove(address);
+            for (const AgentProfile &p : set)
+                profiles.set(p);
+        },
+        &error);
+    if (!ok) {
         ErrorReport::show(error);
         return;
     }
+    // Then into the keyring, and out of the file once it holds them.
+    PassphraseKeyring::shared().store(m_store->path(), m_profiles, removed);
     Q_EMIT saved();
     accept();
 }
@@ -225,8 +317,9 @@ QString AgentsDialog::testMessage(SnmpFailure failure, const QString &uptimeTick
     if (!ok)
         return QStringLiteral("The agent answered without an uptime.");
     const qulonglong seconds = ticks / 100;
-    return QStringLiteral("The agent answered: up %1 days %2:%3:%4.")
-        .arg(seconds / 86400)
+    return QStringLiteral("The agent answered: up %1 %2:%3:%4.")
+        .arg(NumberFormat::counted(qint64(seconds / 86400), QStringLiteral("day"),
+                                   QStringLiteral("days")))
         .arg(seconds / 3600 % 24, 2, 10, QLatin1Char('0'))
         .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));

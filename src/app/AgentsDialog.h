@@ -38,6 +38,8 @@ private:
 // Tools > Agents...: the agents of the loaded device file and every saved profile, with their
 // version and user; profiles are added, edited, tested and removed here and written to their
 // file only by OK (Cancel leaves the file as it is).
+class AgentProfileStore;
+
 class AgentsDialog : public QDialog
 {
     Q_OBJECT
@@ -45,6 +47,12 @@ class AgentsDialog : public QDialog
 public:
     // communities: each device-file address with the community of its first row (a v1 or
     // v2c test uses it).
+    // The profiles come from store and OK writes the operator's changes into it: only the
+    // profiles added, edited or removed here, applied to the file as it stands then, so a
+    // profile another window saved meanwhile survives. store must outlive the dialog.
+    AgentsDialog(const QMap<QString, QByteArray> &communities, AgentProfileStore &store,
+                 QWidget *parent = nullptr);
+    // The same with a store of its own for the file at profilePath.
     AgentsDialog(const QMap<QString, QByteArray> &communities, const QString &profilePath,
                  QWidget *parent = nullptr);
 
@@ -62,6 +70,7 @@ public:
     QPushButton *testButton = nullptr;
     QPushButton *removeButton = nullptr;
     QLabel *testResult = nullptr;
+    QLabel *storeLabel = nullptr; // where the passphrases are kept
     QDialogButtonBox *buttons = nullptr;
 
 Q_SIGNALS:
@@ -70,6 +79,8 @@ Q_SIGNALS:
 
 private:
     void refresh();
+    void followKeyring();
+    void fitAddresses();
     QString selectedAddress() const;
     void add();
     void edit();
@@ -78,8 +89,9 @@ private:
     void save();
 
     QMap<QString, QByteArray> m_communities;
-    QString m_path;
-    AgentProfiles m_profiles;
+    AgentProfileStore *m_store = nullptr;
+    AgentProfiles m_loaded;   // as the dialog found them
+    AgentProfiles m_profiles; // with the operator's changes
     Editor m_editor;
     SnmpBatch m_test;
 };

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "AgentProfileFile.h"
+#include "AgentProfileStore.h"
 #include "ApplicationIdentity.h"
 #include "Calculation.h"
 #include "DeviceFileWriter.h"
@@ -99,14 +100,9 @@ bool saveProfile(const Options &options, SnmpVersion answered)
         break;
     }
     const QString path = AgentProfileFile::defaultPath();
-    AgentProfiles profiles;
+    AgentProfileStore store(path);
     QString error;
-    bool saved = AgentProfileFile::load(path, &profiles, &error);
-    if (saved) {
-        profiles.set(profile);
-        saved = AgentProfileFile::save(path, profiles, &error);
-    }
-    if (!saved) {
+    if (!store.change([&](AgentProfiles &profiles) { profiles.set(profile); }, &error)) {
         print(stderr, error + QStringLiteral("\nNo profile was saved.\n"));
         return false;
     }
@@ -188,9 +184,13 @@ int writeLines(const Options &options, const DiscoveryResult &result)
     if (!result.message.isEmpty())
         print(stderr, QStringLiteral("Note: ") + result.message + QLatin1Char('\n'));
     if (unknown > 0) {
-        print(stderr, QStringLiteral("Note: %1 interfaces with an unknown bandwidth were left "
-                                     "out; give --default-bandwidth BITS to write them.\n")
-                          .arg(unknown));
+        print(stderr, unknown == 1
+                          ? QStringLiteral("Note: 1 interface with an unknown bandwidth was left "
+                                           "out; give --default-bandwidth BITS to write it.\n")
+                          : QStringLiteral("Note: %1 interfaces with an unknown bandwidth were "
+                                           "left out; give --default-bandwidth BITS to write "
+                                           "them.\n")
+                                .arg(unknown));
     }
     if (lines.isEmpty()) {
         print(stderr, QStringLiteral("No interface was written.\n"));
@@ -229,6 +229,53 @@ int writeLines(const Options &options, const DiscoveryResult &result)
 
 } // namespace
 
+Arguments splitQtOptions(const QStringList &arguments)
+{
+    // The options QGuiApplication and QApplication take themselves.
+    static const QStringList withValue{
+        QStringLiteral("style"),         QStringLiteral("stylesheet"),
+        QStringLiteral("platform"),      QStringLiteral("qwindowgeometry"),
+        QStringLiteral("display"),       QStringLiteral("platformpluginpath"),
+        QStringLiteral("platformtheme"), QStringLiteral("plugin"),
+        QStringLiteral("qwindowtitle"),  QStringLiteral("qwindowicon"),
+        QStringLiteral("session"),       QStringLiteral("widgetcount")};
+    static const QStringList withoutValue{QStringLiteral("reverse")};
+
+    Arguments split;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QLatin1String("--")) {
+            split.own += arguments.mid(i);
+            break;
+        }
+        QStringView name(argument);
+        if (name.startsWith(u"--"))
+            name = name.mid(2);
+        else if (name.startsWith(u'-'))
+            name = name.mid(1);
+        else
+            name = {};
+        const qsizetype equals = name.indexOf(u'=');
+        const QStringView bare = equals < 0 ? name : name.left(equals);
+        if (!bare.isEmpty() && withValue.contains(bare)) {
+            if (equals >= 0) {
+                split.qt << argument;
+                continue;
+            }
+            if (i + 1 < arguments.size()) {
+                split.qt << argument << arguments.at(i + 1);
+                ++i;
+                continue;
+            }
+        } else if (!bare.isEmpty() && equals < 0 && withoutValue.contains(bare)) {
+            split.qt << argument;
+            continue;
+        }
+        split.own << argument;
+    }
+    return split;
+}
+
 std::optional<QString> windowArgument(const QStringList &arguments)
 {
     if (arguments.isEmpty())
@@ -261,7 +308,10 @@ int run(int &argc, char **argv)
                        "a prometheus.yml scrape configuration for the device file's agents "
                        "into --output-dir, and a summary to standard error. Exit status: 0 "
                        "written, 1 nothing could be written, 2 bad usage or an agent that "
-                       "cannot be exported."));
+                       "cannot be exported.\n"
+
+                       "Qt's own options (-style, -stylesheet, -platform, -reverse, "
+                       "-qwindowgeometry, -display) may come before the device file."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -312,7 +362,10 @@ int run(int &argc, char **argv)
                                  QStringLiteral("Device file to open in the window."),
                                  QStringLiteral("[device-file]"));
 
-    if (!parser.parse(QCoreApplication::arguments()))
+    // Qt's window options mean nothing here and are not the program's to refuse.
+    QStringList arguments = QCoreApplication::arguments();
+    arguments = QStringList{arguments.value(0)} + splitQtOptions(arguments.mid(1)).own;
+    if (!parser.parse(arguments))
         return usageError(parser.errorText());
     if (parser.isSet(help)) {
         print(stdout, parser.helpText());

@@ -11,6 +11,18 @@
 namespace CommandLine
 {
 
+// The command line split into Qt's own options and the program's arguments.
+struct Arguments {
+    QStringList qt;  // for QApplication, in their order, values included
+    QStringList own; // everything else, in its order
+};
+
+// Takes Qt's standard options out of the arguments (without the program name): -style NAME,
+// -stylesheet FILE, -platform NAME, -reverse, -qwindowgeometry GEOMETRY, -display NAME and
+// Qt's other window options, each also as "--name" or "-name=value", anywhere before a "--".
+// An option that needs a value and has none is left to the program (it is then bad usage).
+Arguments splitQtOptions(const QStringList &arguments);
+
 // The device file for the window (empty for none), or nothing when the arguments (without
 // the program name) are options for run().
 std::optional<QString> windowArgument(const QStringList &arguments);

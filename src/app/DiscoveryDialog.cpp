@@ -1,8 +1,10 @@
 #include "DiscoveryDialog.h"
 
-#include "AgentProfileFile.h"
+#include "AgentProfileStore.h"
 #include "DeviceFileWriter.h"
 #include "ErrorReport.h"
+#include "NumberFormat.h"
+#include "PassphraseKeyring.h"
 #include "SecurityFields.h"
 #include "SnmpHost.h"
 
@@ -18,6 +20,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -43,21 +46,21 @@ DiscoveryDialog::DiscoveryDialog(std::function<QString(const QString &)> chooseS
     m_version->addItem(QStringLiteral("3"), int(SnmpVersion::V3));
     m_security = new SecurityFields(this);
     m_saveProfile =
-        new QCheckBox(QStringLiteral("Save these settings as the agent's profile"), this);
+        new QCheckBox(QStringLiteral("Save these settings as the agent's pr&ofile"), this);
     m_saveProfile->setChecked(true);
     m_saveProfile->setToolTip(QStringLiteral("The window polls an agent with its profile; "
                                              "without one it uses SNMP v1 and the community."));
     m_form = new QFormLayout;
-    m_form->addRow(QStringLiteral("Address:"), m_address);
-    m_form->addRow(QStringLiteral("SNMP version:"), m_version);
-    m_form->addRow(QStringLiteral("Community:"), m_community);
+    m_form->addRow(QStringLiteral("&Address:"), m_address);
+    m_form->addRow(QStringLiteral("SNMP &version:"), m_version);
+    m_form->addRow(QStringLiteral("Co&mmunity:"), m_community);
     m_form->addRow(m_security);
     m_form->addRow(m_saveProfile);
     auto *form = m_form;
 
-    m_discover = new QPushButton(QStringLiteral("Discover"), this);
+    m_discover = new QPushButton(QStringLiteral("&Discover"), this);
     m_discover->setDefault(true);
-    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_cancel = new QPushButton(QStringLiteral("Ca&ncel"), this);
     m_cancel->setEnabled(false);
     m_busy = new QProgressBar(this);
     m_busy->setRange(0, 0);
@@ -72,6 +75,9 @@ DiscoveryDialog::DiscoveryDialog(std::function<QString(const QString &)> chooseS
 
     m_filter = new QLineEdit(this);
     m_filter->setPlaceholderText(QStringLiteral("Filter"));
+    // Ctrl+F reaches the filter field from anywhere in the dialog.
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, m_filter,
+            [this] { m_filter->setFocus(Qt::ShortcutFocusReason); });
     m_filter->setClearButtonEnabled(true);
     m_proxy = new QSortFilterProxyModel(this);
     m_proxy->setSourceModel(&m_model);
@@ -89,9 +95,10 @@ DiscoveryDialog::DiscoveryDialog(std::function<QString(const QString &)> chooseS
     m_message->setWordWrap(true);
     m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_count = new QLabel(this);
-    m_save = new QPushButton(QStringLiteral("Save as device file..."), this);
+    m_save = new QPushButton(QStringLiteral("&Save as device file..."), this);
     m_save->setEnabled(false);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("&Close")); // every platform
     buttons->addButton(m_save, QDialogButtonBox::ActionRole);
     // The Close button must not be the default: Enter in the address field discovers.
     buttons->button(QDialogButtonBox::Close)->setAutoDefault(false);
@@ -118,7 +125,10 @@ DiscoveryDialog::DiscoveryDialog(std::function<QString(const QString &)> chooseS
             &QSortFilterProxyModel::setFilterFixedString);
     connect(&m_discovery, &InterfaceDiscovery::progress, this, [this](int values, int requests) {
         m_progress->setText(
-            QStringLiteral("%1 values read in %2 requests").arg(values).arg(requests));
+            NumberFormat::counted(values, QStringLiteral("value read"),
+                                  QStringLiteral("values read")) +
+            QStringLiteral(" in ") +
+            NumberFormat::counted(requests, QStringLiteral("request"), QStringLiteral("requests")));
     });
     connect(&m_discovery, &InterfaceDiscovery::finished, this, &DiscoveryDialog::discovered);
     // Closing the dialog (Close, Escape or the title bar) ends a walk in progress.
@@ -139,11 +149,18 @@ DiscoveryDialog::~DiscoveryDialog()
     disconnect(m_address, nullptr, this, nullptr);
 }
 
+void DiscoveryDialog::setAgentProfiles(AgentProfileStore *store)
+{
+    m_store = store;
+    followVersion();
+}
+
 void DiscoveryDialog::setAgentProfiles(const QString &path, std::function<void()> saved)
 {
-    m_profilePath = path;
-    m_profilesSaved = std::move(saved);
-    followVersion();
+    auto *store = new AgentProfileStore(path, this);
+    if (saved)
+        connect(store, &AgentProfileStore::changed, this, std::move(saved));
+    setAgentProfiles(store);
 }
 
 // SNMP v3 asks for a user instead of a community.
@@ -152,7 +169,7 @@ void DiscoveryDialog::followVersion()
     const bool v3 = m_version->currentData().toInt() == int(SnmpVersion::V3);
     m_form->setRowVisible(m_community, !v3);
     m_form->setRowVisible(m_security, v3);
-    m_form->setRowVisible(m_saveProfile, v3 && !m_profilePath.isEmpty());
+    m_form->setRowVisible(m_saveProfile, v3 && m_store);
     if (v3)
         prefillSecurity();
 }
@@ -162,15 +179,18 @@ void DiscoveryDialog::followVersion()
 void DiscoveryDialog::prefillSecurity()
 {
     const QString address = m_address->text().trimmed();
-    if (m_profilePath.isEmpty() || address.isEmpty() || address == m_prefilledFor ||
+    if (!m_store || address.isEmpty() || address == m_prefilledFor ||
         m_version->currentData().toInt() != int(SnmpVersion::V3))
         return;
     if (!m_security->user->text().isEmpty() && m_prefilledFor.isEmpty())
         return;
-    AgentProfiles profiles;
     QString error;
-    if (!AgentProfileFile::load(m_profilePath, &profiles, &error))
+    if (!m_store->load(&error))
         return; // the Agents dialog and the poll report a broken file
+    // Passphrases kept in the keyring, where read already (Tools > Agents... and the poll
+    // read them).
+    AgentProfiles profiles = m_store->profiles();
+    PassphraseKeyring::shared().fillIn(&profiles);
     const auto security = profiles.v3Security(address);
     if (!security)
         return;
@@ -231,13 +251,15 @@ void DiscoveryDialog::discovered(const DiscoveryResult &result)
     m_result = result;
     m_model.setInterfaces(result.interfaces);
     m_view->resizeColumnsToContents();
-    m_progress->setText(result.answered ? QStringLiteral("%1 interfaces over SNMP v%2%3")
-                                              .arg(result.interfaces.size())
-                                              .arg(snmpVersionText(result.version),
-                                                   result.sysName.isEmpty()
-                                                       ? QString()
-                                                       : QStringLiteral(" from ") + result.sysName)
-                                        : QString());
+    m_progress->setText(
+        result.answered
+            ? QStringLiteral("%1 over SNMP v%2%3")
+                  .arg(NumberFormat::counted(result.interfaces.size(), QStringLiteral("interface"),
+                                             QStringLiteral("interfaces")))
+                  .arg(snmpVersionText(result.version),
+                       result.sysName.isEmpty() ? QString()
+                                                : QStringLiteral(" from ") + result.sysName)
+            : QString());
     QStringList notes = result.warnings;
     if (!result.message.isEmpty())
         notes.prepend(result.answered ? QStringLiteral("Stopped early: ") + result.message
@@ -246,7 +268,7 @@ void DiscoveryDialog::discovered(const DiscoveryResult &result)
         notes.append(QStringLiteral("The agent lists no interfaces."));
     bool error = !result.message.isEmpty() || !notes.isEmpty();
     if (result.answered && result.version == SnmpVersion::V3 && m_walkSecurity &&
-        m_saveProfile->isChecked() && !m_profilePath.isEmpty()) {
+        m_saveProfile->isChecked() && m_store) {
         const QString problem = saveProfile(result);
         notes.append(problem.isEmpty()
                          ? QStringLiteral("The SNMP v3 settings were saved as the profile of %1.")
@@ -261,20 +283,16 @@ void DiscoveryDialog::discovered(const DiscoveryResult &result)
 // Stores the settings the agent answered to as its profile; the reason when it cannot.
 QString DiscoveryDialog::saveProfile(const DiscoveryResult &result)
 {
-    AgentProfiles profiles;
     QString error;
-    if (!AgentProfileFile::load(m_profilePath, &profiles, &error))
-        return error;
     AgentProfile profile;
     profile.address = result.address;
     profile.version = AgentProfile::Version::V3;
     profile.security = *m_walkSecurity;
-    profiles.set(profile);
-    if (!AgentProfileFile::save(m_profilePath, profiles, &error))
+    if (!m_store->change([&](AgentProfiles &profiles) { profiles.set(profile); }, &error))
         return error;
+    // Into the keyring, and out of the file once it holds them.
+    PassphraseKeyring::shared().store(m_store->path(), m_store->profiles());
     m_prefilledFor = result.address;
-    if (m_profilesSaved)
-        m_profilesSaved();
     return QString();
 }
 
@@ -341,7 +359,11 @@ void DiscoveryDialog::save()
         showMessage(error.message(), true);
         return;
     }
-    showMessage(QStringLiteral("%1 interfaces saved to %2.").arg(lines.size()).arg(path), false);
+    showMessage(QStringLiteral("%1 saved to %2.")
+                    .arg(NumberFormat::counted(lines.size(), QStringLiteral("interface"),
+                                               QStringLiteral("interfaces")),
+                         path),
+                false);
     if (m_askLoad(path))
         m_load(path);
 }

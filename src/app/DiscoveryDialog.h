@@ -21,6 +21,8 @@ class SecurityFields;
 // File > "Discover interfaces...": walks an agent's interfaces, lets the operator check up to
 // 20 of them (and fill in unknown bandwidths), writes them as a device file and offers to
 // load it. The walk runs on the event loop, so the main window keeps polling meanwhile.
+class AgentProfileStore;
+
 class DiscoveryDialog : public QDialog
 {
     Q_OBJECT
@@ -34,6 +36,9 @@ public:
 
     // The agent profile file: a v3 discovery starts from the address's saved profile and,
     // when the agent answers, stores its settings there (unless unchecked); saved() follows.
+    // The application's store (it must outlive the dialog), or a store of the dialog's own for
+    // the file at path, whose saves call saved.
+    void setAgentProfiles(AgentProfileStore *store);
     void setAgentProfiles(const QString &path, std::function<void()> saved);
 
     // For tests: replaces the question whether to load the saved file.
@@ -80,8 +85,7 @@ private:
     QFormLayout *m_form = nullptr;
     SecurityFields *m_security = nullptr;
     QCheckBox *m_saveProfile = nullptr;
-    QString m_profilePath;
-    std::function<void()> m_profilesSaved;
+    AgentProfileStore *m_store = nullptr;
     QString m_prefilledFor; // the address whose saved profile filled the v3 fields
     std::shared_ptr<const SnmpSecurity> m_walkSecurity; // of the walk running or last run
     QPushButton *m_discover = nullptr;

@@ -1,5 +1,10 @@
 #include "MainWindow.h"
 
+#include "AgentProfile.h"
+#include "InterfaceList.h"
+#include "InterfaceTable.h"
+#include "PollCycle.h"
+
 #include "PollRun.h"
 
 #include "DailyLogFile.h"
@@ -8,6 +13,8 @@
 #include "GraphBoard.h"
 #include "MetricsEndpoint.h"
 #include "Histograph.h"
+#include "LinkHealthDisplay.h"
+#include "MenuMnemonics.h"
 #include "PanelStatusBar.h"
 
 #include <QAction>
@@ -39,7 +46,11 @@ constexpr int GraphAreaHeight = 477;
 } // namespace
 
 TForm1::TForm1(const QString &commandLineFile, QWidget *parent)
-    : QMainWindow(parent), m_logEnvironment(std::make_unique<LogEnvironment>()),
+    : QMainWindow(parent), m_tableOwner(std::make_unique<InterfaceTable>()),
+      m_listOwner(std::make_unique<InterfaceList>()),
+      m_pollCycleOwner(std::make_unique<PollCycle>()), m_table(*m_tableOwner), m_list(*m_listOwner),
+      m_pollCycle(*m_pollCycleOwner), m_agentProfiles(std::make_unique<AgentProfiles>()),
+      m_logEnvironment(std::make_unique<LogEnvironment>()),
       m_pollRun(std::make_unique<PollRun>(m_table, m_list, *m_logEnvironment))
 {
     setObjectName(QStringLiteral("Form1"));
@@ -87,8 +98,10 @@ void TForm1::createGraphArea()
         panel->setAutoFillBackground(true);
 
     m_board = std::make_unique<GraphBoard>(m_graphArea, Panel2, Panel3);
+    m_linkHealth = std::make_unique<LinkHealthDisplay>(
+        *m_board, [this](const QString &text) { setStatusText(0, text); });
     m_pollRun->poller().setSlots(m_board.get());
-    m_pollRun->poller().setProfiles(&m_agentProfiles);
+    m_pollRun->poller().setProfiles(m_agentProfiles.get());
 }
 
 void TForm1::createButtonColumn()
@@ -347,11 +360,16 @@ void TForm1::createMenus()
     item(tools, QStringLiteral("Open log folder"), "Openlogfolder1", &TForm1::Openlogfolder1Click);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("?"));
-    item(help, QStringLiteral("OSL Help"), "OSLHelp1", &TForm1::callforhelp);
+    item(help, QStringLiteral("OSL Help"), "OSLHelp1", &TForm1::callforhelp)
+        ->setShortcut(QKeySequence::HelpContents);
     item(help, QStringLiteral("Product Homepage"), "Producthomepage1",
          &TForm1::Producthomepage1Click);
     help->addSeparator();
     item(help, QStringLiteral("&About"), "About1", &TForm1::About1Click);
+    MenuMnemonics::assign(menuBar());
+    m_stayOnTopItem->setToolTip(QStringLiteral(
+        "Keeps the window above the others. Under Wayland the compositor decides whether it may."));
+    tools->setToolTipsVisible(true);
 
     // The slot menus: each item calls its named entry point.
     using SlotHandlers = std::array<Handler, 3>;
@@ -379,6 +397,7 @@ void TForm1::createMenus()
     }};
     for (int k = 1; k <= GraphSlotControl::SlotCount; ++k) {
         const GraphSlot &slot = m_board->slot(k);
+        MenuMnemonics::assign(slot.SlotMenu);
         const SlotHandlers &handlers = slotHandlers[std::size_t(k - 1)];
         const std::array<QAction *, 3> actions = {slot.MaxValue10, slot.MaxValue50,
                                                   slot.MaxValue100};

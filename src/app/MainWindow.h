@@ -1,11 +1,7 @@
 #pragma once
 
-#include "AgentProfile.h"
-#include "InterfaceList.h"
-#include "InterfaceTable.h"
 #include "OnErrorMode.h"
 #include "OptionsTarget.h"
-#include "PollCycle.h"
 #include "PortActivity.h"
 
 #include <QMainWindow>
@@ -15,10 +11,16 @@
 #include <memory>
 #include <vector>
 
+class AgentProfileStore;
+class AgentProfiles;
+class InterfaceList;
+class InterfaceTable;
+class PollCycle;
 class DiscoveryDialog;
 class PollRun;
 class Poller;
 class GraphBoard;
+class LinkHealthDisplay;
 class MetricsEndpoint;
 class QAction;
 class QActionGroup;
@@ -39,6 +41,7 @@ class TForm2;
 class TForm3;
 class TAboutBox1;
 struct LogEnvironment;
+struct PollResult;
 
 // The main window. Its handlers are named after the controls that first served them and
 // stay thin: the work is done by the interface table, the device file, the poll model, the
@@ -62,15 +65,19 @@ public:
     PollRun &pollRun() { return *m_pollRun; }
     Poller &poller();
     // The agent profiles the poll follows, as last read from their file.
-    const AgentProfiles &agentProfiles() const { return m_agentProfiles; }
+    const AgentProfiles &agentProfiles() const { return *m_agentProfiles; }
     // Reads the agent profile file again (at start and after the profiles were saved); a
     // fault goes to the error report and leaves no profiles.
     void reloadAgentProfiles();
-    void Agents1Click(); // Tools > Agents...
+    // The application's one agent profile store (the file at its default path).
+    AgentProfileStore &agentProfileStore();
+    void Agents1Click();  // Tools > Agents...
+    void followKeyring(); // passphrases kept in the keyring join the profiles when read
     QFileDialog &deviceFileDialog();
     // The one device-file chooser of the program (load, edit, Options): the file the user
     // confirmed, or empty after a cancel. It remembers the last name chosen.
     QString chooseDeviceFile() override;
+    bool openInTextEditor(const QString &path) override;
     // Replaces the dialog, for tests: returns the chosen path or empty for a cancel.
     void setDeviceFileChooser(std::function<QString()> chooser)
     {
@@ -100,6 +107,11 @@ public:
     void rowRewritten(int row) override;
     void setCounters64(bool on) override;
     QString counterDescription(int row) const override;
+    void setLinkHealth(bool on) override;
+    bool linkHealth() const;
+    LinkHealthDisplay &linkHealthDisplay() { return *m_linkHealth; }
+    // One finished poll: its link health on the board and in the status bar.
+    void showPollResult(const PollResult &result);
     QString setMetricsAddress(const QString &text) override; // MainWindowMetrics.cpp
 
     // The other windows, created after this one by the program entry.
@@ -117,6 +129,9 @@ public:
     QString chooseDeviceFileToSave(const QString &proposedName);
     // The normal load of a given device file (as if named on the command line).
     void loadDeviceFile(const QString &path);
+    // A later start's request: the window comes to the front and loads deviceFile (unless
+    // empty) as File > Open does with that file chosen.
+    void takeOverStart(const QString &deviceFile);
     DiscoveryDialog *discoveryDialog() const { return m_discoveryDialog; }
 
     // --- Poll cycle ---------------------------------------------------------------------
@@ -291,13 +306,20 @@ private:
     void applyUnitsSetting(QStringView name, const QString &text);
     void refreshGraphTooltips();
 
-    InterfaceTable m_table;
-    InterfaceList m_list;
-    PollCycle m_pollCycle;
+    // Held through pointers so that this header needs none of their headers; the references
+    // keep the handlers' code short.
+    std::unique_ptr<InterfaceTable> m_tableOwner;
+    std::unique_ptr<InterfaceList> m_listOwner;
+    std::unique_ptr<PollCycle> m_pollCycleOwner;
+    InterfaceTable &m_table;
+    InterfaceList &m_list;
+    PollCycle &m_pollCycle;
     std::unique_ptr<GraphBoard> m_board;
-    AgentProfiles m_agentProfiles; // declared before the poll run, which points at it
+    AgentProfileStore *m_profileStore = nullptr;      // child of the window, made on first use
+    std::unique_ptr<AgentProfiles> m_agentProfiles;   // before the poll run, which points at it
     std::unique_ptr<LogEnvironment> m_logEnvironment; // before the poll run, which writes it
     std::unique_ptr<PollRun> m_pollRun;
+    std::unique_ptr<LinkHealthDisplay> m_linkHealth;
     std::unique_ptr<MetricsEndpoint> m_metrics; // created when first switched on
     QString m_deviceFilePath;
     QString m_loadSource; // "", "param" or "startfile"

@@ -3,26 +3,63 @@
 
 #include "MainWindow.h"
 
+#include "InterfaceList.h"
+#include "InterfaceTable.h"
+
 #include "AgentProfileFile.h"
+#include "AgentProfileStore.h"
 #include "AgentsDialog.h"
 #include "CoreDumps.h"
 #include "ErrorReport.h"
+#include "PassphraseKeyring.h"
+
+AgentProfileStore &TForm1::agentProfileStore()
+{
+    if (!m_profileStore) {
+        m_profileStore = new AgentProfileStore(AgentProfileFile::defaultPath(), this);
+        // A poll in flight keeps the security it was sent with; the next one follows the file.
+        connect(m_profileStore, &AgentProfileStore::changed, this, [this] {
+            *m_agentProfiles = m_profileStore->profiles();
+            PassphraseKeyring::shared().fillIn(m_agentProfiles.get());
+        });
+    }
+    return *m_profileStore;
+}
 
 void TForm1::reloadAgentProfiles()
 {
-    AgentProfiles profiles;
     QString error;
-    if (!AgentProfileFile::load(AgentProfileFile::defaultPath(), &profiles, &error)) {
+    if (!agentProfileStore().load(&error))
         ErrorReport::show(error);
-        profiles = AgentProfiles();
-    }
-    for (const AgentProfile &profile : profiles.all()) {
-        if (!profile.security.authPassphrase.isEmpty() ||
-            !profile.security.privPassphrase.isEmpty())
+    *m_agentProfiles = agentProfileStore().profiles();
+    followKeyring();
+}
+
+// Passphrases kept in the keyring are read without waiting; until they are, polls of those
+// agents are failed readings, and the status bar says why.
+void TForm1::followKeyring()
+{
+    PassphraseKeyring &keyring = PassphraseKeyring::shared();
+    if (!findChild<QObject *>(QStringLiteral("keyringFollower"), Qt::FindDirectChildrenOnly)) {
+        auto *follower = new QObject(this);
+        follower->setObjectName(QStringLiteral("keyringFollower"));
+        connect(&keyring, &PassphraseKeyring::passphrasesRead, follower, [this, &keyring] {
+            keyring.fillIn(m_agentProfiles.get());
             CoreDumps::disable();
+            if (keyring.pending().isEmpty() &&
+                statusText(0).startsWith(QLatin1String("Reading the SNMP v3 passphrases")))
+                setStatusText(0, QString());
+        });
+        connect(&keyring, &PassphraseKeyring::readFailed, follower,
+                [this](const QString &, const QString &reason) { setStatusText(0, reason); });
     }
-    // A poll in flight keeps the security it was sent with; the next one follows the file.
-    m_agentProfiles = profiles;
+    const QStringList missing = keyring.fillIn(m_agentProfiles.get());
+    if (missing.isEmpty())
+        return;
+    keyring.read(missing);
+    setStatusText(0, QStringLiteral("Reading the SNMP v3 passphrases of %1 from the keyring; "
+                                    "until then its readings fail.")
+                         .arg(missing.join(QStringLiteral(", "))));
 }
 
 void TForm1::Agents1Click()
@@ -34,10 +71,9 @@ void TForm1::Agents1Click()
         if (!address.isEmpty() && !communities.contains(address))
             communities.insert(address, m_table.cellBytes(Col::Community, p + 1));
     }
-    auto *dialog = new AgentsDialog(communities, AgentProfileFile::defaultPath(), this);
+    auto *dialog = new AgentsDialog(communities, agentProfileStore(), this);
     dialog->setObjectName(QStringLiteral("AgentsDialog"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &AgentsDialog::saved, this, [this] { reloadAgentProfiles(); });
     dialog->setModal(true);
     dialog->show();
 }

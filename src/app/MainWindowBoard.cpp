@@ -3,6 +3,11 @@
 
 #include "MainWindow.h"
 
+#include "InterfaceTable.h"
+
+
+#include "InterfaceList.h"
+
 #include "PollRun.h"
 
 #include "AnalysisLog.h"

@@ -3,11 +3,13 @@
 
 #include "MainWindow.h"
 
+
 #include "PollRun.h"
 
 #include "AboutWindow.h"
 #include "ErrorReport.h"
 #include "GraphBoard.h"
+#include "HelpWindow.h"
 #include "LogFolder.h"
 #include "OptionsDialog.h"
 #include "ShellOpen.h"
@@ -15,6 +17,7 @@
 #include "WebLabel.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace
 {
@@ -97,6 +100,12 @@ void TForm1::editDevice(int slot)
 
 void TForm1::callforhelp()
 {
+    // A help file in the current folder goes to the desktop as always; without one the
+    // program's own manual opens. Only when neither is there does the shell's failure show.
+    if (!QFileInfo::exists(HelpFile.toString()) && HelpWindow::manualAvailable()) {
+        HelpWindow::open(this);
+        return;
+    }
     // A relative name: the help file is looked up in the current folder.
     ErrorReport::guarded([] { ShellOpen::open(HelpFile.toString(), HelpFile.toString()); });
 }
@@ -136,4 +145,9 @@ void TForm1::showSplash()
         m_splash->setWindowModality(Qt::ApplicationModal);
         m_splash->show();
     }
+}
+
+bool TForm1::openInTextEditor(const QString &path)
+{
+    return ShellOpen::openInTextEditor(path);
 }

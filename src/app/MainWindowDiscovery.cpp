@@ -3,7 +3,7 @@
 
 #include "MainWindow.h"
 
-#include "AgentProfileFile.h"
+
 #include "DiscoveryDialog.h"
 
 #include <QFileDialog>
@@ -44,8 +44,7 @@ void TForm1::Discoverinterfaces1Click()
         m_discoveryDialog = new DiscoveryDialog(
             [this](const QString &name) { return chooseDeviceFileToSave(name); },
             [this](const QString &path) { loadDeviceFile(path); }, this);
-        m_discoveryDialog->setAgentProfiles(AgentProfileFile::defaultPath(),
-                                            [this] { reloadAgentProfiles(); });
+        m_discoveryDialog->setAgentProfiles(&agentProfileStore());
     }
     // Not modal: polling and the window go on while the agent is walked.
     m_discoveryDialog->show();

@@ -2,6 +2,7 @@
 
 #include "MainWindow.h"
 
+
 #include "GraphBoard.h"
 #include "Histograph.h"
 #include "PollRun.h"
@@ -31,5 +32,8 @@ void TForm1::connectPollRun()
             setStatusText(0, QString());
     });
     // Handlers that waited for the poll run now, in the state the poll left.
-    connect(run, &PollRun::pollFinished, this, [this] { runDeferredHandlers(); });
+    connect(run, &PollRun::pollFinished, this, [this](const PollResult &result) {
+        showPollResult(result);
+        runDeferredHandlers();
+    });
 }

@@ -4,16 +4,21 @@
 #include "MainWindow.h"
 
 #include "AgentAddresses.h"
+#include "InterfaceList.h"
+#include "InterfaceTable.h"
+#include "PollCycle.h"
+
 #include "PollRun.h"
 
 #include "DeviceFile.h"
 #include "ErrorReport.h"
 #include "GraphBoard.h"
 #include "Histograph.h"
+#include "LinkHealthDisplay.h"
 #include "SettingValues.h"
 #include "SettingsKeys.h"
 #include "SettingsStore.h"
-#include "TextEditor.h"
+#include "ShellOpen.h"
 #include "TransLabel.h"
 
 #include <QAction>
@@ -147,7 +152,7 @@ void TForm1::Editdevicefile1Click()
 {
     const QString chosen = chooseDeviceFile();
     if (!chosen.isEmpty())
-        TextEditor::open(chosen);
+        ShellOpen::openInTextEditor(chosen);
 }
 
 void TForm1::Button3Click()
@@ -161,6 +166,8 @@ void TForm1::Button3Click()
     }
     setStatusText(0, QString());
     m_pollRun->poller().counters().resetAll();
+    m_pollRun->resetLinkHealth();
+    m_linkHealth->reset();
     startUnits();
     m_pollCycle.start();
     runPoll();

@@ -2,6 +2,9 @@
 
 #include "MainWindow.h"
 
+#include "InterfaceList.h"
+#include "InterfaceTable.h"
+
 #include "ColourResolve.h"
 #include "ColourText.h"
 #include "ErrorReport.h"
@@ -119,6 +122,9 @@ void TForm1::applyStoredSettings()
         } else if (name == K::Counters64) {
             if (const auto on = V::flag(text))
                 setCounters64(*on);
+        } else if (name == K::LinkHealth) {
+            if (const auto on = V::flag(text))
+                setLinkHealth(*on);
         } else if (name == K::MetricsAddress) {
             if (const QString problem = setMetricsAddress(text); !problem.isEmpty())
                 setStatusText(0, problem);

@@ -4,6 +4,10 @@
 
 #include "MainWindow.h"
 
+#include "InterfaceList.h"
+#include "InterfaceTable.h"
+
+
 #include "ColourResolve.h"
 #include "ColourText.h"
 #include "ErrorReport.h"

@@ -14,6 +14,8 @@ PanelStatusBar::PanelStatusBar(std::vector<int> widths, QWidget *parent)
     for (std::size_t i = 0; i <= m_widths.size(); ++i) {
         auto *panel = new QLabel(this);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        // Texts carry interface descriptions, which may come from an agent: never markup.
+        panel->setTextFormat(Qt::PlainText);
         m_panels.push_back(panel);
     }
     int height = 0;

@@ -38,13 +38,13 @@ SecurityFields::SecurityFields(QWidget *parent) : QGroupBox(QStringLiteral("SNMP
     privPassphrase = secretField(this);
     context = new QLineEdit(this);
     auto *form = new QFormLayout(this);
-    form->addRow(QStringLiteral("User:"), user);
-    form->addRow(QStringLiteral("Security level:"), level);
-    form->addRow(QStringLiteral("Authentication:"), auth);
-    form->addRow(QStringLiteral("Authentication passphrase:"), authPassphrase);
-    form->addRow(QStringLiteral("Privacy:"), priv);
-    form->addRow(QStringLiteral("Privacy passphrase:"), privPassphrase);
-    form->addRow(QStringLiteral("Context:"), context);
+    form->addRow(QStringLiteral("&User:"), user);
+    form->addRow(QStringLiteral("Security &level:"), level);
+    form->addRow(QStringLiteral("Au&thentication:"), auth);
+    form->addRow(QStringLiteral("Authentication pass&phrase:"), authPassphrase);
+    form->addRow(QStringLiteral("P&rivacy:"), priv);
+    form->addRow(QStringLiteral("Privacy passp&hrase:"), privPassphrase);
+    form->addRow(QStringLiteral("Conte&xt:"), context);
     connect(level, &QComboBox::currentTextChanged, this, &SecurityFields::followLevel);
     setSecurity(SnmpSecurity());
 }

@@ -34,4 +34,12 @@ QString failureMessage(const QString &name, int result);
 // shownName (the target as the operator knows it, for a link without its scheme).
 void open(const QString &target, const QString &shownName);
 
+// Starts the platform's text editor on a file without waiting for it: "notepad" on Windows,
+// the desktop's handler for the file ("xdg-open") elsewhere. The path is the only argument,
+// passed unchanged. When no program can open the file (the launcher is missing, or it ends
+// with a failure), the general error report says so, naming the file; the failure of a
+// launcher that was started arrives later, from the event loop. Returns whether the launcher
+// was started.
+bool openInTextEditor(const QString &path);
+
 } // namespace ShellOpen

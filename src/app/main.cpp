@@ -11,11 +11,14 @@
 #include "OptionsDialog.h"
 #include "SingleInstance.h"
 #include "SplashWindow.h"
+#include "WindowHandover.h"
 
 #include <QApplication>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <vector>
 
 int main(int argc, char *argv[])
 {
@@ -23,23 +26,46 @@ int main(int argc, char *argv[])
     QStringList given;
     for (int i = 1; i < argc; ++i)
         given.append(QString::fromLocal8Bit(argv[i]));
-    const std::optional<QString> deviceFile = CommandLine::windowArgument(given);
+    // Qt's own options (-style, -platform, ...) go to Qt; the first argument left is the
+    // device file.
+    const CommandLine::Arguments split = CommandLine::splitQtOptions(given);
+    const std::optional<QString> deviceFile = CommandLine::windowArgument(split.own);
     if (!deviceFile)
         return CommandLine::run(argc, argv);
 
-    // Without a display there is no window to show: one line, not Qt's abort.
-    if (const QString missing = DisplayCheck::missingDisplay(); !missing.isEmpty()) {
+    // Without a display there is no window to show: one line, not Qt's abort. A platform
+    // named on the command line is Qt's to judge.
+    const bool platformGiven = std::any_of(split.qt.begin(), split.qt.end(), [](const QString &a) {
+        return a == QLatin1String("-platform") || a == QLatin1String("--platform") ||
+               a.startsWith(QLatin1String("-platform=")) ||
+               a.startsWith(QLatin1String("--platform="));
+    });
+    if (const QString missing = DisplayCheck::missingDisplay();
+        !platformGiven && !missing.isEmpty()) {
         std::fputs(missing.toLocal8Bit().constData(), stderr);
         return 1;
     }
 
-    // One running copy: a second one ends at once, before any window exists.
+    // One running copy: a second one ends at once, before any window exists, after handing
+    // its device file (or nothing) to the running copy, which comes to the front.
     const SingleInstance guard(QStringLiteral("irgendwaseinmaliges"));
-    if (guard.anotherIsRunning())
+    if (guard.anotherIsRunning()) {
+        const QCoreApplication request(argc, argv); // no window: the socket needs its loop
+        WindowHandover::handOver(*deviceFile);
         return 0;
+    }
 
+    // Qt sees its own options only, so that nothing of the program's is taken for one.
+    std::vector<QByteArray> qtArguments{QByteArray(argv[0])};
+    for (const QString &argument : split.qt)
+        qtArguments.push_back(argument.toLocal8Bit());
+    std::vector<char *> qtArgv;
+    for (QByteArray &argument : qtArguments)
+        qtArgv.push_back(argument.data());
+    qtArgv.push_back(nullptr);
+    int qtArgc = static_cast<int>(qtArguments.size());
     std::optional<DisplayCheck::Guard> displayGuard(std::in_place);
-    QApplication app(argc, argv);
+    QApplication app(qtArgc, qtArgv.data());
     displayGuard.reset();
     ApplicationIdentity::apply();
     // Where the logs go is settled once, before any window can switch one on.
@@ -57,6 +83,8 @@ int main(int argc, char *argv[])
     form1.attachWindows(&form2, &form3, &splash);
     new HistoryFeature(form1, HistoryFolder::defaultPath()); // owned by form1
     MainWindowAlerts alerts(form1, form3);
+    WindowHandoverServer handover([&form1](const QString &file) { form1.takeOverStart(file); });
+    handover.listen();
     form1.show();
     return app.exec();
 }

@@ -107,21 +107,13 @@ bool calculate64Row(InterfaceTable &table, int row, int interval)
     table.setCell(Col::InBitNew, row, QString::number(in));
     table.setCell(Col::OutBitNew, row, QString::number(out));
 
-    bool restarted = false;
-    // The same guard as for 32-bit rows: no previous input reading, no new deltas.
-    if (inOld > 0) {
-        if (in < inOld || out < outOld) {
-            restarted = true;
-            table.setCell(Col::InDelta, row, QStringLiteral("0"));
-            table.setCell(Col::OutDelta, row, QStringLiteral("0"));
-        } else {
-            table.setCell(Col::InDelta, row, QString::number(in - inOld));
-            // An output side without a previous reading has no delta yet: the whole 64-bit
-            // counter would be years of traffic in one poll.
-            table.setCell(Col::OutDelta, row,
-                          QString::number(outOld > 0 ? out - outOld : std::uint64_t(0)));
-        }
-    }
+    // Each direction on its own, as for 32-bit rows: without a previous reading, delta 0 (the
+    // whole 64-bit counter would be years of traffic in one poll).
+    const bool restarted = (inOld > 0 && in < inOld) || (outOld > 0 && out < outOld);
+    table.setCell(Col::InDelta, row,
+                  QString::number(!restarted && inOld > 0 ? in - inOld : std::uint64_t(0)));
+    table.setCell(Col::OutDelta, row,
+                  QString::number(!restarted && outOld > 0 ? out - outOld : std::uint64_t(0)));
     ratesAndUtilisation(
         table, row, interval, bandwidth,
         static_cast<long double>(counterCell(table, Col::InDelta, row, "input delta")),
@@ -155,17 +147,22 @@ void calculateRow(InterfaceTable &table, int row, int interval)
     else
         setWhole(table, Col::OutBitNew, row, NumberFormat::normaliseCounter(orgOut));
 
-    // One guard on the input side decides for both directions.
-    if (wholeCell(table, Col::InBitOld, row, "previous input reading") > 0) {
-        setWhole(table, Col::InDelta, row,
-                 NumberFormat::wrapCorrectedDelta(
-                     wholeCell(table, Col::InBitNew, row, "input reading"),
-                     wholeCell(table, Col::InBitOld, row, "previous input reading")));
-        setWhole(table, Col::OutDelta, row,
-                 NumberFormat::wrapCorrectedDelta(
-                     wholeCell(table, Col::OutBitNew, row, "output reading"),
-                     wholeCell(table, Col::OutBitOld, row, "previous output reading")));
-    }
+    // Each direction on its own: with a previous reading its wrap-corrected delta, without one
+    // (start, reset, a failed reading) a first reading with delta 0. So a link that only sends
+    // shows its output, and a failed direction never repeats an earlier delta or counts its
+    // whole counter at once.
+    const auto direction = [&](int newColumn, int oldColumn, int deltaColumn, const char *what,
+                               const char *previousWhat) {
+        const std::int64_t old = wholeCell(table, oldColumn, row, previousWhat);
+        setWhole(table, deltaColumn, row,
+                 old > 0
+                     ? NumberFormat::wrapCorrectedDelta(wholeCell(table, newColumn, row, what), old)
+                     : 0);
+    };
+    direction(Col::InBitNew, Col::InBitOld, Col::InDelta, "input reading",
+              "previous input reading");
+    direction(Col::OutBitNew, Col::OutBitOld, Col::OutDelta, "output reading",
+              "previous output reading");
 
     ratesAndUtilisation(
         table, row, interval, bandwidth,

@@ -183,4 +183,9 @@ std::int64_t wrapCorrectedDelta(std::int64_t current, std::int64_t previous)
     return delta < 0 ? delta + CounterModulus : delta;
 }
 
+QString counted(long long count, const QString &one, const QString &many)
+{
+    return QString::number(count) + QLatin1Char(' ') + (count == 1 ? one : many);
+}
+
 } // namespace NumberFormat

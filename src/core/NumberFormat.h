@@ -8,7 +8,8 @@
 // The number rules of the interface table: every value is text, whole numbers as plain
 // decimal, fractions in the general format with at most 15 significant digits and the
 // locale's decimal separator. Each rule lives here once.
-namespace NumberFormat {
+namespace NumberFormat
+{
 
 // 2^32: added to a negative 32-bit counter reading and to a negative counter delta.
 inline constexpr std::int64_t CounterModulus = 4294967296LL;
@@ -35,6 +36,9 @@ bool tryParseUnsigned(const QString &text, std::uint64_t *value);
 // Round to the nearest whole number, halves to the even neighbour (0.5 -> 0, 1.5 -> 2,
 // 2.5 -> 2, -0.5 -> 0). Values beyond the 64-bit range saturate.
 std::int64_t roundHalfEven(long double value);
+
+// A count with its noun in the right number: "1 interface", "0 interfaces", "2 interfaces".
+QString counted(long long count, const QString &one, const QString &many);
 
 // A 32-bit counter read as a signed number comes back unsigned: negative readings get 2^32.
 std::int64_t normaliseCounter(std::int64_t reading);

@@ -1,6 +1,7 @@
 #include "GraphBoard.h"
 
 #include "Histograph.h"
+#include "SlotKeyboard.h"
 #include "TransLabel.h"
 
 #include <QAction>
@@ -12,6 +13,8 @@
 const QColor GraphBoard::NoInterfaceColor(128, 128, 128);
 const QColor GraphBoard::RunningColor(0, 0, 0);
 const QColor GraphBoard::FailedColor(255, 0, 0);
+const QColor GraphBoard::LinkDownColor(112, 56, 0);
+const QColor GraphBoard::DisabledColor(40, 40, 88);
 
 namespace
 {
@@ -75,6 +78,8 @@ void GraphBoard::createSlot(GraphSlot &s, QWidget *parent, int x, int y, int per
     s.LastValuesCaption = makeCaption(2);
     s.NameCaption = makeCaption(34);
     s.ErrorCaption = makeCaption(58);
+    // In the free band between the last-values and the name strip.
+    s.HealthCaption = makeCaption(18);
 
     s.SlotMenu = new QMenu(parent);
     s.SlotMenu->setObjectName(QStringLiteral("PopupMenu") + n);
@@ -93,6 +98,7 @@ void GraphBoard::createSlot(GraphSlot &s, QWidget *parent, int x, int y, int per
     QObject::connect(overlay, &QWidget::customContextMenuRequested, menu,
                      [menu, overlay](const QPoint &at) { menu->popup(overlay->mapToGlobal(at)); });
     s.Overlay->raise();
+    SlotKeyboard::attach(s.Overlay, s.SlotMenu, s.number);
 
     s.PercentLabel = new QLabel(QStringLiteral("100%"), parent);
     s.PercentLabel->move(percentX, y);
@@ -103,7 +109,47 @@ void GraphBoard::setSlotRunning(int k, bool running)
 {
     GraphSlot &s = slot(k);
     s.Graph->setActive(running);
-    s.Graph->setBackgroundColor(running ? RunningColor : FailedColor);
+    if (!running) {
+        s.Graph->setBackgroundColor(FailedColor);
+        return;
+    }
+    switch (m_link.at(std::size_t(k - 1))) {
+    case LinkBackground::Normal:
+        s.Graph->setBackgroundColor(RunningColor);
+        break;
+    case LinkBackground::Down:
+        s.Graph->setBackgroundColor(LinkDownColor);
+        break;
+    case LinkBackground::Disabled:
+        s.Graph->setBackgroundColor(DisabledColor);
+        break;
+    }
+}
+
+void GraphBoard::setLinkHealth(int k, LinkBackground background, const QString &caption,
+                               const QString &toolTip)
+{
+    GraphSlot &s = slot(k);
+    m_link.at(std::size_t(k - 1)) = background;
+    if (s.Graph->Active())
+        setSlotRunning(k, true);
+    s.HealthCaption->setCaption(caption);
+    s.HealthCaption->setVisible(!caption.isEmpty());
+    s.Overlay->setToolTip(toolTip);
+    s.Overlay->raise();
+}
+
+void GraphBoard::clearLinkHealth()
+{
+    for (GraphSlot &s : m_slots) {
+        m_link.at(std::size_t(s.number - 1)) = LinkBackground::Normal;
+        const QColor shown = s.Graph->BackgroundColor();
+        if (shown == LinkDownColor || shown == DisabledColor)
+            s.Graph->setBackgroundColor(RunningColor);
+        s.HealthCaption->setCaption(QString());
+        s.HealthCaption->hide();
+        s.Overlay->setToolTip(QString());
+    }
 }
 
 QString GraphBoard::errorCaption(int k) const
@@ -118,6 +164,7 @@ void GraphBoard::setErrorCaption(int k, const QString &text)
 
 void GraphBoard::activegraphs(int loadedInterfaces)
 {
+    clearLinkHealth();
     for (GraphSlot &s : m_slots)
         s.Graph->setBackgroundColor(s.number <= loadedInterfaces ? RunningColor : NoInterfaceColor);
 }
@@ -241,6 +288,8 @@ TTransLabel *GraphBoard::caption(int k, Caption which) const
         return s.NameCaption;
     case Caption::Error:
         return s.ErrorCaption;
+    case Caption::Health:
+        return s.HealthCaption;
     }
     return nullptr;
 }
@@ -250,5 +299,6 @@ void GraphBoard::setCaptionsVisible(Caption which, bool visible)
     for (GraphSlot &s : m_slots) {
         caption(s.number, which)->setVisible(visible);
         s.Overlay->raise();
+        SlotKeyboard::attach(s.Overlay, s.SlotMenu, s.number);
     }
 }

@@ -23,6 +23,9 @@ struct GraphSlot {
     TTransLabel *LastValuesCaption = nullptr;
     TTransLabel *NameCaption = nullptr;
     TTransLabel *ErrorCaption = nullptr;
+    // Link health words ("Link down since ...", "Disabled", "Errors 3 · ..."): shown only
+    // while it has a text.
+    TTransLabel *HealthCaption = nullptr;
     TTransLabel *Overlay = nullptr;
     QLabel *PercentLabel = nullptr;
     QMenu *SlotMenu = nullptr;
@@ -39,13 +42,18 @@ class GraphBoard : public QObject, public GraphSlotControl
     Q_OBJECT
 
 public:
-    enum class Caption { LastValues, Name, Error };
+    enum class Caption { LastValues, Name, Error, Health };
+    // The background a running graph takes for its link: black, or a colour of its own for a
+    // link that is down and for one that is disabled. Never the red of a failed reading.
+    enum class LinkBackground { Normal, Down, Disabled };
 
     static constexpr int GraphWidth = 250;
     static constexpr int GraphHeight = 80;
     static const QColor NoInterfaceColor; // grey: no interface loaded for the slot
     static const QColor RunningColor;     // black
     static const QColor FailedColor;      // red
+    static const QColor LinkDownColor;    // dark amber: the link is down
+    static const QColor DisabledColor;    // dark slate blue: the link is switched off
 
     // Slots 1 to 10 go on mainArea, 11 to 15 on panel2, 16 to 20 on panel3.
     GraphBoard(QWidget *mainArea, QWidget *panel2, QWidget *panel3, QObject *parent = nullptr);
@@ -83,6 +91,14 @@ public:
     void setSlotMaximum(int k, int maximum);
     static int horizLinesFor(int maximum) { return maximum == 10 ? 2 : 10; }
 
+    // A slot's link health: the background of its graph while it runs (a stopped, failed
+    // graph stays red), the health caption (hidden when empty) and the tooltip over the
+    // graph. Kept until changed, cleared or a device file load (activegraphs).
+    void setLinkHealth(int k, LinkBackground background, const QString &caption,
+                       const QString &toolTip);
+    LinkBackground linkBackground(int k) const { return m_link.at(std::size_t(k - 1)); }
+    void clearLinkHealth();
+
     void setCaptionsVisible(Caption which, bool visible);
     TTransLabel *caption(int k, Caption which) const;
 
@@ -90,4 +106,5 @@ private:
     void createSlot(GraphSlot &slot, QWidget *parent, int x, int y, int percentX);
 
     std::array<GraphSlot, GraphSlotControl::SlotCount> m_slots;
+    std::array<LinkBackground, GraphSlotControl::SlotCount> m_link{};
 };

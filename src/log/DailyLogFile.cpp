@@ -259,19 +259,28 @@ bool isReadOnly(const QString &path)
 Outcome write(const LogEnvironment &environment, const QString &deviceFilePath,
               const QString &suffix, const LineBuilder &header, const LineBuilder &data)
 {
+    return writeBlocks(
+        environment, deviceFilePath, suffix,
+        [&](const QDateTime &now) -> QByteArray {
+            return header(TimeStamp::format(now)) + LineEnd;
+        },
+        [&](const QDateTime &now) -> QByteArray { return data(TimeStamp::format(now)) + LineEnd; });
+}
+
+Outcome writeBlocks(const LogEnvironment &environment, const QString &deviceFilePath,
+                    const QString &suffix, const BlockBuilder &header, const BlockBuilder &data)
+{
     // One instant names the file and stamps every line of this call.
     const QDateTime now = environment.clock ? environment.clock() : QDateTime::currentDateTime();
     const QString folder = environment.programFolder.isEmpty() ? LogFolder::folderForWriting()
                                                                : environment.programFolder;
     const QString path = filePath(folder, now.date(), deviceFilePath, suffix);
-    const QString stamp = TimeStamp::format(now);
 
     // Explicit return types: a string-builder expression returned as is would outlive the
     // temporaries it refers to.
     return writeFile(
-        environment, path,
-        [&]() -> QByteArray { return header(stamp) + LineEnd + data(stamp) + LineEnd; },
-        [&]() -> QByteArray { return data(stamp) + LineEnd; });
+        environment, path, [&]() -> QByteArray { return header(now) + data(now); },
+        [&]() -> QByteArray { return data(now); });
 }
 
 } // namespace DailyLogFile

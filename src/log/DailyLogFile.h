@@ -24,7 +24,7 @@ struct LogEnvironment {
 
 // The daily CSV file procedure shared by the utilisation and the analysis log: one file per
 // day and device file in the log folder, created with a header line, appended to with one
-// data line per call. Lines end with CR LF.
+// data line per call. Lines end with CR LF (writeBlocks: the caller's line ends).
 namespace DailyLogFile
 {
 
@@ -64,5 +64,15 @@ bool isReadOnly(const QString &path);
 // write permission counts as unwritable for every user, like a read-only log.
 Outcome write(const LogEnvironment &environment, const QString &deviceFilePath,
               const QString &suffix, const LineBuilder &header, const LineBuilder &data);
+
+// Builds whole lines, line ends included, from the call's one instant.
+using BlockBuilder = std::function<QByteArray(const QDateTime &now)>;
+
+// The same procedure (file name, creation, read-only refusal, private files, no links, the
+// system's reason on failure) for a log with a layout of its own: the builders choose the
+// time stamp form and the line ends. header is written only when the file is created; data
+// may hold any number of lines, and all of them are appended or none.
+Outcome writeBlocks(const LogEnvironment &environment, const QString &deviceFilePath,
+                    const QString &suffix, const BlockBuilder &header, const BlockBuilder &data);
 
 } // namespace DailyLogFile

@@ -162,11 +162,13 @@ void failurePass(InterfaceTable &table, InterfaceList &list, OnErrorMode mode)
             const int rawColumn = input ? Col::OrgIn : Col::OrgOut;
             if (!failed(table.cell(rawColumn, row), test <= 2))
                 continue;
-            table.setCell(Col::InBitNew, row, zero);
-            table.setCell(Col::InBitOld, row, zero);
             if (mode == OnErrorMode::Stop) {
+                table.setCell(Col::InBitNew, row, zero);
+                table.setCell(Col::InBitOld, row, zero);
                 list.setChecked(p, false);
             } else {
+                // Only the failed direction is zeroed: the other one, read fine, is computed
+                // as usual, and the failed one is a first reading when it reads again.
                 table.setCell(rawColumn, row, zero);
                 table.setCell(input ? Col::InBitNew : Col::OutBitNew, row, zero);
                 table.setCell(input ? Col::InBitOld : Col::OutBitOld, row, zero);
@@ -208,8 +210,23 @@ bool Poller::start()
         const int row = p + 1;
         m_counters.setV3(row, m_profiles && m_profiles->v3Security(m_table.cell(Col::IP, row)));
     }
-    m_batch.start(GetStep::planRequests(m_table, m_list, m_counters, &m_plan, m_profiles),
-                  m_timeoutMs);
+    QList<SnmpRequest> requests =
+        GetStep::planRequests(m_table, m_list, m_counters, &m_plan, m_profiles);
+    m_healthRows.clear();
+    if (m_linkHealth) {
+        // One more request per row read on SNMP v1, the counter requests left as they are.
+        for (const GetStep::PlannedRequest &planned : m_plan) {
+            if (planned.kind != GetStep::PlannedRequest::Kind::In32)
+                continue;
+            const int row = planned.row;
+            QStringList oids = IfMib::linkHealth(m_table.cell(Col::Interface, row));
+            const QString first = oids.takeFirst();
+            requests.append({first, m_table.cell(Col::Community, row), m_table.cell(Col::IP, row),
+                             m_table.cellBytes(Col::Community, row), SnmpVersion::V1, oids});
+            m_healthRows.append(row);
+        }
+    }
+    m_batch.start(requests, m_timeoutMs);
     return true;
 }
 
@@ -217,6 +234,7 @@ void Poller::cancel()
 {
     m_batch.cancel();
     m_plan.clear();
+    m_healthRows.clear();
 }
 
 void Poller::discardRow(int row)
@@ -225,13 +243,30 @@ void Poller::discardRow(int row)
         if (request.row == row)
             request.row = 0;
     }
+    for (int &healthRow : m_healthRows) {
+        if (healthRow == row)
+            healthRow = 0;
+    }
     // A rewritten row may be another interface: its counters are chosen afresh.
     m_counters.reset(row);
 }
 
 void Poller::onBatchFinished(const QStringList &values)
 {
-    GetStep::storePlannedReadings(m_table, m_counters, m_plan, values);
+    // The counter readings come first, then six link-health readings per health request.
+    qsizetype counterValues = 0;
+    for (const GetStep::PlannedRequest &request : m_plan) {
+        const bool both = request.kind == GetStep::PlannedRequest::Kind::Both64 ||
+                          request.kind == GetStep::PlannedRequest::Kind::Both32;
+        counterValues += both ? 2 : 1;
+    }
+    m_linkHealthTexts.clear();
+    for (qsizetype i = 0; i < m_healthRows.size(); ++i) {
+        if (m_healthRows[i] > 0)
+            m_linkHealthTexts.insert(m_healthRows[i], values.mid(counterValues + 6 * i, 6));
+    }
+    m_healthRows.clear();
+    GetStep::storePlannedReadings(m_table, m_counters, m_plan, values.mid(0, counterValues));
     m_plan.clear();
     m_durationSeconds = double(m_elapsed.nsecsElapsed()) / 1e9;
     m_failedRows.clear();

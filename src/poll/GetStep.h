@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -79,6 +80,11 @@ public:
     // when null. They must outlive the poller.
     void setProfiles(const AgentProfiles *profiles) { m_profiles = profiles; }
 
+    // "link health": each SNMP v1 row also gets one GetRequest for its six link-health objects
+    // in the same batch, apart from its counter requests (a v1 agent that lacks one of them
+    // fails that whole request, never a counter reading).
+    void setLinkHealth(bool on) { m_linkHealth = on; }
+
     // Which counters each row is read with; the setting and the reset events go here.
     CounterChoice &counters() { return m_counters; }
     const CounterChoice &counters() const { return m_counters; }
@@ -97,6 +103,9 @@ public:
     QDateTime stamp() const { return m_stamp; }
     double durationSeconds() const { return m_durationSeconds; }
     const QList<int> &failedRows() const { return m_failedRows; }
+    // The link-health reading texts of the last get step per row, in IfMib::linkHealth
+    // order ("" = no value); a row without an entry read none.
+    const QHash<int, QStringList> &linkHealthTexts() const { return m_linkHealthTexts; }
 
 Q_SIGNALS:
     // The readings are stored and the failure and slot passes have run.
@@ -116,6 +125,9 @@ private:
     QElapsedTimer m_elapsed;
     double m_durationSeconds = 0;
     QList<int> m_failedRows;
+    QHash<int, QStringList> m_linkHealthTexts;
+    bool m_linkHealth = false;
+    QList<int> m_healthRows; // the row of each link-health request after the counter requests
     CounterChoice m_counters;
     const AgentProfiles *m_profiles = nullptr;
     QList<GetStep::PlannedRequest> m_plan;

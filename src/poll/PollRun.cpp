@@ -2,13 +2,17 @@
 
 #include "AnalysisLog.h"
 #include "ErrorReport.h"
+#include "HealthLog.h"
 #include "InterfaceList.h"
 #include "InterfaceTable.h"
 #include "MaxInterfaces.h"
 #include "NumberFormat.h"
+#include "ReadingClock.h"
 #include "UtilisationLog.h"
 
 #include <QStringList>
+
+#include <algorithm>
 
 namespace
 {
@@ -34,9 +38,73 @@ PollRun::PollRun(InterfaceTable &table, InterfaceList &list, LogEnvironment &log
       m_shownColumn(Col::CombinedUtil)
 {
     connect(&m_poller, &Poller::getFinished, this, [this] {
+        markGaps();
         Q_EMIT getFinished();
         calculate();
     });
+}
+
+void PollRun::markGaps()
+{
+    // The nominal interval stays the time base of every rate; the measured time only decides
+    // whether two readings are close enough to make one.
+    m_gaps.clear();
+    const qint64 now = m_readingClock ? m_readingClock() : ReadingClock::nowMs();
+    const QString zero = QStringLiteral("0");
+    const QList<int> &failed = m_poller.failedRows();
+    for (int p = 0; p < m_list.count() && p < MaxInterfaces; ++p) {
+        const int row = p + 1;
+        if (!m_list.isChecked(p) || failed.contains(row))
+            continue;
+        const std::optional<qint64> previous = std::exchange(m_readAt[std::size_t(row)], now);
+        std::int64_t before = 0;
+        const bool hasPrevious =
+            NumberFormat::tryParseWhole(m_table.cell(Col::InBitNew, row), &before) && before > 0;
+        if (!previous || !hasPrevious || now - *previous <= GapFactor * m_interval * 1000)
+            continue;
+        // No previous reading and no deltas: the calculation takes this poll as a first one.
+        for (int column : {Col::InBitNew, Col::OutBitNew, Col::InDelta, Col::OutDelta})
+            m_table.setCell(column, row, zero);
+        m_gaps.insert(row, QStringLiteral("Row %1: %2 s since its last reading; counted as a "
+                                          "first reading")
+                               .arg(row)
+                               .arg((now - *previous + 500) / 1000));
+    }
+}
+
+void PollRun::markJumps(const QList<Calculation::RowFault> &faults)
+{
+    m_jumps.clear();
+    const QString zero = QStringLiteral("0");
+    for (int p = 0; p < m_list.count() && p < MaxInterfaces; ++p) {
+        const int row = p + 1;
+        std::int64_t bandwidth = 0;
+        const bool faulted = std::any_of(faults.cbegin(), faults.cend(),
+                                         [row](const auto &f) { return f.row == row; });
+        if (!m_list.isChecked(p) || faulted ||
+            !NumberFormat::tryParseWhole(m_table.cell(Col::Bandwidth, row), &bandwidth) ||
+            bandwidth <= 0) {
+            m_jumpRun[std::size_t(row)] = 0;
+            continue;
+        }
+        const double limit = JumpFactor * double(bandwidth) / 8; // octets per second
+        const bool jumped = floatCell(m_table, Col::InDeltaPers, row) > limit ||
+                            floatCell(m_table, Col::OutDeltaPers, row) > limit;
+        if (!jumped) {
+            m_jumpRun[std::size_t(row)] = 0;
+            continue;
+        }
+        // The new readings stay as the base of the next poll; nothing of this one is shown.
+        for (int column : {Col::InDelta, Col::InDeltaPers, Col::InUtil, Col::OutDelta,
+                           Col::OutDeltaPers, Col::OutUtil, Col::CombinedPers, Col::CombinedUtil})
+            m_table.setCell(column, row, zero);
+        QString text = QStringLiteral("Row %1: rate above twice the bandwidth (a counter jump or "
+                                      "restart); counted as a first reading")
+                           .arg(row);
+        if (++m_jumpRun[std::size_t(row)] > 1)
+            text += QStringLiteral("; check the bandwidth in the device file");
+        m_jumps.insert(row, text);
+    }
 }
 
 void PollRun::setLogs(bool utilisation, bool analysis)
@@ -55,18 +123,20 @@ void PollRun::calculate()
     QList<int> restarted;
     const QList<Calculation::RowFault> faults =
         Calculation::calculate(m_table, m_list, m_interval, &m_poller.counters(), &restarted);
+    markJumps(faults);
     QStringList captions;
     for (int k = 1; k <= MaxInterfaces; ++k)
         captions.append(Calculation::lastValuesCaption(m_table, k));
     Q_EMIT lastValuesShown(captions);
 
     const QString restartText = Calculation::restartMessage(restarted);
-    if (!faults.isEmpty() || !restarted.isEmpty()) {
+    if (!faults.isEmpty() || !restarted.isEmpty() || !m_gaps.isEmpty() || !m_jumps.isEmpty()) {
         QStringList messages;
         for (const auto &fault : faults)
             messages << fault.message;
         if (!restarted.isEmpty())
             messages << restartText;
+        messages << m_gaps.values() << m_jumps.values();
         m_faultStatus = messages.join(QStringLiteral("; "));
         Q_EMIT statusMessage(m_faultStatus);
     } else if (!m_faultStatus.isEmpty()) {
@@ -84,6 +154,8 @@ void PollRun::toGraph()
         writeUtilisationLog();
     if (m_analysisLog)
         writeAnalysisLog();
+    if (m_linkHealth && (m_utilisationLog || m_analysisLog))
+        writeHealthLog();
     QList<SlotValue> values;
     ErrorReport::guarded([&] {
         for (int k = 1; k <= m_list.count() && k <= MaxInterfaces; ++k) {
@@ -95,26 +167,39 @@ void PollRun::toGraph()
     Q_EMIT pollFinished(m_result);
 }
 
+void PollRun::setLinkHealth(bool on)
+{
+    if (on != m_linkHealth)
+        m_health.reset();
+    m_linkHealth = on;
+    m_poller.setLinkHealth(on);
+}
+
 void PollRun::writeUtilisationLog()
 {
-    writeLog(QStringLiteral("Utilisation log"), true);
+    writeLog(QStringLiteral("Utilisation log"),
+             [this] { UtilisationLog::write(m_table, m_deviceFilePath, m_logs); });
 }
 
 void PollRun::writeAnalysisLog()
 {
-    writeLog(QStringLiteral("Analysis log"), false);
+    writeLog(QStringLiteral("Analysis log"),
+             [this] { AnalysisLog::write(m_table, m_deviceFilePath, m_logs); });
 }
 
-void PollRun::writeLog(const QString &name, bool utilisation)
+void PollRun::writeHealthLog()
+{
+    writeLog(QStringLiteral("Health log"),
+             [this] { HealthLog::write(m_result, m_deviceFilePath, m_logs); });
+}
+
+void PollRun::writeLog(const QString &name, const std::function<void()> &write)
 {
     // The failure shows in status panel 0 at every poll it lasts, but reaches the error report
     // only once, until the log has worked again.
     const QString prefix = name + QStringLiteral(": ");
     try {
-        if (utilisation)
-            UtilisationLog::write(m_table, m_deviceFilePath, m_logs);
-        else
-            AnalysisLog::write(m_table, m_deviceFilePath, m_logs);
+        write();
     } catch (const OstralineError &error) {
         const QString text = prefix + error.message();
         Q_EMIT statusMessage(text);
@@ -164,6 +249,9 @@ void PollRun::buildResult(const QList<int> &restarted, const QString &restartTex
         } else if (fault != faults.cend()) {
             r.outcome = InterfaceReading::Outcome::Failed;
             r.reason = fault->message;
+        } else if (m_gaps.contains(row) || m_jumps.contains(row)) {
+            r.outcome = InterfaceReading::Outcome::First;
+            r.reason = m_gaps.contains(row) ? m_gaps.value(row) : m_jumps.value(row);
         } else if (restarted.contains(row)) {
             r.outcome = InterfaceReading::Outcome::First;
             r.reason = restartText;
@@ -184,5 +272,7 @@ void PollRun::buildResult(const QList<int> &restarted, const QString &restartTex
         }
         result.interfaces.append(r);
     }
+    if (m_linkHealth)
+        m_health.fill(result, m_poller.linkHealthTexts());
     m_result = result;
 }

@@ -2,13 +2,20 @@
 
 #include "Calculation.h"
 #include "GetStep.h"
+#include "LinkHealthCounters.h"
+#include "MaxInterfaces.h"
 #include "OnErrorMode.h"
 #include "PollResult.h"
 
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+
+#include <array>
+#include <functional>
+#include <optional>
 
 class InterfaceList;
 class InterfaceTable;
@@ -42,6 +49,12 @@ public:
     int pollInterval() const { return m_interval; }
     void setDeviceFilePath(const QString &path) { m_deviceFilePath = path; }
     void setLogs(bool utilisation, bool analysis);
+    // "link health": the results carry link state, errors and discards, and with either log
+    // on the health log gets its lines. Off: nothing of it is read, kept or written.
+    void setLinkHealth(bool on);
+    bool linkHealth() const { return m_linkHealth; }
+    // Forgets the error and discard counters of the last poll (Start polling, a load).
+    void resetLinkHealth() { m_health.reset(); }
     // The table column whose value the graphs draw (Col::InUtil, OutUtil or CombinedUtil).
     void setShownColumn(int column) { m_shownColumn = column; }
     int shownColumn() const { return m_shownColumn; }
@@ -60,6 +73,17 @@ public:
     // One log line each; a failure is reported once and named in status panel 0.
     void writeUtilisationLog();
     void writeAnalysisLog();
+    void writeHealthLog();
+
+    // The clock reading times come from (ReadingClock::nowMs unless a test replaces it).
+    void setReadingClock(std::function<qint64()> clock) { m_readingClock = std::move(clock); }
+    // A row read more than GapFactor × the poll interval after its previous reading (a stall,
+    // a suspend, timer events merged) takes the poll as a first reading.
+    static constexpr double GapFactor = 1.5;
+    // A per-direction rate above JumpFactor × the bandwidth is no traffic but a counter
+    // discontinuity (a restart that looked like a wrap, a jump, a wrong reading): that poll is
+    // a first reading for the row. Below it utilisation stays uncapped.
+    static constexpr double JumpFactor = 2.0;
 
     // The last finished poll.
     const PollResult &lastResult() const { return m_result; }
@@ -79,7 +103,9 @@ Q_SIGNALS:
     void pollFinished(const PollResult &result);
 
 private:
-    void writeLog(const QString &name, bool utilisation);
+    void writeLog(const QString &name, const std::function<void()> &write);
+    void markGaps();
+    void markJumps(const QList<Calculation::RowFault> &faults);
     void buildResult(const QList<int> &restarted, const QString &restartText,
                      const QList<Calculation::RowFault> &faults);
 
@@ -91,7 +117,14 @@ private:
     int m_shownColumn = 0;
     bool m_utilisationLog = false;
     bool m_analysisLog = false;
+    bool m_linkHealth = false;
+    LinkHealthCounters m_health;
     QString m_deviceFilePath;
     QString m_faultStatus; // the calculation's fault message last sent to panel 0
     PollResult m_result;
+    std::function<qint64()> m_readingClock;
+    std::array<std::optional<qint64>, MaxInterfaces + 1> m_readAt{}; // by row, ms
+    QMap<int, QString> m_gaps;  // rows of this poll taken as first readings for a gap, and why
+    QMap<int, QString> m_jumps; // rows whose rate was above twice the bandwidth, and why
+    std::array<int, MaxInterfaces + 1> m_jumpRun{}; // consecutive polls each row tripped it
 };

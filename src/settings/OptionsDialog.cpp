@@ -10,7 +10,6 @@
 #include "SettingValues.h"
 #include "SettingsKeys.h"
 #include "SettingsStore.h"
-#include "TextEditor.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -55,7 +54,7 @@ QPushButton *button(const QString &text, const char *name, QWidget *parent, cons
 
 TForm3::TForm3(OptionsTarget &target, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_target(target),
-      m_openEditor(&TextEditor::open)
+      m_openEditor([this](const QString &path) { return m_target.openInTextEditor(path); })
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Options"));
@@ -64,6 +63,7 @@ TForm3::TForm3(OptionsTarget &target, QWidget *parent)
     createDevicePanel();
     Panel1->resize(Panel1->width(), OptionsFace->height()); // as tall as the metrics row made it
     widenForCounters64Text();
+    addLinkHealthBox();
     addOutLineColourRow();
     Fill();
 }
@@ -85,6 +85,23 @@ void TForm3::widenForCounters64Text()
     CheckBox64->resize(CheckBox64->width() + extra, CheckBox64->height());
     for (QWidget *button : {Button1, Button2})
         button->move(button->x() + extra, button->y());
+}
+
+void TForm3::addLinkHealthBox()
+{
+    // A row of its own where OK and Cancel stood, below the rows added before it: the dialog
+    // and both faces grow by it, and OK and Cancel move down with the bottom edge.
+    constexpr int RowHeight = 24;
+    const int y = Button1->y();
+    CheckBoxHealth =
+        new QCheckBox(QStringLiteral("Watch link state, errors and discards"), OptionsFace);
+    CheckBoxHealth->setObjectName(QStringLiteral("CheckBoxHealth"));
+    CheckBoxHealth->setGeometry(CheckBox64->x(), y + 2, CheckBox64->width(), 20);
+    setFixedSize(width(), height() + RowHeight);
+    for (QWidget *face : {OptionsFace, Panel1})
+        face->resize(face->width(), face->height() + RowHeight);
+    for (QWidget *button : {Button1, Button2, Button6})
+        button->move(button->x(), button->y() + RowHeight);
 }
 
 void TForm3::addOutLineColourRow()
@@ -174,8 +191,8 @@ void TForm3::createOptionsFace()
     Button1 = button(QStringLiteral("OK"), "Button1", OptionsFace, QRect(188, 232 + below, 75, 26));
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
-    Button2 = button(QStringLiteral("Cancel"), "Button2", OptionsFace,
-                     QRect(270, 232 + below, 75, 26));
+    Button2 =
+        button(QStringLiteral("Cancel"), "Button2", OptionsFace, QRect(270, 232 + below, 75, 26));
     Button2->setAutoDefault(false);
     connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
 }
@@ -188,23 +205,25 @@ void TForm3::createDevicePanel()
     Panel1->setAutoFillBackground(true);
 
     const std::array<QString, 4> captions = {
-        QStringLiteral("IP address"), QStringLiteral("Interface"), QStringLiteral("Bandwidth"),
-        QStringLiteral("SNMP community")};
+        QStringLiteral("I&P address"), QStringLiteral("&Interface"), QStringLiteral("&Bandwidth"),
+        QStringLiteral("SNMP &community")};
     const std::array<QLineEdit **, 4> boxes = {&Edit4, &Edit5, &Edit6, &Edit7};
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         const int y = 20 + int(i) * 32;
-        label(captions[i], Panel1, QRect(16, y, 120, 22));
+        QLabel *caption = label(captions[i], Panel1, QRect(16, y, 120, 22));
         *boxes[i] = edit(QByteArray("Edit" + QByteArray::number(int(i) + 4)).constData(), Panel1,
                          QRect(140, y, 196, 22));
+        caption->setBuddy(*boxes[i]); // its underlined letter (Alt+letter) goes to the field
     }
     Edit8 = edit("Edit8", Panel1, QRect(16, 150, 40, 22));
     Edit8->hide();
     CountersLabel = label(QString(), Panel1, QRect(16, 194, 320, 22));
     CountersLabel->setObjectName(QStringLiteral("CountersLabel"));
 
-    Button4 = button(QStringLiteral("Use for polling"), "Button4", Panel1, QRect(16, 158, 150, 28));
+    Button4 =
+        button(QStringLiteral("&Use for polling"), "Button4", Panel1, QRect(16, 158, 150, 28));
     connect(Button4, &QPushButton::clicked, this, &TForm3::Button4Click);
-    Button5 = button(QStringLiteral("Use and edit device file"), "Button5", Panel1,
+    Button5 = button(QStringLiteral("Use and &edit device file"), "Button5", Panel1,
                      QRect(176, 158, 160, 28));
     connect(Button5, &QPushButton::clicked, this, &TForm3::Button5Click);
     Button6 = button(QStringLiteral("&Quit"), "Button6", Panel1, QRect(261, 226, 75, 28));
@@ -241,6 +260,8 @@ bool TForm3::Fill()
 
         // Exact match: anything but "yes" leaves the box unchecked.
         CheckBox64->setChecked(SettingValues::flag(ensureAndRead(store, K::Counters64)) == true);
+        CheckBoxHealth->setChecked(SettingValues::flag(ensureAndRead(store, K::LinkHealth)) ==
+                                   true);
         ColorBoxOutLine->setColour(colourFromText(ensureAndRead(store, K::OutLineColor)));
         m_metrics->fill(ensureAndRead(store, K::MetricsAddress, QString()));
     });
@@ -276,6 +297,8 @@ void TForm3::Button1Click()
 
         store.write(K::Counters64, SettingValues::flagText(CheckBox64->isChecked()));
         m_target.setCounters64(CheckBox64->isChecked());
+        store.write(K::LinkHealth, SettingValues::flagText(CheckBoxHealth->isChecked()));
+        m_target.setLinkHealth(CheckBoxHealth->isChecked());
 
         store.write(K::OutLineColor, colourToText(ColorBoxOutLine->colour()));
         m_target.setOutLineColorAll(resolveColour(ColorBoxOutLine->colour()));

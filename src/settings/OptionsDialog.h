@@ -46,7 +46,7 @@ public:
     void Button6Click(); // &Quit: leave the panel and close
     bool isPanelShown() const;
 
-    // Starts the text editor on a device file; TextEditor::open unless replaced (tests).
+    // Starts the text editor on a device file; the target's openInTextEditor unless replaced.
     void setEditorOpener(std::function<bool(const QString &path)> opener)
     {
         m_openEditor = std::move(opener);
@@ -63,23 +63,24 @@ public:
 
     // The Options face.
     QWidget *OptionsFace = nullptr;
-    QGroupBox *GroupBox1 = nullptr;           // Utilization thresholds
-    QLineEdit *Edit1 = nullptr;               // high value
-    QLineEdit *Edit2 = nullptr;               // low value
-    TColourPicker *ColorBox1 = nullptr;       // high bars
-    TColourPicker *ColorBox2 = nullptr;       // bars between the thresholds
-    TColourPicker *ColorBox3 = nullptr;       // low bars
-    QRadioButton *RadioButton1 = nullptr;     // stop polling when errors occur
-    QRadioButton *RadioButton2 = nullptr;     // continue with zero values
-    QCheckBox *CheckBox1 = nullptr;           // always use this device file for first start
-    QLineEdit *Edit3 = nullptr;               // first-start device file
-    QPushButton *Button3 = nullptr;           // ...
-    QCheckBox *CheckBox2 = nullptr;           // automatically start polling (never enabled)
-    QCheckBox *CheckBox64 = nullptr;          // use 64-bit counters where the agent has them
-    TColourPicker *ColorBoxOutLine = nullptr; // the output line of "In and out"
+    QGroupBox *GroupBox1 = nullptr;            // Utilization thresholds
+    QLineEdit *Edit1 = nullptr;                // high value
+    QLineEdit *Edit2 = nullptr;                // low value
+    TColourPicker *ColorBox1 = nullptr;        // high bars
+    TColourPicker *ColorBox2 = nullptr;        // bars between the thresholds
+    TColourPicker *ColorBox3 = nullptr;        // low bars
+    QRadioButton *RadioButton1 = nullptr;      // stop polling when errors occur
+    QRadioButton *RadioButton2 = nullptr;      // continue with zero values
+    QCheckBox *CheckBox1 = nullptr;            // always use this device file for first start
+    QLineEdit *Edit3 = nullptr;                // first-start device file
+    QPushButton *Button3 = nullptr;            // ...
+    QCheckBox *CheckBox2 = nullptr;            // automatically start polling (never enabled)
+    QCheckBox *CheckBox64 = nullptr;           // use 64-bit counters where the agent has them
+    QCheckBox *CheckBoxHealth = nullptr;       // watch link state, errors and discards
+    TColourPicker *ColorBoxOutLine = nullptr;  // the output line of "In and out"
     std::unique_ptr<MetricsOptions> m_metrics; // serve metrics for Prometheus
-    QPushButton *Button1 = nullptr;           // OK
-    QPushButton *Button2 = nullptr;           // Cancel
+    QPushButton *Button1 = nullptr;            // OK
+    QPushButton *Button2 = nullptr;            // Cancel
 
     // The single-device panel.
     QWidget *Panel1 = nullptr;
@@ -102,6 +103,7 @@ private:
     void createOptionsFace();
     void createDevicePanel();
     void widenForCounters64Text();
+    void addLinkHealthBox();
     void addOutLineColourRow();
     void showPanel(bool shown);
     void showCounters(int row);

@@ -32,6 +32,8 @@ public:
     // The "64-bit counters" setting: each interface then uses the agent's 64-bit counters
     // where it has them.
     virtual void setCounters64(bool on) { (void)on; }
+    // The "link health" setting: each poll then also reads link state, errors and discards.
+    virtual void setLinkHealth(bool on) { (void)on; }
     // Which counters a table row is read with, for the operator ("" when unknown).
     virtual QString counterDescription(int row) const
     {
@@ -49,4 +51,10 @@ public:
 
     // The program's one device-file chooser: the confirmed path, or empty after a cancel.
     virtual QString chooseDeviceFile() = 0;
+    // Opens a file in the platform's text editor; whether it could be started.
+    virtual bool openInTextEditor(const QString &path)
+    {
+        (void)path;
+        return false;
+    }
 };

@@ -59,6 +59,8 @@ inline constexpr std::array<Setting, 18> StartupOrder{{
 
 // Values beyond the eighteen, read by start-up after them, in this order.
 inline constexpr QStringView Counters64 = u"64-bit counters";
+// Read link state, errors and discards with the counters ("yes"/"no").
+inline constexpr QStringView LinkHealth = u"link health";
 // Last-values captions in bit/s with the percentages beside them ("yes"/"no").
 inline constexpr QStringView RatesInBits = u"rates in bits";
 // Colour of the output line that "In and out" draws over the input bars (colour text).
@@ -66,11 +68,12 @@ inline constexpr QStringView OutLineColor = u"outlinecolor";
 // Where the metrics endpoint serves ("127.0.0.1:9650"); empty: off.
 inline constexpr QStringView MetricsAddress = u"metrics address";
 
-inline constexpr std::array<Setting, 4> ExtensionOrder{{
+inline constexpr std::array<Setting, 5> ExtensionOrder{{
     {Counters64, u"no"},
     {RatesInBits, u"no"},
     {OutLineColor, u"clFuchsia"},
     {MetricsAddress, u""},
+    {LinkHealth, u"no"},
 }};
 
 // The default of one of the eighteen values or of an extension (names compared exactly).

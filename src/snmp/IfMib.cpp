@@ -63,4 +63,13 @@ QString sysUpTime0Text()
     return oidText(sysUpTime0());
 }
 
+QStringList linkHealth(const QString &interfaceIndex)
+{
+    QStringList oids;
+    for (const IfEntryColumn column :
+         {IfAdminStatus, IfOperStatus, IfInDiscards, IfInErrors, IfOutDiscards, IfOutErrors})
+        oids << instance(ifEntry(column), interfaceIndex);
+    return oids;
+}
+
 } // namespace IfMib

@@ -3,6 +3,7 @@
 #include "SnmpOid.h"
 
 #include <QString>
+#include <QStringList>
 
 // Every object identifier Ostraline asks an agent for: SNMPv2-MIB's system group and IF-MIB's
 // interface tables (ifEntry, ifXEntry). Instance texts take the interface index exactly as the
@@ -50,5 +51,9 @@ QString ifOutOctets(const QString &interfaceIndex);
 QString ifHCInOctets(const QString &interfaceIndex);
 QString ifHCOutOctets(const QString &interfaceIndex);
 QString sysUpTime0Text();
+// The six link-health objects of an interface, in this order: ifAdminStatus, ifOperStatus,
+// ifInDiscards, ifInErrors, ifOutDiscards, ifOutErrors (the order LinkHealthSample::fromTexts
+// takes their readings in).
+QStringList linkHealth(const QString &interfaceIndex);
 
 } // namespace IfMib

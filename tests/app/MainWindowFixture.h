@@ -1,9 +1,13 @@
 #pragma once
 
+#include "AgentProfile.h"
 #include "AgentProfileFile.h"
 #include "DailyLogFile.h"
 #include "ErrorReport.h"
+#include "InterfaceList.h"
+#include "InterfaceTable.h"
 #include "MainWindow.h"
+#include "PollCycle.h"
 #include "SettingsStore.h"
 
 #include <QDir>

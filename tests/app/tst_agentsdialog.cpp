@@ -1,6 +1,7 @@
 #include "MainWindowFixture.h"
 
 #include "AgentProfileFile.h"
+#include "AgentProfileStore.h"
 #include "AgentsDialog.h"
 #include "SecurityFields.h"
 #include "SnmpAgent.h"
@@ -152,6 +153,49 @@ private Q_SLOTS:
         QCOMPARE(security->level, SnmpSecurity::Level::AuthNoPriv);
     }
 
+    // A profile saved through the store while Agents is open (as the modeless discovery
+    // dialog does when its walk ends) survives Agents' OK; the dialog's own add, edit and
+    // remove still apply.
+    void okKeepsProfilesSavedMeanwhile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("agents.ini");
+        AgentProfileStore store(path);
+        QString error;
+        QVERIFY(store.change(
+            [](AgentProfiles &p) {
+                p.set(v3Profile("10.0.0.1", "old", "first-passphrase"));
+                p.set(v3Profile("10.0.0.2", "gone", "first-passphrase"));
+            },
+            &error));
+        AgentsDialog dialog({}, store);
+        dialog.setEditor([](const AgentProfile &start) {
+            AgentProfile p = start;
+            p.security.user = "edited";
+            return std::optional<AgentProfile>(p);
+        });
+        dialog.table->selectRow(0); // 10.0.0.1
+        dialog.editButton->click();
+        dialog.table->selectRow(1); // 10.0.0.2
+        dialog.removeButton->click();
+
+        QSignalSpy changed(&store, &AgentProfileStore::changed);
+        QVERIFY(store.change(
+            [](AgentProfiles &p) { p.set(v3Profile("10.9.9.9", "found", "walk-passphrase")); },
+            &error));
+        dialog.buttons->button(QDialogButtonBox::Ok)->click();
+        QCOMPARE(changed.count(), 2);
+
+        AgentProfiles loaded;
+        QVERIFY(AgentProfileFile::load(path, &loaded, &error));
+        QVERIFY(loaded.find("10.9.9.9"));
+        QCOMPARE(loaded.find("10.9.9.9")->security.user, QStringLiteral("found"));
+        QVERIFY(loaded.find("10.0.0.1"));
+        QCOMPARE(loaded.find("10.0.0.1")->security.user, QStringLiteral("edited"));
+        QVERIFY(!loaded.find("10.0.0.2"));
+        QCOMPARE(store.profiles(), loaded);
+    }
+
     // Tools > Agents... opens the dialog on the window's profile file; OK makes the window
     // follow the new profiles.
     void menuItemOpensTheDialog()
@@ -160,7 +204,7 @@ private Q_SLOTS:
         TForm1 &w = f.create();
         auto *action = w.findChild<QAction *>(QStringLiteral("Agents1"));
         QVERIFY(action);
-        QCOMPARE(action->text(), QStringLiteral("Agents..."));
+        QCOMPARE(action->text(), QStringLiteral("&Agents...")); // shown as "Agents..."
         action->trigger();
         auto *dialog = w.findChild<AgentsDialog *>(QStringLiteral("AgentsDialog"));
         QVERIFY(dialog);

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -150,6 +151,22 @@ private Q_SLOTS:
         QTest::newRow("dash after --") << QStringList{"--", "-"} << true << "-";
         QTest::newRow("discover") << QStringList{"--discover", "h"} << false << "";
         QTest::newRow("file and an option") << QStringList{"a.dev", "--help"} << false << "";
+        // Qt's own options go to Qt wherever they stand before "--"; the first argument left
+        // is the device file.
+        QTest::newRow("Qt style") << QStringList{"-style", "fusion"} << true << "";
+        QTest::newRow("Qt options, then a file")
+            << QStringList{"-style", "fusion", "-reverse", "a.dev"} << true << "a.dev";
+        QTest::newRow("file, then Qt options")
+            << QStringList{"a.dev", "-platform", "offscreen", "-qwindowgeometry", "800x600+0+0"}
+            << true << "a.dev";
+        QTest::newRow("Qt options with = and --")
+            << QStringList{"--stylesheet=x.qss", "-display", ":7", "a.dev"} << true << "a.dev";
+        QTest::newRow("Qt option without its value") << QStringList{"-style"} << false << "";
+        QTest::newRow("not a Qt option") << QStringList{"-styles", "a.dev"} << false << "";
+        QTest::newRow("Qt option's name after --")
+            << QStringList{"--", "-style", "fusion"} << true << "-style";
+        QTest::newRow("a file named like a value")
+            << QStringList{"-platform", "a.dev", "b.dev"} << true << "b.dev";
     }
 
     void windowArgument()
@@ -157,10 +174,51 @@ private Q_SLOTS:
         QFETCH(QStringList, arguments);
         QFETCH(bool, window);
         QFETCH(QString, file);
-        const std::optional<QString> result = CommandLine::windowArgument(arguments);
+        const CommandLine::Arguments split = CommandLine::splitQtOptions(arguments);
+        QCOMPARE(split.qt.size() + split.own.size(), arguments.size()); // nothing lost
+        const std::optional<QString> result = CommandLine::windowArgument(split.own);
         QCOMPARE(result.has_value(), window);
         if (window)
             QCOMPARE(*result, file);
+    }
+
+    // The options Qt takes never reach the program's own parser.
+    void qtOptionsWithTheCommandLine()
+    {
+        const Result result = ostraline({"-platform", "offscreen", "--version"});
+        QCOMPARE(result.status, 0);
+        QVERIFY2(result.out.startsWith("Ostraline "), qPrintable(result.err));
+    }
+
+    // Every option of --help, and every Qt option the window takes, is in the manual page.
+    void everyOptionIsInTheManualPage()
+    {
+        QFile page(QStringLiteral(OSTRALINE_MAN_PAGE));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        const QString manual =
+            QString::fromUtf8(page.readAll()).replace(QLatin1String("\\-"), QLatin1String("-"));
+        const Result help = ostraline({"--help"});
+        QCOMPARE(help.status, 0);
+        static const QRegularExpression option(QStringLiteral("(?:^|[ ,])(--?[a-z][a-z0-9-]*)"));
+        QStringList options;
+        for (const QString &line : help.out.split(QLatin1Char('\n'))) {
+            if (!line.startsWith(QLatin1String("  -")))
+                continue; // the option list only
+            const QString names = line.trimmed().section(QLatin1String("  "), 0, 0);
+            for (auto it = option.globalMatch(QLatin1Char(' ') + names); it.hasNext();)
+                options << it.next().captured(1);
+        }
+        QVERIFY(options.contains(QLatin1String("--discover")));
+        options << QStringLiteral("-style") << QStringLiteral("-stylesheet")
+                << QStringLiteral("-platform") << QStringLiteral("-reverse")
+                << QStringLiteral("-qwindowgeometry") << QStringLiteral("-display");
+        for (const QString &name : std::as_const(options)) {
+            const QRegularExpression mentioned(QRegularExpression::escape(name) +
+                                               QStringLiteral("(?![a-z0-9-])"));
+            QVERIFY2(manual.contains(mentioned), qPrintable(name));
+        }
+        // Dated by the release the version names, not by a date written into the page.
+        QVERIFY(manual.startsWith(QLatin1String(".TH OSTRALINE 1 \"@OSTRALINE_RELEASE_DATE@\"")));
     }
 
     void usage_data()

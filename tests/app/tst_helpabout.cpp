@@ -1,6 +1,7 @@
 #include "AboutWindow.h"
 #include "ApplicationIdentity.h"
 #include "GraphBoard.h"
+#include "HelpWindow.h"
 #include "Histograph.h"
 #include "LogFolder.h"
 #include "MainWindowFixture.h"
@@ -18,8 +19,11 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
 #include <QTextEdit>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QWindow>
 
 // Records what would have been handed to the desktop; nothing is ever launched.
@@ -110,15 +114,105 @@ private Q_SLOTS:
 
     // --- help and homepage -------------------------------------------------------------
 
-    void helpFromAnotherFolderReportsFileNotFound()
+    void helpWithoutAFileOpensTheManual()
     {
         MainWindowFixture f;
         TForm1 &form = f.create();
         RecordingOpener opener;
         InFolder elsewhere;
         form.callforhelp();
-        QCOMPARE(f.errors, QStringList{"ShellExecute \"osl.chm\" Failed with Error: 2"});
+        auto *help = form.findChild<HelpWindow *>();
+        QVERIFY(help);
+        QVERIFY(help->isVisible());
+        QVERIFY(help->isWindow());
+        form.callforhelp(); // the same window again, not a second one
+        QCOMPARE(form.findChildren<HelpWindow *>().size(), 1);
+        QVERIFY(f.errors.isEmpty());
         QVERIFY(opener.urls.isEmpty());
+    }
+
+    void helpWithNeitherFileNorManualReportsFileNotFound()
+    {
+        MainWindowFixture f;
+        TForm1 &form = f.create();
+        RecordingOpener opener;
+        InFolder elsewhere;
+        HelpWindow::setManualSource(QUrl(QStringLiteral("qrc:/ostraline/manual/none.md")));
+        form.callforhelp();
+        HelpWindow::setManualSource({});
+        QCOMPARE(f.errors, QStringList{"ShellExecute \"osl.chm\" Failed with Error: 2"});
+        QVERIFY(!form.findChild<HelpWindow *>());
+        QVERIFY(opener.urls.isEmpty());
+    }
+
+    // The manual covers the program's topics, and every picture it names is built in.
+    void manualHasItsTopicsAndPictures()
+    {
+        QWidget owner;
+        HelpWindow *help = HelpWindow::open(&owner);
+        QStringList headings;
+        for (QTreeWidgetItemIterator it(help->contents()); *it; ++it)
+            headings << (*it)->text(0);
+        for (const char *topic :
+             {"What the window shows", "The device file", "Discovering interfaces",
+              "SNMP v3 and agent profiles", "64-bit counters", "Link health", "History", "Alerts",
+              "Metrics for Prometheus", "Keyboard", "Files and settings", "Command line"})
+            QVERIFY2(headings.contains(QLatin1String(topic)), topic);
+
+        int pictures = 0;
+        QTextDocument *document = help->browser()->document();
+        for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextCharFormat format = it.fragment().charFormat();
+                if (!format.isImageFormat())
+                    continue;
+                const QString name = format.toImageFormat().name();
+                const QVariant image = document->resource(QTextDocument::ImageResource,
+                                                          help->browser()->source().resolved(name));
+                QVERIFY2(!image.value<QImage>().isNull() || !image.value<QPixmap>().isNull() ||
+                             !QImage::fromData(image.toByteArray()).isNull(),
+                         qPrintable(name));
+                ++pictures;
+            }
+        }
+        QVERIFY(pictures > 0);
+    }
+
+    void manualContentsJumpToTheirHeading()
+    {
+        QWidget owner;
+        HelpWindow *help = HelpWindow::open(&owner);
+        const QList<QTreeWidgetItem *> found =
+            help->contents()->findItems(QStringLiteral("Link health"), Qt::MatchRecursive);
+        QCOMPARE(found.size(), 1);
+        help->contents()->setCurrentItem(found.first());
+        QCOMPARE(help->browser()->textCursor().block().text(), QStringLiteral("Link health"));
+    }
+
+    void manualSearchFindsAndWraps()
+    {
+        QWidget owner;
+        HelpWindow *help = HelpWindow::open(&owner);
+        help->searchField()->setText(QStringLiteral("KWALLET"));
+        help->findNext();
+        QCOMPARE(help->browser()->textCursor().selectedText(), QStringLiteral("KWallet"));
+        QCOMPARE(help->searchResult(), QStringLiteral("1 match"));
+        const int first = help->browser()->textCursor().selectionStart();
+        help->findNext(); // wraps to the same, only match
+        QCOMPARE(help->browser()->textCursor().selectionStart(), first);
+
+        help->searchField()->setText(QStringLiteral("passphrase"));
+        help->findNext();
+        const int a = help->browser()->textCursor().selectionStart();
+        help->findNext();
+        QVERIFY(help->browser()->textCursor().selectionStart() > a);
+        help->findPrevious();
+        QCOMPARE(help->browser()->textCursor().selectionStart(), a);
+        QVERIFY(help->searchResult().endsWith(QLatin1String(" matches")));
+
+        help->searchField()->setText(QStringLiteral("zqxjv"));
+        help->findNext();
+        QCOMPARE(help->searchResult(), QStringLiteral("No match"));
     }
 
     void helpOpensTheFileOfTheCurrentFolder_data()

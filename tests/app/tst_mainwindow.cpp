@@ -51,6 +51,8 @@ private Q_SLOTS:
         }
         QCOMPARE(f.stored("64-bit counters"), QStringLiteral("no"));
         QVERIFY(!w.poller().counters().enabled());
+        QCOMPARE(f.stored("link health"), QStringLiteral("no"));
+        QVERIFY(!w.linkHealth());
         QVERIFY(f.errors.isEmpty());
         QCOMPARE(w.windowTitle(), QStringLiteral("Ostraline by Kelvane"));
         QCOMPARE(w.outerSize(), QSize(715, 550));
@@ -114,6 +116,12 @@ private Q_SLOTS:
         QTest::newRow("64-bit counters Yes is not yes") << "64-bit counters"
                                                         << "Yes"
                                                         << "Yes";
+        QTest::newRow("link health yes") << "link health"
+                                         << "yes"
+                                         << "yes";
+        QTest::newRow("link health Yes is not yes") << "link health"
+                                                    << "Yes"
+                                                    << "Yes";
     }
     void storedSettingsApplyExactly()
     {
@@ -150,6 +158,8 @@ private Q_SLOTS:
             QVERIFY(w.action("N101")->isChecked());
         } else if (name == "64-bit counters") {
             QCOMPARE(w.poller().counters().enabled(), text == "yes");
+        } else if (name == "link health") {
+            QCOMPARE(w.linkHealth(), text == "yes");
         } else if (name == "numbergraphs") {
             QCOMPARE(w.outerSize(), QSize(1010, 550));
             QVERIFY(w.action("Show15graphs1")->isChecked());

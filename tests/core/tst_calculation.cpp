@@ -67,7 +67,8 @@ private Q_SLOTS:
         QCOMPARE(f.at(Col::OutDeltaPers), QStringLiteral("10000"));
         QCOMPARE(f.at(Col::CombinedPers), QStringLiteral("110000"));
         QCOMPARE(f.at(Col::OutUtil), QString(inutil).replace("39", "3").replace("0625", "90625"));
-        QCOMPARE(f.at(Col::CombinedUtil), QString(inutil).replace("39", "42").replace("0625", "96875"));
+        QCOMPARE(f.at(Col::CombinedUtil),
+                 QString(inutil).replace("39", "42").replace("0625", "96875"));
         QCOMPARE(Calculation::lastValuesCaption(f.table, 1),
                  QStringLiteral("Last values IN: 39; OUT: 4; COMB: 43"));
         QLocale::setDefault(QLocale::c());
@@ -79,10 +80,22 @@ private Q_SLOTS:
         QTest::addColumn<QString>("reading");
         QTest::addColumn<QString>("inbitnew");
         QTest::addColumn<QString>("indelta");
-        QTest::newRow("negative reading normalised") << "100" << "-2" << "4294967294" << "4294967194";
-        QTest::newRow("wrap past 2^32") << "4294967000" << "296" << "296" << "592";
-        QTest::newRow("at 2^31 read signed") << "2147483000" << "-2147483648" << "2147483648" << "648";
-        QTest::newRow("counter restart") << "5000" << "1000" << "1000" << "4294963296";
+        QTest::newRow("negative reading normalised") << "100"
+                                                     << "-2"
+                                                     << "4294967294"
+                                                     << "4294967194";
+        QTest::newRow("wrap past 2^32") << "4294967000"
+                                        << "296"
+                                        << "296"
+                                        << "592";
+        QTest::newRow("at 2^31 read signed") << "2147483000"
+                                             << "-2147483648"
+                                             << "2147483648"
+                                             << "648";
+        QTest::newRow("counter restart") << "5000"
+                                         << "1000"
+                                         << "1000"
+                                         << "4294963296";
     }
     void countersAndWraps()
     {
@@ -195,24 +208,28 @@ private Q_SLOTS:
         QCOMPARE(f.at(Col::InUtil), QStringLiteral("6.66666666666666E-9"));
     }
 
-    void inputGuardDecidesForBothDirections()
+    // Each direction decides on its own whether it has a previous reading.
+    void eachDirectionOnItsOwn()
     {
-        // Input counter stuck at 0: neither delta is ever recomputed, even while sending.
+        // Input counter stuck at 0 (a link that only sends): the output is computed.
         Fixture f;
         for (int poll = 0; poll < 3; ++poll) {
             f.read(1, "0", QString::number(1000 * (poll + 1)));
             Calculation::calculate(f.table, f.list, 6);
         }
-        QCOMPARE(f.at(Col::OutDelta), QStringLiteral("0"));
-        QCOMPARE(f.at(Col::OutBitNew), QStringLiteral("3000"));
+        QCOMPARE(f.at(Col::InDelta), QStringLiteral("0"));
+        QCOMPARE(f.at(Col::OutDelta), QStringLiteral("1000"));
 
-        // Output previous reading 0 while input has one: the output delta is the whole counter.
+        // Output without a previous reading while input has one: a first reading for the
+        // output (no delta of the whole counter), the input computed.
         Fixture g;
         g.table.setCell(Col::InBitNew, 1, "100");
         g.table.setCell(Col::OutBitNew, 1, "0");
+        g.table.setCell(Col::OutDelta, 1, "777"); // a stale delta is not shown again
         g.read(1, "160", "5000");
         Calculation::calculate(g.table, g.list, 6);
-        QCOMPARE(g.at(Col::OutDelta), QStringLiteral("5000"));
+        QCOMPARE(g.at(Col::InDelta), QStringLiteral("60"));
+        QCOMPARE(g.at(Col::OutDelta), QStringLiteral("0"));
     }
 
     void uncheckedRowsOnlyAgeAndCaption()
@@ -236,11 +253,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("bandwidth");
         QTest::addColumn<QString>("reading");
         QTest::addColumn<QString>("offending");
-        QTest::newRow("zero bandwidth") << "0" << "100" << "'0'";
-        QTest::newRow("text bandwidth") << "fast" << "100" << "'fast'";
-        QTest::newRow("empty bandwidth") << "" << "100" << "''";
-        QTest::newRow("text reading") << "1000" << "hello" << "'hello'";
-        QTest::newRow("beyond 32 bits") << "1000" << "99999999999" << "'99999999999'";
+        QTest::newRow("zero bandwidth") << "0"
+                                        << "100"
+                                        << "'0'";
+        QTest::newRow("text bandwidth") << "fast"
+                                        << "100"
+                                        << "'fast'";
+        QTest::newRow("empty bandwidth") << ""
+                                         << "100"
+                                         << "''";
+        QTest::newRow("text reading") << "1000"
+                                      << "hello"
+                                      << "'hello'";
+        QTest::newRow("beyond 32 bits") << "1000"
+                                        << "99999999999"
+                                        << "'99999999999'";
     }
     void faultyRowIsSkippedOthersComputed()
     {

@@ -103,6 +103,26 @@ private Q_SLOTS:
             QVERIFY_THROWS_EXCEPTION(OstralineError, NumberFormat::parseWhole(text));
     }
 
+    // A count with its noun: singular for exactly one, plural otherwise (zero included).
+    void counted_data()
+    {
+        QTest::addColumn<long long>("count");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("none") << 0LL << "0 interfaces";
+        QTest::newRow("one") << 1LL << "1 interface";
+        QTest::newRow("two") << 2LL << "2 interfaces";
+        QTest::newRow("eleven") << 11LL << "11 interfaces";
+        QTest::newRow("twenty-one") << 21LL << "21 interfaces";
+    }
+    void counted()
+    {
+        QFETCH(long long, count);
+        QFETCH(QString, text);
+        QCOMPARE(
+            NumberFormat::counted(count, QStringLiteral("interface"), QStringLiteral("interfaces")),
+            text);
+    }
+
     void roundHalfEven_data()
     {
         QTest::addColumn<double>("value");

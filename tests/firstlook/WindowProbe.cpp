@@ -8,7 +8,12 @@
 //   button  enabled text                 each shown button
 //   caption x y w h text                 each shown caption label with a text
 //   graph   x y w h low normal high      each shown histogram and its three bar colours
-// screen.bmp is the whole screen as the display server holds it.
+// screen.bmp is the whole screen as the display server holds it (where the platform lets a
+// client grab it; not on Wayland).
+// A request may also hold one command, carried out after the report, for platforms without
+// input injection (a headless Wayland compositor):
+//   click TEXT    clicks the shown, enabled button with that text, as a user's click would
+//   close TITLE   closes the shown top-level window with that title, as its close button
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -54,6 +59,7 @@ private:
         if (!QFile::exists(request))
             return;
         QStringList lines;
+        lines << QStringLiteral("platform\t") + QGuiApplication::platformName();
         lines << QStringLiteral("modal\t%1").arg(QApplication::activeModalWidget() ? 1 : 0);
         for (QWidget *widget : QApplication::allWidgets()) {
             if (!widget->isVisible())
@@ -81,7 +87,34 @@ private:
             file.write(lines.join(u'\n').toUtf8() + '\n');
             file.commit();
         }
+        QFile command(request);
+        const QString line = command.open(QIODevice::ReadOnly)
+                                 ? QString::fromUtf8(command.readAll()).trimmed()
+                                 : QString();
+        command.close();
         QFile::remove(request);
+        carryOut(line);
+    }
+
+    static void carryOut(const QString &line)
+    {
+        const QString verb = line.section(u' ', 0, 0);
+        const QString text = line.section(u' ', 1);
+        for (QWidget *widget : QApplication::allWidgets()) {
+            if (!widget->isVisible())
+                continue;
+            auto *button = qobject_cast<QAbstractButton *>(widget);
+            if (verb == QLatin1String("click") && button && button->isEnabled() &&
+                button->text() == text) {
+                button->click();
+                return;
+            }
+            if (verb == QLatin1String("close") && widget->isWindow() &&
+                widget->windowTitle() == text) {
+                widget->close();
+                return;
+            }
+        }
     }
 
     QDir m_folder;

@@ -54,8 +54,9 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [[ "$(field Maintainer)" =~ ^[^\<]+\ \<[^@\>]+@[^\>]+\>$ ]] || fail "Maintainer: $(field Maintainer)"
 [[ ",$(field Recommends)," =~ ,\ ?snmpd[,\ ] ]] || fail "Recommends: $(field Recommends)"
 depends=$(field Depends)
-# Computed from the linked libraries: Qt Widgets, net-snmp and the C++ runtime at least.
-for library in libqt6widgets6 'libsnmp[0-9]+' 'libstdc\+\+6' libc6; do
+# Computed from the linked libraries: Qt Widgets, net-snmp and the C++ runtime at least; and
+# the Wayland platform plugin, which no library pulls in.
+for library in libqt6widgets6 'libsnmp[0-9]+' 'libstdc\+\+6' libc6 qt6-wayland; do
     [[ "$depends" =~ (^|,\ )$library( |,|$) ]] || fail "Depends lacks $library: $depends"
 done
 description=$(field Description)

@@ -77,9 +77,10 @@ private Q_SLOTS:
         QTest::newRow("zeroes, input silent")
             << false << ""
             << "6" << true << QStringList{"0", "0", "0", "6", "7", "7"};
+        // The input, read fine, keeps its cells and is computed as usual.
         QTest::newRow("zeroes, only output fails")
             << false << "5"
-            << "" << true << QStringList{"5", "0", "0", "0", "0", "0"};
+            << "" << true << QStringList{"5", "7", "7", "0", "0", "0"};
         QTest::newRow("zeroes, Failure text")
             << false << "Failure"
             << "Failure" << true << QStringList{"0", "0", "0", "0", "0", "0"};

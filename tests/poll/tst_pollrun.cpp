@@ -111,6 +111,80 @@ private Q_SLOTS:
         QCOMPARE(logs.size(), 1); // one utilisation log, the analysis log is off
     }
 
+    // Reading times from the injected clock: 6 s apart the rates are computed over the nominal
+    // interval; 23 s apart (a stall or a suspend) the poll is a first reading with its message;
+    // then the rates are normal again. A gap of exactly 1.5 intervals still computes.
+    void gapIsAFirstReading()
+    {
+        Run r({m_agent->host() + ";1;2048000;public;live"});
+        qint64 now = 1000000;
+        r.run->setReadingClock([&now] { return now; });
+        QSignalSpy status(r.run.get(), &PollRun::statusMessage);
+        quint32 in = 1000000;
+        const auto pollAfter = [&](qint64 ms, quint32 octets) {
+            now += ms;
+            in += octets;
+            m_agent->setCounters(1, in, 500000);
+            return r.poll().interfaces.value(0);
+        };
+        QCOMPARE(pollAfter(0, 0).outcome, InterfaceReading::Outcome::First);
+        QCOMPARE(pollAfter(6000, 600000).inOctetsPerSecond, 100000.0);
+        QCOMPARE(pollAfter(9000, 600000).inOctetsPerSecond, 100000.0); // 1.5 x 6 s
+
+        const InterfaceReading stalled = pollAfter(23000, 2300000);
+        QCOMPARE(stalled.outcome, InterfaceReading::Outcome::First);
+        const QString message =
+            QStringLiteral("Row 1: 23 s since its last reading; counted as a first reading");
+        QCOMPARE(stalled.reason, message);
+        QCOMPARE(status.last().first().toString(), message);
+        QCOMPARE(r.table.cell(Col::InDeltaPers, 1), QStringLiteral("0"));
+        QCOMPARE(r.table.cell(Col::InUtil, 1), QStringLiteral("0"));
+
+        const InterfaceReading after = pollAfter(6000, 600000);
+        QCOMPARE(after.outcome, InterfaceReading::Outcome::Good);
+        QCOMPARE(after.inOctetsPerSecond, 100000.0);
+    }
+
+    // A 32-bit counter set back (agent restart) looks like a wrap; a rate above twice the
+    // bandwidth is taken as a first reading with its message. A real wrap at a rate below the
+    // bandwidth is still corrected exactly.
+    void counterJumps_data()
+    {
+        QTest::addColumn<quint32>("before");
+        QTest::addColumn<quint32>("after");
+        QTest::addColumn<bool>("jump");
+        QTest::addColumn<QString>("inDelta");
+        QTest::newRow("restart") << 4000000000u << 1000u << true << "0";
+        QTest::newRow("wrap") << 4294967000u << 296u << false << "592";
+        QTest::newRow("full rate") << 1000u << 1537000u << false << "1536000"; // 100 %
+    }
+    void counterJumps()
+    {
+        QFETCH(quint32, before);
+        QFETCH(quint32, after);
+        QFETCH(bool, jump);
+        QFETCH(QString, inDelta);
+        Run r({m_agent->host() + ";1;2048000;public;live"});
+        m_agent->setCounters(1, before, 500000);
+        r.poll();
+        m_agent->setCounters(1, after, 500000);
+        QSignalSpy status(r.run.get(), &PollRun::statusMessage);
+        const InterfaceReading reading = r.poll().interfaces.value(0);
+        QCOMPARE(r.table.cell(Col::InDelta, 1), inDelta);
+        QCOMPARE(reading.outcome,
+                 jump ? InterfaceReading::Outcome::First : InterfaceReading::Outcome::Good);
+        QVERIFY(reading.inUtilisation <= 200);
+        if (jump) {
+            QVERIFY(status.last().first().toString().startsWith(
+                "Row 1: rate above twice the bandwidth"));
+            // The next poll computes against the restarted counter.
+            m_agent->setCounters(1, after + 6000, 500000);
+            const InterfaceReading next = r.poll().interfaces.value(0);
+            QCOMPARE(next.outcome, InterfaceReading::Outcome::Good);
+            QCOMPARE(next.inOctetsPerSecond, 1000.0);
+        }
+    }
+
     // Stop mode takes the silent row out: the next poll reports it as not polled, and a
     // poll in flight refuses a second start.
     void stopModeAndNoOverlap()

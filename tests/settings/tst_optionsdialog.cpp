@@ -36,6 +36,7 @@ public:
     QString chooserAnswer;
     int chooserCalls = 0;
     std::optional<bool> counters64;
+    std::optional<bool> linkHealth;
     std::optional<QColor> outLineColor;
 
     void setHighValueAll(int value) override { high = value; }
@@ -48,6 +49,7 @@ public:
     InterfaceTable &interfaceTable() override { return table; }
     void rowRewritten(int row) override { rewritten << row; }
     void setCounters64(bool on) override { counters64 = on; }
+    void setLinkHealth(bool on) override { linkHealth = on; }
     void setOutLineColorAll(const QColor &c) override { outLineColor = c; }
     std::optional<QString> metrics;
     QString metricsProblem;
@@ -116,10 +118,18 @@ private Q_SLOTS:
         FakeTarget target;
         TForm3 dialog(target);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Options"));
-        // 355 x 266, one row for the output line's colour and the metrics row, wider only by
-        // what the 64-bit counters text needs in this font: no text is cut off, and OK and
-        // Cancel stay at the right edge, below the added rows.
-        QCOMPARE(dialog.height(), 266 + 28 + MetricsOptions::Height);
+        // 355 x 266, one row for the link health box, one for the output line's colour and the
+        // metrics row, wider only by what the 64-bit counters text needs in this font: no text
+        // is cut off, and OK and Cancel stay at the right edge, below the added rows.
+        QCOMPARE(dialog.height(), 266 + 24 + 28 + MetricsOptions::Height);
+        QVERIFY(dialog.CheckBoxHealth->y() > dialog.CheckBox64->geometry().bottom());
+        for (const QWidget *other : dialog.OptionsFace->findChildren<QWidget *>()) {
+            if (other != dialog.CheckBoxHealth && other->parentWidget() == dialog.OptionsFace &&
+                other->isVisibleTo(&dialog))
+                QVERIFY2(!other->geometry().intersects(dialog.CheckBoxHealth->geometry()),
+                         qPrintable(other->objectName()));
+        }
+        QVERIFY(dialog.ColorBoxOutLine->y() > dialog.CheckBoxHealth->geometry().bottom());
         QVERIFY(dialog.Button1->y() > dialog.ColorBoxOutLine->geometry().bottom());
         QVERIFY(dialog.ColorBoxOutLine->geometry().right() < dialog.width());
         QVERIFY(dialog.width() >= 355);
@@ -198,12 +208,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         QTest::addColumn<bool>("warning");
         QTest::addColumn<bool>("accepted");
-        QTest::newRow("off") << false << "" << 0 << "" << "" << false << true;
-        QTest::newRow("proposal") << true << "" << 0 << "" << "127.0.0.1:9650" << false << true;
-        QTest::newRow("IPv6 loopback") << true << "::1" << 9651 << "" << "[::1]:9651" << false << true;
-        QTest::newRow("typed LAN address")
-            << true << "192.0.2.10" << 0 << "" << "192.0.2.10:9650" << true << true;
-        QTest::newRow("a name") << true << "metrics.example" << 0 << "" << "" << false << false;
+        QTest::newRow("off") << false << "" << 0 << ""
+                             << "" << false << true;
+        QTest::newRow("proposal") << true << "" << 0 << ""
+                                  << "127.0.0.1:9650" << false << true;
+        QTest::newRow("IPv6 loopback") << true << "::1" << 9651 << ""
+                                       << "[::1]:9651" << false << true;
+        QTest::newRow("typed LAN address") << true << "192.0.2.10" << 0 << ""
+                                           << "192.0.2.10:9650" << true << true;
+        QTest::newRow("a name") << true << "metrics.example" << 0 << ""
+                                << "" << false << false;
         QTest::newRow("port taken")
             << true << "" << 0 << "Cannot serve metrics at 127.0.0.1:9650: taken"
             << "127.0.0.1:9650" << false << false;
@@ -342,43 +356,56 @@ private Q_SLOTS:
         QCOMPARE(target.stop, std::optional<bool>(true)); // from the fill only
     }
 
-    // "64-bit counters": ensured as "no", matched exactly, stored and applied by OK only,
-    // refilled by Cancel; the Edit device panel names the counters of its row.
-    void counters64CheckBox_data()
+    // "64-bit counters" and "link health": ensured as "no", matched exactly ("yes" checks),
+    // stored and applied by OK only, refilled by Cancel; the Edit device panel names the
+    // counters of its row. of settings beyond the eighteen: read exactly ("yes" checks),
+    // undone by Cancel, stored and applied by OK.
+    void extensionCheckBoxes_data()
     {
+        QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("storedText");
         QTest::addColumn<bool>("checked");
-        QTest::newRow("absent") << "<absent>" << false;
-        QTest::newRow("yes") << "yes" << true;
-        QTest::newRow("no") << "no" << false;
-        QTest::newRow("Yes is not yes") << "Yes" << false;
+        for (const QString &key :
+             {QStringLiteral("64-bit counters"), QStringLiteral("link health")}) {
+            const auto row = [&](const char *what) -> QTestData & {
+                return QTest::newRow(QByteArray(key.toUtf8() + ": " + what).constData());
+            };
+            row("absent") << key << "<absent>" << false;
+            row("yes") << key << "yes" << true;
+            row("no") << key << "no" << false;
+            row("Yes is not yes") << key << "Yes" << false;
+        }
     }
-    void counters64CheckBox()
+    void extensionCheckBoxes()
     {
+        QFETCH(QString, key);
         QFETCH(QString, storedText);
         QFETCH(bool, checked);
         if (storedText != "<absent>")
-            store(K::Counters64, storedText);
+            store(key, storedText);
         FakeTarget target;
         TForm3 dialog(target);
-        QCOMPARE(dialog.CheckBox64->text(),
-                 QStringLiteral("Use 64-bit counters (SNMP v2c) where the agent has them"));
-        QCOMPARE(dialog.CheckBox64->isChecked(), checked);
-        QCOMPARE(stored(K::Counters64),
-                 storedText == "<absent>" ? QStringLiteral("no") : storedText);
-        QVERIFY(!target.counters64);
+        const bool is64 = key == K::Counters64;
+        QCheckBox *box = is64 ? dialog.CheckBox64 : dialog.CheckBoxHealth;
+        std::optional<bool> &applied = is64 ? target.counters64 : target.linkHealth;
+        QCOMPARE(box->text(), is64 ? QStringLiteral("Use 64-bit counters (SNMP v2c) where the "
+                                                    "agent has them")
+                                   : QStringLiteral("Watch link state, errors and discards"));
+        QCOMPARE(box->isChecked(), checked);
+        QCOMPARE(stored(key), storedText == "<absent>" ? QStringLiteral("no") : storedText);
+        QVERIFY(!applied);
 
         dialog.show();
-        dialog.CheckBox64->setChecked(!checked);
+        box->setChecked(!checked);
         dialog.Button2->click(); // Cancel
-        QCOMPARE(dialog.CheckBox64->isChecked(), checked);
-        QVERIFY(!target.counters64);
+        QCOMPARE(box->isChecked(), checked);
+        QVERIFY(!applied);
 
         dialog.show();
-        dialog.CheckBox64->setChecked(!checked);
+        box->setChecked(!checked);
         dialog.Button1->click(); // OK
-        QCOMPARE(stored(K::Counters64), checked ? QStringLiteral("no") : QStringLiteral("yes"));
-        QCOMPARE(target.counters64, std::optional<bool>(!checked));
+        QCOMPARE(stored(key), checked ? QStringLiteral("no") : QStringLiteral("yes"));
+        QCOMPARE(applied, std::optional<bool>(!checked));
 
         dialog.editDevice(3);
         QCOMPARE(dialog.CountersLabel->text(), QStringLiteral("Counters: width of row 3"));

@@ -150,29 +150,43 @@ std::optional<Request> parseRequest(const QByteArray &data)
         return std::nullopt;
     pos = start;
     const int listEnd = start + size;
-    if (!readTlv(data, pos, listEnd, &tag, &start, &size) || tag != Sequence)
-        return std::nullopt;
-    pos = start;
-    const int oidPos = pos;
-    if (!readTlv(data, pos, start + size, &tag, &start, &size) || tag != ObjectId || size < 1)
-        return std::nullopt;
-    request.encodedOid = data.mid(oidPos, pos - oidPos);
-    quint64 sub = 0;
-    bool first = true;
-    for (int i = start; i < start + size; ++i) {
-        const auto byte = static_cast<unsigned char>(data[i]);
-        sub = (sub << 7) | (byte & 0x7f);
-        if (byte & 0x80)
-            continue;
-        if (first) {
-            const quint32 head = sub < 80 ? quint32(sub / 40) : 2;
-            request.oid << head << quint32(sub - head * 40);
-            first = false;
-        } else {
-            request.oid << quint32(sub);
+    // Every binding's name; the first one also as encodedOid and oid.
+    while (pos < listEnd) {
+        if (!readTlv(data, pos, listEnd, &tag, &start, &size) || tag != Sequence)
+            return std::nullopt;
+        const int bindingEnd = start + size;
+        int at = start;
+        const int oidPos = at;
+        int oidStart = 0, oidSize = 0;
+        if (!readTlv(data, at, bindingEnd, &tag, &oidStart, &oidSize) || tag != ObjectId ||
+            oidSize < 1)
+            return std::nullopt;
+        QList<quint32> oid;
+        quint64 sub = 0;
+        bool first = true;
+        for (int i = oidStart; i < oidStart + oidSize; ++i) {
+            const auto byte = static_cast<unsigned char>(data[i]);
+            sub = (sub << 7) | (byte & 0x7f);
+            if (byte & 0x80)
+                continue;
+            if (first) {
+                const quint32 head = sub < 80 ? quint32(sub / 40) : 2;
+                oid << head << quint32(sub - head * 40);
+                first = false;
+            } else {
+                oid << quint32(sub);
+            }
+            sub = 0;
         }
-        sub = 0;
+        if (request.oids.isEmpty()) {
+            request.encodedOid = data.mid(oidPos, at - oidPos);
+            request.oid = oid;
+        }
+        request.oids.append(oid);
+        pos = bindingEnd;
     }
+    if (request.oids.isEmpty())
+        return std::nullopt;
     return request;
 }
 

@@ -51,6 +51,7 @@ struct Request {
     qint64 requestId = 0;
     QByteArray encodedOid; // complete TLV of the first binding's name
     QList<quint32> oid;
+    QList<QList<quint32>> oids; // every binding's name, in order
 };
 
 std::optional<Request> parseRequest(const QByteArray &datagram);

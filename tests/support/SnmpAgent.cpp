@@ -60,6 +60,59 @@ while (defined(my $command = <STDIN>)) {
 }
 )PERL";
 
+// pass_persist helper: answers GETs for the link-health columns of ifEntry from a file
+// ("INDEX ADMIN OPER INDISC INERR OUTDISC OUTERR" per line, "-" for an object the agent does
+// not have), re-reading it on every request.
+const char *const HealthScript = R"PERL(#!/usr/bin/perl
+use strict;
+use warnings;
+$| = 1;
+my ($file) = @ARGV;
+my %field = (7 => 1, 8 => 2, 13 => 3, 14 => 4, 19 => 5, 20 => 6);
+sub lookup {
+    my ($column, $index) = @_;
+    open(my $fh, '<', $file) or return undef;
+    while (my $line = <$fh>) {
+        my @f = split(' ', $line);
+        next unless @f == 7;
+        if ($f[0] eq $index) {
+            close($fh);
+            my $v = $f[$field{$column}];
+            return $v eq '-' ? undef : $v;
+        }
+    }
+    close($fh);
+    return undef;
+}
+while (defined(my $command = <STDIN>)) {
+    chomp $command;
+    if ($command eq 'PING') {
+        print "PONG\n";
+    } elsif ($command eq 'get' || $command eq 'getnext') {
+        my $oid = <STDIN>;
+        last unless defined $oid;
+        chomp $oid;
+        my ($value, $type);
+        if ($command eq 'get' && $oid =~ /^\.1\.3\.6\.1\.2\.1\.2\.2\.1\.(\d+)\.(\d+)$/ &&
+            exists $field{$1}) {
+            $value = lookup($1, $2);
+            $type = ($1 == 7 || $1 == 8) ? 'integer' : 'counter';
+        }
+        if (defined $value) {
+            print "$oid\n$type\n$value\n";
+        } else {
+            print "NONE\n";
+        }
+    } elsif ($command eq 'set') {
+        my $ignored = <STDIN>;
+        $ignored = <STDIN>;
+        print "not-writable\n";
+    } else {
+        last;
+    }
+}
+)PERL";
+
 } // namespace
 
 SnmpAgent::SnmpAgent() = default;
@@ -145,6 +198,47 @@ QList<std::pair<int, QString>> SnmpAgent::receivedRequests() const
     return requests;
 }
 
+void SnmpAgent::setLinkHealth(int ifIndex, const LinkHealth &health)
+{
+    m_health[ifIndex] = health;
+    writeCounters();
+}
+
+QList<std::pair<int, QStringList>> SnmpAgent::receivedBindings() const
+{
+    QList<std::pair<int, QStringList>> requests;
+    QFile file(m_dir.filePath("snmpd.log"));
+    if (!file.open(QIODevice::ReadOnly))
+        return requests;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (!lines[i].startsWith("Received "))
+            continue;
+        QByteArray bytes;
+        for (qsizetype j = i + 1; j < lines.size(); ++j) {
+            const QByteArray line = lines[j];
+            if (line.size() < 6 || line[4] != ':')
+                break;
+            const QList<QByteArray> parts = line.mid(6, 52).simplified().split(' ');
+            for (const QByteArray &part : parts) {
+                if (part.size() == 2)
+                    bytes.append(QByteArray::fromHex(part));
+            }
+        }
+        if (const auto request = Ber::parseRequest(bytes)) {
+            QStringList oids;
+            for (const QList<quint32> &oid : request->oids) {
+                QStringList parts;
+                for (quint32 part : oid)
+                    parts << QString::number(part);
+                oids << parts.join('.');
+            }
+            requests.append({int(request->version), oids});
+        }
+    }
+    return requests;
+}
+
 void SnmpAgent::removeInterface(int ifIndex)
 {
     m_counters.remove(ifIndex);
@@ -173,6 +267,19 @@ void SnmpAgent::writeCounters()
                      QByteArray::number(it->second) + '\n');
     }
     file64.commit();
+
+    QSaveFile health(m_dir.filePath("health"));
+    if (!health.open(QIODevice::WriteOnly))
+        return;
+    const auto text = [](const auto &value) {
+        return value ? QByteArray::number(*value) : QByteArray("-");
+    };
+    for (auto it = m_health.cbegin(); it != m_health.cend(); ++it) {
+        health.write(QByteArray::number(it.key()) + ' ' + text(it->admin) + ' ' + text(it->oper) +
+                     ' ' + text(it->inDiscards) + ' ' + text(it->inErrors) + ' ' +
+                     text(it->outDiscards) + ' ' + text(it->outErrors) + '\n');
+    }
+    health.commit();
 }
 
 bool SnmpAgent::start(int readyTimeoutMs)
@@ -189,8 +296,10 @@ bool SnmpAgent::start(int readyTimeoutMs)
         return false;
     }
     const QString script = m_dir.filePath("counters.pl");
+    const QString healthScript = m_dir.filePath("health.pl");
     writeCounters();
-    if (!writeAgentFile(script, CounterScript, &m_error))
+    if (!writeAgentFile(script, CounterScript, &m_error) ||
+        !writeAgentFile(healthScript, HealthScript, &m_error))
         return false;
     // The four columns are registered one by one: the more specific registrations win over
     // the agent's own interface tables.
@@ -211,10 +320,16 @@ bool SnmpAgent::start(int readyTimeoutMs)
                        authPassphrase() + "\" AES \"" + privPassphrase() + "\"\n" + "createUser " +
                        authUser() + " SHA \"" + authPassphrase() + "\"\n" + "rouser " + privUser() +
                        " priv\n" + "rouser " + authUser() + " auth\n";
+    QString healthConfig;
+    const QString healthHelper = perl + ' ' + healthScript + ' ' + m_dir.filePath("health");
+    for (const int column : {7, 8, 13, 14, 19, 20})
+        healthConfig += "pass_persist .1.3.6.1.2.1.2.2.1." + QString::number(column) + ' ' +
+                        healthHelper + '\n';
     const QString config = access + v3 + "pass_persist .1.3.6.1.2.1.2.2.1.10 " + helper32 + "\n" +
                            "pass_persist .1.3.6.1.2.1.2.2.1.16 " + helper32 + "\n" +
                            "pass_persist .1.3.6.1.2.1.31.1.1.1.6 " + helper64 + "\n" +
-                           "pass_persist .1.3.6.1.2.1.31.1.1.1.10 " + helper64 + "\n";
+                           "pass_persist .1.3.6.1.2.1.31.1.1.1.10 " + helper64 + "\n" +
+                           healthConfig;
     if (!writeAgentFile(m_dir.filePath("snmpd.conf"), config.toUtf8(), &m_error))
         return false;
 

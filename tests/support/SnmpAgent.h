@@ -6,7 +6,10 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
+
+#include <optional>
 
 #include <utility>
 
@@ -50,6 +53,16 @@ public:
     void setCounters64(int ifIndex, quint64 in, quint64 out);
     void removeCounters64(int ifIndex);
 
+    // Link health of an interface: ifAdminStatus (.7), ifOperStatus (.8) as INTEGER and
+    // ifInDiscards (.13), ifInErrors (.14), ifOutDiscards (.19), ifOutErrors (.20) as
+    // Counter32. An unset value is an object the agent does not have (noSuchName in v1,
+    // noSuchInstance in v2c); an index without health values has none of them.
+    struct LinkHealth {
+        std::optional<int> admin = 1, oper = 1;
+        std::optional<quint32> inDiscards = 0, inErrors = 0, outDiscards = 0, outErrors = 0;
+    };
+    void setLinkHealth(int ifIndex, const LinkHealth &health);
+
     // Before start(): accept SNMP v1 only; a v2c request then gets no reply at all.
     void setV1Only(bool on) { m_v1Only = on; }
     // Before start(): the agent logs every datagram it receives, see receivedRequests().
@@ -57,6 +70,8 @@ public:
     // The requests received so far (needs setLogPackets): SNMP version (0 = v1, 1 = v2c)
     // and the first binding's object identifier in dotted text, one entry per datagram.
     QList<std::pair<int, QString>> receivedRequests() const;
+    // The same with every binding's object identifier of each datagram.
+    QList<std::pair<int, QStringList>> receivedBindings() const;
 
     // SNMP v3 users of every agent: privUser() reads at authPriv only (SHA, AES), authUser()
     // at authNoPriv (SHA); both with the passphrases below.
@@ -83,6 +98,7 @@ private:
     quint16 m_port = 0;
     QMap<int, std::pair<quint32, quint32>> m_counters;
     QMap<int, std::pair<quint64, quint64>> m_counters64;
+    QMap<int, LinkHealth> m_health;
     bool m_v1Only = false;
     bool m_logPackets = false;
     bool m_keepPort = false;

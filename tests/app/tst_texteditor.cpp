@@ -1,4 +1,4 @@
-#include "TextEditor.h"
+#include "ShellOpen.h"
 
 #include "ErrorReport.h"
 
@@ -28,7 +28,7 @@ private Q_SLOTS:
         qputenv("PATH", dir.path().toLocal8Bit() + ":" + qgetenv("PATH"));
 
         const QString path = dir.filePath("core routers; \"main\".dev");
-        QVERIFY(TextEditor::open(path));
+        QVERIFY(ShellOpen::openInTextEditor(path));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 5000);
         QFile result(record);
         QVERIFY(result.open(QIODevice::ReadOnly));
@@ -62,7 +62,7 @@ private Q_SLOTS:
         const auto previous =
             ErrorReport::setHandler([&](const QString &message) { reported << message; });
         const QString path = dir.filePath("routers.dev");
-        QCOMPARE(TextEditor::open(path), present);
+        QCOMPARE(ShellOpen::openInTextEditor(path), present);
         QTRY_COMPARE_WITH_TIMEOUT(reported.size(), 1, 5000);
         QTest::qWait(100);
         ErrorReport::setHandler(previous);

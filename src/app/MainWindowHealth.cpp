@@ -1,0 +1,23 @@
+// Link health: the setting, and what a finished poll shows of it.
+
+#include "MainWindow.h"
+
+#include "LinkHealthDisplay.h"
+#include "PollResult.h"
+#include "PollRun.h"
+
+void TForm1::setLinkHealth(bool on)
+{
+    m_pollRun->setLinkHealth(on);
+    m_linkHealth->setEnabled(on);
+}
+
+bool TForm1::linkHealth() const
+{
+    return m_linkHealth->isEnabled();
+}
+
+void TForm1::showPollResult(const PollResult &result)
+{
+    m_linkHealth->show(result);
+}

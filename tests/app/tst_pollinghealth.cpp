@@ -1,0 +1,207 @@
+#include "MainWindowFixture.h"
+
+#include "GraphBoard.h"
+#include "Histograph.h"
+#include "IfMib.h"
+#include "PollRun.h"
+#include "SnmpAgent.h"
+#include "TransLabel.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+
+#include <QSignalSpy>
+#include <QTest>
+
+// Link health against a real net-snmp agent on loopback, polled from the main window.
+class TestPollingHealth : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<SnmpAgent> m_agent;
+
+    void load(MainWindowFixture &f, const QStringList &deviceLines)
+    {
+        const QString path = f.writeFile("health.dev", deviceLines.join("\n").toUtf8());
+        f.form->setDeviceFileChooser([path] { return path; });
+        f.form->Button8Click();
+    }
+    QString line(int ifIndex) const
+    {
+        return QStringLiteral("%1;%2;100000000;%3;if%2")
+            .arg(m_agent->host())
+            .arg(ifIndex)
+            .arg(SnmpAgent::community());
+    }
+    static void poll(TForm1 &w)
+    {
+        QSignalSpy done(&w.pollRun(), &PollRun::pollFinished);
+        if (w.pollCycle().isPolling())
+            w.Timer1Timer();
+        else
+            w.Button3Click();
+        QVERIFY(done.wait(5000));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale::c());
+        if (!SnmpAgent::isAvailable())
+            QSKIP("snmpd is not installed (the README set-up installs it)");
+        m_agent = std::make_unique<SnmpAgent>();
+        m_agent->setLogPackets(true);
+        QVERIFY2(m_agent->start(), qPrintable(m_agent->errorString()));
+    }
+
+    // The six objects, written out: a wrong column would read another object's value.
+    void objectIdentifiers()
+    {
+        QCOMPARE(IfMib::linkHealth(QStringLiteral("12")),
+                 QStringList({"1.3.6.1.2.1.2.2.1.7.12", "1.3.6.1.2.1.2.2.1.8.12",
+                              "1.3.6.1.2.1.2.2.1.13.12", "1.3.6.1.2.1.2.2.1.14.12",
+                              "1.3.6.1.2.1.2.2.1.19.12", "1.3.6.1.2.1.2.2.1.20.12"}));
+    }
+
+    // With "link health" off, each poll sends exactly the two v1 GetRequests per interface,
+    // each with its one counter binding, even from an agent that has every health object.
+    void settingOffSendsOnlyTheCounterRequests()
+    {
+        MainWindowFixture f;
+        TForm1 &w = f.create();
+        QVERIFY(!w.linkHealth());
+        w.CheckBoxUtilLog->setChecked(true);
+        for (int index : {1, 2}) {
+            m_agent->setCounters(index, 1000, 2000);
+            SnmpAgent::LinkHealth health;
+            health.oper = 2;
+            health.inErrors = 3;
+            m_agent->setLinkHealth(index, health);
+        }
+        load(f, {line(1), line(2)});
+        const qsizetype before = m_agent->receivedBindings().size();
+        poll(w);
+        poll(w);
+        w.Button4Click();
+
+        const auto requests = m_agent->receivedBindings().mid(before);
+        QList<std::pair<int, QStringList>> expected;
+        for (int n = 0; n < 2; ++n) {
+            for (int index : {1, 2}) {
+                expected.append({0, {SnmpAgent::inOctetsOid(index)}});
+                expected.append({0, {SnmpAgent::outOctetsOid(index)}});
+            }
+        }
+        // The batch sends side by side: compare without regard to the order of arrival.
+        auto sorted = [](QList<std::pair<int, QStringList>> list) {
+            std::sort(list.begin(), list.end());
+            return list;
+        };
+        QCOMPARE(sorted(requests), sorted(expected));
+        QCOMPARE(w.board().slot(1).Graph->BackgroundColor(), GraphBoard::RunningColor);
+        QVERIFY(w.board().slot(1).HealthCaption->isHidden());
+        QCOMPARE(QDir(f.folder()).entryList({"*.csv"}).size(), 1); // the utilisation log only
+        QVERIFY(f.errors.isEmpty());
+    }
+
+    // SNMP v1 rows: a link that goes down, errors that climb, and an agent without
+    // ifInDiscards, each visible on its graph within one poll; the counters are read at
+    // every poll all the same.
+    void v1LinkGoesDownAndErrorsClimb()
+    {
+        MainWindowFixture f;
+        f.store("link health", "yes");
+        TForm1 &w = f.create();
+        SnmpAgent::LinkHealth health;
+        health.inErrors = 100;
+        for (int index : {11, 12, 13}) {
+            m_agent->setCounters(index, 1000, 2000);
+            m_agent->setLinkHealth(index, health);
+        }
+        SnmpAgent::LinkHealth noDiscards = health;
+        noDiscards.inDiscards.reset();
+        m_agent->setLinkHealth(13, noDiscards);
+        load(f, {line(11), line(12), line(13)});
+        const GraphSlot &down = w.board().slot(1);
+        const GraphSlot &errors = w.board().slot(2);
+        poll(w);
+        poll(w);
+        QCOMPARE(down.Graph->BackgroundColor(), GraphBoard::RunningColor);
+        QVERIFY(errors.HealthCaption->isHidden()); // errors 0: no caption line
+
+        SnmpAgent::LinkHealth isDown = health;
+        isDown.oper = 2;
+        m_agent->setLinkHealth(11, isDown);
+        SnmpAgent::LinkHealth threeMore = health;
+        threeMore.inErrors = 103;
+        m_agent->setLinkHealth(12, threeMore);
+        m_agent->setCounters(13, 5000, 6000);
+        poll(w);
+        QCOMPARE(down.Graph->BackgroundColor(), GraphBoard::LinkDownColor);
+        QVERIFY(down.HealthCaption->Caption().startsWith("Link down since "));
+        QVERIFY(!down.HealthCaption->isHidden());
+        QCOMPARE(w.statusText(0), QStringLiteral("Link state: row 1 (if11) down"));
+        QCOMPARE(errors.HealthCaption->Caption(),
+                 QStringLiteral("Errors 3 \u00B7 Discards 0 (last poll)"));
+        // No ifInDiscards: the v1 health request fails as a whole, the counters do not.
+        QCOMPARE(w.interfaceTable().cell(Col::OrgIn, 3), QStringLiteral("5000"));
+        QCOMPARE(w.interfaceTable().cell(Col::InDelta, 3), QStringLiteral("4000"));
+        QVERIFY(w.board().slot(3).Overlay->toolTip().contains("in discards not known"));
+
+        m_agent->setLinkHealth(11, health);
+        poll(w);
+        QCOMPARE(down.Graph->BackgroundColor(), GraphBoard::RunningColor);
+        QVERIFY(down.HealthCaption->isHidden());
+        QCOMPARE(w.statusText(0), QStringLiteral("Link state: row 1 (if11) up"));
+        QVERIFY(errors.HealthCaption->isHidden());
+        w.Button4Click();
+        QVERIFY(f.errors.isEmpty());
+    }
+
+    // With "link health" on and the utilisation log on, the poll run writes the health log
+    // of the day: its header, then one line per interface and poll.
+    void settingOnWritesTheHealthLog()
+    {
+        MainWindowFixture f;
+        f.store("link health", "yes");
+        TForm1 &w = f.create();
+        QVERIFY(w.linkHealth());
+        w.CheckBoxUtilLog->setChecked(true);
+        m_agent->setCounters(1, 1000, 2000);
+        m_agent->setCounters(2, 3000, 4000);
+        load(f, {line(1), line(2)});
+        const qsizetype before = m_agent->receivedBindings().size();
+        poll(w);
+        poll(w);
+        w.Button4Click();
+        // On the wire per interface and poll: the two counter requests as before, and one
+        // v1 request with the six link-health objects.
+        QList<std::pair<int, QStringList>> expected;
+        for (int n = 0; n < 2; ++n) {
+            for (int index : {1, 2}) {
+                expected.append({0, {SnmpAgent::inOctetsOid(index)}});
+                expected.append({0, {SnmpAgent::outOctetsOid(index)}});
+                expected.append({0, IfMib::linkHealth(QString::number(index))});
+            }
+        }
+        auto requests = m_agent->receivedBindings().mid(before);
+        std::sort(requests.begin(), requests.end());
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(requests, expected);
+        const QStringList files = QDir(f.folder()).entryList({"*_health.dev_health.csv"});
+        QCOMPARE(files.size(), 1);
+        QFile file(QDir(f.folder()).filePath(files.first()));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        QCOMPARE(lines.size(), 1 + 4 + 1); // header, 2 polls of 2 interfaces, after the last LF
+        QCOMPARE(lines.first(), QByteArray("time,Number,IP,Interface,admin,oper,in errors,out "
+                                           "errors,in discards,out discards"));
+        QVERIFY(lines[1].contains(QByteArray(",1," + m_agent->host().toUtf8() + ",1,")));
+        QVERIFY(lines[4].contains(QByteArray(",2," + m_agent->host().toUtf8() + ",2,")));
+        QVERIFY(f.errors.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestPollingHealth)
+#include "tst_pollinghealth.moc"
