@@ -19,6 +19,7 @@
 #include <poll.h>
 
 #include <cerrno>
+#include <cstdint>
 
 namespace
 {
@@ -90,6 +91,9 @@ public:
         m_session = SnmpSession::openCommunity(version, communityBytes, address, port, &m_socket);
         return m_session && sendGet(true);
     }
+
+    // Bindings from this one on (0 = the request's oid) are read by their own type.
+    void setTypedFrom(std::size_t first) { m_typedFrom = first; }
 
     int socket() const { return m_socket; }
     bool answered() const { return m_answered; }
@@ -220,7 +224,10 @@ private:
             for (const netsnmp_variable_list *var = reply->variables; var;
                  var = var->next_variable) {
                 if (snmp_oid_compare(var->name, var->name_length, name.data(), name.size()) == 0) {
-                    self->m_values[static_cast<qsizetype>(i)] = valueText(var, self->m_version);
+                    // Typed bindings get the v1 reading rule: their own type counts.
+                    const SnmpVersion rule =
+                        i >= self->m_typedFrom ? SnmpVersion::V1 : self->m_version;
+                    self->m_values[static_cast<qsizetype>(i)] = valueText(var, rule);
                     break;
                 }
             }
@@ -239,6 +246,7 @@ private:
     bool m_readyToSend = false;
     QByteArray m_learntEngine;
     std::vector<std::vector<oid>> m_oids;
+    std::size_t m_typedFrom = SIZE_MAX;
     bool m_answered = false;
     SnmpFailure m_failure = SnmpFailure::None;
     QStringList m_values;
@@ -270,6 +278,14 @@ QList<QList<quint32>> parseOids(const SnmpRequest &request)
         oids.append(std::move(oid));
     }
     return oids;
+}
+
+// The index of a request's first typed binding (past the end when none is typed).
+std::size_t typedFrom(const SnmpRequest &request)
+{
+    const qsizetype all = 1 + request.moreOids.size();
+    return static_cast<std::size_t>(
+        all - qBound(qsizetype(0), qsizetype(request.typedMoreOids), request.moreOids.size()));
 }
 
 } // namespace
@@ -403,6 +419,7 @@ void SnmpBatch::send(int index, const QHostAddress &address, quint16 port)
 {
     Slot &slot = *m_slots[static_cast<size_t>(index)];
     slot.exchange = std::make_unique<Exchange>();
+    slot.exchange->setTypedFrom(typedFrom(slot.request));
     if (!slot.exchange->send(address, port, slot.request.wireCommunity(), slot.oids,
                              slot.request.version, slot.request.security)) {
         if (slot.exchange->failure() != SnmpFailure::None)
@@ -542,6 +559,7 @@ QString snmpGetBlocking(const SnmpRequest &request, int timeoutMs)
         return QString();
 
     Exchange exchange;
+    exchange.setTypedFrom(typedFrom(request));
     if (!exchange.send(address, host.port, request.wireCommunity(), oids, request.version,
                        request.security))
         return QString();
