@@ -67,6 +67,7 @@ void TForm1::setStopOnErrors(bool stop)
 void TForm1::rowRewritten(int row)
 {
     m_pollRun->poller().discardRow(row);
+    m_pollRun->forgetLinkHealthRow(row);
     refreshInterfaceListView();
 }
 

@@ -9,6 +9,11 @@
 
 #include <array>
 
+namespace
+{
+constexpr qsizetype HealthValues = 6; // the readings of IfMib::linkHealth
+}
+
 namespace GetStep
 {
 namespace
@@ -22,11 +27,27 @@ bool failed(const QString &reading, bool literalFailure)
     return literalFailure ? reading == Failure : reading.isEmpty();
 }
 
+// Puts the row's link-health objects behind the counters of a v2c or v3 request.
+void addHealth(SnmpRequest &request, PlannedRequest &planned, const QString &index)
+{
+    const QStringList oids = IfMib::linkHealth(index);
+    request.moreOids += oids;
+    request.typedMoreOids = static_cast<int>(oids.size());
+    planned.health = true;
+}
+
 } // namespace
+
+qsizetype readingCount(const PlannedRequest &request)
+{
+    const bool both = request.kind == PlannedRequest::Kind::Both64 ||
+                      request.kind == PlannedRequest::Kind::Both32;
+    return (both ? 2 : 1) + (request.health ? HealthValues : 0);
+}
 
 QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList &list,
                                 const CounterChoice &counters, QList<PlannedRequest> *plan,
-                                const AgentProfiles *profiles)
+                                const AgentProfiles *profiles, bool linkHealth)
 {
     QList<SnmpRequest> requests;
     plan->clear();
@@ -40,6 +61,7 @@ QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList
         const QString &host = table.cell(Col::IP, row);
         const auto security = profiles && counters.isV3(row) ? profiles->v3Security(host) : nullptr;
         if (security) {
+            bool healthPlaced = !linkHealth;
             if (counters.asks32(row)) {
                 requests.append({IfMib::ifInOctets(index),
                                  QString(),
@@ -49,6 +71,9 @@ QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList
                                  {IfMib::ifOutOctets(index)},
                                  security});
                 plan->append({row, PlannedRequest::Kind::Both32});
+                if (!healthPlaced)
+                    addHealth(requests.last(), plan->last(), index);
+                healthPlaced = true;
             }
             if (counters.asks64(row)) {
                 requests.append({IfMib::ifHCInOctets(index),
@@ -59,6 +84,8 @@ QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList
                                  {IfMib::ifHCOutOctets(index)},
                                  security});
                 plan->append({row, PlannedRequest::Kind::Both64});
+                if (!healthPlaced)
+                    addHealth(requests.last(), plan->last(), index);
             }
             continue;
         }
@@ -76,6 +103,8 @@ QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList
                              SnmpVersion::V2c,
                              {IfMib::ifHCOutOctets(index)}});
             plan->append({row, PlannedRequest::Kind::Both64});
+            if (linkHealth && !counters.asks32(row))
+                addHealth(requests.last(), plan->last(), index);
         }
     }
     return requests;
@@ -91,12 +120,9 @@ void storePlannedReadings(InterfaceTable &table, CounterChoice &counters,
     std::array<Readings, CounterChoice::Rows + 1> rows{};
     qsizetype next = 0;
     for (const PlannedRequest &request : plan) {
-        const bool both = request.kind == PlannedRequest::Kind::Both64 ||
-                          request.kind == PlannedRequest::Kind::Both32;
-        const int count = both ? 2 : 1;
         const QString first = values.value(next);
         const QString second = values.value(next + 1);
-        next += count;
+        next += readingCount(request);
         if (request.row < 1 || request.row > CounterChoice::Rows)
             continue; // discarded while in flight
         Readings &r = rows[static_cast<std::size_t>(request.row)];
@@ -211,10 +237,11 @@ bool Poller::start()
         m_counters.setV3(row, m_profiles && m_profiles->v3Security(m_table.cell(Col::IP, row)));
     }
     QList<SnmpRequest> requests =
-        GetStep::planRequests(m_table, m_list, m_counters, &m_plan, m_profiles);
+        GetStep::planRequests(m_table, m_list, m_counters, &m_plan, m_profiles, m_linkHealth);
     m_healthRows.clear();
     if (m_linkHealth) {
-        // One more request per row read on SNMP v1, the counter requests left as they are.
+        // One more request per row read on SNMP v1, the counter requests left as they are
+        // (v2c and v3 rows carry theirs in the counter request).
         for (const GetStep::PlannedRequest &planned : m_plan) {
             if (planned.kind != GetStep::PlannedRequest::Kind::In32)
                 continue;
@@ -253,17 +280,21 @@ void Poller::discardRow(int row)
 
 void Poller::onBatchFinished(const QStringList &values)
 {
-    // The counter readings come first, then six link-health readings per health request.
+    // The planned requests' readings come first (a v2c or v3 request's link-health readings
+    // follow its counters), then six link-health readings per v1 health request.
     qsizetype counterValues = 0;
-    for (const GetStep::PlannedRequest &request : m_plan) {
-        const bool both = request.kind == GetStep::PlannedRequest::Kind::Both64 ||
-                          request.kind == GetStep::PlannedRequest::Kind::Both32;
-        counterValues += both ? 2 : 1;
-    }
     m_linkHealthTexts.clear();
+    for (const GetStep::PlannedRequest &request : m_plan) {
+        const qsizetype count = GetStep::readingCount(request);
+        if (request.health && request.row > 0)
+            m_linkHealthTexts.insert(
+                request.row, values.mid(counterValues + count - HealthValues, HealthValues));
+        counterValues += count;
+    }
     for (qsizetype i = 0; i < m_healthRows.size(); ++i) {
         if (m_healthRows[i] > 0)
-            m_linkHealthTexts.insert(m_healthRows[i], values.mid(counterValues + 6 * i, 6));
+            m_linkHealthTexts.insert(m_healthRows[i],
+                                     values.mid(counterValues + HealthValues * i, HealthValues));
     }
     m_healthRows.clear();
     GetStep::storePlannedReadings(m_table, m_counters, m_plan, values.mid(0, counterValues));

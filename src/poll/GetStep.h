@@ -31,16 +31,25 @@ struct PlannedRequest {
     enum class Kind { In32, Out32, Both64, Both32 };
     int row = 0; // 0 once discarded
     Kind kind = Kind::In32;
+    // The request also carries the row's six link-health objects (IfMib::linkHealth order),
+    // read after its counter readings.
+    bool health = false;
 };
+
+// The readings a planned request gives: its counters, then six link-health readings if any.
+qsizetype readingCount(const PlannedRequest &request);
 
 // Requests in list order: for each checked row the v1 input and output requests when
 // counters says the row asks 32-bit, then the one v2c request when it asks 64-bit (with
 // 64-bit counters off: each checked row's input, then its output counter). A row whose agent has a
 // v3 profile in profiles (as counters.isV3() says) is asked on SNMP v3 with that profile's security
 // instead; its community is not sent.
+// With linkHealth, the six link-health objects of a row ride on its v2c request when the row
+// asks 64-bit only, and on its first v3 request; a row that also asks on v1 gets none here (the
+// poller adds a v1 request of their own for it). They are read by their own type.
 QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList &list,
                                 const CounterChoice &counters, QList<PlannedRequest> *plan,
-                                const AgentProfiles *profiles = nullptr);
+                                const AgentProfiles *profiles = nullptr, bool linkHealth = false);
 
 // Stores the readings of a planned poll. A row that asked both ways is decided now (two
 // 64-bit readings: 64-bit, anything else: 32-bit); when its cells change width its previous
@@ -82,7 +91,8 @@ public:
 
     // "link health": each SNMP v1 row also gets one GetRequest for its six link-health objects
     // in the same batch, apart from its counter requests (a v1 agent that lacks one of them
-    // fails that whole request, never a counter reading).
+    // fails that whole request, never a counter reading); v2c and v3 rows read them in their
+    // counter request (a missing object is "not known" for that value only).
     void setLinkHealth(bool on) { m_linkHealth = on; }
 
     // Which counters each row is read with; the setting and the reset events go here.

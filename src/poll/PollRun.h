@@ -55,6 +55,8 @@ public:
     bool linkHealth() const { return m_linkHealth; }
     // Forgets the error and discard counters of the last poll (Start polling, a load).
     void resetLinkHealth() { m_health.reset(); }
+    // Forgets them for one row (its address or index was rewritten).
+    void forgetLinkHealthRow(int row) { m_health.forgetRow(row); }
     // The table column whose value the graphs draw (Col::InUtil, OutUtil or CombinedUtil).
     void setShownColumn(int column) { m_shownColumn = column; }
     int shownColumn() const { return m_shownColumn; }

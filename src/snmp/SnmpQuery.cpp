@@ -19,6 +19,7 @@
 #include <poll.h>
 
 #include <cerrno>
+#include <cstdint>
 
 namespace
 {
@@ -94,6 +95,9 @@ public:
         m_session = SnmpSession::openCommunity(version, communityBytes, address, port, &m_socket);
         return m_session && sendGet(true);
     }
+
+    // Bindings from this one on (0 = the request's oid) are read by their own type.
+    void setTypedFrom(std::size_t first) { m_typedFrom = first; }
 
     int socket() const { return m_socket; }
     bool answered() const { return m_answered; }
@@ -293,8 +297,11 @@ private:
             for (const netsnmp_variable_list *var = reply->variables; var;
                  var = var->next_variable) {
                 if (snmp_oid_compare(var->name, var->name_length, name.data(), name.size()) == 0) {
+                    // Typed bindings (link health) are read by their own type, as in v1.
+                    const bool typed = i >= self->m_typedFrom;
                     self->m_values[static_cast<qsizetype>(i)] =
-                        valueText(var, self->m_version, self->m_wants64[i]);
+                        valueText(var, typed ? SnmpVersion::V1 : self->m_version,
+                                  !typed && self->m_wants64[i]);
                     break;
                 }
             }
@@ -319,6 +326,7 @@ private:
     QByteArray m_checkedEngine;
     std::vector<std::vector<oid>> m_oids;
     std::vector<bool> m_wants64; // per object identifier: only a Counter64 is a reading
+    std::size_t m_typedFrom = SIZE_MAX;
     bool m_answered = false;
     SnmpFailure m_failure = SnmpFailure::None;
     QStringList m_values;
@@ -350,6 +358,14 @@ QList<QList<quint32>> parseOids(const SnmpRequest &request)
         oids.append(std::move(oid));
     }
     return oids;
+}
+
+// The index of a request's first typed binding (past the end when none is typed).
+std::size_t typedFrom(const SnmpRequest &request)
+{
+    const qsizetype all = 1 + request.moreOids.size();
+    return static_cast<std::size_t>(
+        all - qBound(qsizetype(0), qsizetype(request.typedMoreOids), request.moreOids.size()));
 }
 
 } // namespace
@@ -484,6 +500,7 @@ void SnmpBatch::send(int index, const QHostAddress &address, quint16 port)
 {
     Slot &slot = *m_slots[static_cast<size_t>(index)];
     slot.exchange = std::make_unique<Exchange>();
+    slot.exchange->setTypedFrom(typedFrom(slot.request));
     if (!slot.exchange->send(address, port, slot.request.wireCommunity(), slot.oids,
                              slot.request.version, slot.request.security)) {
         if (slot.exchange->failure() != SnmpFailure::None)
@@ -638,6 +655,7 @@ QString snmpGetBlocking(const SnmpRequest &request, int timeoutMs)
         return QString();
 
     Exchange exchange;
+    exchange.setTypedFrom(typedFrom(request));
     if (!exchange.send(address, host.port, request.wireCommunity(), oids, request.version,
                        request.security))
         return QString();

@@ -41,6 +41,10 @@ struct SnmpRequest {
     QStringList moreOids = {};
     // For V3: the user, level, protocols and passphrases; the community is not sent then.
     std::shared_ptr<const SnmpSecurity> security = {};
+    // The last typedMoreOids of moreOids are read by their own type whatever the version, as
+    // SNMP v1 reads them (INTEGER signed; Counter32, Gauge32, TimeTicks unsigned; an exception
+    // such as noSuchObject or any other type empty, for that binding only). 0 = none.
+    int typedMoreOids = 0;
 };
 
 // Runs a batch of SNMP version 1 GetRequests side by side without blocking the event loop.

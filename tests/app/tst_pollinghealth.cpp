@@ -1,5 +1,6 @@
 #include "MainWindowFixture.h"
 
+#include "AgentProfileFile.h"
 #include "GraphBoard.h"
 #include "Histograph.h"
 #include "IfMib.h"
@@ -42,6 +43,23 @@ class TestPollingHealth : public QObject
         else
             w.Button3Click();
         QVERIFY(done.wait(5000));
+    }
+
+    // A v3 profile (authPriv) for the agent, saved before the window reads the profiles.
+    void saveV3Profile()
+    {
+        AgentProfile profile;
+        profile.address = m_agent->host();
+        profile.version = AgentProfile::Version::V3;
+        profile.security.user = SnmpAgent::privUser();
+        profile.security.level = SnmpSecurity::Level::AuthPriv;
+        profile.security.authPassphrase = SnmpAgent::authPassphrase().toUtf8();
+        profile.security.privPassphrase = SnmpAgent::privPassphrase().toUtf8();
+        AgentProfiles profiles;
+        profiles.set(profile);
+        QString error;
+        QVERIFY2(AgentProfileFile::save(AgentProfileFile::defaultPath(), profiles, &error),
+                 qPrintable(error));
     }
 
 private Q_SLOTS:
@@ -156,6 +174,118 @@ private Q_SLOTS:
         QCOMPARE(w.statusText(0), QStringLiteral("Link state: row 1 (if11) up"));
         QVERIFY(errors.HealthCaption->isHidden());
         w.Button4Click();
+        QVERIFY(f.errors.isEmpty());
+    }
+
+    // v2c rows (64-bit counters) and v3 rows read the six objects in their counter request:
+    // a link that goes down and errors that climb show within one poll, and an agent
+    // without ifInDiscards leaves only that value not known.
+    void v2cAndV3ReadHealthInTheCounterRequest_data()
+    {
+        QTest::addColumn<bool>("v3");
+        QTest::newRow("v2c, 64-bit counters") << false;
+        QTest::newRow("v3 profile") << true;
+    }
+    void v2cAndV3ReadHealthInTheCounterRequest()
+    {
+        QFETCH(bool, v3);
+        MainWindowFixture f;
+        f.store("link health", "yes");
+        if (v3)
+            saveV3Profile();
+        else
+            f.store("64-bit counters", "yes");
+        TForm1 &w = f.create();
+        SnmpAgent::LinkHealth health;
+        health.inErrors = 100;
+        for (int index : {31, 32, 33}) {
+            m_agent->setCounters(index, 1000, 2000);
+            m_agent->setCounters64(index, 10000000000ULL, 20000000000ULL);
+            m_agent->setLinkHealth(index, health);
+        }
+        SnmpAgent::LinkHealth noDiscards = health;
+        noDiscards.inDiscards.reset();
+        m_agent->setLinkHealth(33, noDiscards);
+        load(f, {line(31), line(32), line(33)});
+        const GraphSlot &down = w.board().slot(1);
+        const GraphSlot &errors = w.board().slot(2);
+        poll(w);
+        poll(w);
+        QCOMPARE(down.Graph->BackgroundColor(), GraphBoard::RunningColor);
+        QVERIFY(errors.HealthCaption->isHidden());
+
+        SnmpAgent::LinkHealth isDown = health;
+        isDown.oper = 2;
+        m_agent->setLinkHealth(31, isDown);
+        SnmpAgent::LinkHealth threeMore = health;
+        threeMore.inErrors = 103;
+        m_agent->setLinkHealth(32, threeMore);
+        m_agent->setLinkHealth(33, noDiscards);
+        SnmpAgent::LinkHealth noDiscardsMore = noDiscards;
+        noDiscardsMore.inErrors = 101;
+        m_agent->setLinkHealth(33, noDiscardsMore);
+        m_agent->setCounters(33, 5000, 6000);
+        m_agent->setCounters64(33, 10000004000ULL, 20000004000ULL);
+        const qsizetype before = m_agent->receivedBindings().size();
+        poll(w);
+        QCOMPARE(down.Graph->BackgroundColor(), GraphBoard::LinkDownColor);
+        QVERIFY(down.HealthCaption->Caption().startsWith("Link down since "));
+        QCOMPARE(w.statusText(0), QStringLiteral("Link state: row 1 (if31) down"));
+        QCOMPARE(errors.HealthCaption->Caption(),
+                 QStringLiteral("Errors 3 \u00B7 Discards 0 (last poll)"));
+        // No ifInDiscards: that value alone is not known; the errors and counters are read.
+        QCOMPARE(w.interfaceTable().cell(Col::InDelta, 3), QStringLiteral("4000"));
+        const QString tip = w.board().slot(3).Overlay->toolTip();
+        QVERIFY2(tip.contains("in discards not known"), qPrintable(tip));
+        QCOMPARE(w.board().slot(3).HealthCaption->Caption(),
+                 QStringLiteral("Errors 1 \u00B7 Discards 0 (last poll)"));
+        if (!v3) {
+            // One v2c request per interface, counters then health: no extra round trip.
+            QList<std::pair<int, QStringList>> expected;
+            for (int index : {31, 32, 33}) {
+                const QString n = QString::number(index);
+                expected.append({1, QStringList{IfMib::ifHCInOctets(n), IfMib::ifHCOutOctets(n)} +
+                                        IfMib::linkHealth(n)});
+            }
+            auto requests = m_agent->receivedBindings().mid(before);
+            std::sort(requests.begin(), requests.end());
+            QCOMPARE(requests, expected);
+        }
+
+        m_agent->setLinkHealth(31, health);
+        poll(w);
+        QCOMPARE(down.Graph->BackgroundColor(), GraphBoard::RunningColor);
+        QVERIFY(down.HealthCaption->isHidden());
+        QVERIFY(errors.HealthCaption->isHidden());
+        w.Button4Click();
+        QVERIFY(f.errors.isEmpty());
+    }
+
+    // With "link health" off, a 64-bit row's requests are exactly those of before: the v1
+    // and v2c requests of the deciding poll, then the v2c one with its two counters.
+    void settingOffLeavesTheV2cRequestAlone()
+    {
+        MainWindowFixture f;
+        f.store("64-bit counters", "yes");
+        TForm1 &w = f.create();
+        QVERIFY(!w.linkHealth());
+        m_agent->setCounters(41, 1000, 2000);
+        m_agent->setCounters64(41, 10000000000ULL, 20000000000ULL);
+        m_agent->setLinkHealth(41, SnmpAgent::LinkHealth{});
+        load(f, {line(41)});
+        const qsizetype before = m_agent->receivedBindings().size();
+        poll(w);
+        poll(w);
+        w.Button4Click();
+        const QString n = QStringLiteral("41");
+        QList<std::pair<int, QStringList>> expected{
+            {0, {SnmpAgent::inOctetsOid(41)}},
+            {0, {SnmpAgent::outOctetsOid(41)}},
+            {1, {IfMib::ifHCInOctets(n), IfMib::ifHCOutOctets(n)}},
+            {1, {IfMib::ifHCInOctets(n), IfMib::ifHCOutOctets(n)}}};
+        auto requests = m_agent->receivedBindings().mid(before);
+        std::sort(requests.begin(), requests.end());
+        QCOMPARE(requests, expected);
         QVERIFY(f.errors.isEmpty());
     }
 

@@ -1,5 +1,6 @@
 #include "Heartbeat.h"
 #include "HostileAgent.h"
+#include "IfMib.h"
 #include "SnmpAgent.h"
 #include "SnmpFailure.h"
 #include "SnmpHost.h"
@@ -86,6 +87,7 @@ private Q_SLOTS:
     void hostileRepliesV2c_data();
     void hostileRepliesV2c();
     void agentCounters64();
+    void typedBindingsV2c();
     void forgedRepliesIgnored();
     void communitySentUnchanged_data();
     void communitySentUnchanged();
@@ -471,6 +473,32 @@ void TestSnmpQuery::agentCounters64()
                   {SnmpAgent::inOctetsOid(7), "public", m_agent->host()}},
                  1500);
     QCOMPARE(run.values, QStringList({"9223372036854775809", "7500000000", "", "", "10"}));
+}
+
+// Typed bindings of a v2c request read INTEGER and Counter32; an object the agent lacks is
+// empty for that binding only; the untyped ones keep the Counter64-only rule.
+void TestSnmpQuery::typedBindingsV2c()
+{
+    m_agent->setCounters(9, 50, 60);
+    m_agent->setCounters64(9, 5000000000ULL, 6000000000ULL);
+    SnmpAgent::LinkHealth health;
+    health.oper = 2;
+    health.inDiscards.reset();
+    health.inErrors = 3;
+    health.outErrors = 4294967295U;
+    m_agent->setLinkHealth(9, health);
+    const QString hc = QStringLiteral("1.3.6.1.2.1.31.1.1.1.");
+    SnmpRequest request{hc + "6.9",
+                        "public",
+                        m_agent->host(),
+                        {},
+                        SnmpVersion::V2c,
+                        QStringList{hc + "10.9", SnmpAgent::inOctetsOid(9)} +
+                            IfMib::linkHealth(QStringLiteral("9"))};
+    request.typedMoreOids = 6;
+    const BatchRun run = runBatch({request}, 1500);
+    QCOMPARE(run.values,
+             QStringList({"5000000000", "6000000000", "", "1", "2", "", "3", "0", "4294967295"}));
 }
 
 // Forged replies (same request-id, another value) from another port of 127.0.0.1 and from
