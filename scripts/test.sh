@@ -52,13 +52,26 @@ run_ctest() {
     fi
 }
 
-# The test programs of a configured build directory: every CTest test is named after the
-# executable target that runs it.
+# The test programs of a configured build directory: the executable targets that CTest's
+# tests run (a test may run a program under another name, with other arguments).
 test_programs() {
-    local dir=$1 names
-    names=$(cd "$dir" && ctest -N | sed -n 's/^ *Test *#[0-9]*: *//p')
-    [ -n "$names" ] || return 1
-    echo $names
+    local dir=$1 programs
+    programs=$(cd "$dir" && ctest --show-only=json-v1 | python3 -c '
+import json, os, sys
+names = set()
+for test in json.load(sys.stdin)["tests"]:
+    command = test.get("command") or []
+    if command:
+        names.add(os.path.basename(command[0]))
+print(" ".join(sorted(names)))')
+    [ -n "$programs" ] || return 1
+    local targets
+    targets=$(ninja -C "$dir" -t targets all | sed -n 's/^\([A-Za-z0-9_]*\): phony$/\1/p')
+    local keep=()
+    for p in $programs; do
+        grep -qx "$p" <<<"$targets" && keep+=("$p")
+    done
+    echo "${keep[@]}"
 }
 
 stage_started=$started
