@@ -83,6 +83,8 @@ void GraphBoard::createSlot(GraphSlot &s, QWidget *parent, int x, int y, int per
     s.MaxValue50 = s.SlotMenu->addAction(QStringLiteral("Max value 50%"));
     s.MaxValue100 = s.SlotMenu->addAction(QStringLiteral("Max value 100%"));
     s.EditDevice = s.SlotMenu->addAction(QStringLiteral("Edit device"));
+    s.PollAgain = s.SlotMenu->addAction(QStringLiteral("Poll again"));
+    s.PollAgain->setVisible(false);
 
     // A fully see-through label over the graph takes the mouse and opens the slot's menu.
     s.Overlay = new TTransLabel(parent);
@@ -106,6 +108,7 @@ void GraphBoard::setSlotRunning(int k, bool running)
     GraphSlot &s = slot(k);
     s.Graph->setActive(running);
     s.Graph->setBackgroundColor(running ? RunningColor : FailedColor);
+    s.PollAgain->setVisible(!running);
 }
 
 QString GraphBoard::errorCaption(int k) const
@@ -120,8 +123,10 @@ void GraphBoard::setErrorCaption(int k, const QString &text)
 
 void GraphBoard::activegraphs(int loadedInterfaces)
 {
-    for (GraphSlot &s : m_slots)
+    for (GraphSlot &s : m_slots) {
         s.Graph->setBackgroundColor(s.number <= loadedInterfaces ? RunningColor : NoInterfaceColor);
+        s.PollAgain->setVisible(false);
+    }
 }
 
 void GraphBoard::clearAll()

@@ -46,9 +46,9 @@ QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList
                                  host,
                                  QByteArray(),
                                  SnmpVersion::V3,
-                                 {IfMib::ifOutOctets(index)},
+                                 {IfMib::ifOutOctets(index), IfMib::sysUpTime0Text()},
                                  security});
-                plan->append({row, PlannedRequest::Kind::Both32});
+                plan->append({row, PlannedRequest::Kind::Both32, true, host});
             }
             if (counters.asks64(row)) {
                 requests.append({IfMib::ifHCInOctets(index),
@@ -56,17 +56,17 @@ QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList
                                  host,
                                  QByteArray(),
                                  SnmpVersion::V3,
-                                 {IfMib::ifHCOutOctets(index)},
+                                 {IfMib::ifHCOutOctets(index), IfMib::sysUpTime0Text()},
                                  security});
-                plan->append({row, PlannedRequest::Kind::Both64});
+                plan->append({row, PlannedRequest::Kind::Both64, true, host});
             }
             continue;
         }
         if (counters.asks32(row)) {
             requests.append({IfMib::ifInOctets(index), community, host, communityBytes});
             requests.append({IfMib::ifOutOctets(index), community, host, communityBytes});
-            plan->append({row, PlannedRequest::Kind::In32});
-            plan->append({row, PlannedRequest::Kind::Out32});
+            plan->append({row, PlannedRequest::Kind::In32, false, host});
+            plan->append({row, PlannedRequest::Kind::Out32, false, host});
         }
         if (counters.asks64(row)) {
             requests.append({IfMib::ifHCInOctets(index),
@@ -74,15 +74,16 @@ QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList
                              host,
                              communityBytes,
                              SnmpVersion::V2c,
-                             {IfMib::ifHCOutOctets(index)}});
-            plan->append({row, PlannedRequest::Kind::Both64});
+                             {IfMib::ifHCOutOctets(index), IfMib::sysUpTime0Text()}});
+            plan->append({row, PlannedRequest::Kind::Both64, true, host});
         }
     }
     return requests;
 }
 
 void storePlannedReadings(InterfaceTable &table, CounterChoice &counters,
-                          const QList<PlannedRequest> &plan, const QStringList &values)
+                          const QList<PlannedRequest> &plan, const QStringList &values,
+                          QMap<QString, quint32> *uptimes)
 {
     struct Readings {
         bool asked32 = false, asked64 = false;
@@ -93,9 +94,15 @@ void storePlannedReadings(InterfaceTable &table, CounterChoice &counters,
     for (const PlannedRequest &request : plan) {
         const bool both = request.kind == PlannedRequest::Kind::Both64 ||
                           request.kind == PlannedRequest::Kind::Both32;
-        const int count = both ? 2 : 1;
+        const int count = (both ? 2 : 1) + (request.uptime ? 1 : 0);
         const QString first = values.value(next);
         const QString second = values.value(next + 1);
+        if (request.uptime && uptimes && !uptimes->contains(request.host)) {
+            bool ok = false;
+            const quint32 ticks = values.value(next + count - 1).toUInt(&ok);
+            if (ok)
+                uptimes->insert(request.host, ticks);
+        }
         next += count;
         if (request.row < 1 || request.row > CounterChoice::Rows)
             continue; // discarded while in flight
@@ -233,8 +240,16 @@ void Poller::discardRow(int row)
 
 void Poller::onBatchFinished(const QStringList &values)
 {
-    GetStep::storePlannedReadings(m_table, m_counters, m_plan, values);
+    QMap<QString, quint32> uptimes;
+    GetStep::storePlannedReadings(m_table, m_counters, m_plan, values, &uptimes);
     m_plan.clear();
+    m_restartedAgents.clear();
+    for (auto it = uptimes.cbegin(); it != uptimes.cend(); ++it) {
+        const auto previous = m_uptimes.constFind(it.key());
+        if (previous != m_uptimes.cend() && it.value() < previous.value())
+            m_restartedAgents.insert(it.key(), it.value());
+        m_uptimes.insert(it.key(), it.value());
+    }
     m_durationSeconds = double(m_elapsed.nsecsElapsed()) / 1e9;
     m_failedRows.clear();
     for (int p = 0; p < m_list.count() && p < CounterChoice::Rows; ++p) {

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QStringList>
 
@@ -30,13 +31,16 @@ struct PlannedRequest {
     enum class Kind { In32, Out32, Both64, Both32 };
     int row = 0; // 0 once discarded
     Kind kind = Kind::In32;
+    // v2c and v3 requests also carry sysUpTime.0 (a third reading) to see agent restarts.
+    bool uptime = false;
+    QString host; // the agent asked, as the row's address cell held it
 };
 
 // Requests in list order: for each checked row the v1 input and output requests when
 // counters says the row asks 32-bit, then the one v2c request when it asks 64-bit (with
 // 64-bit counters off: each checked row's input, then its output counter). A row whose agent has a
 // v3 profile in profiles (as counters.isV3() says) is asked on SNMP v3 with that profile's security
-// instead; its community is not sent.
+// instead; its community is not sent. Every v2c and v3 request also asks sysUpTime.0 last.
 QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList &list,
                                 const CounterChoice &counters, QList<PlannedRequest> *plan,
                                 const AgentProfiles *profiles = nullptr);
@@ -44,9 +48,11 @@ QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList
 // Stores the readings of a planned poll. A row that asked both ways is decided now (two
 // 64-bit readings: 64-bit, anything else: 32-bit); when its cells change width its previous
 // reading and deltas become "0", so this poll is a first reading. A decided row stores the
-// readings of its width.
+// readings of its width. When uptimes is given, each agent's first sysUpTime.0 reading of the
+// poll (TimeTicks, hundredths of a second) goes there by its address text.
 void storePlannedReadings(InterfaceTable &table, CounterChoice &counters,
-                          const QList<PlannedRequest> &plan, const QStringList &values);
+                          const QList<PlannedRequest> &plan, const QStringList &values,
+                          QMap<QString, quint32> *uptimes = nullptr);
 
 // Empty or "Failure" readings of checked rows: the input cells are zeroed and, by mode, the
 // entry is unchecked (stop) or the failed direction's cells are zeroed (zeroes).
@@ -97,6 +103,9 @@ public:
     QDateTime stamp() const { return m_stamp; }
     double durationSeconds() const { return m_durationSeconds; }
     const QList<int> &failedRows() const { return m_failedRows; }
+    // Agents whose sysUpTime.0 went below its reading at their previous poll (restarted), by
+    // address text, with the new uptime in hundredths of a second.
+    const QMap<QString, quint32> &restartedAgents() const { return m_restartedAgents; }
 
 Q_SIGNALS:
     // The readings are stored and the failure and slot passes have run.
@@ -119,4 +128,6 @@ private:
     CounterChoice m_counters;
     const AgentProfiles *m_profiles = nullptr;
     QList<GetStep::PlannedRequest> m_plan;
+    QMap<QString, quint32> m_uptimes; // each agent's last sysUpTime.0, by address text
+    QMap<QString, quint32> m_restartedAgents;
 };

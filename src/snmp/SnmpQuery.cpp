@@ -28,8 +28,11 @@ QString valueText(const netsnmp_variable_list *var, SnmpVersion version)
 {
     if (!var->val.integer)
         return QString();
+    if (version == SnmpVersion::V2c && var->type == ASN_TIMETICKS)
+        return QString::number(static_cast<quint32>(*var->val.integer)); // sysUpTime.0
     if (version == SnmpVersion::V2c || (version == SnmpVersion::V3 && var->type == ASN_COUNTER64)) {
-        // Only the 64-bit counters count in v2c; exceptions and every other type do not.
+        // Besides TimeTicks only the 64-bit counters count in v2c; exceptions and every other
+        // type do not.
         if (var->type != ASN_COUNTER64 || var->val_len < sizeof(counter64))
             return QString();
         const quint64 value = (quint64(var->val.counter64->high & 0xffffffffUL) << 32) |
