@@ -49,7 +49,7 @@ void PollRun::markGaps()
     // The nominal interval stays the time base of every rate; the measured time only decides
     // whether two readings are close enough to make one.
     m_gaps.clear();
-    const qint64 now = m_readingClock ? m_readingClock() : ReadingClock::nowMs();
+    const qint64 now = m_startedAt;
     const QString zero = QStringLiteral("0");
     const QList<int> &failed = m_poller.failedRows();
     for (int p = 0; p < m_list.count() && p < MaxInterfaces; ++p) {
@@ -179,6 +179,9 @@ bool PollRun::start()
         m_readAt[std::size_t(row)].reset();
         m_jumpRun[std::size_t(row)] = 0;
     }
+    // A reading is as old as its request: a poll whose replies are handled only after a stall
+    // holds counters of before it.
+    m_startedAt = m_readingClock ? m_readingClock() : ReadingClock::nowMs();
     return m_poller.start();
 }
 

@@ -120,6 +120,7 @@ private:
     PollResult m_result;
     std::function<qint64()> m_readingClock;
     std::array<std::optional<qint64>, MaxInterfaces + 1> m_readAt{}; // by row, ms
+    qint64 m_startedAt = 0;        // reading clock at the start of the poll in flight, ms
     QMap<int, QString> m_gaps;     // rows of this poll taken as first readings for a gap, and why
     QMap<int, QString> m_jumps;    // rows whose rate was above twice the bandwidth, and why
     QMap<int, QString> m_restarts; // rows of agents whose sysUpTime went back, and why
