@@ -109,8 +109,10 @@ void PollRun::markRestarts()
         const QString text = QStringLiteral("Agent %1 restarted (uptime %2)")
                                  .arg(agent.key(), uptimeText(agent.value())) +
                              (rows.isEmpty() ? QString()
-                                             : QStringLiteral("; row %1 counted as a first reading")
-                                                   .arg(rows.join(QStringLiteral(", "))));
+                                             : QStringLiteral("; %1 %2 counted as a first reading")
+                                                   .arg(rows.size() == 1 ? QStringLiteral("row")
+                                                                         : QStringLiteral("rows"),
+                                                        rows.join(QStringLiteral(", "))));
         m_restartTexts << text;
         for (int row : rowNumbers)
             m_restarts.insert(row, text);

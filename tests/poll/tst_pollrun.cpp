@@ -221,7 +221,7 @@ private Q_SLOTS:
             QVERIFY2(
                 row.reason.startsWith("Agent " + agent.host() + " restarted (uptime 0 d 00:00:"),
                 qPrintable(row.reason));
-            QVERIFY(row.reason.endsWith("; row 1, 2 counted as a first reading"));
+            QVERIFY(row.reason.endsWith("; rows 1, 2 counted as a first reading"));
         }
         QCOMPARE(r.table.cell(Col::InDelta, 1), QStringLiteral("0"));
         QCOMPARE(r.table.cell(Col::InDelta, 2), QStringLiteral("0"));
