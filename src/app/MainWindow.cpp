@@ -406,6 +406,7 @@ void TForm1::createMenus()
             connect(actions[i], &QAction::triggered, this, [this, handler] { (this->*handler)(); });
         }
         connect(slot.EditDevice, &QAction::triggered, this, [this, k] { editDevice(k); });
+        connect(slot.PollAgain, &QAction::triggered, this, [this, k] { pollAgain(k); });
     }
 }
 

@@ -184,6 +184,8 @@ public:
     // Per-slot maximum: the three "Max value" items of slot k's menu.
     void setSlotMaximum(int slot, int maximum);
     void editDevice(int slot);
+    // "Poll again" of a stopped graph: the entry is polled from the next poll on, afresh.
+    void pollAgain(int slot);
     // Named entry points of the slot menus (slot 1, then MenuItem1Click.. for slots 2 to 20).
     void test11Click() { setSlotMaximum(1, 10); }
     void test21Click() { setSlotMaximum(1, 50); }

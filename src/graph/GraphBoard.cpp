@@ -87,6 +87,8 @@ void GraphBoard::createSlot(GraphSlot &s, QWidget *parent, int x, int y, int per
     s.MaxValue50 = s.SlotMenu->addAction(QStringLiteral("Max value 50%"));
     s.MaxValue100 = s.SlotMenu->addAction(QStringLiteral("Max value 100%"));
     s.EditDevice = s.SlotMenu->addAction(QStringLiteral("Edit device"));
+    s.PollAgain = s.SlotMenu->addAction(QStringLiteral("Poll again"));
+    s.PollAgain->setVisible(false);
 
     // A fully see-through label over the graph takes the mouse and opens the slot's menu.
     s.Overlay = new TTransLabel(parent);
@@ -111,8 +113,10 @@ void GraphBoard::setSlotRunning(int k, bool running)
     s.Graph->setActive(running);
     if (!running) {
         s.Graph->setBackgroundColor(FailedColor);
+        s.PollAgain->setVisible(true);
         return;
     }
+    s.PollAgain->setVisible(false);
     switch (m_link.at(std::size_t(k - 1))) {
     case LinkBackground::Normal:
         s.Graph->setBackgroundColor(RunningColor);
@@ -165,8 +169,10 @@ void GraphBoard::setErrorCaption(int k, const QString &text)
 void GraphBoard::activegraphs(int loadedInterfaces)
 {
     clearLinkHealth();
-    for (GraphSlot &s : m_slots)
+    for (GraphSlot &s : m_slots) {
         s.Graph->setBackgroundColor(s.number <= loadedInterfaces ? RunningColor : NoInterfaceColor);
+        s.PollAgain->setVisible(false);
+    }
 }
 
 void GraphBoard::clearAll()

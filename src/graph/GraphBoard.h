@@ -33,6 +33,7 @@ struct GraphSlot {
     QAction *MaxValue50 = nullptr;
     QAction *MaxValue100 = nullptr;
     QAction *EditDevice = nullptr;
+    QAction *PollAgain = nullptr; // shown only while the slot stands stopped (red)
 };
 
 // The 20 graph slots of the main window, laid out as two columns of five on the window and

@@ -42,7 +42,7 @@ qsizetype readingCount(const PlannedRequest &request)
 {
     const bool both = request.kind == PlannedRequest::Kind::Both64 ||
                       request.kind == PlannedRequest::Kind::Both32;
-    return (both ? 2 : 1) + (request.health ? HealthValues : 0);
+    return (both ? 2 : 1) + (request.uptime ? 1 : 0) + (request.health ? HealthValues : 0);
 }
 
 QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList &list,
@@ -68,9 +68,9 @@ QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList
                                  host,
                                  QByteArray(),
                                  SnmpVersion::V3,
-                                 {IfMib::ifOutOctets(index)},
+                                 {IfMib::ifOutOctets(index), IfMib::sysUpTime0Text()},
                                  security});
-                plan->append({row, PlannedRequest::Kind::Both32});
+                plan->append({row, PlannedRequest::Kind::Both32, true, host});
                 if (!healthPlaced)
                     addHealth(requests.last(), plan->last(), index);
                 healthPlaced = true;
@@ -81,9 +81,9 @@ QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList
                                  host,
                                  QByteArray(),
                                  SnmpVersion::V3,
-                                 {IfMib::ifHCOutOctets(index)},
+                                 {IfMib::ifHCOutOctets(index), IfMib::sysUpTime0Text()},
                                  security});
-                plan->append({row, PlannedRequest::Kind::Both64});
+                plan->append({row, PlannedRequest::Kind::Both64, true, host});
                 if (!healthPlaced)
                     addHealth(requests.last(), plan->last(), index);
             }
@@ -92,8 +92,8 @@ QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList
         if (counters.asks32(row)) {
             requests.append({IfMib::ifInOctets(index), community, host, communityBytes});
             requests.append({IfMib::ifOutOctets(index), community, host, communityBytes});
-            plan->append({row, PlannedRequest::Kind::In32});
-            plan->append({row, PlannedRequest::Kind::Out32});
+            plan->append({row, PlannedRequest::Kind::In32, false, host});
+            plan->append({row, PlannedRequest::Kind::Out32, false, host});
         }
         if (counters.asks64(row)) {
             requests.append({IfMib::ifHCInOctets(index),
@@ -101,8 +101,8 @@ QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList
                              host,
                              communityBytes,
                              SnmpVersion::V2c,
-                             {IfMib::ifHCOutOctets(index)}});
-            plan->append({row, PlannedRequest::Kind::Both64});
+                             {IfMib::ifHCOutOctets(index), IfMib::sysUpTime0Text()}});
+            plan->append({row, PlannedRequest::Kind::Both64, true, host});
             if (linkHealth && !counters.asks32(row))
                 addHealth(requests.last(), plan->last(), index);
         }
@@ -111,7 +111,8 @@ QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList
 }
 
 void storePlannedReadings(InterfaceTable &table, CounterChoice &counters,
-                          const QList<PlannedRequest> &plan, const QStringList &values)
+                          const QList<PlannedRequest> &plan, const QStringList &values,
+                          QMap<QString, quint32> *uptimes)
 {
     struct Readings {
         bool asked32 = false, asked64 = false;
@@ -120,8 +121,17 @@ void storePlannedReadings(InterfaceTable &table, CounterChoice &counters,
     std::array<Readings, CounterChoice::Rows + 1> rows{};
     qsizetype next = 0;
     for (const PlannedRequest &request : plan) {
+        const bool both = request.kind == PlannedRequest::Kind::Both64 ||
+                          request.kind == PlannedRequest::Kind::Both32;
         const QString first = values.value(next);
         const QString second = values.value(next + 1);
+        // sysUpTime.0 follows the counters; link-health readings, if any, come after it.
+        if (request.uptime && uptimes && !uptimes->contains(request.host)) {
+            bool ok = false;
+            const quint32 ticks = values.value(next + (both ? 2 : 1)).toUInt(&ok);
+            if (ok)
+                uptimes->insert(request.host, ticks);
+        }
         next += readingCount(request);
         if (request.row < 1 || request.row > CounterChoice::Rows)
             continue; // discarded while in flight
@@ -297,8 +307,17 @@ void Poller::onBatchFinished(const QStringList &values)
                                      values.mid(counterValues + HealthValues * i, HealthValues));
     }
     m_healthRows.clear();
-    GetStep::storePlannedReadings(m_table, m_counters, m_plan, values.mid(0, counterValues));
+    QMap<QString, quint32> uptimes;
+    GetStep::storePlannedReadings(m_table, m_counters, m_plan, values.mid(0, counterValues),
+                                  &uptimes);
     m_plan.clear();
+    m_restartedAgents.clear();
+    for (auto it = uptimes.cbegin(); it != uptimes.cend(); ++it) {
+        const auto previous = m_uptimes.constFind(it.key());
+        if (previous != m_uptimes.cend() && it.value() < previous.value())
+            m_restartedAgents.insert(it.key(), it.value());
+        m_uptimes.insert(it.key(), it.value());
+    }
     m_durationSeconds = double(m_elapsed.nsecsElapsed()) / 1e9;
     m_failedRows.clear();
     for (int p = 0; p < m_list.count() && p < CounterChoice::Rows; ++p) {

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QStringList>
 
@@ -31,8 +32,12 @@ struct PlannedRequest {
     enum class Kind { In32, Out32, Both64, Both32 };
     int row = 0; // 0 once discarded
     Kind kind = Kind::In32;
+    // v2c and v3 requests also carry sysUpTime.0 (a reading after the counters) to see agent
+    // restarts.
+    bool uptime = false;
+    QString host; // the agent asked, as the row's address cell held it
     // The request also carries the row's six link-health objects (IfMib::linkHealth order),
-    // read after its counter readings.
+    // read after its other readings.
     bool health = false;
 };
 
@@ -43,10 +48,11 @@ qsizetype readingCount(const PlannedRequest &request);
 // counters says the row asks 32-bit, then the one v2c request when it asks 64-bit (with
 // 64-bit counters off: each checked row's input, then its output counter). A row whose agent has a
 // v3 profile in profiles (as counters.isV3() says) is asked on SNMP v3 with that profile's security
-// instead; its community is not sent.
+// instead; its community is not sent. Every v2c and v3 request also asks sysUpTime.0 after
+// its counters.
 // With linkHealth, the six link-health objects of a row ride on its v2c request when the row
 // asks 64-bit only, and on its first v3 request; a row that also asks on v1 gets none here (the
-// poller adds a v1 request of their own for it). They are read by their own type.
+// poller adds a v1 request of their own for it). They are read by their own type, last.
 QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList &list,
                                 const CounterChoice &counters, QList<PlannedRequest> *plan,
                                 const AgentProfiles *profiles = nullptr, bool linkHealth = false);
@@ -54,9 +60,11 @@ QList<SnmpRequest> planRequests(const InterfaceTable &table, const InterfaceList
 // Stores the readings of a planned poll. A row that asked both ways is decided now (two
 // 64-bit readings: 64-bit, anything else: 32-bit); when its cells change width its previous
 // reading and deltas become "0", so this poll is a first reading. A decided row stores the
-// readings of its width.
+// readings of its width. When uptimes is given, each agent's first sysUpTime.0 reading of the
+// poll (TimeTicks, hundredths of a second) goes there by its address text.
 void storePlannedReadings(InterfaceTable &table, CounterChoice &counters,
-                          const QList<PlannedRequest> &plan, const QStringList &values);
+                          const QList<PlannedRequest> &plan, const QStringList &values,
+                          QMap<QString, quint32> *uptimes = nullptr);
 
 // Empty or "Failure" readings of checked rows: the input cells are zeroed and, by mode, the
 // entry is unchecked (stop) or the failed direction's cells are zeroed (zeroes).
@@ -116,6 +124,9 @@ public:
     // The link-health reading texts of the last get step per row, in IfMib::linkHealth
     // order ("" = no value); a row without an entry read none.
     const QHash<int, QStringList> &linkHealthTexts() const { return m_linkHealthTexts; }
+    // Agents whose sysUpTime.0 went below its reading at their previous poll (restarted), by
+    // address text, with the new uptime in hundredths of a second.
+    const QMap<QString, quint32> &restartedAgents() const { return m_restartedAgents; }
 
 Q_SIGNALS:
     // The readings are stored and the failure and slot passes have run.
@@ -141,4 +152,6 @@ private:
     CounterChoice m_counters;
     const AgentProfiles *m_profiles = nullptr;
     QList<GetStep::PlannedRequest> m_plan;
+    QMap<QString, quint32> m_uptimes; // each agent's last sysUpTime.0, by address text
+    QMap<QString, quint32> m_restartedAgents;
 };

@@ -39,6 +39,7 @@ PollRun::PollRun(InterfaceTable &table, InterfaceList &list, LogEnvironment &log
 {
     connect(&m_poller, &Poller::getFinished, this, [this] {
         markGaps();
+        markRestarts();
         Q_EMIT getFinished();
         calculate();
     });
@@ -49,7 +50,7 @@ void PollRun::markGaps()
     // The nominal interval stays the time base of every rate; the measured time only decides
     // whether two readings are close enough to make one.
     m_gaps.clear();
-    const qint64 now = m_readingClock ? m_readingClock() : ReadingClock::nowMs();
+    const qint64 now = m_startedAt;
     const QString zero = QStringLiteral("0");
     const QList<int> &failed = m_poller.failedRows();
     for (int p = 0; p < m_list.count() && p < MaxInterfaces; ++p) {
@@ -69,6 +70,53 @@ void PollRun::markGaps()
                                           "first reading")
                                .arg(row)
                                .arg((now - *previous + 500) / 1000));
+    }
+}
+
+QString PollRun::uptimeText(quint32 ticks)
+{
+    const quint32 seconds = ticks / 100;
+    return QStringLiteral("%1 d %2:%3:%4")
+        .arg(seconds / 86400)
+        .arg(seconds / 3600 % 24, 2, 10, QLatin1Char('0'))
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+void PollRun::markRestarts()
+{
+    // An agent that restarted counts afresh: every row read from it, 32-bit rows included, is
+    // a first reading (a 32-bit counter set back by a reboot would otherwise look like a wrap).
+    m_restarts.clear();
+    m_restartTexts.clear();
+    const QMap<QString, quint32> &agents = m_poller.restartedAgents();
+    if (agents.isEmpty())
+        return;
+    const QString zero = QStringLiteral("0");
+    const QList<int> &failed = m_poller.failedRows();
+    for (auto agent = agents.cbegin(); agent != agents.cend(); ++agent) {
+        QStringList rows;
+        QList<int> rowNumbers;
+        for (int p = 0; p < m_list.count() && p < MaxInterfaces; ++p) {
+            const int row = p + 1;
+            if (!m_list.isChecked(p) || failed.contains(row) ||
+                m_table.cell(Col::IP, row) != agent.key())
+                continue;
+            for (int column : {Col::InBitNew, Col::OutBitNew, Col::InDelta, Col::OutDelta})
+                m_table.setCell(column, row, zero);
+            rows << QString::number(row);
+            rowNumbers << row;
+        }
+        const QString text = QStringLiteral("Agent %1 restarted (uptime %2)")
+                                 .arg(agent.key(), uptimeText(agent.value())) +
+                             (rows.isEmpty() ? QString()
+                                             : QStringLiteral("; %1 %2 counted as a first reading")
+                                                   .arg(rows.size() == 1 ? QStringLiteral("row")
+                                                                         : QStringLiteral("rows"),
+                                                        rows.join(QStringLiteral(", "))));
+        m_restartTexts << text;
+        for (int row : rowNumbers)
+            m_restarts.insert(row, text);
     }
 }
 
@@ -113,8 +161,30 @@ void PollRun::setLogs(bool utilisation, bool analysis)
     m_analysisLog = analysis;
 }
 
+void PollRun::pollAgain(int row)
+{
+    if (row >= 1 && row <= MaxInterfaces && !m_pollAgain.contains(row))
+        m_pollAgain.append(row);
+}
+
 bool PollRun::start()
 {
+    if (m_poller.inFlight())
+        return false;
+    // Applied here, never while a poll is in flight: its plan has no requests for these rows.
+    const QString zero = QStringLiteral("0");
+    for (int row : std::exchange(m_pollAgain, {})) {
+        if (row > m_list.count())
+            continue;
+        m_list.setChecked(row - 1, true);
+        for (int column : {Col::InBitNew, Col::OutBitNew, Col::InDelta, Col::OutDelta})
+            m_table.setCell(column, row, zero);
+        m_readAt[std::size_t(row)].reset();
+        m_jumpRun[std::size_t(row)] = 0;
+    }
+    // A reading is as old as its request: a poll whose replies are handled only after a stall
+    // holds counters of before it.
+    m_startedAt = m_readingClock ? m_readingClock() : ReadingClock::nowMs();
     return m_poller.start();
 }
 
@@ -130,10 +200,12 @@ void PollRun::calculate()
     Q_EMIT lastValuesShown(captions);
 
     const QString restartText = Calculation::restartMessage(restarted);
-    if (!faults.isEmpty() || !restarted.isEmpty() || !m_gaps.isEmpty() || !m_jumps.isEmpty()) {
+    if (!faults.isEmpty() || !restarted.isEmpty() || !m_gaps.isEmpty() || !m_jumps.isEmpty() ||
+        !m_restartTexts.isEmpty()) {
         QStringList messages;
         for (const auto &fault : faults)
             messages << fault.message;
+        messages << m_restartTexts;
         if (!restarted.isEmpty())
             messages << restartText;
         messages << m_gaps.values() << m_jumps.values();
@@ -249,6 +321,9 @@ void PollRun::buildResult(const QList<int> &restarted, const QString &restartTex
         } else if (fault != faults.cend()) {
             r.outcome = InterfaceReading::Outcome::Failed;
             r.reason = fault->message;
+        } else if (m_restarts.contains(row)) {
+            r.outcome = InterfaceReading::Outcome::First;
+            r.reason = m_restarts.value(row);
         } else if (m_gaps.contains(row) || m_jumps.contains(row)) {
             r.outcome = InterfaceReading::Outcome::First;
             r.reason = m_gaps.contains(row) ? m_gaps.value(row) : m_jumps.value(row);

@@ -65,6 +65,9 @@ public:
     // overlap). The calculation and the "to graph" step follow when the last reply is in.
     bool start();
     bool inFlight() const { return m_poller.inFlight(); }
+    // Takes a row stopped after errors back: at the next start() its entry is checked again and
+    // that poll is its first reading (no delta against readings from before the stop).
+    void pollAgain(int row);
     // Discards the poll in flight: no step after the get runs, pollFinished does not come.
     void cancel() { m_poller.cancel(); }
 
@@ -86,6 +89,8 @@ public:
     // discontinuity (a restart that looked like a wrap, a jump, a wrong reading): that poll is
     // a first reading for the row. Below it utilisation stays uncapped.
     static constexpr double JumpFactor = 2.0;
+    // "0 d 00:01:12" for an uptime in hundredths of a second (TimeTicks).
+    static QString uptimeText(quint32 ticks);
 
     // The last finished poll.
     const PollResult &lastResult() const { return m_result; }
@@ -107,6 +112,7 @@ Q_SIGNALS:
 private:
     void writeLog(const QString &name, const std::function<void()> &write);
     void markGaps();
+    void markRestarts();
     void markJumps(const QList<Calculation::RowFault> &faults);
     void buildResult(const QList<int> &restarted, const QString &restartText,
                      const QList<Calculation::RowFault> &faults);
@@ -126,7 +132,11 @@ private:
     PollResult m_result;
     std::function<qint64()> m_readingClock;
     std::array<std::optional<qint64>, MaxInterfaces + 1> m_readAt{}; // by row, ms
-    QMap<int, QString> m_gaps;  // rows of this poll taken as first readings for a gap, and why
-    QMap<int, QString> m_jumps; // rows whose rate was above twice the bandwidth, and why
+    qint64 m_startedAt = 0;        // reading clock at the start of the poll in flight, ms
+    QMap<int, QString> m_gaps;     // rows of this poll taken as first readings for a gap, and why
+    QMap<int, QString> m_jumps;    // rows whose rate was above twice the bandwidth, and why
+    QMap<int, QString> m_restarts; // rows of agents whose sysUpTime went back, and why
+    QStringList m_restartTexts;    // one per restarted agent
     std::array<int, MaxInterfaces + 1> m_jumpRun{}; // consecutive polls each row tripped it
+    QList<int> m_pollAgain;                         // rows to check again at the next start
 };

@@ -30,6 +30,8 @@ QString valueText(const netsnmp_variable_list *var, SnmpVersion version, bool wa
 {
     if (!var->val.integer)
         return QString();
+    if (version == SnmpVersion::V2c && var->type == ASN_TIMETICKS && !wants64)
+        return QString::number(static_cast<quint32>(*var->val.integer)); // sysUpTime.0
     if (version == SnmpVersion::V2c || wants64 || var->type == ASN_COUNTER64) {
         if (version == SnmpVersion::V1 || var->type != ASN_COUNTER64 ||
             var->val_len < sizeof(counter64))

@@ -57,6 +57,7 @@ struct SnmpRequest {
 // Counter32, Gauge32 and TimeTicks as unsigned 32-bit decimal; every other type is empty.
 // SNMP v2c: Counter64 as unsigned 64-bit decimal; every other type, the exceptions
 // (noSuchObject, noSuchInstance, endOfMibView) and any reply with an error-status are empty.
+// A v2c TimeTicks (sysUpTime.0) reads as unsigned 32-bit decimal.
 // SNMP v3: the v1 readings and Counter64; exceptions, an error-status and every report (wrong
 // user, passphrase or security level) are empty. The agent's engine ID is learnt by the
 // request's own first exchange (never by a blocking probe) and kept for later requests, also

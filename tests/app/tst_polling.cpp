@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -153,6 +154,41 @@ private Q_SLOTS:
         }
         QVERIFY(w.interfaceList().isChecked(0));
         QVERIFY(f.errors.isEmpty());
+        w.Button4Click();
+    }
+
+    // A red graph offers "Poll again" (a running one does not): it clears the error caption,
+    // and from the next poll the agent, answering again, is polled and the graph runs.
+    void pollAgainOnARedGraph()
+    {
+        MainWindowFixture f;
+        f.store("onerrors", "stop");
+        TForm1 &w = f.create();
+        w.poller().setTimeoutMs(500);
+        m_agent->setCounters(1, 100, 200);
+        m_agent->removeInterface(9);
+        load(f, {line(1), line(9)});
+        const GraphSlot &failed = w.board().slot(2);
+        poll(w);
+        QVERIFY(!w.interfaceList().isChecked(1));
+        QVERIFY(!w.board().slot(1).PollAgain->isVisible());
+        QVERIFY(failed.SlotMenu->actions().contains(failed.PollAgain));
+        QVERIFY(failed.PollAgain->isVisible());
+        QVERIFY(!failed.ErrorCaption->Caption().isEmpty());
+
+        m_agent->setCounters(9, 5000, 7000);
+        failed.PollAgain->trigger();
+        QVERIFY(failed.ErrorCaption->Caption().isEmpty());
+        poll(w);
+        QVERIFY(w.interfaceList().isChecked(1));
+        QVERIFY(failed.Graph->Active());
+        QCOMPARE(failed.Graph->BackgroundColor(), QColor(0, 0, 0));
+        QVERIFY(!failed.PollAgain->isVisible());
+        QCOMPARE(w.interfaceTable().cell(Col::OrgIn, 2), QStringLiteral("5000"));
+        QCOMPARE(w.interfaceTable().cell(Col::InDelta, 2), QStringLiteral("0")); // first reading
+        const auto *list = w.findChild<QListWidget *>(QStringLiteral("CheckListBox1"));
+        QCOMPARE(list->item(1)->checkState(), Qt::Checked);
+        m_agent->removeInterface(9);
         w.Button4Click();
     }
 

@@ -244,7 +244,9 @@ private Q_SLOTS:
             QList<std::pair<int, QStringList>> expected;
             for (int index : {31, 32, 33}) {
                 const QString n = QString::number(index);
-                expected.append({1, QStringList{IfMib::ifHCInOctets(n), IfMib::ifHCOutOctets(n)} +
+                // The counters, the agent's uptime, then the six link-health objects.
+                expected.append({1, QStringList{IfMib::ifHCInOctets(n), IfMib::ifHCOutOctets(n),
+                                                IfMib::sysUpTime0Text()} +
                                         IfMib::linkHealth(n)});
             }
             auto requests = m_agent->receivedBindings().mid(before);
@@ -281,8 +283,8 @@ private Q_SLOTS:
         QList<std::pair<int, QStringList>> expected{
             {0, {SnmpAgent::inOctetsOid(41)}},
             {0, {SnmpAgent::outOctetsOid(41)}},
-            {1, {IfMib::ifHCInOctets(n), IfMib::ifHCOutOctets(n)}},
-            {1, {IfMib::ifHCInOctets(n), IfMib::ifHCOutOctets(n)}}};
+            {1, {IfMib::ifHCInOctets(n), IfMib::ifHCOutOctets(n), IfMib::sysUpTime0Text()}},
+            {1, {IfMib::ifHCInOctets(n), IfMib::ifHCOutOctets(n), IfMib::sysUpTime0Text()}}};
         auto requests = m_agent->receivedBindings().mid(before);
         std::sort(requests.begin(), requests.end());
         QCOMPARE(requests, expected);

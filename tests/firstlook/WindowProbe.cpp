@@ -8,6 +8,7 @@
 //   button  enabled text                 each shown button
 //   caption x y w h text                 each shown caption label with a text
 //   graph   x y w h low normal high      each shown histogram and its three bar colours
+//   status  text                         each shown status-bar panel with a text
 // screen.bmp is the whole screen as the display server holds it (where the platform lets a
 // client grab it; not on Wayland).
 // A request may also hold one command, carried out after the report, for platforms without
@@ -21,10 +22,12 @@
 #include <QDir>
 #include <QFile>
 #include <QGenericPlugin>
+#include <QLabel>
 #include <QPixmap>
 #include <QRect>
 #include <QSaveFile>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTimer>
 #include <QWidget>
 
@@ -73,6 +76,10 @@ private:
                 if (!caption.isEmpty())
                     lines << QStringLiteral("caption\t") + rectText(widget) + u'\t' +
                                  oneLine(caption);
+            } else if (auto *label = qobject_cast<QLabel *>(widget);
+                       label && qobject_cast<QStatusBar *>(label->parentWidget())) {
+                if (!label->text().isEmpty())
+                    lines << QStringLiteral("status\t") + oneLine(label->text());
             } else if (widget->inherits("THistograph")) {
                 lines << QStringLiteral("graph\t") + rectText(widget) + u'\t' +
                              widget->property("GraphLowColor").value<QColor>().name() + u'\t' +

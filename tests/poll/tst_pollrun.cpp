@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QUdpSocket>
 
+#include <limits>
 #include <memory>
 
 // The poll run without any window: get, calculation and logs in order, one PollResult per
@@ -183,6 +184,112 @@ private Q_SLOTS:
             QCOMPARE(next.outcome, InterfaceReading::Outcome::Good);
             QCOMPARE(next.inOctetsPerSecond, 1000.0);
         }
+    }
+
+    // An agent whose sysUpTime went back has restarted: its 64-bit row and its 32-bit row (read
+    // with SNMP v1, whose requests carry no uptime) both take that poll as a first reading,
+    // although their counters went on rising; the poll after computes again.
+    void agentRestartIsAFirstReading()
+    {
+        SnmpAgent agent;
+        agent.setCounters(1, 1000, 1000);
+        agent.setCounters64(1, 900000000000ULL, 900000000000ULL);
+        agent.setCounters(2, 5000, 5000);
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+        Run r({agent.host() + ";1;2048000;public;hc", agent.host() + ";2;2048000;public;plain"});
+        r.run->poller().counters().setEnabled(true);
+        QSignalSpy status(r.run.get(), &PollRun::statusMessage);
+        quint64 step = 0;
+        const auto pollWith = [&](quint64 octets) {
+            step += octets;
+            agent.setCounters64(1, 900000000000ULL + step, 900000000000ULL + step);
+            agent.setCounters(2, quint32(5000 + step), quint32(5000 + step));
+            return r.poll();
+        };
+        pollWith(0);
+        QTest::qWait(1500); // an uptime the restarted agent stays below
+        PollResult normal = pollWith(6000);
+        QCOMPARE(normal.interfaces.value(0).snmpVersion, QStringLiteral("2c"));
+        QCOMPARE(normal.interfaces.value(1).snmpVersion, QStringLiteral("1"));
+        for (const InterfaceReading &row : normal.interfaces)
+            QCOMPARE(row.outcome, InterfaceReading::Outcome::Good);
+
+        QVERIFY2(agent.restart(), qPrintable(agent.errorString()));
+        const PollResult restarted = pollWith(6000);
+        for (const InterfaceReading &row : restarted.interfaces) {
+            QCOMPARE(row.outcome, InterfaceReading::Outcome::First);
+            QVERIFY2(
+                row.reason.startsWith("Agent " + agent.host() + " restarted (uptime 0 d 00:00:"),
+                qPrintable(row.reason));
+            QVERIFY(row.reason.endsWith("; rows 1, 2 counted as a first reading"));
+        }
+        QCOMPARE(r.table.cell(Col::InDelta, 1), QStringLiteral("0"));
+        QCOMPARE(r.table.cell(Col::InDelta, 2), QStringLiteral("0"));
+        QVERIFY(status.last().first().toString().contains(" restarted (uptime 0 d 00:00:"));
+
+        const PollResult after = pollWith(6000);
+        for (const InterfaceReading &row : after.interfaces) {
+            QCOMPARE(row.outcome, InterfaceReading::Outcome::Good);
+            QCOMPARE(row.inOctetsPerSecond, 1000.0);
+        }
+    }
+
+    // A 64-bit counter that leaps forward (2, 4, 6, then 2^64-1) would be years of traffic in
+    // one poll: a first reading with its message, and no utilisation shown.
+    void counter64JumpToMaximum()
+    {
+        SnmpAgent agent;
+        agent.setCounters(1, 1, 1);
+        agent.setCounters64(1, 2, 2);
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+        Run r({agent.host() + ";1;2048000;public;hc"});
+        r.run->poller().counters().setEnabled(true);
+        QSignalSpy status(r.run.get(), &PollRun::statusMessage);
+        r.poll();
+        agent.setCounters64(1, 4, 4);
+        QCOMPARE(r.poll().interfaces.value(0).outcome, InterfaceReading::Outcome::Good);
+        agent.setCounters64(1, 6, 6);
+        QCOMPARE(r.poll().interfaces.value(0).outcome, InterfaceReading::Outcome::Good);
+        agent.setCounters64(1, std::numeric_limits<quint64>::max(), 8);
+        const InterfaceReading jumped = r.poll().interfaces.value(0);
+        QCOMPARE(jumped.outcome, InterfaceReading::Outcome::First);
+        QCOMPARE(jumped.inUtilisation, 0.0);
+        QVERIFY(jumped.reason.startsWith("Row 1: rate above twice the bandwidth"));
+        QVERIFY(status.last().first().toString().startsWith("Row 1: rate above twice"));
+        for (int column : {Col::InUtil, Col::OutUtil, Col::CombinedUtil})
+            QCOMPARE(r.table.cell(column, 1), QStringLiteral("0"));
+    }
+
+    // "Poll again" after stop mode took a row out, against an agent that answers again: the
+    // row is polled from the next start on, and that poll is a first reading although the
+    // output counter moved a lot while the row was stopped; the poll after computes.
+    void pollAgainAfterStop()
+    {
+        SnmpAgent agent;
+        agent.setCounters(1, 1000, 500000);
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+        Run r({agent.host() + ";1;2048000;public;back"});
+        r.run->setOnErrorMode(OnErrorMode::Stop);
+        r.run->poller().setTimeoutMs(500);
+        r.poll();
+        agent.removeInterface(1);
+        QCOMPARE(r.poll().interfaces.value(0).outcome, InterfaceReading::Outcome::Failed);
+        QVERIFY(!r.list.isChecked(0));
+        agent.setCounters(1, 2000, 9000000);
+        QVERIFY(!r.poll().interfaces.value(0).polled); // still stopped
+
+        r.run->pollAgain(1);
+        QVERIFY(!r.list.isChecked(0)); // only from the next start on
+        const InterfaceReading again = r.poll().interfaces.value(0);
+        QVERIFY(r.list.isChecked(0));
+        QCOMPARE(again.outcome, InterfaceReading::Outcome::First);
+        QCOMPARE(r.table.cell(Col::OutDelta, 1), QStringLiteral("0"));
+        QCOMPARE(r.table.cell(Col::OutUtil, 1), QStringLiteral("0"));
+        agent.setCounters(1, 8000, 9006000);
+        const InterfaceReading next = r.poll().interfaces.value(0);
+        QCOMPARE(next.outcome, InterfaceReading::Outcome::Good);
+        QCOMPARE(next.inOctetsPerSecond, 1000.0);
+        QCOMPARE(next.outOctetsPerSecond, 1000.0);
     }
 
     // Stop mode takes the silent row out: the next poll reports it as not polled, and a

@@ -417,8 +417,9 @@ void TestSnmpQuery::hostileReplies()
     QVERIFY(agent.lastRequestId() > 0);
 }
 
-// A v2c request: only a Counter64 is a reading, as unsigned 64-bit; exceptions, other types,
-// error-status and broken datagrams are none.
+// A v2c request for the 64-bit counters: only a Counter64 is a reading, as unsigned 64-bit;
+// TimeTicks (read as such for sysUpTime.0 only), exceptions, other types, error-status and
+// broken datagrams are none.
 void TestSnmpQuery::hostileRepliesV2c_data()
 {
     using R = HostileAgent::Reply;
@@ -427,6 +428,7 @@ void TestSnmpQuery::hostileRepliesV2c_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("counter64") << R::Counter64 << qint64(7500000000) << "7500000000";
     QTest::newRow("counter64 max") << R::Counter64 << qint64(-1) << "18446744073709551615";
+    QTest::newRow("timeticks") << R::TimeTicks << qint64(456) << "";
     QTest::newRow("counter32") << R::Correct << qint64(42) << "";
     QTest::newRow("integer") << R::Integer << qint64(42) << "";
     QTest::newRow("noSuchObject") << R::NoSuchObject << qint64(42) << "";
