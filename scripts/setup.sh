@@ -18,7 +18,7 @@ packages=(
     qt6-wayland weston # the Wayland platform plugin, and a headless compositor to test it
     dbus-daemon gnome-keyring # private session buses for the notification and keyring tests
     prometheus prometheus-snmp-exporter # the Prometheus tests scrape and export for real
-    python3 # the hostile test agent, and the test command picks the test programs with it
+    python3 # the hostile test agent
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -52,24 +52,16 @@ run_ctest() {
     fi
 }
 
-# The test programs of a configured build directory: the executable targets that CTest's
-# tests run (a test may run a program under another name, with other arguments).
+# The test programs of a configured build directory: the tests named after an executable
+# target (a test that runs a program under another name, with other arguments, runs one of
+# these).
 test_programs() {
-    local dir=$1 programs
-    programs=$(cd "$dir" && ctest --show-only=json-v1 | python3 -c '
-import json, os, sys
-names = set()
-for test in json.load(sys.stdin)["tests"]:
-    command = test.get("command") or []
-    if command:
-        names.add(os.path.basename(command[0]))
-print(" ".join(sorted(names)))')
-    [ -n "$programs" ] || return 1
-    local targets
+    local dir=$1 names targets keep=()
+    names=$(cd "$dir" && ctest -N | sed -n 's/^ *Test *#[0-9]*: *//p')
+    [ -n "$names" ] || return 1
     targets=$(ninja -C "$dir" -t targets all | sed -n 's/^\([A-Za-z0-9_]*\): phony$/\1/p')
-    local keep=()
-    for p in $programs; do
-        grep -qx "$p" <<<"$targets" && keep+=("$p")
+    for name in $names; do
+        if grep -qx "$name" <<<"$targets"; then keep+=("$name"); fi
     done
     echo "${keep[@]}"
 }
