@@ -1,5 +1,6 @@
 #include "AlertEngine.h"
 
+#include "IfStatus.h"
 #include "NumberFormat.h"
 #include "PollResult.h"
 
@@ -24,24 +25,7 @@ QString percent(double value)
 
 QString statusText(int status)
 {
-    switch (status) {
-    case 1:
-        return QStringLiteral("up");
-    case 2:
-        return QStringLiteral("down");
-    case 3:
-        return QStringLiteral("testing");
-    case 4:
-        return QStringLiteral("unknown");
-    case 5:
-        return QStringLiteral("dormant");
-    case 6:
-        return QStringLiteral("notPresent");
-    case 7:
-        return QStringLiteral("lowerLayerDown");
-    default:
-        return QString::number(status);
-    }
+    return ifStatusName(status);
 }
 
 std::size_t slot(AlertCondition condition)

@@ -1,6 +1,7 @@
 #include "InterfaceDiscovery.h"
 
 #include "IfMib.h"
+#include "IfStatus.h"
 
 #include <algorithm>
 
@@ -250,24 +251,7 @@ QString typeName(int type)
 
 QString statusName(int status)
 {
-    switch (status) {
-    case 1:
-        return QStringLiteral("up");
-    case 2:
-        return QStringLiteral("down");
-    case 3:
-        return QStringLiteral("testing");
-    case 4:
-        return QStringLiteral("unknown");
-    case 5:
-        return QStringLiteral("dormant");
-    case 6:
-        return QStringLiteral("notPresent");
-    case 7:
-        return QStringLiteral("lowerLayerDown");
-    default:
-        return status == 0 ? QString() : QString::number(status);
-    }
+    return status == 0 ? QString() : ifStatusName(status);
 }
 
 } // namespace Discovery
