@@ -19,7 +19,6 @@
 
 class QHostAddress;
 class QHostInfo;
-class QSocketNotifier;
 
 // One counter query: the object identifier in dotted decimal text, the community and the
 // host text of a table row (see SnmpHost for the accepted host forms). moreOids are further
@@ -104,10 +103,8 @@ private:
     void hostResolved(int index, const QHostInfo &info);
     void sendSoon(int index, const QHostAddress &address, quint16 port);
     void sendNext();
-    void rearm(int index);
     void send(int index, const QHostAddress &address, quint16 port);
-    void readable(int index, int socket); // socket: the engine ID check's, or -1
-    void dropNotifier(QSocketNotifier *&notifier);
+    void readable(int index);
     void settle(int index);
     void finish();
     void release();
