@@ -48,9 +48,9 @@ struct SnmpRequest {
 
 // Runs a batch of SNMP version 1 GetRequests side by side without blocking the event loop.
 //
-// Every request is one self-contained exchange on its own session and UDP socket, connected to
-// the agent's address and port so that only datagrams from there count: one GetRequest with an
-// unpredictable request-id and one NULL binding per object identifier, one wait, no
+// Every request is one self-contained SnmpExchange on its own session and UDP socket, connected
+// to the agent's address and port so that only datagrams from there count: one GetRequest with
+// an unpredictable request-id and one NULL binding per object identifier, one wait, no
 // retransmission. The reading of each object identifier is the value text of the first
 // binding in the reply whose object identifier equals it. SNMP v1: INTEGER as signed decimal;
 // Counter32, Gauge32 and TimeTicks as unsigned 32-bit decimal; every other type is empty.

@@ -75,9 +75,9 @@ struct WalkResult {
 // Walks SNMP subtrees without blocking the event loop: GetBulk for v2c and v3, GetNext for v1.
 // A v3 agent's engine ID is learnt by a first exchange of its own (never by a blocking probe),
 // and each report (wrong user, passphrase or security level) ends the walk in words. All
-// SNMP library calls stay on the thread that owns the walker. Each request gets an
-// unpredictable request-id and the walk policy of SnmpTimeouts (2 s, one retry); replies are taken
-// only from the address and port asked (the socket is connected to the agent).
+// SNMP library calls stay on the thread that owns the walker. The requests go through one
+// SnmpExchange at a time (its request-ids, replies only from the address and port asked) with
+// the walk policy of SnmpTimeouts (2 s, one retry).
 //
 // The walk ends cleanly, with what it has and a message, on a time-out, an error-status, a
 // returned OID that does not increase, an empty reply, more than MaxRows values in a
