@@ -239,3 +239,16 @@ QString SnmpHost::peerName(const QHostAddress &address, quint16 port)
         return QLatin1String("udp6:[") + address.toString() + QLatin1String("]:") + portText;
     return QLatin1String("udp:") + address.toString() + QLatin1Char(':') + portText;
 }
+
+QHostAddress SnmpHost::pickAddress(const QList<QHostAddress> &addresses)
+{
+    for (const QHostAddress &address : addresses) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol && isUsableAddress(address))
+            return address;
+    }
+    for (const QHostAddress &address : addresses) {
+        if (isUsableAddress(address))
+            return address;
+    }
+    return QHostAddress();
+}

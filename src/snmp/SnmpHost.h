@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHostAddress>
+#include <QList>
 #include <QString>
 
 // The target of one SNMP query, read from the "IP" text of a table row: an IPv4 literal, an
@@ -40,6 +41,10 @@ struct SnmpHost {
     // Whether an address may be used as a query's destination: IPv4 or IPv6, not unspecified,
     // not a group address (see groupKind). Names are checked with this after resolution.
     static bool isUsableAddress(const QHostAddress &address);
+
+    // The address a resolved name is asked at: the first usable IPv4 address, else the first
+    // usable IPv6 one; null when none is usable.
+    static QHostAddress pickAddress(const QList<QHostAddress> &addresses);
 
     // "a multicast address" (224.0.0.0/4, ff00::/8, also IPv4-mapped) or "the broadcast
     // address" (255.255.255.255): no agent answers for a group, so nothing is sent to one.

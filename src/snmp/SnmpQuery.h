@@ -19,7 +19,6 @@
 
 class QHostAddress;
 class QHostInfo;
-class QSocketNotifier;
 
 // One counter query: the object identifier in dotted decimal text, the community and the
 // host text of a table row (see SnmpHost for the accepted host forms). moreOids are further
@@ -49,9 +48,9 @@ struct SnmpRequest {
 
 // Runs a batch of SNMP version 1 GetRequests side by side without blocking the event loop.
 //
-// Every request is one self-contained exchange on its own session and UDP socket, connected to
-// the agent's address and port so that only datagrams from there count: one GetRequest with an
-// unpredictable request-id and one NULL binding per object identifier, one wait, no
+// Every request is one self-contained SnmpExchange on its own session and UDP socket, connected
+// to the agent's address and port so that only datagrams from there count: one GetRequest with
+// an unpredictable request-id and one NULL binding per object identifier, one wait, no
 // retransmission. The reading of each object identifier is the value text of the first
 // binding in the reply whose object identifier equals it. SNMP v1: INTEGER as signed decimal;
 // Counter32, Gauge32 and TimeTicks as unsigned 32-bit decimal; every other type is empty.
@@ -104,10 +103,8 @@ private:
     void hostResolved(int index, const QHostInfo &info);
     void sendSoon(int index, const QHostAddress &address, quint16 port);
     void sendNext();
-    void rearm(int index);
     void send(int index, const QHostAddress &address, quint16 port);
-    void readable(int index, int socket); // socket: the engine ID check's, or -1
-    void dropNotifier(QSocketNotifier *&notifier);
+    void readable(int index);
     void settle(int index);
     void finish();
     void release();

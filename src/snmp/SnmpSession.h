@@ -11,11 +11,11 @@ class QHostAddress;
 struct snmp_session;
 struct snmp_pdu;
 
-// Opens the SNMP library's sessions for the query and the walker. Every session has a UDP
-// socket of its own, connected to the agent's address and port, so that the kernel drops each
-// datagram that does not come from exactly there: a local user who spots the socket cannot
-// answer in the agent's place. For SNMP v3 it keeps the agents' engine IDs and the users'
-// localised keys. All on the GUI thread.
+// Opens the SNMP library's sessions for SnmpExchange, the one user of these calls. Every
+// session has a UDP socket of its own, connected to the agent's address and port, so that the
+// kernel drops each datagram that does not come from exactly there: a local user who spots the
+// socket cannot answer in the agent's place. For SNMP v3 it keeps the agents' engine IDs and
+// the users' localised keys. All on the GUI thread.
 namespace SnmpSession
 {
 

@@ -6,15 +6,11 @@
 
 #include <QHostAddress>
 #include <QHostInfo>
-#include <QRandomGenerator>
-#include <QSocketNotifier>
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <vector>
 
 namespace
@@ -77,121 +73,7 @@ QString typeText(quint8 type)
     }
 }
 
-// A request-id no other local user can guess from the ones seen before.
-long unpredictableRequestId()
-{
-    return static_cast<long>(QRandomGenerator::system()->bounded(1u, 0x7fffffffu));
-}
-
 } // namespace
-
-// One binding of a reply, copied out of the library's PDU.
-struct Binding {
-    SnmpOid name;
-    SnmpValue value;
-    quint8 rawType = 0;
-};
-
-struct SnmpWalker::Reply {
-    SnmpFailure report = SnmpFailure::None; // a v3 report instead of a response
-    long errorStatus = 0;
-    std::vector<Binding> bindings;
-};
-
-// The library session of one walk (one per version spoken, and for v3 one for the engine ID
-// discovery), its connected socket and the request-ids that the current step accepts.
-struct SnmpWalker::Session {
-    void *handle = nullptr;
-    int socket = -1;
-    QString peer;
-    bool discovering = false; // asks a v3 agent for its engine ID
-    QByteArray learntEngine;
-    QSocketNotifier *notifier = nullptr;
-    std::vector<long> liveIds;
-    bool haveReply = false;
-    Reply reply;
-
-    ~Session()
-    {
-        if (notifier) {
-            // The notifier may be the sender of the signal being handled right now.
-            notifier->setEnabled(false);
-            notifier->disconnect();
-            notifier->deleteLater();
-        }
-        if (handle)
-            snmp_sess_close(handle);
-    }
-
-    static int received(int operation, netsnmp_session *, int, netsnmp_pdu *pdu, void *magic)
-    {
-        auto *self = static_cast<Session *>(magic);
-        if (operation != NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE || !pdu || self->haveReply)
-            return 1;
-        if (self->discovering) {
-            self->haveReply = true;
-            self->learntEngine = SnmpSession::reportedEngine(pdu);
-            return 1;
-        }
-        if (pdu->command == SNMP_MSG_REPORT) {
-            // The library matched it to a request of this session; an agent that cannot
-            // decrypt a request reports without its request-id.
-            self->haveReply = true;
-            self->reply = Reply();
-            self->reply.report = SnmpSession::reportFailure(pdu, self->peer);
-            return 1;
-        }
-        const auto live = std::find(self->liveIds.cbegin(), self->liveIds.cend(), pdu->reqid);
-        if (live == self->liveIds.cend())
-            return 1; // an answer to a step already settled
-        self->haveReply = true;
-        self->reply = Reply();
-        self->reply.errorStatus = pdu->errstat;
-        for (const netsnmp_variable_list *var = pdu->variables; var; var = var->next_variable) {
-            Binding binding;
-            binding.name.reserve(static_cast<qsizetype>(var->name_length));
-            for (size_t i = 0; i < var->name_length; ++i)
-                binding.name.append(static_cast<quint32>(var->name[i]));
-            binding.rawType = var->type;
-            SnmpValue &value = binding.value;
-            switch (var->type) {
-            case ASN_INTEGER:
-                if (var->val.integer) {
-                    value.type = SnmpValue::Integer;
-                    value.integer = *var->val.integer;
-                }
-                break;
-            case ASN_COUNTER:
-            case ASN_GAUGE:
-            case ASN_TIMETICKS:
-                if (var->val.integer) {
-                    value.type = var->type;
-                    value.number = static_cast<quint32>(*var->val.integer);
-                }
-                break;
-            case ASN_COUNTER64:
-                if (var->val.counter64) {
-                    value.type = SnmpValue::Counter64;
-                    value.number = (quint64(var->val.counter64->high & 0xffffffffUL) << 32) |
-                                   (var->val.counter64->low & 0xffffffffUL);
-                }
-                break;
-            case ASN_OCTET_STR:
-                value.type = SnmpValue::OctetString;
-                if (var->val.string && var->val_len > 0)
-                    value.bytes = QByteArray(
-                        reinterpret_cast<const char *>(var->val.string),
-                        static_cast<qsizetype>(std::min<size_t>(var->val_len, MaxTextOctets)));
-                break;
-            default:
-                value.type = var->type == ASN_OBJECT_ID ? SnmpValue::ObjectId : 0;
-                break;
-            }
-            self->reply.bindings.push_back(std::move(binding));
-        }
-        return 1;
-    }
-};
 
 SnmpWalker::SnmpWalker(QObject *parent) : QObject(parent)
 {
@@ -200,6 +82,7 @@ SnmpWalker::SnmpWalker(QObject *parent) : QObject(parent)
     connect(&m_timer, &QTimer::timeout, this, &SnmpWalker::timedOut);
     m_walkDeadline.setSingleShot(true);
     connect(&m_walkDeadline, &QTimer::timeout, this, &SnmpWalker::deadlinePassed);
+    m_exchange.watch(this, [this] { readable(); });
 }
 
 SnmpWalker::~SnmpWalker()
@@ -253,24 +136,9 @@ void SnmpWalker::start(const WalkRequest &request)
 void SnmpWalker::resolved(const QHostInfo &info)
 {
     m_lookupId = -1;
-    QHostAddress chosen;
-    if (info.error() == QHostInfo::NoError) {
-        for (const QHostAddress &address : info.addresses()) {
-            if (address.protocol() == QAbstractSocket::IPv4Protocol &&
-                SnmpHost::isUsableAddress(address)) {
-                chosen = address;
-                break;
-            }
-        }
-        if (chosen.isNull()) {
-            for (const QHostAddress &address : info.addresses()) {
-                if (SnmpHost::isUsableAddress(address)) {
-                    chosen = address;
-                    break;
-                }
-            }
-        }
-    }
+    const QHostAddress chosen = info.error() == QHostInfo::NoError
+                                    ? SnmpHost::pickAddress(info.addresses())
+                                    : QHostAddress();
     if (chosen.isNull()) {
         fail(WalkResult::Outcome::Unresolved,
              QStringLiteral("The name \"%1\" could not be resolved.").arg(info.hostName()));
@@ -282,12 +150,9 @@ void SnmpWalker::resolved(const QHostInfo &info)
 
 void SnmpWalker::openSession()
 {
-    m_session.reset();
+    m_exchange.close();
     m_result.version = m_version;
-    m_peer = SnmpHost::peerName(*m_address, m_port);
-
-    auto session = std::make_unique<Session>();
-    session->peer = m_peer;
+    bool opened = false;
     if (m_version == SnmpVersion::V3) {
         if (!m_request.security) {
             fail(WalkResult::Outcome::SendFailed,
@@ -296,34 +161,31 @@ void SnmpWalker::openSession()
         }
         // A peer that went silent is asked for its engine ID first: a replaced device drops
         // requests for the old one without a word.
-        if (!SnmpSession::knownEngine(m_peer).isEmpty() && !SnmpSession::isSilent(m_peer)) {
+        const QString peer = SnmpHost::peerName(*m_address, m_port);
+        if (!SnmpSession::knownEngine(peer).isEmpty() && !SnmpSession::isSilent(peer)) {
             openUserSession();
             return;
         }
-        session->handle = SnmpSession::openEngineDiscovery(*m_address, m_port, &session->socket);
-        session->discovering = true;
+        opened = m_exchange.openEngineDiscovery(*m_address, m_port);
     } else {
-        session->handle = SnmpSession::openCommunity(m_version, m_request.community.toUtf8(),
-                                                     *m_address, m_port, &session->socket);
+        opened =
+            m_exchange.openCommunity(m_version, m_request.community.toUtf8(), *m_address, m_port);
     }
-    if (!session->handle) {
+    if (!opened) {
         fail(WalkResult::Outcome::SendFailed,
              QStringLiteral("No SNMP session to %1 could be opened.").arg(m_request.host));
         return;
     }
-    attach(std::move(session));
+    attach();
 }
 
 // The v3 session for the request's user, once the agent's engine ID is known.
 void SnmpWalker::openUserSession()
 {
-    m_session.reset();
-    auto session = std::make_unique<Session>();
-    session->peer = m_peer;
     SnmpFailure failure = SnmpFailure::None;
-    session->handle = SnmpSession::openUser(*m_address, m_port, SnmpSession::knownEngine(m_peer),
-                                            *m_request.security, &session->socket, &failure);
-    if (!session->handle) {
+    if (!m_exchange.openUser(*m_address, m_port,
+                             SnmpSession::knownEngine(SnmpHost::peerName(*m_address, m_port)),
+                             *m_request.security, &failure)) {
         m_result.failure = failure;
         fail(WalkResult::Outcome::SendFailed,
              failure == SnmpFailure::Unsupported
@@ -331,17 +193,14 @@ void SnmpWalker::openUserSession()
                  : QStringLiteral("No SNMP session to %1 could be opened.").arg(m_request.host));
         return;
     }
-    attach(std::move(session));
+    attach();
 }
 
-// Takes the session on and asks the current step (or the engine ID) on it.
-void SnmpWalker::attach(std::unique_ptr<Session> session)
+// Asks the current step (or the engine ID) on the session just opened.
+void SnmpWalker::attach()
 {
-    session->notifier = new QSocketNotifier(session->socket, QSocketNotifier::Read, this);
-    connect(session->notifier, &QSocketNotifier::activated, this, &SnmpWalker::readable);
-    m_session = std::move(session);
-    if (m_session->discovering || m_scalar < m_request.scalars.size() ||
-        m_column < m_request.columns.size())
+    if (m_exchange.kind() == SnmpExchange::Kind::EngineDiscovery ||
+        m_scalar < m_request.scalars.size() || m_column < m_request.columns.size())
         sendCurrent(false);
     else
         finish();
@@ -358,78 +217,50 @@ void SnmpWalker::sendCurrent(bool retry)
 {
     m_attempt = retry ? m_attempt + 1 : 1;
     if (!retry)
-        m_session->liveIds.clear();
-    m_session->haveReply = false;
+        m_exchange.forgetRequests(); // a late answer to the step before is not this one's
 
     const bool scalar = m_scalar < m_request.scalars.size();
     const SnmpOid &target = scalar ? m_request.scalars[m_scalar] : m_current;
-    int command = SNMP_MSG_GET;
+    SnmpExchange::Command command = SnmpExchange::Command::Get;
     if (!scalar)
-        command = m_version == SnmpVersion::V1 ? SNMP_MSG_GETNEXT : SNMP_MSG_GETBULK;
-    netsnmp_pdu *pdu =
-        m_session->discovering ? SnmpSession::engineDiscoveryRequest() : snmp_pdu_create(command);
-    if (!pdu) {
-        fail(WalkResult::Outcome::SendFailed, QStringLiteral("No request could be made."));
+        command = m_version == SnmpVersion::V1 ? SnmpExchange::Command::GetNext
+                                               : SnmpExchange::Command::GetBulk;
+    switch (m_exchange.send(command, {target}, MaxRepetitions)) {
+    case SnmpExchange::Sent::Ok:
+        break;
+    case SnmpExchange::Sent::Refused:
+        fail(WalkResult::Outcome::NoAnswer,
+             QStringLiteral("No answer from %1: no SNMP agent listens at this address and "
+                            "port.")
+                 .arg(m_request.host));
         return;
-    }
-    pdu->reqid = unpredictableRequestId();
-    if (command == SNMP_MSG_GETBULK && !m_session->discovering) {
-        pdu->non_repeaters = 0;
-        pdu->max_repetitions = MaxRepetitions;
-    }
-    std::vector<oid> name(target.cbegin(), target.cend());
-    if (!m_session->discovering && !snmp_add_null_var(pdu, name.data(), name.size())) {
-        snmp_free_pdu(pdu);
-        fail(WalkResult::Outcome::SendFailed, QStringLiteral("No request could be made."));
-        return;
-    }
-    const long id = pdu->reqid;
-    // On success the library owns the PDU until its reply or the session's close.
-    if (SnmpSession::send(m_session->handle, pdu, &Session::received, m_session.get()) == 0) {
-        snmp_free_pdu(pdu);
-        // On the connected socket, the host's "port unreachable" to an earlier request comes
-        // back as the refusal of this one: nothing listens there.
-        int systemError = 0;
-        int snmpError = 0;
-        char *text = nullptr;
-        snmp_sess_error(m_session->handle, &systemError, &snmpError, &text);
-        std::free(text);
-        if (systemError == ECONNREFUSED) {
-            fail(WalkResult::Outcome::NoAnswer,
-                 QStringLiteral("No answer from %1: no SNMP agent listens at this address and "
-                                "port.")
-                     .arg(m_request.host));
-            return;
-        }
+    case SnmpExchange::Sent::Failed:
         fail(WalkResult::Outcome::SendFailed,
              QStringLiteral("The request to %1 could not be sent.").arg(m_request.host));
         return;
     }
-    m_session->liveIds.push_back(id);
     ++m_result.requests;
     m_timer.start(m_timeoutMs);
 }
 
 void SnmpWalker::readable()
 {
-    if (!m_running || !m_session)
+    if (!m_running || !m_exchange.isOpen())
         return;
-    SnmpSession::read(m_session->handle, m_session->socket);
-    if (!m_session->haveReply)
+    m_exchange.read();
+    if (!m_exchange.hasReply())
         return; // not an answer to this step (or undecodable): keep waiting
     m_timer.stop();
-    m_session->liveIds.clear();
-    if (m_session->discovering) {
-        const QByteArray engine = m_session->learntEngine;
-        m_session->haveReply = false;
-        if (engine.isEmpty()) {
+    m_exchange.forgetRequests();
+    const SnmpReply reply = m_exchange.takeReply();
+    if (m_exchange.kind() == SnmpExchange::Kind::EngineDiscovery) {
+        if (reply.engineId.isEmpty()) {
             m_result.failure = SnmpFailure::Report;
             fail(WalkResult::Outcome::Refused,
                  QStringLiteral("%1 did not answer as an SNMP v3 agent (no engine ID).")
                      .arg(m_request.host));
             return;
         }
-        SnmpSession::learnEngine(m_peer, engine);
         m_engineLearnt = true;
         // The user's keys are derived at a turn of their own, outside this socket's handler.
         const quint64 generation = m_generation;
@@ -439,14 +270,12 @@ void SnmpWalker::readable()
         });
         return;
     }
-    const Reply reply = std::move(m_session->reply);
-    m_session->haveReply = false;
     handle(reply);
 }
 
 void SnmpWalker::timedOut()
 {
-    if (!m_running || !m_session)
+    if (!m_running || !m_exchange.isOpen())
         return;
     if (m_attempt <= SnmpTimeouts::WalkRetries) {
         sendCurrent(true);
@@ -457,8 +286,7 @@ void SnmpWalker::timedOut()
     // A silent v3 agent keeps its engine ID (only an unknownEngineIDs report forgets it); the
     // next walk checks it first.
     if (m_version == SnmpVersion::V3) {
-        if (!m_session->discovering)
-            SnmpSession::markSilent(m_peer);
+        m_exchange.unanswered();
         m_result.failure = SnmpFailure::NoAnswer;
     }
     if (m_version == SnmpVersion::V3 && m_engineLearnt && !m_result.answered) {
@@ -505,7 +333,7 @@ bool SnmpWalker::fallBack()
     return true;
 }
 
-void SnmpWalker::handle(const Reply &reply)
+void SnmpWalker::handle(const SnmpReply &reply)
 {
     if (reply.report != SnmpFailure::None) {
         refused(reply.report);
@@ -517,7 +345,7 @@ void SnmpWalker::handle(const Reply &reply)
         handleColumn(reply);
 }
 
-void SnmpWalker::handleScalar(const Reply &reply)
+void SnmpWalker::handleScalar(const SnmpReply &reply)
 {
     if (reply.errorStatus != SNMP_ERR_NOERROR) {
         const bool missing =
@@ -539,7 +367,7 @@ void SnmpWalker::handleScalar(const Reply &reply)
             return;
         }
     } else if (!reply.bindings.empty()) {
-        const Binding &binding = reply.bindings.front();
+        const SnmpBinding &binding = reply.bindings.front();
         if (binding.name == m_request.scalars[m_scalar] && binding.value.isValid())
             m_result.scalars[m_scalar] = binding.value;
     }
@@ -551,7 +379,7 @@ void SnmpWalker::handleScalar(const Reply &reply)
         nextColumn();
 }
 
-void SnmpWalker::handleColumn(const Reply &reply)
+void SnmpWalker::handleColumn(const SnmpReply &reply)
 {
     const WalkColumn &column = m_request.columns[m_column];
     if (reply.errorStatus != SNMP_ERR_NOERROR) {
@@ -578,7 +406,7 @@ void SnmpWalker::handleColumn(const Reply &reply)
 
     QList<WalkRow> &rows = m_result.columns[m_column];
     bool columnDone = false;
-    for (const Binding &binding : reply.bindings) {
+    for (const SnmpBinding &binding : reply.bindings) {
         if (binding.rawType == SNMP_ENDOFMIBVIEW) {
             columnDone = true;
             break;
@@ -704,6 +532,6 @@ void SnmpWalker::release()
         QHostInfo::abortHostLookup(m_lookupId);
         m_lookupId = -1;
     }
-    m_session.reset();
+    m_exchange.close();
     m_address.reset();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SnmpExchange.h"
 #include "SnmpFailure.h"
 #include "SnmpOid.h"
 #include "SnmpSecurity.h"
@@ -17,25 +18,6 @@
 
 class QHostAddress;
 class QHostInfo;
-
-// One value as the agent sent it. `type` is the BER tag (INTEGER 0x02, OCTET STRING 0x04,
-// Counter32 0x41, Gauge32 0x42, TimeTicks 0x43, Counter64 0x46, ...); 0 means no value.
-struct SnmpValue {
-    static constexpr quint8 Integer = 0x02;
-    static constexpr quint8 OctetString = 0x04;
-    static constexpr quint8 ObjectId = 0x06;
-    static constexpr quint8 Counter32 = 0x41;
-    static constexpr quint8 Gauge32 = 0x42;
-    static constexpr quint8 TimeTicks = 0x43;
-    static constexpr quint8 Counter64 = 0x46;
-
-    quint8 type = 0;
-    qint64 integer = 0; // INTEGER, signed
-    quint64 number = 0; // Counter32, Gauge32, TimeTicks, Counter64, unsigned
-    QByteArray bytes;   // OCTET STRING
-
-    bool isValid() const { return type != 0; }
-};
 
 // A subtree to walk, the type every value in it must have, and its name for messages.
 struct WalkColumn {
@@ -93,9 +75,9 @@ struct WalkResult {
 // Walks SNMP subtrees without blocking the event loop: GetBulk for v2c and v3, GetNext for v1.
 // A v3 agent's engine ID is learnt by a first exchange of its own (never by a blocking probe),
 // and each report (wrong user, passphrase or security level) ends the walk in words. All
-// SNMP library calls stay on the thread that owns the walker. Each request gets an
-// unpredictable request-id and the walk policy of SnmpTimeouts (2 s, one retry); replies are taken
-// only from the address and port asked (the socket is connected to the agent).
+// SNMP library calls stay on the thread that owns the walker. The requests go through one
+// SnmpExchange at a time (its request-ids, replies only from the address and port asked) with
+// the walk policy of SnmpTimeouts (2 s, one retry).
 //
 // The walk ends cleanly, with what it has and a message, on a time-out, an error-status, a
 // returned OID that does not increase, an empty reply, more than MaxRows values in a
@@ -114,7 +96,7 @@ public:
     static constexpr int TimeoutMs = SnmpTimeouts::WalkAttemptMs;
     static constexpr int MaxRows = 10000;
     static constexpr int MaxRepetitions = 32;
-    static constexpr int MaxTextOctets = 255; // IF-MIB's DisplayString size
+    static constexpr int MaxTextOctets = SnmpExchange::MaxTextOctets;
 
     // Starts a walk; one running is cancelled first. finished() always comes from the event
     // loop, never inside start().
@@ -131,22 +113,19 @@ Q_SIGNALS:
     void finished(const WalkResult &result);
 
 private:
-    struct Session;
-    struct Reply;
-
     void resolved(const QHostInfo &info);
     void openSession();
     void openUserSession();
-    void attach(std::unique_ptr<Session> session);
+    void attach();
     void rewind();
     void refused(SnmpFailure report);
     void sendCurrent(bool retry);
     void readable();
     void timedOut();
     void deadlinePassed();
-    void handle(const Reply &reply);
-    void handleScalar(const Reply &reply);
-    void handleColumn(const Reply &reply);
+    void handle(const SnmpReply &reply);
+    void handleScalar(const SnmpReply &reply);
+    void handleColumn(const SnmpReply &reply);
     void nextScalarOrColumn();
     void nextColumn();
     bool fallBack();
@@ -158,10 +137,9 @@ private:
 
     WalkRequest m_request;
     WalkResult m_result;
-    std::unique_ptr<Session> m_session;
+    SnmpExchange m_exchange;
     QTimer m_timer;
     QTimer m_walkDeadline; // the whole walk's
-    QString m_peer;        // "udp:ADDR:PORT"
     std::unique_ptr<QHostAddress> m_address;
     quint16 m_port = 0;
     SnmpVersion m_version = SnmpVersion::V2c;
