@@ -5,9 +5,7 @@
 #include "ErrorBox.h"
 
 #include "GraphBoard.h"
-#include "Heartbeat.h"
 #include "Histograph.h"
-#include "HostileAgent.h"
 #include "OptionsDialog.h"
 #include "SnmpAgent.h"
 #include "TransLabel.h"
@@ -15,7 +13,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
@@ -24,7 +21,8 @@
 #include <QTest>
 #include <QTimer>
 
-// Polls from the main window against a real net-snmp agent on loopback.
+// What the board and the window show of polls from the main window, against a real net-snmp
+// agent on loopback. What the polls read, compute and log is tested without a window (poll/).
 class TestPolling : public QObject
 {
     Q_OBJECT
@@ -67,7 +65,8 @@ private Q_SLOTS:
         QVERIFY2(m_agent->start(), qPrintable(m_agent->errorString()));
     }
 
-    void workedExampleThroughTheWindow()
+    // The second poll of the worked example on slot 1: its caption and its running graph.
+    void workedExampleOnTheBoard()
     {
         MainWindowFixture f;
         TForm1 &w = f.create();
@@ -76,27 +75,19 @@ private Q_SLOTS:
         m_agent->setCounters(2, 0xFFFFFF00u, 10);
         load(f, {line(1), line(2, "100000000")});
         poll(w);
-        const InterfaceTable &t = w.interfaceTable();
-        QCOMPARE(t.cell(Col::OrgIn, 1), QStringLiteral("1000000"));
-        QCOMPARE(t.cell(Col::OrgIn, 2), QStringLiteral("4294967040")); // at or above 2^31
-        QCOMPARE(t.cell(Col::CombinedUtil, 1), QStringLiteral("0"));
-
         m_agent->setCounters(1, 1600000, 560000);
         m_agent->setCounters(2, 0x100, 10); // wrapped past 2^32
         poll(w);
-        QCOMPARE(t.cell(Col::InDelta, 1), QStringLiteral("600000"));
-        QCOMPARE(t.cell(Col::InUtil, 1), QStringLiteral("39.0625"));
-        QCOMPARE(t.cell(Col::OutUtil, 1), QStringLiteral("3.90625"));
-        QCOMPARE(t.cell(Col::CombinedUtil, 1), QStringLiteral("42.96875"));
         QCOMPARE(w.board().slot(1).LastValuesCaption->Caption(),
                  QStringLiteral("Last values IN: 39; OUT: 4; COMB: 43"));
         QCOMPARE(w.board().slot(1).Graph->Value(), 43);
         QVERIFY(w.board().slot(1).Graph->Active());
         QCOMPARE(w.board().slot(1).Graph->BackgroundColor(), QColor(0, 0, 0));
-        QCOMPARE(t.cell(Col::InDelta, 2), QStringLiteral("512"));
         w.Button4Click();
     }
 
+    // A failed row's slot over three polls: red with the time of the first failure in stop
+    // mode, running on black without a caption in zeroes mode.
     void failuresInStopAndZeroesModes_data()
     {
         QTest::addColumn<bool>("stopMode");
@@ -130,35 +121,28 @@ private Q_SLOTS:
 
         for (int round = 0; round < 3; ++round) {
             poll(w);
-            const InterfaceTable &t = w.interfaceTable();
-            QCOMPARE(t.cell(Col::OrgIn, 1), QStringLiteral("100")); // the good row polls on
-            QCOMPARE(t.cell(Col::InBitNew, 2), QStringLiteral("0"));
-            QCOMPARE(t.cell(Col::InBitOld, 2), QStringLiteral("0"));
             THistograph *graph = w.board().slot(2).Graph;
             if (stopMode) {
-                QVERIFY(!w.interfaceList().isChecked(1));
                 QVERIFY(!graph->Active());
                 QCOMPARE(graph->BackgroundColor(), QColor(255, 0, 0));
                 // The caption keeps the time of the first failure.
                 QCOMPARE(w.board().slot(2).ErrorCaption->Caption(),
                          QStringLiteral("Error occured: 07.Apr.2005, 14:03:09"));
             } else {
-                QVERIFY(w.interfaceList().isChecked(1));
-                for (int column : {Col::OrgIn, Col::OrgOut, Col::OutBitNew, Col::OutBitOld})
-                    QCOMPARE(t.cell(column, 2), QStringLiteral("0"));
                 QVERIFY(graph->Active());
                 QCOMPARE(graph->BackgroundColor(), QColor(0, 0, 0));
                 QVERIFY(w.board().slot(2).ErrorCaption->Caption().isEmpty());
             }
+            QVERIFY(w.board().slot(1).Graph->Active()); // the good row polls on
             stamp = stamp.addSecs(6);
         }
-        QVERIFY(w.interfaceList().isChecked(0));
         QVERIFY(f.errors.isEmpty());
         w.Button4Click();
     }
 
     // A red graph offers "Poll again" (a running one does not): it clears the error caption,
-    // and from the next poll the agent, answering again, is polled and the graph runs.
+    // and from the next poll the agent, answering again, is polled, its entry is checked and
+    // the graph runs.
     void pollAgainOnARedGraph()
     {
         MainWindowFixture f;
@@ -170,7 +154,8 @@ private Q_SLOTS:
         load(f, {line(1), line(9)});
         const GraphSlot &failed = w.board().slot(2);
         poll(w);
-        QVERIFY(!w.interfaceList().isChecked(1));
+        const auto *list = w.findChild<QListWidget *>(QStringLiteral("CheckListBox1"));
+        QCOMPARE(list->item(1)->checkState(), Qt::Unchecked);
         QVERIFY(!w.board().slot(1).PollAgain->isVisible());
         QVERIFY(failed.SlotMenu->actions().contains(failed.PollAgain));
         QVERIFY(failed.PollAgain->isVisible());
@@ -180,44 +165,18 @@ private Q_SLOTS:
         failed.PollAgain->trigger();
         QVERIFY(failed.ErrorCaption->Caption().isEmpty());
         poll(w);
-        QVERIFY(w.interfaceList().isChecked(1));
         QVERIFY(failed.Graph->Active());
         QCOMPARE(failed.Graph->BackgroundColor(), QColor(0, 0, 0));
         QVERIFY(!failed.PollAgain->isVisible());
-        QCOMPARE(w.interfaceTable().cell(Col::OrgIn, 2), QStringLiteral("5000"));
-        QCOMPARE(w.interfaceTable().cell(Col::InDelta, 2), QStringLiteral("0")); // first reading
-        const auto *list = w.findChild<QListWidget *>(QStringLiteral("CheckListBox1"));
         QCOMPARE(list->item(1)->checkState(), Qt::Checked);
         m_agent->removeInterface(9);
         w.Button4Click();
     }
 
-    void logsAreWrittenEachPoll()
-    {
-        MainWindowFixture f;
-        TForm1 &w = f.create();
-        w.CheckBoxUtilLog->setChecked(true);
-        w.CheckBoxAnalysisLog->setChecked(true);
-        m_agent->setCounters(1, 5, 6);
-        load(f, {line(1)});
-        poll(w);
-        poll(w);
-        const QStringList logs =
-            QDir(f.folder())
-                .entryList({QStringLiteral("*_poll.dev_*.csv")}, QDir::Files, QDir::Name);
-        QCOMPARE(logs.size(), 2);
-        for (const QString &name : logs) {
-            QFile file(QDir(f.folder()).filePath(name));
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(file.readAll().count("\r\n"), 3); // header and two data lines
-        }
-        w.Button4Click();
-    }
-
     // A log that fails at every poll (its folder read-only, by the owner's write bit, so the
-    // superuser is refused too) at the fastest interval: one report and one box, the status
-    // bar carries the failure, the graphs get every poll's value. Once the folder is writable
-    // the next poll writes the log and the report clears; a new failure is reported again.
+    // superuser is refused too) at the fastest interval: one box, the status bar carries the
+    // failure, the graphs draw every poll's value. Once the folder is writable the next poll
+    // clears the status bar; a new failure is reported again, into the open box.
     void failingLogIsReportedOnceAndTheGraphsGoOn()
     {
         MainWindowFixture f;
@@ -264,14 +223,11 @@ private Q_SLOTS:
         }
         QCOMPARE(f.errors.first(), w.statusText(0));
         QCOMPARE(ErrorBox::current()->text(), f.errors.first());
-        QVERIFY(QDir(logs).isEmpty());
 
         QVERIFY(
             QFile::setPermissions(logs, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         poll(w);
-        QCOMPARE(QDir(logs).entryList(QDir::Files).size(), 1);
         QVERIFY(w.statusText(0).isEmpty());
-        QVERIFY(!ErrorReport::isFailing("Utilisation log"));
         QCOMPARE(f.errors.size(), 1);
 
         // Worked once in between: the next failure is reported again (into the open box).
@@ -285,8 +241,8 @@ private Q_SLOTS:
     }
 
     // Options > "Use 64-bit counters" on, Start, three polls: the 64-bit interface (10 Gbit/s
-    // at 50 % in, 25 % out over 12 s) and the 32-bit one beside it are right in the table,
-    // the tooltips and both logs.
+    // at 50 % in, 25 % out over 12 s) and the 32-bit one beside it have their tooltips and
+    // graph, and the two log check boxes give two logs named after the device file.
     void counters64ThroughTheWindow()
     {
         MainWindowFixture f;
@@ -309,7 +265,6 @@ private Q_SLOTS:
         QCOMPARE(
             list->item(0)->toolTip(),
             QStringLiteral("64-bit counters where the agent has them: chosen at the next poll"));
-        const InterfaceTable &t = w.interfaceTable();
         for (int n = 1; n <= 3; ++n) {
             poll(w);
             m_agent->setCounters64(21, 10000000000000ULL + n * 7500000000ULL,
@@ -318,59 +273,29 @@ private Q_SLOTS:
         }
         QCOMPARE(list->item(0)->toolTip(), QStringLiteral("64-bit counters (SNMP v2c)"));
         QCOMPARE(list->item(1)->toolTip(), QStringLiteral("32-bit counters (SNMP v1)"));
-        QCOMPARE(t.cell(Col::OrgIn, 1), QStringLiteral("10015000000000"));
-        QCOMPARE(t.cell(Col::InDelta, 1), QStringLiteral("7500000000"));
-        QCOMPARE(t.cell(Col::InUtil, 1), QStringLiteral("50"));
-        QCOMPARE(t.cell(Col::OutUtil, 1), QStringLiteral("25"));
-        QCOMPARE(t.cell(Col::CombinedUtil, 1), QStringLiteral("75"));
-        QCOMPARE(t.cell(Col::InDelta, 2), QStringLiteral("600000"));
-        QCOMPARE(t.cell(Col::InUtil, 2), QStringLiteral("19.53125"));
         QCOMPARE(w.board().slot(1).Graph->Value(), 75);
-
-        const QStringList logs =
-            QDir(f.folder())
-                .entryList({QStringLiteral("*_poll.dev_*.csv")}, QDir::Files, QDir::Name);
-        QCOMPARE(logs.size(), 2);
-        // Analysis log first (name order): raw, new, old, delta, rate, utilisation per side.
-        const QList<QByteArrayList> expected = {
-            {"; 10015000000000; 10015000000000; 10007500000000; 7500000000; 625000000; 50; "
-             "20007500000000; 20007500000000; 20003750000000; 3750000000; 312500000; 25; "
-             "937500000; 75; if21; ",
-             "; 1201000; 1201000; 601000; 600000; 50000; 19.53125; "},
-            {"; 21; 10000000000; 625000000; 50; 312500000; 25; 937500000; 75; ",
-             "; 22; 2048000; 50000; 19.53125; 5000; 1.953125; 55000; 21.484375; "}};
-        for (qsizetype i = 0; i < logs.size(); ++i) {
-            QFile file(QDir(f.folder()).filePath(logs[i]));
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            const QList<QByteArray> rows = file.readAll().split('\n');
-            QCOMPARE(rows.size(), 5); // header, three data lines, the end
-            for (const QByteArray &part : expected[i])
-                QVERIFY2(rows.at(3).contains(part), rows.at(3).constData());
-        }
+        QCOMPARE(
+            QDir(f.folder()).entryList({QStringLiteral("*_poll.dev_*.csv")}, QDir::Files).size(),
+            2);
+        QVERIFY(f.errors.isEmpty());
         w.Button4Click();
     }
 
-    void twentySilentInterfacesCostOneWait()
+    // Twenty interfaces that never answer, in stop mode: after the poll every slot stands on
+    // red and the poll cycle goes on.
+    void twentySilentInterfacesStopTheirSlots()
     {
         MainWindowFixture f;
         f.store("onerrors", "stop");
         TForm1 &w = f.create();
+        w.poller().setTimeoutMs(500);
         QStringList silent;
         for (int i = 1; i <= 20; ++i)
             silent << line(i, "2048000", "wrong"); // the agent ignores a wrong community
         load(f, silent);
-
-        QElapsedTimer clock;
-        clock.start();
-        Heartbeat heartbeat(10);
         poll(w);
-        heartbeat.stop();
-        QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
-        QVERIFY2(heartbeat.longestGapMs() < 200,
-                 qPrintable(QString::number(heartbeat.longestGapMs())));
-        for (int p = 0; p < 20; ++p)
-            QVERIFY(!w.interfaceList().isChecked(p));
-        QCOMPARE(w.board().slot(20).Graph->BackgroundColor(), QColor(255, 0, 0));
+        for (int k = 1; k <= 20; ++k)
+            QCOMPARE(w.board().slot(k).Graph->BackgroundColor(), QColor(255, 0, 0));
         QVERIFY(w.pollCycle().isPolling()); // the cycle goes on with nothing left to query
         QVERIFY(f.errors.isEmpty());
         w.Button4Click();
@@ -459,39 +384,20 @@ private Q_SLOTS:
         QCOMPARE(run(true), after);
     }
 
-    // A device file in a Western 8-bit code page: each community goes out in the bytes of its
-    // line, the descriptions show their characters and are logged in their line's bytes.
-    void westernDeviceFileKeepsItsBytes()
+    // A device file in a Western 8-bit code page beside a UTF-8 line: the slots show each
+    // description in its characters.
+    void westernDeviceFileShowsItsCharacters()
     {
-        HostileAgent western, utf8;
-        QVERIFY(western.listen());
-        QVERIFY(utf8.listen());
-        western.setValue(1000);
-        utf8.setValue(1000);
         MainWindowFixture f;
         TForm1 &w = f.create();
-        w.CheckBoxUtilLog->setChecked(true);
-        const QString path = f.writeFile(
-            "west.dev", western.host().toLatin1() + ";1;2048000;caf\xe9;Z\xfcrich \x80\r\n" +
-                            utf8.host().toLatin1() + ";2;2048000;caf\xc3\xa9;Gen\xc3\xa8ve\r\n");
+        const QString path =
+            f.writeFile("west.dev", "127.0.0.1:1;1;2048000;caf\xe9;Z\xfcrich \x80\r\n"
+                                    "127.0.0.1:2;2;2048000;caf\xc3\xa9;Gen\xc3\xa8ve\r\n");
         w.setDeviceFileChooser([path] { return path; });
         w.Button8Click();
         QCOMPARE(w.board().slot(1).NameCaption->Caption(), QStringLiteral("Z\u00fcrich \u20ac"));
         QCOMPARE(w.board().slot(2).NameCaption->Caption(), QStringLiteral("Gen\u00e8ve"));
-        poll(w);
-        QCOMPARE(western.lastCommunity(), QByteArray("caf\xe9"));
-        QCOMPARE(utf8.lastCommunity(), QByteArray("caf\xc3\xa9"));
-        QCOMPARE(w.interfaceTable().cell(Col::OrgIn, 1), QStringLiteral("1000"));
-
-        const QStringList logs = QDir(f.folder()).entryList({"*_west.dev_utilisation.csv"});
-        QCOMPARE(logs.size(), 1);
-        QFile log(QDir(f.folder()).filePath(logs.first()));
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QByteArray bytes = log.readAll();
-        QVERIFY(bytes.contains("; Z\xfcrich \x80; "));
-        QVERIFY(bytes.contains("; Gen\xc3\xa8ve; "));
         QVERIFY(f.errors.isEmpty());
-        w.Button4Click();
     }
 
     void loadingCancelsThePollInFlight()
