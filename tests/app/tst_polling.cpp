@@ -7,6 +7,7 @@
 #include "GraphBoard.h"
 #include "Heartbeat.h"
 #include "Histograph.h"
+#include "InterfaceTable.h"
 #include "HostileAgent.h"
 #include "OptionsDialog.h"
 #include "SnmpAgent.h"

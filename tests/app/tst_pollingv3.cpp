@@ -6,6 +6,7 @@
 #include "GraphBoard.h"
 #include "Heartbeat.h"
 #include "Histograph.h"
+#include "InterfaceTable.h"
 #include "SnmpAgent.h"
 
 #include <QCheckBox>
