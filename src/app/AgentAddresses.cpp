@@ -28,4 +28,15 @@ QString groupAddressRefusal(const InterfaceTable &table, int rows)
              found.join(QStringLiteral(", ")), first);
 }
 
+QMap<QString, QByteArray> communities(const InterfaceTable &table, int rows)
+{
+    QMap<QString, QByteArray> found;
+    for (int row = 1; row <= rows; ++row) {
+        const QString &address = table.cell(Col::IP, row);
+        if (!address.isEmpty() && !found.contains(address))
+            found.insert(address, table.cellBytes(Col::Community, row));
+    }
+    return found;
+}
+
 } // namespace AgentAddresses

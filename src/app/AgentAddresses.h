@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QMap>
 #include <QString>
 
 class InterfaceTable;
@@ -11,5 +13,8 @@ namespace AgentAddresses
 // (multicast or broadcast) as agents: which rows, and that they are not polled (the query
 // sends nothing to such an address, so they fail like an unreachable agent). "" for none.
 QString groupAddressRefusal(const InterfaceTable &table, int rows);
+
+// The agents of the loaded rows 1..rows, each with the community of its first row.
+QMap<QString, QByteArray> communities(const InterfaceTable &table, int rows);
 
 } // namespace AgentAddresses

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
-#include "AgentProfile.h"
+#include "AgentProfileSource.h"
+#include "AttachedWindows.h"
 #include "InterfaceList.h"
 #include "InterfaceTable.h"
 #include "PollCycle.h"
@@ -8,21 +9,22 @@
 #include "PollRun.h"
 
 #include "DailyLogFile.h"
+#include "DeviceFileChooser.h"
 #include "ErrorReport.h"
 #include "FixedCellsModel.h"
 #include "GraphBoard.h"
-#include "MetricsEndpoint.h"
 #include "Histograph.h"
 #include "LinkHealthDisplay.h"
 #include "MenuMnemonics.h"
+#include "MetricsFeature.h"
 #include "PanelStatusBar.h"
+#include "PollValuesDisplay.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -49,7 +51,7 @@ TForm1::TForm1(const QString &commandLineFile, QWidget *parent)
     : QMainWindow(parent), m_tableOwner(std::make_unique<InterfaceTable>()),
       m_listOwner(std::make_unique<InterfaceList>()),
       m_pollCycleOwner(std::make_unique<PollCycle>()), m_table(*m_tableOwner), m_list(*m_listOwner),
-      m_pollCycle(*m_pollCycleOwner), m_agentProfiles(std::make_unique<AgentProfiles>()),
+      m_pollCycle(*m_pollCycleOwner), m_agents(std::make_unique<AgentProfileSource>(*this)),
       m_logEnvironment(std::make_unique<LogEnvironment>()),
       m_pollRun(std::make_unique<PollRun>(m_table, m_list, *m_logEnvironment))
 {
@@ -59,6 +61,8 @@ TForm1::TForm1(const QString &commandLineFile, QWidget *parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
+    m_deviceFileChooser = std::make_unique<DeviceFileChooser>(this);
+    m_windows = std::make_unique<AttachedWindows>();
     createGraphArea();
     createButtonColumn();
     createPages();
@@ -100,8 +104,10 @@ void TForm1::createGraphArea()
     m_board = std::make_unique<GraphBoard>(m_graphArea, Panel2, Panel3);
     m_linkHealth = std::make_unique<LinkHealthDisplay>(
         *m_board, [this](const QString &text) { setStatusText(0, text); });
+    m_pollValues = std::make_unique<PollValuesDisplay>(*m_board, m_table, m_list, *m_pollRun);
+    m_metrics = std::make_unique<MetricsFeature>(*m_pollRun);
     m_pollRun->poller().setSlots(m_board.get());
-    m_pollRun->poller().setProfiles(m_agentProfiles.get());
+    m_pollRun->poller().setProfiles(&m_agents->profiles());
 }
 
 void TForm1::createButtonColumn()
@@ -427,7 +433,6 @@ void TForm1::connectModel()
     });
     connect(&m_pollCycle, &PollCycle::pollDue, this, [this] { runPoll(); });
     connectPollRun();
-    connectUnits();
 
     m_logEnvironment->status = [this](const QString &text) { setStatusText(0, text); };
 }
@@ -475,18 +480,6 @@ void TForm1::setOnErrorMode(OnErrorMode mode)
 {
     Edit1->setText(mode == OnErrorMode::Stop ? QStringLiteral("1") : QStringLiteral("0"));
     m_pollRun->setOnErrorMode(mode);
-}
-
-QFileDialog &TForm1::deviceFileDialog()
-{
-    if (!m_deviceFileDialog) {
-        m_deviceFileDialog = std::make_unique<QFileDialog>(this);
-        m_deviceFileDialog->setNameFilters(
-            {QStringLiteral("Device files (*.dev)"), QStringLiteral("All files (*)")});
-        m_deviceFileDialog->setFileMode(QFileDialog::ExistingFile);
-        m_deviceFileDialog->setAcceptMode(QFileDialog::AcceptOpen);
-    }
-    return *m_deviceFileDialog;
 }
 
 void TForm1::setOuterSize(int width, int height)

@@ -2,7 +2,6 @@
 
 #include "OnErrorMode.h"
 #include "OptionsTarget.h"
-#include "PortActivity.h"
 
 #include <QMainWindow>
 
@@ -11,21 +10,23 @@
 #include <memory>
 #include <vector>
 
-class AgentProfileStore;
+class AgentProfileSource;
+class AttachedWindows;
 class AgentProfiles;
 class InterfaceList;
 class InterfaceTable;
 class PollCycle;
+class DeviceFileChooser;
 class DiscoveryDialog;
 class PollRun;
 class Poller;
 class GraphBoard;
 class LinkHealthDisplay;
-class MetricsEndpoint;
+class MetricsFeature;
+class PollValuesDisplay;
 class QAction;
 class QActionGroup;
 class QCheckBox;
-class QFileDialog;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -65,26 +66,17 @@ public:
     PollRun &pollRun() { return *m_pollRun; }
     Poller &poller();
     // The agent profiles the poll follows, as last read from their file.
-    const AgentProfiles &agentProfiles() const { return *m_agentProfiles; }
-    // Reads the agent profile file again (at start and after the profiles were saved); a
-    // fault goes to the error report and leaves no profiles.
-    void reloadAgentProfiles();
-    // The application's one agent profile store (the file at its default path).
-    AgentProfileStore &agentProfileStore();
-    void Agents1Click();  // Tools > Agents...
-    void followKeyring(); // passphrases kept in the keyring join the profiles when read
-    QFileDialog &deviceFileDialog();
+    const AgentProfiles &agentProfiles() const;
+    void Agents1Click(); // Tools > Agents...
     // The one device-file chooser of the program (load, edit, Options): the file the user
     // confirmed, or empty after a cancel. It remembers the last name chosen.
     QString chooseDeviceFile() override;
     bool openInTextEditor(const QString &path) override;
     // Replaces the dialog, for tests: returns the chosen path or empty for a cancel.
-    void setDeviceFileChooser(std::function<QString()> chooser)
-    {
-        m_deviceFileChooser = std::move(chooser);
-    }
+    void setDeviceFileChooser(std::function<QString()> chooser);
     LogEnvironment &logEnvironment() { return *m_logEnvironment; }
     QString statusText(int panel) const;
+    void setStatusText(int panel, const QString &text);
     QString deviceFilePath() const { return m_deviceFilePath; }
     void setDeviceFilePath(const QString &path) { m_deviceFilePath = path; }
     bool startFileFlag() const;
@@ -95,7 +87,7 @@ public:
     QAction *action(const QString &objectName) const;
     QPushButton *startButton() const { return Button3; }
     QPushButton *stopButton() const { return Button4; }
-    TForm3 *optionsDialog() const { return m_form3; }
+    TForm3 *optionsDialog() const;
 
     // OptionsTarget: what the Options dialog changes.
     void setHighValueAll(int value) override;
@@ -112,7 +104,7 @@ public:
     LinkHealthDisplay &linkHealthDisplay() { return *m_linkHealth; }
     // One finished poll: its link health on the board and in the status bar.
     void showPollResult(const PollResult &result);
-    QString setMetricsAddress(const QString &text) override; // MainWindowMetrics.cpp
+    QString setMetricsAddress(const QString &text) override;
 
     // The other windows, created after this one by the program entry.
     void attachWindows(TForm2 *about, TForm3 *options, TAboutBox1 *splash);
@@ -125,8 +117,6 @@ public:
     void Button8Click();             // load the device file ("read device.txt", File > Open)
     void Editdevicefile1Click();     // Tools > Edit device file
     void Discoverinterfaces1Click(); // File > Discover interfaces...
-    // The device-file chooser in save mode, proposing a file name; empty after a cancel.
-    QString chooseDeviceFileToSave(const QString &proposedName);
     // The normal load of a given device file (as if named on the command line).
     void loadDeviceFile(const QString &path);
     // A later start's request: the window comes to the front and loads deviceFile (unless
@@ -174,13 +164,11 @@ public:
     void Showlastvalues1Click();
     void Showinterfacenames1Click();
     void Showerrors1Click();
-    // The operator's units (MainWindowUnits.cpp): "In and out", "Rates in bit/s", the output
-    // line's colour and the graph tooltips.
+    // The operator's units: "In and out", "Rates in bit/s" and the output line's colour.
     void InOut1Click();
     void Ratesinbits1Click();
     void CheckBoxRatesInBitsClick();
     void setOutLineColorAll(const QColor &color) override;
-    const PortActivity &portActivity() const { return m_activity; }
     // Per-slot maximum: the three "Max value" items of slot k's menu.
     void setSlotMaximum(int slot, int maximum);
     void editDevice(int slot);
@@ -276,11 +264,8 @@ private:
     void createStatusBar();
     void connectModel();
     void FormCreate(const QString &commandLineFile);
-    void applyStoredSettings();
-    void showSplash();
 
     void setOuterSize(int width, int height);
-    void setStatusText(int panel, const QString &text);
     void refreshInterfaceListView();
     void stopForLoad();
     void runPoll();
@@ -301,12 +286,6 @@ private:
     void setCaptionSwitch(QCheckBox *box, int caption, QAction *menuItem, QStringView settingName);
     void storeSetting(QStringView name, const QString &text);
     void applyButtonColumnX(int x);
-    void connectUnits(); // after connectPollRun: runs after the board took the poll's values
-    void afterCalculateUnits();
-    void toGraphOutLine();
-    void startUnits();
-    void applyUnitsSetting(QStringView name, const QString &text);
-    void refreshGraphTooltips();
 
     // Held through pointers so that this header needs none of their headers; the references
     // keep the handlers' code short.
@@ -317,19 +296,16 @@ private:
     InterfaceList &m_list;
     PollCycle &m_pollCycle;
     std::unique_ptr<GraphBoard> m_board;
-    AgentProfileStore *m_profileStore = nullptr;      // child of the window, made on first use
-    std::unique_ptr<AgentProfiles> m_agentProfiles;   // before the poll run, which points at it
+    std::unique_ptr<AgentProfileSource> m_agents;     // before the poll run, which points at it
     std::unique_ptr<LogEnvironment> m_logEnvironment; // before the poll run, which writes it
     std::unique_ptr<PollRun> m_pollRun;
     std::unique_ptr<LinkHealthDisplay> m_linkHealth;
-    std::unique_ptr<MetricsEndpoint> m_metrics; // created when first switched on
+    std::unique_ptr<PollValuesDisplay> m_pollValues;
+    std::unique_ptr<MetricsFeature> m_metrics;
     QString m_deviceFilePath;
     QString m_loadSource; // "", "param" or "startfile"
-    QString m_lastChosenDeviceFile;
     std::vector<void (TForm1::*)()> m_deferredHandlers;
-    std::function<QString()> m_deviceFileChooser;
     QSize m_outerSize;
-    PortActivity m_activity;
     bool m_splashShown = false;
 
     QWidget *m_graphArea = nullptr;
@@ -353,9 +329,7 @@ private:
     QAction *m_showMoreItem = nullptr;
     QAction *m_stayOnTopItem = nullptr;
 
-    std::unique_ptr<QFileDialog> m_deviceFileDialog;
+    std::unique_ptr<DeviceFileChooser> m_deviceFileChooser;
     DiscoveryDialog *m_discoveryDialog = nullptr;
-    TForm2 *m_form2 = nullptr;
-    TForm3 *m_form3 = nullptr;
-    TAboutBox1 *m_splash = nullptr;
+    std::unique_ptr<AttachedWindows> m_windows;
 };

@@ -1,10 +1,9 @@
 // The graph board's handlers: the "to graph" step with the logs, reset, the board-wide
-// choices (shown value, maximum, number of graphs, captions) and show more / show less.
+// choices (shown value, units, maximum, number of graphs, captions) and show more / show less.
 
 #include "MainWindow.h"
 
 #include "InterfaceTable.h"
-
 
 #include "InterfaceList.h"
 
@@ -15,6 +14,7 @@
 #include "ErrorReport.h"
 #include "GraphBoard.h"
 #include "Histograph.h"
+#include "PollValuesDisplay.h"
 #include "SettingValues.h"
 #include "SettingsKeys.h"
 #include "SettingsStore.h"
@@ -135,6 +135,34 @@ void TForm1::Combined1Click()
 {
     RadioButton11->setChecked(true);
     action(QStringLiteral("Combined1"))->setChecked(true);
+}
+
+void TForm1::InOut1Click()
+{
+    RadioButtonInOut->setChecked(true);
+    action(QStringLiteral("InOut1"))->setChecked(true);
+}
+
+// --- Units ----------------------------------------------------------------------------------
+
+void TForm1::Ratesinbits1Click()
+{
+    CheckBoxRatesInBits->toggle(); // runs the switch, which sets the check mark
+}
+
+void TForm1::CheckBoxRatesInBitsClick()
+{
+    ErrorReport::guarded([this] {
+        const bool on = CheckBoxRatesInBits->isChecked();
+        action(QStringLiteral("Ratesinbits1"))->setChecked(on);
+        m_pollValues->setRatesInBits(on);
+        storeSetting(SettingsKeys::RatesInBits, SettingValues::flagText(on));
+    });
+}
+
+void TForm1::setOutLineColorAll(const QColor &color)
+{
+    m_board->setSecondColorAll(color);
 }
 
 // --- Graph maximum --------------------------------------------------------------------------

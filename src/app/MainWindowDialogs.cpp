@@ -1,20 +1,16 @@
-// The main window's side of the other windows: Options, the single-device panel, help,
-// homepage, About and the splash.
+// The main window's side of the other windows (AttachedWindows: Options, the single-device
+// panel, homepage, About, the splash), the Options dialog's changes, help and the log folder.
 
 #include "MainWindow.h"
 
-
 #include "PollRun.h"
 
-#include "AboutWindow.h"
+#include "AttachedWindows.h"
 #include "ErrorReport.h"
 #include "GraphBoard.h"
 #include "HelpWindow.h"
 #include "LogFolder.h"
-#include "OptionsDialog.h"
 #include "ShellOpen.h"
-#include "SplashWindow.h"
-#include "WebLabel.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,9 +25,12 @@ constexpr QStringView HelpFile = u"osl.chm";
 
 void TForm1::attachWindows(TForm2 *about, TForm3 *options, TAboutBox1 *splash)
 {
-    m_form2 = about;
-    m_form3 = options;
-    m_splash = splash;
+    m_windows->attach(about, options, splash);
+}
+
+TForm3 *TForm1::optionsDialog() const
+{
+    return m_windows->options();
 }
 
 void TForm1::setHighValueAll(int value)
@@ -85,18 +84,12 @@ QString TForm1::counterDescription(int row) const
 // The dialogs are attached by the program entry; until they are, these do nothing.
 void TForm1::Options1Click()
 {
-    // Shown in its current state: a single-device panel left open stays open.
-    if (m_form3)
-        m_form3->exec();
+    m_windows->showOptions();
 }
 
 void TForm1::editDevice(int slot)
 {
-    if (!m_form3)
-        return;
-    m_form3->editDevice(slot);
-    // Modal, but the poll timers keep firing while it is open.
-    m_form3->exec();
+    m_windows->editDevice(slot);
 }
 
 void TForm1::callforhelp()
@@ -123,29 +116,12 @@ void TForm1::Openlogfolder1Click()
 
 void TForm1::Producthomepage1Click()
 {
-    if (!m_form2)
-        return;
-    ErrorReport::guarded([this] {
-        const QString link = m_form2->WebLabel1->link();
-        ShellOpen::open(QStringLiteral("http://") + link, link);
-    });
+    m_windows->openHomepage();
 }
 
 void TForm1::About1Click()
 {
-    if (m_form2)
-        m_form2->showAbout();
-}
-
-void TForm1::showSplash()
-{
-    // Modal for the whole application (the splash has no parent window, so a window-modal
-    // one would block nothing) but without a nested event loop, so that the window's own
-    // showing completes; the splash closes itself at its timer or at "OK".
-    if (m_splash && !TAboutBox1::suppressed()) {
-        m_splash->setWindowModality(Qt::ApplicationModal);
-        m_splash->show();
-    }
+    m_windows->showAbout();
 }
 
 bool TForm1::openInTextEditor(const QString &path)

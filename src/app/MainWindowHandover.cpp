@@ -2,6 +2,8 @@
 
 #include "MainWindow.h"
 
+#include "DeviceFileChooser.h"
+
 #include <QApplication>
 #include <QTimer>
 
@@ -25,8 +27,8 @@ void TForm1::takeOverStart(const QString &deviceFile)
     }
     // The load File > Open runs, with this file as the one chosen in its dialog.
     std::function<QString()> chooser =
-        std::exchange(m_deviceFileChooser, [deviceFile] { return deviceFile; });
+        m_deviceFileChooser->replace([deviceFile] { return deviceFile; });
     m_loadSource.clear();
     Button8Click();
-    m_deviceFileChooser = std::move(chooser);
+    m_deviceFileChooser->replace(std::move(chooser));
 }

@@ -1,8 +1,9 @@
-// Link health: the setting, and what a finished poll shows of it.
+// Link health and metrics: the settings, and what a finished poll shows of link health.
 
 #include "MainWindow.h"
 
 #include "LinkHealthDisplay.h"
+#include "MetricsFeature.h"
 #include "PollResult.h"
 #include "PollRun.h"
 
@@ -20,4 +21,9 @@ bool TForm1::linkHealth() const
 void TForm1::showPollResult(const PollResult &result)
 {
     m_linkHealth->show(result);
+}
+
+QString TForm1::setMetricsAddress(const QString &text)
+{
+    return m_metrics->setAddress(text);
 }

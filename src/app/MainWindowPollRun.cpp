@@ -1,12 +1,9 @@
-// What the board shows of a poll: the poll run's results reach the window's widgets here.
+// What the window shows of a poll besides the board's values (PollValuesDisplay): the list of
+// interfaces, the status bar, the link health and the handlers that waited for the poll.
 
 #include "MainWindow.h"
 
-
-#include "GraphBoard.h"
-#include "Histograph.h"
 #include "PollRun.h"
-#include "TransLabel.h"
 
 Poller &TForm1::poller()
 {
@@ -17,14 +14,6 @@ void TForm1::connectPollRun()
 {
     PollRun *run = m_pollRun.get();
     connect(run, &PollRun::getFinished, this, [this] { refreshInterfaceListView(); });
-    connect(run, &PollRun::lastValuesShown, this, [this](const QStringList &captions) {
-        for (int k = 1; k <= GraphSlotControl::SlotCount && k <= captions.size(); ++k)
-            m_board->slot(k).LastValuesCaption->setCaption(captions.at(k - 1));
-    });
-    connect(run, &PollRun::graphValuesShown, this, [this](const QList<PollRun::SlotValue> &values) {
-        for (const PollRun::SlotValue &v : values)
-            m_board->slot(v.slot).Graph->setValue(v.value);
-    });
     connect(run, &PollRun::statusMessage, this,
             [this](const QString &text) { setStatusText(0, text); });
     connect(run, &PollRun::statusWithdrawn, this, [this](const QString &text) {

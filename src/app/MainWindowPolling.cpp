@@ -11,10 +11,12 @@
 #include "PollRun.h"
 
 #include "DeviceFile.h"
+#include "DeviceFileChooser.h"
 #include "ErrorReport.h"
 #include "GraphBoard.h"
 #include "Histograph.h"
 #include "LinkHealthDisplay.h"
+#include "PollValuesDisplay.h"
 #include "SettingValues.h"
 #include "SettingsKeys.h"
 #include "SettingsStore.h"
@@ -23,7 +25,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -94,7 +95,7 @@ void TForm1::Button8Click()
         if (m_loadSource.isEmpty()) {
             const QString chosen = chooseDeviceFile();
             // After a cancel the path is the last name chosen in the dialog, or empty.
-            m_deviceFilePath = m_lastChosenDeviceFile;
+            m_deviceFilePath = m_deviceFileChooser->lastChosen();
             if (!chosen.isEmpty())
                 lines = DeviceFile::readLines(chosen, DeviceFile::MaxInterfaces + 1, &encodings);
         } else {
@@ -133,19 +134,12 @@ void TForm1::Button8Click()
 
 QString TForm1::chooseDeviceFile()
 {
-    QString chosen;
-    if (m_deviceFileChooser) {
-        chosen = m_deviceFileChooser();
-    } else {
-        QFileDialog &dialog = deviceFileDialog();
-        if (!m_lastChosenDeviceFile.isEmpty())
-            dialog.selectFile(m_lastChosenDeviceFile);
-        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-            chosen = dialog.selectedFiles().first();
-    }
-    if (!chosen.isEmpty())
-        m_lastChosenDeviceFile = chosen;
-    return chosen;
+    return m_deviceFileChooser->chooseToOpen();
+}
+
+void TForm1::setDeviceFileChooser(std::function<QString()> chooser)
+{
+    m_deviceFileChooser->replace(std::move(chooser));
 }
 
 void TForm1::Editdevicefile1Click()
@@ -168,7 +162,7 @@ void TForm1::Button3Click()
     m_pollRun->poller().counters().resetAll();
     m_pollRun->resetLinkHealth();
     m_linkHealth->reset();
-    startUnits();
+    m_pollValues->start();
     m_pollCycle.start();
     runPoll();
 }

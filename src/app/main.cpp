@@ -1,4 +1,5 @@
 #include "AboutWindow.h"
+#include "AlertsFeature.h"
 #include "ApplicationIdentity.h"
 #include "CommandLine.h"
 #include "DisplayCheck.h"
@@ -7,7 +8,6 @@
 #include "HistoryFolder.h"
 #include "LogFolder.h"
 #include "MainWindow.h"
-#include "MainWindowAlerts.h"
 #include "OptionsDialog.h"
 #include "SingleInstance.h"
 #include "SplashWindow.h"
@@ -82,7 +82,7 @@ int main(int argc, char *argv[])
     TAboutBox1 splash;
     form1.attachWindows(&form2, &form3, &splash);
     new HistoryFeature(form1, HistoryFolder::defaultPath()); // owned by form1
-    MainWindowAlerts alerts(form1, form3);
+    AlertsFeature alerts(form1, form3);
     WindowHandoverServer handover([&form1](const QString &file) { form1.takeOverStart(file); });
     handover.listen();
     form1.show();

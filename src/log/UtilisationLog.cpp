@@ -1,5 +1,6 @@
 #include "UtilisationLog.h"
 
+#include "InterfaceTable.h"
 #include "LogLines.h"
 
 #include <iterator>
@@ -10,6 +11,13 @@ namespace
 {
 // Both log headers name the fields of ten interfaces, however many are loaded.
 constexpr int HeaderBlocks = 10;
+
+// The eleven logged columns in field order (description right after Number).
+constexpr int Fields[] = {
+    Col::Number,    Col::Description,  Col::IP,           Col::Interface,
+    Col::Bandwidth, Col::InDeltaPers,  Col::InUtil,       Col::OutDeltaPers,
+    Col::OutUtil,   Col::CombinedPers, Col::CombinedUtil,
+};
 } // namespace
 
 QString headerLine(const InterfaceTable &table, const QString &stamp)

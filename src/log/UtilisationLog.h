@@ -1,9 +1,10 @@
 #pragma once
 
 #include "DailyLogFile.h"
-#include "InterfaceTable.h"
 
 #include <QString>
+
+class InterfaceTable;
 
 // The utilisation log: per poll one line with each listed interface's identity, rates and
 // utilisation, in the daily file "yyyymmdd_<device file name>_utilisation.csv".
@@ -11,13 +12,6 @@ namespace UtilisationLog
 {
 
 inline constexpr char Suffix[] = "_utilisation.csv";
-
-// The eleven logged columns in field order (description right after Number).
-inline constexpr int Fields[] = {
-    Col::Number,    Col::Description,  Col::IP,           Col::Interface,
-    Col::Bandwidth, Col::InDeltaPers,  Col::InUtil,       Col::OutDeltaPers,
-    Col::OutUtil,   Col::CombinedPers, Col::CombinedUtil,
-};
 
 // stamp, then ten times "; " and the eleven header texts (row 0) joined by "; "; no
 // separator at the end.

@@ -5,7 +5,6 @@
 #include "DailyLogFile.h"
 #include "ErrorReport.h"
 #include "InterfaceList.h"
-#include "InterfaceTable.h"
 #include "MainWindow.h"
 #include "PollCycle.h"
 #include "SettingsStore.h"

@@ -1,7 +1,7 @@
 // Alerts from real polls: a loopback snmpd whose counters the test raises, the main window's
 // poll run, and a recording notification service on a private session bus.
 
-#include "MainWindowAlerts.h"
+#include "AlertsFeature.h"
 #include "MainWindowFixture.h"
 #include "OptionsDialog.h"
 #include "PollRun.h"
@@ -57,8 +57,8 @@ private Q_SLOTS:
         f.store(QStringLiteral("alert polls"), QStringLiteral("2"));
         QTemporaryDir data;
         TForm3 options(w, &w);
-        MainWindowAlerts alerts(w, options, data.filePath(QStringLiteral("alerts.csv")),
-                                m_bus->connect(QStringLiteral("client")));
+        AlertsFeature alerts(w, options, data.filePath(QStringLiteral("alerts.csv")),
+                             m_bus->connect(QStringLiteral("client")));
         QVERIFY(alerts.centre().enabled());
 
         // 2,048,000 bit/s at the 6 s interval: 1,536,000 octets in a poll are 100 %.

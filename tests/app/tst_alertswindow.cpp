@@ -4,8 +4,8 @@
 
 #include "../alerts/AlertFixture.h"
 #include "AlertsDialog.h"
+#include "AlertsFeature.h"
 #include "AlertsOptionsPage.h"
-#include "MainWindowAlerts.h"
 #include "MainWindowFixture.h"
 #include "OptionsDialog.h"
 #include "PrivateSessionBus.h"
@@ -32,15 +32,14 @@ class TestAlertsWindow : public QObject
         QTemporaryDir data;
         TForm1 *form = nullptr;
         std::unique_ptr<TForm3> options;
-        MainWindowAlerts *alerts = nullptr;
+        AlertsFeature *alerts = nullptr;
 
         Window(PrivateSessionBus &bus, const QString &connection)
         {
             form = &fixture.create();
             options = std::make_unique<TForm3>(*form, form);
-            alerts =
-                new MainWindowAlerts(*form, *options, data.filePath(QStringLiteral("alerts.csv")),
-                                     bus.connect(connection));
+            alerts = new AlertsFeature(*form, *options, data.filePath(QStringLiteral("alerts.csv")),
+                                       bus.connect(connection));
         }
         ~Window() { options.reset(); }
     };

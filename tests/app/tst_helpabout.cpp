@@ -2,6 +2,7 @@
 #include "ApplicationIdentity.h"
 #include "GraphBoard.h"
 #include "HelpWindow.h"
+#include "InterfaceTable.h"
 #include "Histograph.h"
 #include "LogFolder.h"
 #include "MainWindowFixture.h"

@@ -3,6 +3,7 @@
 
 #include "GraphBoard.h"
 #include "Histograph.h"
+#include "InterfaceTable.h"
 #include "SettingsKeys.h"
 #include "TransLabel.h"
 

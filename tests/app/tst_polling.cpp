@@ -6,6 +6,7 @@
 
 #include "GraphBoard.h"
 #include "Histograph.h"
+#include "InterfaceTable.h"
 #include "OptionsDialog.h"
 #include "SnmpAgent.h"
 #include "TransLabel.h"

@@ -3,6 +3,7 @@
 #include "AgentProfileFile.h"
 #include "GraphBoard.h"
 #include "Histograph.h"
+#include "InterfaceTable.h"
 #include "IfMib.h"
 #include "PollRun.h"
 #include "SnmpAgent.h"

@@ -5,6 +5,7 @@
 #include "CoreDumps.h"
 #include "GraphBoard.h"
 #include "Histograph.h"
+#include "InterfaceTable.h"
 #include "SnmpAgent.h"
 
 #include <QListWidget>

@@ -4,6 +4,7 @@
 #include "FixedCellsModel.h"
 #include "GraphBoard.h"
 #include "Histograph.h"
+#include "InterfaceTable.h"
 #include "SettingsKeys.h"
 #include "SnmpAgent.h"
 #include "TransLabel.h"

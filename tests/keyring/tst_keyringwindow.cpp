@@ -1,6 +1,7 @@
 #include "AgentProfileFile.h"
 #include "AgentsDialog.h"
 #include "GetStep.h"
+#include "InterfaceTable.h"
 #include "MainWindowFixture.h"
 #include "PassphraseKeyring.h"
 #include "PrivateKeyring.h"

@@ -1,4 +1,4 @@
-#include "MainWindowAlerts.h"
+#include "AlertsFeature.h"
 
 #include "AlertsDialog.h"
 #include "AlertsOptionsPage.h"
@@ -14,20 +14,20 @@
 #include <QMenu>
 #include <QPushButton>
 
-MainWindowAlerts::MainWindowAlerts(TForm1 &window, TForm3 &options, const QString &filePath)
+AlertsFeature::AlertsFeature(TForm1 &window, TForm3 &options, const QString &filePath)
     : QObject(&window), m_window(window), m_options(options), m_centre(filePath)
 {
     attach();
 }
 
-MainWindowAlerts::MainWindowAlerts(TForm1 &window, TForm3 &options, const QString &filePath,
-                                   const QDBusConnection &bus)
+AlertsFeature::AlertsFeature(TForm1 &window, TForm3 &options, const QString &filePath,
+                             const QDBusConnection &bus)
     : QObject(&window), m_window(window), m_options(options), m_centre(filePath, bus)
 {
     attach();
 }
 
-void MainWindowAlerts::attach()
+void AlertsFeature::attach()
 {
     m_centre.reloadSettings();
 
@@ -37,7 +37,7 @@ void MainWindowAlerts::attach()
         m_page->setValues(AlertSettings::read(store));
     });
     m_options.addPage(QStringLiteral("Alerts"), m_page);
-    connect(&m_options, &QDialog::accepted, this, &MainWindowAlerts::storePage);
+    connect(&m_options, &QDialog::accepted, this, &AlertsFeature::storePage);
     // Cancel reloads the stored values, as the dialog's own fields do; OK may also have
     // changed the high threshold or the on-error mode the conditions use.
     connect(&m_options, &QDialog::rejected, this, [this] {
@@ -57,7 +57,7 @@ void MainWindowAlerts::attach()
                 continue;
             auto *item = new QAction(QStringLiteral("Alerts..."), menu);
             item->setObjectName(QStringLiteral("Alerts1"));
-            connect(item, &QAction::triggered, this, &MainWindowAlerts::Alerts1Click);
+            connect(item, &QAction::triggered, this, &AlertsFeature::Alerts1Click);
             menu->insertAction(items.value(at + 1), item);
             break;
         }
@@ -75,14 +75,14 @@ void MainWindowAlerts::attach()
     });
     if (!m_centre.loadError().isEmpty() && m_centre.enabled())
         Q_EMIT m_centre.statusMessage(m_centre.loadError());
-    connect(&m_centre, &AlertCentre::activated, this, &MainWindowAlerts::raiseWindow);
+    connect(&m_centre, &AlertCentre::activated, this, &AlertsFeature::raiseWindow);
     connect(&m_centre, &AlertCentre::historyChanged, this, [this] {
         if (m_dialog)
             m_dialog->refresh();
     });
 }
 
-void MainWindowAlerts::storePage()
+void AlertsFeature::storePage()
 {
     ErrorReport::guarded([this] {
         SettingsStore store;
@@ -91,7 +91,7 @@ void MainWindowAlerts::storePage()
     m_centre.reloadSettings();
 }
 
-void MainWindowAlerts::Alerts1Click()
+void AlertsFeature::Alerts1Click()
 {
     if (!m_dialog)
         m_dialog = new AlertsDialog(m_centre.history(), &m_window);
@@ -101,7 +101,7 @@ void MainWindowAlerts::Alerts1Click()
     m_dialog->activateWindow();
 }
 
-void MainWindowAlerts::raiseWindow()
+void AlertsFeature::raiseWindow()
 {
     m_window.setWindowState((m_window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     m_window.show();

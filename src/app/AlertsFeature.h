@@ -14,16 +14,16 @@ class TForm3;
 // with the alert list, alert texts in the first status-bar panel, and a click on a
 // notification bringing the window to the front. The program entry creates one after the
 // windows; it lives as long as they do.
-class MainWindowAlerts : public QObject
+class AlertsFeature : public QObject
 {
     Q_OBJECT
 
 public:
-    MainWindowAlerts(TForm1 &window, TForm3 &options,
-                     const QString &filePath = AlertFile::defaultPath());
+    AlertsFeature(TForm1 &window, TForm3 &options,
+                  const QString &filePath = AlertFile::defaultPath());
     // The same with a bus of the caller's (tests).
-    MainWindowAlerts(TForm1 &window, TForm3 &options, const QString &filePath,
-                     const QDBusConnection &bus);
+    AlertsFeature(TForm1 &window, TForm3 &options, const QString &filePath,
+                  const QDBusConnection &bus);
 
     AlertCentre &centre() { return m_centre; }
     AlertsOptionsPage *page() const { return m_page; }
