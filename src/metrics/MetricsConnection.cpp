@@ -48,15 +48,14 @@ MetricsConnection::MetricsConnection(QTcpSocket *socket, const Limits &limits, R
     connect(&m_deadline, &QTimer::timeout, this, &MetricsConnection::abort);
     connect(socket, &QTcpSocket::readyRead, this, &MetricsConnection::onReadyRead);
     connect(socket, &QTcpSocket::disconnected, this, &MetricsConnection::abort);
+    connect(socket, &QTcpSocket::bytesWritten, this, [this] {
+        if (m_socket->bytesToWrite() == 0)
+            m_progress.restart();
+    });
     m_idle.start(limits.idleMs);
-    m_waiting.start();
+    m_progress.start();
     if (socket->state() != QAbstractSocket::ConnectedState)
         QMetaObject::invokeMethod(this, &MetricsConnection::abort, Qt::QueuedConnection);
-}
-
-bool MetricsConnection::isWaiting() const
-{
-    return !m_closing && !m_finished && m_socket->bytesToWrite() == 0;
 }
 
 void MetricsConnection::abort()
@@ -132,7 +131,6 @@ void MetricsConnection::answer(const HttpRequest *request)
     m_socket->write(head);
     if (!request || request->method != "HEAD")
         m_socket->write(answer.body);
-    m_waiting.restart();
 
     if (!keep) {
         // Closed once the answer is out; a client that does not read it is cut off at the idle

@@ -44,10 +44,10 @@ public:
     MetricsConnection(QTcpSocket *socket, const Limits &limits, Responder responder,
                       QObject *parent = nullptr);
 
-    // Whether it waits for (the rest of) a request with nothing of its own left to send: the
-    // connections that may make room for a new one. waitingMs: for how long.
-    bool isWaiting() const;
-    qint64 waitingMs() const { return m_waiting.elapsed(); }
+    // How long since the connection last got somewhere: it was accepted, or an answer went
+    // out in full. A client that drips a request, stays silent or never reads its answers
+    // grows old; one that takes its answers stays young.
+    qint64 stalledMs() const { return m_progress.elapsed(); }
 
     void abort();
 
@@ -65,7 +65,7 @@ private:
     QByteArray m_buffer; // what arrived of the next request head
     QTimer m_idle;
     QTimer m_deadline;
-    QElapsedTimer m_waiting;
+    QElapsedTimer m_progress;
     bool m_closing = false;
     bool m_finished = false;
 };

@@ -59,17 +59,12 @@ void MetricsServer::onNewConnection()
 {
     while (QTcpSocket *socket = m_tcp ? m_tcp->nextPendingConnection() : nullptr) {
         if (m_connections.size() >= MaxConnections) {
-            // Room is made by closing the connection that has waited longest for a request.
-            MetricsConnection *oldest = nullptr;
+            // Room is made by closing the connection that has gone longest without an answer
+            // delivered: one that drips its request, stays silent or does not read.
+            MetricsConnection *oldest = m_connections.first();
             for (MetricsConnection *connection : std::as_const(m_connections)) {
-                if (connection->isWaiting() &&
-                    (!oldest || connection->waitingMs() > oldest->waitingMs()))
+                if (connection->stalledMs() > oldest->stalledMs())
                     oldest = connection;
-            }
-            if (!oldest) {
-                socket->abort();
-                socket->deleteLater();
-                continue;
             }
             oldest->abort(); // leaves m_connections through its finished()
         }

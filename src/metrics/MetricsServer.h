@@ -19,13 +19,12 @@ class QTcpServer;
 // is made once per poll, so a request costs a copy and never waits for the network.
 //
 // Bounds: at most MaxConnections connections at once. When all are taken, a new connection
-// closes the one that has waited longest for its request (silent, or dripping a request byte
-// by byte), so a scrape always finds a place; only when every connection is busy taking its
-// answer is the new one closed at once. A connection that sends nothing for IdleMs, whose
-// request head is not complete RequestDeadlineMs after its first byte, that holds more than
-// MaxRequestBytes of an unfinished head or leaves more than MaxUnsentBytes of answers unread
-// is closed (see MetricsConnection). A client that never reads therefore costs at most one
-// buffer.
+// closes the one that has gone longest without an answer delivered in full (silent, dripping
+// a request byte by byte, or not reading its answers), so a scrape always finds a place. A
+// connection that sends nothing for IdleMs, whose request head is not complete
+// RequestDeadlineMs after its first byte, that holds more than MaxRequestBytes of an
+// unfinished head or leaves more than MaxUnsentBytes of answers unread is closed (see
+// MetricsConnection). A client that never reads therefore costs at most one buffer.
 class MetricsServer : public QObject
 {
     Q_OBJECT
