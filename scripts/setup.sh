@@ -13,7 +13,6 @@ packages=(
     clang libclang-rt-14-dev # sanitizer and fuzz builds of the test command (libFuzzer)
     dpkg-dev file lintian appstream desktop-file-utils # the Debian package and its test
     librrd-dev rrdtool # history: round-robin files, and the command that reads them back
-    qt6-httpserver-dev qt6-websockets-dev # the metrics endpoint (Qt's HTTP server module needs the WebSockets one to build)
     qtkeychain-qt6-dev # v3 passphrases in the desktop's keyring
     qt6-wayland weston # the Wayland platform plugin, and a headless compositor to test it
     dbus-daemon gnome-keyring # private session buses for the notification and keyring tests

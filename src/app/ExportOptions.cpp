@@ -2,6 +2,7 @@
 
 #include "AgentProfileFile.h"
 #include "ExportCommand.h"
+#include "InstalledExporter.h"
 
 #include <QCommandLineParser>
 
@@ -18,9 +19,10 @@ ExportOptions::ExportOptions()
                                 "127.0.0.1:9116)."),
                  QStringLiteral("HOST:PORT"), QStringLiteral("127.0.0.1:9116")),
       m_format(QStringLiteral("snmp-exporter-format"),
-               QStringLiteral("current (SNMP exporter 0.23 and later, the default) or 0.21 (the "
-                              "older per-module auth, as Debian 12's exporter reads)."),
-               QStringLiteral("FORMAT"), QStringLiteral("current")),
+               QStringLiteral("current (SNMP exporter 0.23 and later) or 0.21 (the older "
+                              "per-module auth, as Debian 12's exporter reads). Default: the "
+                              "layout of the SNMP exporter installed here, else current."),
+               QStringLiteral("FORMAT")),
       m_includeSecrets(QStringLiteral("include-secrets"),
                        QStringLiteral("Write the v3 passphrases into snmp.yml instead of "
                                       "${OSTRALINE_...} placeholders."))
@@ -54,7 +56,10 @@ int ExportOptions::run(const QCommandLineParser &parser, int (*usageError)(const
     if (!ExportCommand::isExporterAddress(options.exporter))
         return usageError(QStringLiteral("--exporter must be HOST:PORT, such as 127.0.0.1:9116."));
     const QString format = parser.value(m_format);
-    if (format == QLatin1String("current"))
+    if (!parser.isSet(m_format))
+        InstalledExporter::chooseFormat(
+            InstalledExporter::find(QString::fromLocal8Bit(qgetenv("PATH"))), &options);
+    else if (format == QLatin1String("current"))
         options.format = PrometheusExport::Format::Current;
     else if (format == QLatin1String("0.21"))
         options.format = PrometheusExport::Format::V0_21;

@@ -104,3 +104,39 @@ bool ExportFolder::write(const QString &name, const QByteArray &bytes, QString *
     }
     return true;
 }
+
+bool ExportFolder::read(const QString &name, qint64 maxBytes, QByteArray *bytes,
+                        QString *error) const
+{
+    const auto fail = [&](int e) {
+        *error = QStringLiteral("Cannot read %1/%2 back: %3").arg(m_path, name, reason(e));
+        return false;
+    };
+    if (m_fd < 0)
+        return fail(EBADF);
+    const int fd = ::openat(m_fd, QFile::encodeName(name).constData(),
+                            O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return fail(errno);
+    bytes->clear();
+    char buffer[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int e = errno;
+            ::close(fd);
+            return fail(e);
+        }
+        if (n == 0)
+            break;
+        bytes->append(buffer, n);
+        if (bytes->size() > maxBytes) {
+            ::close(fd);
+            return fail(EFBIG);
+        }
+    }
+    ::close(fd);
+    return true;
+}

@@ -20,6 +20,9 @@ public:
     // False with the system's reason in *error.
     bool open(const QString &path, QString *error);
     bool write(const QString &name, const QByteArray &bytes, QString *error);
+    // Reads a file of the folder back (never through a link), at most maxBytes of it; false
+    // with the system's reason in *error.
+    bool read(const QString &name, qint64 maxBytes, QByteArray *bytes, QString *error) const;
 
 private:
     int m_fd = -1;

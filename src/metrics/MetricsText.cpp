@@ -96,11 +96,13 @@ Family makeFamily(FamilyId id)
                       "The bandwidth of the interface in Mbit/s, from the device file" +
                           oid(IfHighSpeed));
     case ReadingUp:
-        return family("ostraline_reading_up", "gauge",
-                      "1 when the last reading of the interface succeeded, 0 when it failed");
+        return family(
+            "ostraline_reading_up", "gauge",
+            "1 when a reading of the interface arrived at the last poll, 0 when none did");
     case Utilisation:
         return family("ostraline_utilisation_percent", "gauge",
-                      "Utilisation of the interface in percent of its bandwidth at the last poll");
+                      "Utilisation of the interface in percent of its bandwidth at the last poll "
+                      "(none when that poll had no rate, as on a first reading)");
     case LastPoll:
         return family("ostraline_last_poll_timestamp_seconds", "gauge",
                       "Unix time of the last finished poll");
@@ -131,6 +133,20 @@ void addGauge(Family &family, const QByteArray &labels, const std::optional<int>
 {
     if (v)
         add(family, labels, QByteArray::number(*v));
+}
+
+// Whether this poll got an answer for the row (a first reading included).
+bool readingArrived(const InterfaceReading &row)
+{
+    return row.polled && row.outcome != InterfaceReading::Outcome::Failed;
+}
+
+// Whether this poll computed a rate for the row. A first reading (start, a gap, an agent
+// restart, a counter jump) has none: its utilisation is unknown, as the history stores it,
+// not 0.
+bool hasRate(const InterfaceReading &row)
+{
+    return row.polled && row.outcome == InterfaceReading::Outcome::Good;
 }
 
 } // namespace
@@ -192,9 +208,8 @@ QByteArray render(const PollResult *result)
             QByteArray::number(
                 quint64(row.bandwidth / 1000000u + (row.bandwidth % 1000000u >= 500000u))));
 
-        const bool up = row.polled && row.outcome != InterfaceReading::Outcome::Failed;
-        add(families[ReadingUp], labels, up ? "1" : "0");
-        if (up) {
+        add(families[ReadingUp], labels, readingArrived(row) ? "1" : "0");
+        if (hasRate(row)) {
             add(families[Utilisation], labels + ",direction=\"in\"", number(row.inUtilisation));
             add(families[Utilisation], labels + ",direction=\"out\"", number(row.outUtilisation));
             add(families[Utilisation], labels + ",direction=\"combined\"",

@@ -15,10 +15,11 @@ struct PollResult;
 //   ifOperStatus (gauges, 1 up, 2 down, ...): only while link health has them;
 // - ifHighSpeed: the device file's bandwidth in Mbit/s, rounded.
 // Ostraline's own:
-// - ostraline_reading_up: 1 when the row's last reading succeeded (a first reading
+// - ostraline_reading_up: 1 when a reading of the row arrived at this poll (a first reading
 //   included), 0 when it failed or the row is no longer polled;
-// - ostraline_utilisation_percent{direction="in|out|combined"}: of this poll, for rows whose
-//   reading succeeded (0 on a first reading, as the graphs show it);
+// - ostraline_utilisation_percent{direction="in|out|combined"}: of this poll, only for rows
+//   whose rate this poll computed; a first reading (start, gap, jump, restart) has no rate,
+//   so no sample, as the history stores unknown for it;
 // - ostraline_last_poll_timestamp_seconds (Unix time) and ostraline_poll_duration_seconds.
 // Two rows with the same three labels would make a scrape fail as a whole (duplicate
 // series): only the first of them is written.

@@ -2,6 +2,7 @@
 
 #include "IfMib.h"
 #include "SnmpHost.h"
+#include "YamlText.h"
 
 #include <QSet>
 
@@ -85,18 +86,6 @@ struct CredentialSet {
     QStringList targets;
 };
 
-// A comment line's text: anything that would end the comment is replaced.
-QByteArray commentText(const QString &text)
-{
-    QString clean = text;
-    for (QChar &c : clean) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f || c.unicode() == 0x85 ||
-            c.unicode() == 0x2028 || c.unicode() == 0x2029)
-            c = QLatin1Char('?');
-    }
-    return clean.toUtf8();
-}
-
 QByteArray metricsBlock(const QByteArray &indent)
 {
     QByteArray text = indent + "walk:\n";
@@ -112,9 +101,8 @@ QByteArray metricsBlock(const QByteArray &indent)
         text += indent + "- name: " + c.name + '\n';
         text += indent + "  oid: " + c.oid + '\n';
         text += indent + "  type: " + c.type + '\n';
-        text += indent +
-                "  help: " + yamlQuoted(QString::fromLatin1(c.help + QByteArray(" - ") + c.oid)) +
-                '\n';
+        text += indent + "  help: " +
+                YamlText::quoted(QString::fromLatin1(c.help + QByteArray(" - ") + c.oid)) + '\n';
         text += indent + "  indexes:\n";
         text += indent + "  - labelname: ifIndex\n";
         text += indent + "    type: gauge\n";
@@ -140,16 +128,16 @@ QByteArray authBlock(const CredentialSet &set, const QByteArray &indent, bool in
 {
     const Credentials &c = set.credentials;
     if (c.version != 3)
-        return indent + "community: " + yamlQuoted(c.community) + '\n';
+        return indent + "community: " + YamlText::quoted(c.community) + '\n';
     const SnmpSecurity &s = c.security;
     const auto secret = [&](const QByteArray &bytes, const char *what) -> QByteArray {
         if (includeSecrets)
-            return yamlQuoted(QString::fromUtf8(bytes));
+            return YamlText::quoted(QString::fromUtf8(bytes));
         const QByteArray name = variableName(set.name, what);
         variables->append(QString::fromLatin1(name));
         return "\"${" + name + "}\"";
     };
-    QByteArray text = indent + "username: " + yamlQuoted(s.user) + '\n';
+    QByteArray text = indent + "username: " + YamlText::quoted(s.user) + '\n';
     text += indent + "security_level: " + s.levelText(s.level).toLatin1() + '\n';
     if (s.level != SnmpSecurity::Level::NoAuthNoPriv) {
         text += indent + "password: " + secret(s.authPassphrase, "AUTH_PASSPHRASE") + '\n';
@@ -160,7 +148,7 @@ QByteArray authBlock(const CredentialSet &set, const QByteArray &indent, bool in
         text += indent + "priv_password: " + secret(s.privPassphrase, "PRIV_PASSPHRASE") + '\n';
     }
     if (!s.context.isEmpty())
-        text += indent + "context_name: " + yamlQuoted(s.context) + '\n';
+        text += indent + "context_name: " + YamlText::quoted(s.context) + '\n';
     return text;
 }
 
@@ -169,19 +157,20 @@ QByteArray jobBlock(const CredentialSet &set, const Options &options)
     const bool current = options.format == Format::Current;
     const QByteArray module =
         current ? QByteArray(ModuleName) : ModuleName + QByteArray("_") + set.name.toLatin1();
-    QByteArray text = "  - job_name: " + yamlQuoted(QStringLiteral("ostraline_if_") + set.name) +
-                      "\n"
-                      "    metrics_path: /snmp\n"
-                      "    params:\n"
-                      "      module:\n"
-                      "      - " +
-                      module + '\n';
+    QByteArray text =
+        "  - job_name: " + YamlText::quoted(QStringLiteral("ostraline_if_") + set.name) +
+        "\n"
+        "    metrics_path: /snmp\n"
+        "    params:\n"
+        "      module:\n"
+        "      - " +
+        module + '\n';
     if (current)
         text += "      auth:\n      - ostraline_" + set.name.toLatin1() + '\n';
     text += "    static_configs:\n"
             "    - targets:\n";
     for (const QString &target : set.targets)
-        text += "      - " + yamlQuoted(target) + '\n';
+        text += "      - " + YamlText::quoted(target) + '\n';
     text += "    relabel_configs:\n"
             "    - source_labels: [__address__]\n"
             "      target_label: __param_target\n"
@@ -189,7 +178,7 @@ QByteArray jobBlock(const CredentialSet &set, const Options &options)
             "      target_label: instance\n"
             "    - target_label: __address__\n"
             "      replacement: " +
-            yamlQuoted(options.exporter) + '\n';
+            YamlText::quoted(options.exporter) + '\n';
     return text;
 }
 
@@ -229,30 +218,13 @@ QString exporterPriv(SnmpSecurity::Priv priv)
     return {};
 }
 
-QByteArray yamlQuoted(const QString &text)
-{
-    QByteArray quoted = "\"";
-    // Code points, so that a surrogate pair stays one character (a lone half arrives as
-    // U+FFFD).
-    for (const char32_t u : text.toUcs4()) {
-        if (u == '\\' || u == '"') {
-            quoted += '\\';
-            quoted += char(u);
-        } else if (u < 0x20 || u == 0x7f || u == 0x85 || u == 0x2028 || u == 0x2029) {
-            quoted += "\\u" + QByteArray::number(uint(u), 16).rightJustified(4, '0');
-        } else {
-            quoted += QString::fromUcs4(&u, 1).toUtf8();
-        }
-    }
-    return quoted + '"';
-}
-
 Result build(const QList<DeviceFile::Fields> &rows, const AgentProfiles &profiles,
-             const Options &options)
+             const Options &options, const QList<LineEncoding> &encodings)
 {
     Result result;
     QList<CredentialSet> sets;
     QSet<QString> agents;
+    QSet<QString> leftOut; // agents whose credentials the exporter's file cannot carry
     int setsOfVersion[4] = {};
     for (qsizetype i = 0; i < rows.size(); ++i) {
         const DeviceFile::Fields &row = rows[i];
@@ -262,6 +234,8 @@ Result build(const QList<DeviceFile::Fields> &rows, const AgentProfiles &profile
                                     .arg(line, row.ip));
             continue;
         }
+        if (leftOut.contains(row.ip))
+            continue;
         ++result.interfaces;
         if (agents.contains(row.ip))
             continue;
@@ -306,8 +280,24 @@ Result build(const QList<DeviceFile::Fields> &rows, const AgentProfiles &profile
                         .arg(row.ip));
                 continue;
             }
+            // The exporter must send the bytes the poll sends: those of the line's encoding.
+            const LineEncoding encoding =
+                i < encodings.size() ? encodings[i] : LineEncoding::System;
+            const QByteArray bytes = TextEncoding::encode(row.community, encoding);
+            const QString text = QString::fromUtf8(bytes);
+            if (YamlText::unquote(YamlText::quoted(text)) != bytes) {
+                result.notes.append(
+                    QStringLiteral("%1: the poll sends its community as the bytes %2, which are "
+                                   "not UTF-8 text and so cannot be written for the SNMP "
+                                   "exporter; left out")
+                        .arg(row.ip, QString::fromLatin1(bytes.toHex(' '))));
+                leftOut.insert(row.ip);
+                agents.remove(row.ip);
+                --result.interfaces;
+                continue;
+            }
             credentials.version = profile && profile->version == AgentProfile::Version::V1 ? 1 : 2;
-            credentials.community = row.community;
+            credentials.community = text;
         }
 
         auto set = std::find_if(sets.begin(), sets.end(), [&](const CredentialSet &s) {
@@ -329,8 +319,8 @@ Result build(const QList<DeviceFile::Fields> &rows, const AgentProfiles &profile
     if (!result.problems.isEmpty())
         return result;
 
-    const QByteArray header =
-        "# Written by ostraline --export-prometheus from " + commentText(options.source) + ".\n";
+    const QByteArray header = "# Written by ostraline --export-prometheus from " +
+                              YamlText::commentText(options.source) + ".\n";
     const bool current = options.format == Format::Current;
     QByteArray snmp = header;
     if (current) {
@@ -351,8 +341,9 @@ Result build(const QList<DeviceFile::Fields> &rows, const AgentProfiles &profile
     }
     result.snmpYml = snmp;
 
-    QByteArray prometheus =
-        header + "# The SNMP exporter: " + commentText(options.exporter) + ".\nscrape_configs:\n";
+    QByteArray prometheus = header +
+                            "# The SNMP exporter: " + YamlText::commentText(options.exporter) +
+                            ".\nscrape_configs:\n";
     for (const CredentialSet &set : sets)
         prometheus += jobBlock(set, options);
     result.prometheusYml = prometheus;

@@ -31,7 +31,8 @@ struct Options {
     Format format = Format::Current;
     QString exporter = QStringLiteral("127.0.0.1:9116"); // host:port of the SNMP exporter
     bool includeSecrets = false;
-    QString source; // the device file's name, for the files' first comment
+    QString source;       // the device file's name, for the files' first comment
+    QString formatReason; // why this layout, for the summary ("" when the user asked for it)
 };
 
 struct Result {
@@ -45,16 +46,15 @@ struct Result {
     QStringList problems;  // usage errors: nothing may be written when any is here
 };
 
-// rows: the device file's lines after the split rule, in file order.
+// rows: the device file's lines after the split rule, in file order; encodings: how each line
+// was read (see DeviceFile::readLines; System where it has no entry). A community is written
+// as the bytes the poll sends for it; an agent whose community bytes are not UTF-8 text,
+// which the exporter's file cannot carry, is left out with a note.
 Result build(const QList<DeviceFile::Fields> &rows, const AgentProfiles &profiles,
-             const Options &options);
+             const Options &options, const QList<LineEncoding> &encodings = {});
 
 // The exporter's spellings of the protocols; empty when the exporter has none for it.
 QString exporterAuth(SnmpSecurity::Auth auth);
 QString exporterPriv(SnmpSecurity::Priv priv);
-
-// A YAML double-quoted scalar holding text exactly (control and line-break characters
-// escaped).
-QByteArray yamlQuoted(const QString &text);
 
 } // namespace PrometheusExport

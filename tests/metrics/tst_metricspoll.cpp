@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,6 +40,53 @@ class TestMetricsPoll : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The first poll of a row reads the counters but has no rate: the endpoint says the
+    // reading arrived and serves no utilisation for it (not a 0 that is not true); the second
+    // poll serves the rate's utilisation.
+    void firstPollServesNoUtilisation()
+    {
+        if (!SnmpAgent::isAvailable())
+            QSKIP("snmpd is not installed");
+        qRegisterMetaType<PollResult>();
+        SnmpAgent agent;
+        agent.setCounters(1, 1000000, 0);
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+        InterfaceTable table;
+        InterfaceList list;
+        LogEnvironment logs;
+        QTemporaryDir folder;
+        logs.programFolder = folder.path();
+        for (int row = 1; row <= InterfaceTable::InterfaceRows; ++row)
+            table.resetComputedColumns(row);
+        DeviceFile::store({agent.host() + QStringLiteral(";1;100000000;public;uplink")}, table,
+                          list);
+        PollRun run(table, list, logs);
+        run.setPollInterval(1);
+        MetricsServer server;
+        connect(&run, &PollRun::pollFinished, &server, &MetricsServer::onPollFinished);
+        QSignalSpy finished(&run, &PollRun::pollFinished);
+
+        run.start();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
+        const QByteArray labels =
+            "{agent=\"" + agent.host().toUtf8() + "\",ifIndex=\"1\",ifDescr=\"uplink\"}";
+        QVERIFY2(server.text().contains(QByteArray("\nostraline_reading_up" + labels + " 1\n")),
+                 server.text().constData());
+        QVERIFY2(!server.text().contains("ostraline_utilisation_percent{"),
+                 server.text().constData());
+
+        QTest::qWait(1000);
+        agent.setCounters(1, 1000000 + 1250000, 0);
+        run.start();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 10000);
+        QVERIFY2(server.text().contains(QByteArray("\nostraline_reading_up" + labels + " 1\n")),
+                 server.text().constData());
+        QVERIFY2(server.text().contains(
+                     QByteArray("ostraline_utilisation_percent{agent=\"" + agent.host().toUtf8() +
+                                "\",ifIndex=\"1\",ifDescr=\"uplink\",direction=\"in\"} ")),
+                 server.text().constData());
+    }
+
     void prometheusRateOfPolledCounters()
     {
         if (!SnmpAgent::isAvailable() || PrometheusTools::prometheus().isEmpty())

@@ -9,10 +9,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -126,33 +128,169 @@ private Q_SLOTS:
         QCOMPARE(statusOf(request), QByteArray("HTTP/1.1 404 Not Found"));
     }
 
-    // Sixteen connections at once; the next is closed at once, and a freed place is taken
-    // again. A silent connection is closed after the idle time.
+    // Sixteen connections at once. When all are taken, a new one closes the one that has
+    // waited longest for a request, so a scrape is still answered; a silent connection is
+    // closed after the idle time.
     void connectionBounds()
     {
         std::vector<std::unique_ptr<QTcpSocket>> held;
         for (int i = 0; i < MetricsServer::MaxConnections; ++i) {
             held.push_back(connectRaw());
             QVERIFY(held.back());
+            QTRY_COMPARE(m_server->connectionCount(), i + 1);
         }
-        QTRY_COMPARE(m_server->connectionCount(), MetricsServer::MaxConnections);
         std::unique_ptr<QTcpSocket> extra = connectRaw();
         QVERIFY(extra);
-        QTRY_COMPARE(extra->state(), QAbstractSocket::UnconnectedState);
+        QTRY_COMPARE(held.front()->state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(extra->state(), QAbstractSocket::ConnectedState);
+        QCOMPARE(held.back()->state(), QAbstractSocket::ConnectedState);
         QCOMPARE(m_server->connectionCount(), MetricsServer::MaxConnections);
-        QCOMPARE(statusOf("GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n"), QByteArray());
-
-        held.pop_back();
-        QTRY_COMPARE(m_server->connectionCount(), MetricsServer::MaxConnections - 1);
         QCOMPARE(statusOf("GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n"),
                  QByteArray("HTTP/1.1 200 OK"));
+        QCOMPARE(m_server->connectionCount(), MetricsServer::MaxConnections);
 
         held.clear();
+        extra.reset();
         QTRY_COMPARE(m_server->connectionCount(), 0);
         m_server->setIdleTimeoutMs(200);
         std::unique_ptr<QTcpSocket> silent = connectRaw();
         QTRY_COMPARE(m_server->connectionCount(), 1);
         QTRY_COMPARE_WITH_TIMEOUT(m_server->connectionCount(), 0, 2000);
+    }
+
+    // Sixteen hostile clients drip their requests a byte at a time, each byte well within the
+    // idle time: a scrape is still answered within a second, and each dripping request is cut
+    // off at the request deadline however often its bytes come.
+    void drippingClientsLockNobodyOut()
+    {
+        m_server->setRequestDeadlineMs(1500);
+        const QByteArray request =
+            "GET /metrics HTTP/1.1\r\nHost: x\r\nX-Pad: " + QByteArray(200, 'a') + "\r\n\r\n";
+        std::vector<std::unique_ptr<QTcpSocket>> drippers;
+        std::vector<qsizetype> sent;
+        for (int i = 0; i < MetricsServer::MaxConnections; ++i) {
+            drippers.push_back(connectRaw());
+            QVERIFY(drippers.back());
+            sent.push_back(0);
+        }
+        QTRY_COMPARE(m_server->connectionCount(), MetricsServer::MaxConnections);
+        int dropped = 0;
+        QTimer drip;
+        QObject::connect(&drip, &QTimer::timeout, [&] {
+            for (std::size_t i = 0; i < drippers.size(); ++i) {
+                QTcpSocket *socket = drippers[i].get();
+                if (socket->state() == QAbstractSocket::ConnectedState &&
+                    sent[i] < request.size() - 1)
+                    socket->write(request.mid(sent[i]++, 1));
+            }
+        });
+        drip.start(50);
+        QTest::qWait(300);
+
+        QElapsedTimer scrape;
+        scrape.start();
+        const PrometheusTools::Reply reply =
+            PrometheusTools::get(url(QStringLiteral("/metrics")), {}, 3000);
+        const qint64 tookMs = scrape.elapsed();
+        QCOMPARE(reply.status, 200);
+        QVERIFY2(tookMs < 1000, qPrintable(QString::number(tookMs)));
+
+        // Past the deadline every dripper is gone, though none was silent for long.
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(drippers.begin(), drippers.end(),
+                                             [](const auto &s) {
+                                                 return s->state() ==
+                                                        QAbstractSocket::UnconnectedState;
+                                             }),
+                                 5000);
+        for (std::size_t i = 0; i < drippers.size(); ++i)
+            dropped += sent[i] < request.size() - 1;
+        QCOMPARE(dropped, int(drippers.size()));
+        QTRY_COMPARE(m_server->connectionCount(), 0);
+    }
+
+    // Whether the connection stays open after the answer: HTTP/1.0 closes unless keep-alive
+    // was asked for, HTTP/1.1 keeps it unless close was; a request with a body or a malformed
+    // one is answered and closed.
+    void connectionAfterTheAnswer_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("status");
+        QTest::addColumn<QByteArray>("connectionField"); // "" when none
+        QTest::addColumn<bool>("staysOpen");
+        QTest::newRow("1.0") << QByteArray("GET /metrics HTTP/1.0\r\n\r\n")
+                             << QByteArray("HTTP/1.1 200 OK") << QByteArray("close") << false;
+        QTest::newRow("1.0 keep-alive")
+            << QByteArray("GET /metrics HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n")
+            << QByteArray("HTTP/1.1 200 OK") << QByteArray("keep-alive") << true;
+        QTest::newRow("1.0 not found")
+            << QByteArray("GET / HTTP/1.0\r\n\r\n") << QByteArray("HTTP/1.1 404 Not Found")
+            << QByteArray("close") << false;
+        QTest::newRow("1.1") << QByteArray("GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n")
+                             << QByteArray("HTTP/1.1 200 OK") << QByteArray() << true;
+        QTest::newRow("1.1 close")
+            << QByteArray("GET /metrics HTTP/1.1\r\nHost: x\r\nConnection: TE, close\r\n\r\n")
+            << QByteArray("HTTP/1.1 200 OK") << QByteArray("close") << false;
+        QTest::newRow("query and absolute form")
+            << QByteArray("GET http://127.0.0.1:9650/metrics?x=1 HTTP/1.1\r\nHost: x\r\n\r\n")
+            << QByteArray("HTTP/1.1 200 OK") << QByteArray() << true;
+        QTest::newRow("body") << QByteArray("POST /metrics HTTP/1.1\r\nHost: x\r\n"
+                                            "Content-Length: 2\r\n\r\nab")
+                              << QByteArray("HTTP/1.1 404 Not Found") << QByteArray("close")
+                              << false;
+        QTest::newRow("no version")
+            << QByteArray("GET /metrics\r\n\r\n") << QByteArray("HTTP/1.1 400 Bad Request")
+            << QByteArray("close") << false;
+        QTest::newRow("HTTP/2") << QByteArray("GET /metrics HTTP/2.0\r\n\r\n")
+                                << QByteArray("HTTP/1.1 400 Bad Request") << QByteArray("close")
+                                << false;
+        QTest::newRow("folded field")
+            << QByteArray("GET /metrics HTTP/1.1\r\nHost: x\r\n folded\r\n\r\n")
+            << QByteArray("HTTP/1.1 400 Bad Request") << QByteArray("close") << false;
+    }
+
+    void connectionAfterTheAnswer()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, status);
+        QFETCH(QByteArray, connectionField);
+        QFETCH(bool, staysOpen);
+        std::unique_ptr<QTcpSocket> socket = connectRaw();
+        QVERIFY(socket);
+        // The answer in full (its head, and as many bytes as its Content-Length says).
+        const auto readAnswer = [&] {
+            QByteArray answer;
+            QElapsedTimer timer;
+            timer.start();
+            while (timer.elapsed() < 3000) {
+                const qsizetype end = answer.indexOf("\r\n\r\n");
+                if (end >= 0) {
+                    const QRegularExpression length(QStringLiteral("Content-Length: (\\d+)"));
+                    const auto m = length.match(QString::fromLatin1(answer.left(end)));
+                    if (m.hasMatch() && answer.size() >= end + 4 + m.captured(1).toInt())
+                        break;
+                }
+                QCoreApplication::processEvents(); // the server runs on this thread
+                socket->waitForReadyRead(20);
+                answer += socket->readAll();
+            }
+            return answer;
+        };
+        socket->write(request);
+        const QByteArray answer = readAnswer();
+        QCOMPARE(answer.left(answer.indexOf("\r\n")), status);
+        const QRegularExpression field(QStringLiteral("\r\nConnection: ([^\r]*)\r\n"));
+        const auto m =
+            field.match(QString::fromLatin1(answer.left(answer.indexOf("\r\n\r\n") + 2)));
+        QCOMPARE(m.hasMatch() ? m.captured(1).toLatin1() : QByteArray(), connectionField);
+        if (!staysOpen) {
+            QTRY_COMPARE_WITH_TIMEOUT(socket->state(), QAbstractSocket::UnconnectedState, 2000);
+            return;
+        }
+        QTest::qWait(200);
+        QCOMPARE(socket->state(), QAbstractSocket::ConnectedState);
+        socket->write(request);
+        const QByteArray again = readAnswer();
+        QCOMPARE(again.left(again.indexOf("\r\n")), status);
     }
 
     // A request that never ends is cut off at its bound.

@@ -64,17 +64,15 @@ private Q_SLOTS:
             good(1, "10.0.0.1:1161", "3", "Uplink", std::numeric_limits<std::uint64_t>::max(), 1);
         ok64.counters64 = true;
         ok64.bandwidth = 10000000000ull;
+        // A first reading (start, gap, jump, restart) arrived but has no rate: up, and no
+        // utilisation sample at all, whatever the row's rate fields hold.
         ok64.outcome = InterfaceReading::Outcome::First;
-        ok64.inUtilisation = ok64.outUtilisation = ok64.combinedUtilisation = 0;
+        ok64.reason = QStringLiteral("agent restarted");
         QTest::newRow("64-bit row, first reading")
             << ok64
-            << (QByteArrayList{
-                    line("ifHCInOctets", {}, "18446744073709551615"),
-                    line("ifHCOutOctets", {}, "1"), line("ifHighSpeed", {}, "10000"),
-                    line("ostraline_reading_up", {}, "1"),
-                    line("ostraline_utilisation_percent", ",direction=\"in\"", "0"),
-                    line("ostraline_utilisation_percent", ",direction=\"out\"", "0"),
-                    line("ostraline_utilisation_percent", ",direction=\"combined\"", "0")} +
+            << (QByteArrayList{line("ifHCInOctets", {}, "18446744073709551615"),
+                               line("ifHCOutOctets", {}, "1"), line("ifHighSpeed", {}, "10000"),
+                               line("ostraline_reading_up", {}, "1")} +
                 tail);
 
         // A failed reading keeps the counters of the last good one, but no utilisation.
