@@ -10,8 +10,9 @@
 namespace
 {
 
-// How often a run whose command has ended looks whether its group is empty yet.
-constexpr int LingerCheckMs = 100;
+// How often a run whose command has ended looks whether its group is empty yet (a look reads
+// /proc, so not too often).
+constexpr int LingerCheckMs = 200;
 
 qint64 groupOf(const QProcess *process)
 {
