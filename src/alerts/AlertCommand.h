@@ -20,14 +20,13 @@ class QProcess;
 //   OSTRALINE_ALERT_INTERFACE  the interface's name
 //   OSTRALINE_ALERT_ADDRESS, OSTRALINE_ALERT_IFINDEX, OSTRALINE_ALERT_VALUE
 //   OSTRALINE_ALERT_TIME       ISO 8601 with the UTC offset
-// Each run is a process group of its own (the command and whatever it starts), and lasts until
-// the whole group has ended. At most MaxRunning run at once; more wait in a queue of at most
-// MaxQueued (the oldest waiting alert gives way). A run still going after the time limit
-// (10 s) has its whole group killed, as have the runs still going when this object goes. A
-// run that cannot start, ends with a non-zero status, crashes, is killed or leaves processes
-// behind until the time limit is a failure: failed() is emitted
-// for the first one only, until a run succeeds again. Nothing here waits: runs report through
-// the event loop.
+// Each run is a process group of its own (the command and whatever it starts), and lasts until the
+// whole group has ended. At most MaxRunning run at once; more wait in a queue of at most MaxQueued
+// (the oldest waiting alert gives way). A run still going after the time limit (10 s) has its whole
+// group killed, as have the runs still going when this object goes. A run that cannot start, ends
+// with a non-zero status, crashes, is killed or leaves processes behind until the time limit is a
+// failure: failed() is emitted for the first one only, until a run succeeds again. Nothing here
+// waits: runs report through the event loop.
 class AlertCommand : public QObject
 {
     Q_OBJECT

@@ -15,7 +15,8 @@
 // alert. The text fields (interface, address, ifindex, value) follow CsvField's spreadsheet
 // rule and are read back without its quote.
 //
-// It does blocking file work: the program calls it from AlertFileWriter's thread only.
+// Every call does blocking file work: the program appends through AlertFileWriter's thread
+// and loads once at start (a bounded read).
 class AlertFile
 {
 public:
