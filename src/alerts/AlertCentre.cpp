@@ -11,6 +11,7 @@ AlertCentre::AlertCentre(const QString &filePath, QObject *parent)
 {
     connect(m_notifier.get(), &DesktopNotifier::activated, this, &AlertCentre::activated);
     connect(&m_command, &AlertCommand::failed, this, &AlertCentre::statusMessage);
+    connect(&m_file, &AlertFileWriter::written, this, &AlertCentre::fileWritten);
     loadHistory();
 }
 
@@ -19,6 +20,7 @@ AlertCentre::AlertCentre(const QString &filePath, const QDBusConnection &bus, QO
 {
     connect(m_notifier.get(), &DesktopNotifier::activated, this, &AlertCentre::activated);
     connect(&m_command, &AlertCommand::failed, this, &AlertCentre::statusMessage);
+    connect(&m_file, &AlertFileWriter::written, this, &AlertCentre::fileWritten);
     loadHistory();
 }
 
@@ -27,7 +29,7 @@ void AlertCentre::loadHistory()
     QList<AlertEvent> events;
     QString error;
     // Twice the rows: most rows are a raise and its clear.
-    if (!m_file.load(&events, 2 * AlertHistory::MaxRows, &error)) {
+    if (!AlertFile(m_file.path()).load(&events, 2 * AlertHistory::MaxRows, &error)) {
         m_fileFailureReported = true;
         m_loadError = error;
         return;
@@ -68,13 +70,7 @@ void AlertCentre::onPollFinished(const PollResult &result)
 
 void AlertCentre::deliver(const QList<AlertEvent> &events)
 {
-    QString error;
-    if (m_file.append(events, &error)) {
-        m_fileFailureReported = false;
-    } else if (!m_fileFailureReported) {
-        m_fileFailureReported = true;
-        Q_EMIT statusMessage(error);
-    }
+    m_file.append(events);
     for (const AlertEvent &event : events) {
         m_history.add(event);
         m_notifier->notify(event);
@@ -91,4 +87,14 @@ void AlertCentre::deliver(const QList<AlertEvent> &events)
         text += QStringLiteral(" and %1 more, see Tools > Alerts...").arg(events.size() - 1);
     Q_EMIT statusMessage(text);
     Q_EMIT historyChanged();
+}
+
+void AlertCentre::fileWritten(bool ok, const QString &error)
+{
+    if (ok) {
+        m_fileFailureReported = false;
+    } else if (!m_fileFailureReported) {
+        m_fileFailureReported = true;
+        Q_EMIT statusMessage(error);
+    }
 }

@@ -3,6 +3,7 @@
 #include "AlertCommand.h"
 #include "AlertEngine.h"
 #include "AlertFile.h"
+#include "AlertFileWriter.h"
 #include "AlertHistory.h"
 #include "AlertSettings.h"
 #include "DesktopNotifier.h"
@@ -56,10 +57,11 @@ Q_SIGNALS:
 private:
     void loadHistory();
     void deliver(const QList<AlertEvent> &events);
+    void fileWritten(bool ok, const QString &error);
 
     AlertSettings::Values m_values;
     AlertEngine m_engine;
-    AlertFile m_file;
+    AlertFileWriter m_file;
     AlertHistory m_history;
     AlertCommand m_command;
     std::unique_ptr<DesktopNotifier> m_notifier;

@@ -13,17 +13,20 @@ class QProcess;
 
 // Runs the operator's alert command for every raised and cleared alert: a program and its
 // arguments, separated by blanks, a word with blanks in double quotes (QProcess::splitCommand:
-// no shell, so nothing is expanded or redirected), with the alert in the environment:
+// no shell, so nothing is expanded or redirected), with the program's environment less its
+// secrets (ScrubbedEnvironment) and the alert in these variables:
 //   OSTRALINE_ALERT_STATE      raised | cleared
 //   OSTRALINE_ALERT_CONDITION  busy | down | silent | flapping
 //   OSTRALINE_ALERT_INTERFACE  the interface's name
 //   OSTRALINE_ALERT_ADDRESS, OSTRALINE_ALERT_IFINDEX, OSTRALINE_ALERT_VALUE
 //   OSTRALINE_ALERT_TIME       ISO 8601 with the UTC offset
-// At most MaxRunning run at once; more wait in a queue of at most MaxQueued (the oldest waiting
-// alert gives way). A run still going after the time limit (10 s) is killed. A run that cannot
-// start, ends with a non-zero status, crashes or is killed is a failure: failed() is emitted
-// for the first one only, until a run succeeds again. Nothing here waits: runs report through
-// the event loop.
+// Each run is a process group of its own (the command and whatever it starts), and lasts until the
+// whole group has ended. At most MaxRunning run at once; more wait in a queue of at most MaxQueued
+// (the oldest waiting alert gives way). A run still going after the time limit (10 s) has its whole
+// group killed, as have the runs still going when this object goes. A run that cannot start, ends
+// with a non-zero status, crashes, is killed or leaves processes behind until the time limit is a
+// failure: failed() is emitted for the first one only, until a run succeeds again. Nothing here
+// waits: runs report through the event loop.
 class AlertCommand : public QObject
 {
     Q_OBJECT

@@ -1,5 +1,6 @@
 #include "AlertFile.h"
 
+#include "CsvField.h"
 #include "LogFolder.h"
 
 #include <QDir>
@@ -25,10 +26,15 @@ QString reason(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-QByteArray field(const QString &text)
+// A field as written: cut to MaxFieldChars, line ends made blanks, a text field under the
+// spreadsheet rule, quoted where it needs it.
+enum class Kind { Ours, Text };
+QByteArray field(const QString &text, Kind kind = Kind::Ours)
 {
     QString cut = text.left(AlertFile::MaxFieldChars);
     cut.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    if (kind == Kind::Text)
+        cut = CsvField::spreadsheetText(cut);
     QByteArray bytes = cut.toUtf8();
     if (bytes.contains(',') || bytes.contains('"')) {
         bytes.replace("\"", "\"\"");
@@ -166,10 +172,10 @@ QByteArray AlertFile::line(const AlertEvent &event)
         field(event.time.toOffsetFromUtc(event.time.offsetFromUtc()).toString(Qt::ISODate)),
         field(AlertText::state(event.state)),
         field(AlertText::condition(event.condition)),
-        field(event.interfaceName),
-        field(event.address),
-        field(event.ifIndex),
-        field(event.value)};
+        field(event.interfaceName, Kind::Text),
+        field(event.address, Kind::Text),
+        field(event.ifIndex, Kind::Text),
+        field(event.value, Kind::Text)};
     return fields.join(',');
 }
 
@@ -184,10 +190,10 @@ bool AlertFile::parse(const QByteArray &line, AlertEvent *event)
         !AlertText::parseState(QString::fromUtf8(fields[1]), &parsed.state) ||
         !AlertText::parseCondition(QString::fromUtf8(fields[2]), &parsed.condition))
         return false;
-    parsed.interfaceName = QString::fromUtf8(fields[3]);
-    parsed.address = QString::fromUtf8(fields[4]);
-    parsed.ifIndex = QString::fromUtf8(fields[5]);
-    parsed.value = QString::fromUtf8(fields[6]);
+    parsed.interfaceName = CsvField::fromSpreadsheetText(QString::fromUtf8(fields[3]));
+    parsed.address = CsvField::fromSpreadsheetText(QString::fromUtf8(fields[4]));
+    parsed.ifIndex = CsvField::fromSpreadsheetText(QString::fromUtf8(fields[5]));
+    parsed.value = CsvField::fromSpreadsheetText(QString::fromUtf8(fields[6]));
     *event = parsed;
     return true;
 }
@@ -251,7 +257,7 @@ bool AlertFile::append(const QList<AlertEvent> &events, QString *error)
     if (!written)
         return failed(why);
     m_lines += events.size();
-    return m_lines <= MaxLines || cut(error);
+    return m_lines <= CutAtLines || cut(error);
 }
 
 bool AlertFile::cut(QString *error)

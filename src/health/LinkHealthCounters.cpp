@@ -49,6 +49,9 @@ LinkHealthCounters::count(std::uint32_t previous, std::uint32_t current, std::ui
     const std::uint64_t delta = current >= previous
                                     ? std::uint64_t(current - previous)
                                     : std::uint64_t(current) + (std::uint64_t(1) << 32) - previous;
+    // A step back is a wrap only when the way forward through 2^32 is short; else a reset.
+    if (current < previous && delta >= MaxWrapCount)
+        return std::nullopt;
     if (maxCount > 0 && delta > maxCount)
         return std::nullopt;
     return delta;

@@ -26,13 +26,16 @@ struct LinkHealthSample {
 };
 
 // Turns successive error and discard counters of each table row into counts per poll
-// interval, with the rules of the octet counters: a lower reading than the last one is one
-// wrap of the 32-bit counter (2^32 added); a poll that is a first reading for the row (its
-// first poll, a gap, an agent restart, a counter jump) gives no count; a count larger than
-// the line could carry in the interval (more than one packet per octet at the row's
-// bandwidth) is a discontinuity, not traffic, and gives no count. A counter not known at a
-// poll is forgotten, so its next reading is a first reading too. Only the counters of the
-// last poll are kept per row.
+// interval. A lower reading than the last one is one wrap of the 32-bit counter only when the
+// way forward through 2^32 is short (under 2^31); otherwise the counter was cleared or set
+// back, and that poll gives no count, as a first reading does. (The octet counters keep
+// their own wrap rule. Errors and discards are packets, so the line's bound below cannot tell
+// a cleared counter from a wrap at 10 Gbit/s: 2^32 packets fit in a 6 s poll there.) A poll
+// that is a first reading for the row (its first poll, a gap, an agent restart, a counter
+// jump) gives no count; a count larger than the line could carry in the interval (more than
+// one packet per octet at the row's bandwidth) is a discontinuity, not traffic, and gives no
+// count. A counter not known at a poll is forgotten, so its next reading is a first reading
+// too. Only the counters of the last poll are kept per row.
 class LinkHealthCounters
 {
 public:
@@ -54,10 +57,13 @@ public:
     // interval.
     void fill(PollResult &result, const QHash<int, QStringList> &textsByRow);
 
-    // The count between two readings of a 32-bit counter (wrap corrected), or unset when it
-    // exceeds maxCount (maxCount 0: no bound).
+    // The count between two readings of a 32-bit counter (a short wrap corrected), or unset
+    // for a step back that is no short wrap and for a count above maxCount (0: no bound).
+    // The one rule for every counter that is not an octet counter.
     static std::optional<std::uint64_t> count(std::uint32_t previous, std::uint32_t current,
                                               std::uint64_t maxCount);
+    // The longest way forward through 2^32 that a step back is taken for a wrap (exclusive).
+    static constexpr std::uint64_t MaxWrapCount = std::uint64_t(1) << 31;
 
 private:
     struct Last {

@@ -1,5 +1,6 @@
 #include "HealthLog.h"
 
+#include "CsvField.h"
 #include "PollResult.h"
 
 #include <QStringList>
@@ -11,8 +12,10 @@ namespace HealthLog
 namespace
 {
 
-QString field(const QString &text)
+// A text field from the device file: under the spreadsheet rule, quoted where it needs it.
+QString field(const QString &raw)
 {
+    const QString text = CsvField::spreadsheetText(raw);
     if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
         !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
         return text;

@@ -16,7 +16,8 @@ struct PollResult;
 // between fields, LF line ends, an ISO 8601 time stamp with the UTC offset
 // (2026-12-10T11:19:10+01:00). Status words as IF-MIB names them (up, down, testing, ...);
 // a value that is not known (not answered, a first reading, a counter discontinuity) is an
-// empty field. Fields holding a "," or a quote are quoted, quotes doubled.
+// empty field. Fields holding a "," or a quote are quoted, quotes doubled. The text fields
+// (IP and Interface, as the device file gives them) follow CsvField's spreadsheet rule.
 namespace HealthLog
 {
 

@@ -1,11 +1,15 @@
-// The alerts file: its line format, the private-file rules and the cut to the newest lines.
+// The alerts file: its line format, the private-file rules, the cut to the newest lines and
+// the writer thread that keeps the event loop free of it.
 
 #include "AlertFile.h"
+#include "AlertFileWriter.h"
 #include "AlertFixture.h"
+#include "Heartbeat.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
@@ -150,34 +154,122 @@ private Q_SLOTS:
             QVERIFY(!QFileInfo::exists(victim));
     }
 
-    void cutToTheNewestLines()
+    // The file grows to CutAtLines events, then one append cuts it back to the newest
+    // MaxLines; the appends after that are appends again.
+    void cutWithAMarginToTheNewestLines()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("alerts.csv"));
         QList<AlertEvent> many;
-        for (int n = 0; n < AlertFile::MaxLines; ++n)
+        for (int n = 0; n < AlertFile::CutAtLines; ++n)
             many << alertEvent(n);
         QString error;
         {
             AlertFile file(path);
             QVERIFY(file.append(many, &error));
-            QCOMPARE(bytesOf(path).count('\n'), AlertFile::MaxLines + 1); // exactly full
+            QCOMPARE(bytesOf(path).count('\n'), AlertFile::CutAtLines + 1); // full, not cut
             QVERIFY(file.append(
-                {alertEvent(AlertFile::MaxLines), alertEvent(AlertFile::MaxLines + 1)}, &error));
+                {alertEvent(AlertFile::CutAtLines), alertEvent(AlertFile::CutAtLines + 1)},
+                &error));
+            QCOMPARE(bytesOf(path).count('\n'), AlertFile::MaxLines + 1);
         }
-        // A new run counts the file afresh before its first append.
-        QVERIFY(AlertFile(path).append({alertEvent(AlertFile::MaxLines + 2)}, &error));
+        // A new run counts the file afresh before its first append, and only appends.
+        QVERIFY(AlertFile(path).append({alertEvent(AlertFile::CutAtLines + 2)}, &error));
 
         const QList<QByteArray> lines = bytesOf(path).split('\n');
-        QCOMPARE(lines.size(), AlertFile::MaxLines + 2); // header, events, the empty tail
+        QCOMPARE(lines.size(), AlertFile::MaxLines + 3); // header, events, the empty tail
         QVERIFY(lines[0].startsWith("time,"));
         AlertEvent oldest, newest;
         QVERIFY(AlertFile::parse(lines[1], &oldest));
-        QVERIFY(AlertFile::parse(lines[AlertFile::MaxLines], &newest));
-        QCOMPARE(oldest.ifIndex, QString::number(3));
-        QCOMPARE(newest.ifIndex, QString::number(AlertFile::MaxLines + 2));
+        QVERIFY(AlertFile::parse(lines[AlertFile::MaxLines + 1], &newest));
+        QCOMPARE(oldest.ifIndex, QString::number(AlertFile::CutAtLines + 2 - AlertFile::MaxLines));
+        QCOMPARE(newest.ifIndex, QString::number(AlertFile::CutAtLines + 2));
         QCOMPARE(modeOf(path), mode_t(0600));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1); // no temporary left
+    }
+
+    // Text that a spreadsheet would take for a formula gets a leading quote in the file, in
+    // every text field, and is read back as it was. Our own fields and plain text are as
+    // they were.
+    void formulaTextIsQuotedForSpreadsheets_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("=") << "=HYPERLINK(\"http://x\",\"y\")"
+                           << QByteArray("\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\"");
+        QTest::newRow("@") << "@SUM(A1:A9)" << QByteArray("'@SUM(A1:A9)");
+        QTest::newRow("+") << "+1+cmd" << QByteArray("'+1+cmd");
+        QTest::newRow("-") << "-2" << QByteArray("'-2");
+        QTest::newRow("tab") << "\t=1" << QByteArray("'\t=1");
+        QTest::newRow("carriage return becomes a blank") << "\r=1" << QByteArray(" =1");
+        QTest::newRow("inside is harmless") << "a=b" << QByteArray("a=b");
+        QTest::newRow("a quote of its own") << "'x" << QByteArray("'x");
+    }
+    void formulaTextIsQuotedForSpreadsheets()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, written);
+        AlertEvent e = alertEvent(0, text);
+        e.address = e.ifIndex = e.value = text;
+        const QByteArray line = AlertFile::line(e);
+        QVERIFY2(line.contains(",raised,down,"), line.constData());
+        QCOMPARE(line.mid(line.indexOf(",raised,down,") + 13),
+                 written + ',' + written + ',' + written + ',' + written);
+        AlertEvent back;
+        QVERIFY(AlertFile::parse(AlertFile::line(e), &back));
+        const QString expected = text.startsWith(u'\r') ? QStringLiteral(" =1") : text;
+        QCOMPARE(back.interfaceName, expected);
+        QCOMPARE(back.address, expected);
+        QCOMPARE(back.ifIndex, expected);
+        QCOMPARE(back.value, expected);
+    }
+
+    // A full file with long names (about 8 MB) and 20 alerts, one by one as polls bring
+    // them: the writer's thread appends and cuts, the event loop never waits on it, the file
+    // stays bounded with the newest lines in their order.
+    void theWriterNeverHoldsUpTheEventLoop()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("alerts.csv"));
+        const QString longName = QStringLiteral("Core uplink ").repeated(21); // 252 chars
+        const int start = AlertFile::CutAtLines - 10;
+        {
+            QByteArray text = "time,state,condition,interface,address,ifindex,value\n";
+            AlertEvent e = alertEvent(0, longName);
+            e.address = e.value = longName;
+            for (int n = 0; n < start; ++n) {
+                e.ifIndex = QString::number(n);
+                text += AlertFile::line(e) + '\n';
+            }
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(text);
+            QVERIFY(file.size() > 8000000);
+        }
+
+        AlertFileWriter writer(path);
+        QSignalSpy written(&writer, &AlertFileWriter::written);
+        Heartbeat beat(2);
+        for (int n = 0; n < 20; ++n) {
+            AlertEvent e = alertEvent(start + n, longName);
+            e.address = e.value = longName;
+            writer.append({e});
+            QTest::qWait(5);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(written.size(), 20, 10000);
+        beat.stop();
+        QVERIFY2(beat.longestGapMs() <= 50, qPrintable(QString::number(beat.longestGapMs())));
+        for (const QList<QVariant> &outcome : written)
+            QVERIFY2(outcome[0].toBool(), qPrintable(outcome[1].toString()));
+
+        // Cut at the 11th alert back to MaxLines, then 9 more appended.
+        const QList<QByteArray> lines = bytesOf(path).split('\n');
+        QCOMPARE(lines.size(), 1 + AlertFile::MaxLines + 9 + 1);
+        for (int n = 0; n < 20; ++n) {
+            AlertEvent e;
+            QVERIFY(AlertFile::parse(lines[lines.size() - 21 + n], &e));
+            QCOMPARE(e.ifIndex, QString::number(start + n));
+        }
     }
 };
 

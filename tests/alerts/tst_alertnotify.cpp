@@ -8,6 +8,7 @@
 #include "Heartbeat.h"
 #include "PrivateSessionBus.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -241,7 +242,12 @@ private Q_SLOTS:
         beat.stop();
         QVERIFY(beat.longestGapMs() <= 20);
 
-        // The next run finds the list in the file.
+        // The next run finds the list in the file (written on its own thread).
+        const auto fileLines = [&] {
+            QFile file(dir.filePath(QStringLiteral("alerts.csv")));
+            return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : 0;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(fileLines(), 3, 5000);
         AlertCentre again(dir.filePath(QStringLiteral("alerts.csv")),
                           m_bus->connect(QStringLiteral("client2")));
         QCOMPARE(again.history().rows().size(), 1);

@@ -292,6 +292,55 @@ private Q_SLOTS:
         QVERIFY(f.errors.isEmpty());
     }
 
+    // Error and discard counters cleared on a 10 Gbit/s row (the agent's uptime rising): the
+    // step back is no wrap of four billion errors but no count, on the graph and in the
+    // health log alike.
+    void clearedErrorCountersAreNoCount()
+    {
+        MainWindowFixture f;
+        f.store("link health", "yes");
+        TForm1 &w = f.create();
+        w.CheckBoxUtilLog->setChecked(true);
+        SnmpAgent::LinkHealth health;
+        health.inErrors = 1005;
+        health.inDiscards = 1005;
+        m_agent->setCounters(41, 1000, 2000);
+        m_agent->setLinkHealth(41, health);
+        load(f, {QStringLiteral("%1;41;10000000000;%2;ten")
+                     .arg(m_agent->host(), SnmpAgent::community())});
+        const GraphSlot &slot = w.board().slot(1);
+        poll(w);
+        health.inErrors = 1008;
+        m_agent->setLinkHealth(41, health);
+        poll(w);
+        QCOMPARE(slot.HealthCaption->Caption(),
+                 QStringLiteral("Errors 3 \u00B7 Discards 0 (last poll)"));
+
+        health.inErrors = 0;
+        health.inDiscards = 0;
+        m_agent->setLinkHealth(41, health);
+        poll(w);
+        QVERIFY2(slot.HealthCaption->isHidden(), qPrintable(slot.HealthCaption->Caption()));
+        health.inErrors = 2;
+        m_agent->setLinkHealth(41, health);
+        poll(w); // counted again from the cleared value
+        QCOMPARE(slot.HealthCaption->Caption(),
+                 QStringLiteral("Errors 2 \u00B7 Discards 0 (last poll)"));
+        w.Button4Click();
+
+        const QStringList files = QDir(f.folder()).entryList({"*_health.csv"});
+        QCOMPARE(files.size(), 1);
+        QFile file(QDir(f.folder()).filePath(files.first()));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        QCOMPARE(lines.size(), 1 + 4 + 1);
+        const auto counts = [&](int poll) { return lines[poll].split(',').mid(6).join(','); };
+        QCOMPARE(counts(2), QByteArray("3,0,0,0"));
+        QCOMPARE(counts(3), QByteArray(",0,,0")); // cleared: no count, not 4294966291
+        QCOMPARE(counts(4), QByteArray("2,0,0,0"));
+        QVERIFY(f.errors.isEmpty());
+    }
+
     // With "link health" on and the utilisation log on, the poll run writes the health log
     // of the day: its header, then one line per interface and poll.
     void settingOnWritesTheHealthLog()

@@ -88,6 +88,10 @@ private Q_SLOTS:
             << 4000000000u << 10u << quint64(75000000) << Count();
         QTest::newRow("no bandwidth, no bound")
             << 4000000000u << 10u << quint64(0) << Count(294967306);
+        QTest::newRow("cleared, no bound") << 1005u << 0u << quint64(0) << Count();
+        QTest::newRow("step back just short of 2^31 on: a wrap")
+            << 2147483658u << 9u << quint64(0) << Count(2147483647);
+        QTest::newRow("step back 2^31 on: a reset") << 2147483648u << 0u << quint64(0) << Count();
     }
     void counts()
     {
@@ -96,6 +100,50 @@ private Q_SLOTS:
         QFETCH(quint64, maxCount);
         QFETCH(Count, count);
         QCOMPARE(LinkHealthCounters::count(previous, current, maxCount), count);
+    }
+
+    // A cleared counter steps back: no count at any speed and interval, also where the line
+    // could carry 2^32 packets in a poll (10 Gbit/s from 6 s on, 1 Gbit/s from 60 s on); a
+    // short wrap through 2^32 still counts. The graph's caption says what the counts say.
+    void clearedCountersAreNoWrap_data()
+    {
+        QTest::addColumn<quint64>("bandwidth");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<quint32>("before");
+        QTest::addColumn<quint32>("after");
+        QTest::addColumn<Count>("count");
+        for (const quint64 bandwidth : {1000000000ULL, 10000000000ULL}) {
+            for (const int interval : {3, 6, 12, 30, 60, 120}) {
+                const QByteArray name = QByteArray::number(bandwidth / 1000000000) + "G " +
+                                        QByteArray::number(interval) + " s ";
+                QTest::newRow(QByteArray(name + "cleared").constData())
+                    << bandwidth << interval << 1005u << 0u << Count();
+                QTest::newRow(QByteArray(name + "short wrap").constData())
+                    << bandwidth << interval << 4294967290u << 9u << Count(15);
+            }
+        }
+    }
+    void clearedCountersAreNoWrap()
+    {
+        QFETCH(quint64, bandwidth);
+        QFETCH(int, interval);
+        QFETCH(quint32, before);
+        QFETCH(quint32, after);
+        QFETCH(Count, count);
+        LinkHealthCounters counters;
+        LinkHealthWatch watch;
+        InterfaceReading r = row1(bandwidth);
+        counters.apply(r, sample(1, 1, before, before), false, interval);
+        counters.apply(r, sample(1, 1, after, after), false, interval);
+        QCOMPARE(r.inErrorsDelta, count);
+        QCOMPARE(r.inDiscardsDelta, count);
+        QCOMPARE(r.outErrorsDelta, Count(0));
+        PollResult result;
+        result.pollIntervalSeconds = interval;
+        result.interfaces = {r};
+        watch.take(result);
+        QCOMPARE(watch.view(1).caption,
+                 count ? QStringLiteral("Errors 15 \u00B7 Discards 15 (last poll)") : QString());
     }
 
     // Poll by poll: the first poll, a first reading of the octets (gap, restart, jump) and a

@@ -114,6 +114,38 @@ private Q_SLOTS:
         QVERIFY(m_status.isEmpty());
     }
 
+    // A device-file text a spreadsheet would take for a formula gets a leading quote; the
+    // numbers around it stay numbers.
+    void formulaTextIsQuotedForSpreadsheets_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("index");
+        QTest::addColumn<QByteArray>("fields");
+        QTest::newRow("=HYPERLINK")
+            << "=HYPERLINK(\"http://x\",\"y\")"
+            << "3" << QByteArray("\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\",3");
+        QTest::newRow("@, -") << "@SUM(1+1)"
+                              << "-1" << QByteArray("'@SUM(1+1),'-1");
+        QTest::newRow("+, tab") << "+cmd"
+                                << "\t2" << QByteArray("'+cmd,'\t2");
+        QTest::newRow("carriage return") << "\r=1"
+                                         << "3" << QByteArray("\"'\r=1\",3");
+        QTest::newRow("plain") << "10.0.0.1"
+                               << "3" << QByteArray("10.0.0.1,3");
+    }
+    void formulaTextIsQuotedForSpreadsheets()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, index);
+        QFETCH(QByteArray, fields);
+        PollResult result;
+        InterfaceReading r = reading(1, address, index);
+        r.inErrorsDelta = 3;
+        result.interfaces = {r};
+        QCOMPARE(HealthLog::dataBytes(result, Noon),
+                 "2005-04-12T14:03:09+02:00,1," + fields + ",,,3,,,\n");
+    }
+
     void timeStampsAndStatusWords_data()
     {
         QTest::addColumn<QDateTime>("time");
