@@ -387,7 +387,14 @@ void HistoryGraph::paintEvent(QPaintEvent *)
     };
     legend(InColour, QStringLiteral("In"));
     legend(OutColour, QStringLiteral("Out"));
-    legend(text, QStringLiteral("Bandwidth"));
+    // A bandwidth above the axis has no line to show: the legend says so, with its value.
+    double bandwidth = HistorySeries::Unknown;
+    for (qsizetype i = last - 1; i >= first && !HistorySeries::known(bandwidth); --i)
+        bandwidth = m_series.bandwidth[i];
+    legend(text,
+           HistorySeries::known(bandwidth) && bandwidth > axisTop
+               ? QStringLiteral("Bandwidth %1 (off scale)").arg(BitRateText::format(bandwidth))
+               : QStringLiteral("Bandwidth"));
     legend(QColor(220, 0, 0), QStringLiteral("High %1 %").arg(m_high));
     legend(QColor(200, 160, 0), QStringLiteral("Low %1 %").arg(m_low));
     if (m_hoverX >= area.left() && m_hoverX <= area.right()) {
