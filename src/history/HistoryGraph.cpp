@@ -140,9 +140,11 @@ double HistoryGraph::valueTop() const
                                                      first, m_series.size());
         // NaN fails every comparison, so unknown samples drop out without a test of their own.
         // The traffic always; the bandwidth only when the axis is to reach it.
-        for (const QList<double> *values :
-             {&m_series.inMaximum, &m_series.outMaximum, &m_series.inAverage, &m_series.outAverage,
-              m_scaleToBandwidth ? &m_series.bandwidth : &m_series.inAverage}) {
+        std::vector<const QList<double> *> lists{&m_series.inMaximum, &m_series.outMaximum,
+                                                 &m_series.inAverage, &m_series.outAverage};
+        if (m_scaleToBandwidth)
+            lists.push_back(&m_series.bandwidth);
+        for (const QList<double> *values : lists) {
             const double *v = values->constData();
             for (qsizetype i = first; i < last; ++i)
                 top = v[i] > top ? v[i] : top;
@@ -233,7 +235,8 @@ void HistoryGraph::paintEvent(QPaintEvent *)
                                                 : local.toString(QStringLiteral("HH:mm"));
         p.setPen(text);
         // Kept inside the widget: the last label of the axis is not cut at the right edge.
-        const double labelX = std::clamp(x - labelWidth / 2, 0.0, width() - labelWidth);
+        const double labelX =
+            std::clamp(x - labelWidth / 2, 0.0, std::max(0.0, width() - labelWidth));
         p.drawText(QRectF(labelX, timeAxisY + 2, labelWidth, BottomMargin - 2),
                    Qt::AlignHCenter | Qt::AlignTop, label);
     }
