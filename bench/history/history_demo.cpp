@@ -1,7 +1,8 @@
 // The history window on a made-up week of two interfaces (office traffic by day, a night
 // backup, a stall of 20 minutes, a link down for half an hour, a spike), written into a
-// temporary folder through the store's writer. --screenshot FILE saves the window as a PNG
-// and ends; otherwise the window stays open.
+// temporary folder through the store's writer, with input errors before the link goes down
+// and output discards around the spike. --screenshot FILE saves the window as a PNG and ends
+// (--picture FILE also saves what "Save as PNG" writes); otherwise the window stays open.
 
 #include "HistoryFileName.h"
 #include "HistoryGraph.h"
@@ -67,6 +68,11 @@ void writeWeek(const QString &folder, const QString &ifIndex, double peak, std::
         r.operStatus = t > down && t < down + 1800 ? 2 : 1;
         if (r.operStatus == 2)
             r.outcome = InterfaceReading::Outcome::Failed;
+        const bool failing = t > down - 2400 && t < down;
+        r.inErrorsDelta = failing ? Interval * (5 + (t / Interval) % 20) : 0;
+        r.outErrorsDelta = 0;
+        r.inDiscardsDelta = 0;
+        r.outDiscardsDelta = std::llabs(t - spike) < 600 ? Interval * 40 : 0;
         texts.push_back(
             HistoryWriter::updateText(r, Interval, static_cast<std::time_t>(t)).toLatin1());
         if (texts.size() == 20000 || t + Interval > now) {
@@ -88,6 +94,9 @@ int main(int argc, char **argv)
     const qsizetype shotAt = arguments.indexOf(QStringLiteral("--screenshot"));
     const QString shot =
         shotAt > 0 && shotAt + 1 < arguments.size() ? arguments[shotAt + 1] : QString();
+    const qsizetype pictureAt = arguments.indexOf(QStringLiteral("--picture"));
+    const QString picture =
+        pictureAt > 0 && pictureAt + 1 < arguments.size() ? arguments[pictureAt + 1] : QString();
 
     QTemporaryDir folder;
     const std::int64_t now = QDateTime::currentSecsSinceEpoch() / 6 * 6;
@@ -102,7 +111,7 @@ int main(int argc, char **argv)
     window.setLoaded({uplink});
     window.showInterface(uplink.address, uplink.ifIndex);
     window.setThresholds(70, 20);
-    window.resize(980, 560);
+    window.resize(980, 640);
     window.setSpan(HistoryWindow::SixHours);
     window.show();
     if (shot.isEmpty())
@@ -115,8 +124,11 @@ int main(int argc, char **argv)
         QMouseEvent move(QEvent::MouseMove, at, graph->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
                          Qt::NoModifier);
         QApplication::sendEvent(graph, &move);
-        QTimer::singleShot(200, &window,
-                           [&] { app.exit(window.grab().save(shot, "PNG") ? 0 : 1); });
+        QTimer::singleShot(200, &window, [&] {
+            const bool saved =
+                window.grab().save(shot, "PNG") && (picture.isEmpty() || window.savePng(picture));
+            app.exit(saved ? 0 : 1);
+        });
     });
     return app.exec();
 }

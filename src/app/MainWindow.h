@@ -250,6 +250,10 @@ public:
     QCheckBox *CheckBoxAnalysisLog = nullptr; // write analysis log
     QCheckBox *CheckBox7 = nullptr;           // always use (start-file flag)
 
+Q_SIGNALS:
+    // A device file was read and its interfaces loaded (path as given or chosen).
+    void deviceFileLoaded(const QString &path);
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;

@@ -92,16 +92,19 @@ void TForm1::Button8Click()
 
         QStringList lines;
         QList<LineEncoding> encodings;
+        QString loaded; // the file read, for deviceFileLoaded
         if (m_loadSource.isEmpty()) {
             const QString chosen = chooseDeviceFile();
             // After a cancel the path is the last name chosen in the dialog, or empty.
             m_deviceFilePath = m_deviceFileChooser->lastChosen();
             if (!chosen.isEmpty())
                 lines = DeviceFile::readLines(chosen, DeviceFile::MaxInterfaces + 1, &encodings);
+            loaded = chosen;
         } else {
             m_loadSource.clear(); // also after a failed read: the next load asks for a file
             lines =
                 DeviceFile::readLines(m_deviceFilePath, DeviceFile::MaxInterfaces + 1, &encodings);
+            loaded = m_deviceFilePath;
         }
 
         if (lines.isEmpty()) {
@@ -129,6 +132,7 @@ void TForm1::Button8Click()
                      AgentAddresses::groupAddressRefusal(m_table, m_list.count());
                  !refused.isEmpty())
             setStatusText(0, refused);
+        Q_EMIT deviceFileLoaded(loaded);
     });
 }
 

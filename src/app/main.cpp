@@ -9,6 +9,8 @@
 #include "LogFolder.h"
 #include "MainWindow.h"
 #include "OptionsDialog.h"
+#include "PortsFeature.h"
+#include "RememberFeature.h"
 #include "SingleInstance.h"
 #include "SplashWindow.h"
 #include "WindowHandover.h"
@@ -83,6 +85,9 @@ int main(int argc, char *argv[])
     form1.attachWindows(&form2, &form3, &splash);
     new HistoryFeature(form1, HistoryFolder::defaultPath()); // owned by form1
     AlertsFeature alerts(form1, form3);
+    new PortsFeature(form1); // owned by form1
+    // Last: a start that resumes polling starts it as the Start button does, for every feature.
+    new RememberFeature(form1, form3); // owned by form1
     WindowHandoverServer handover([&form1](const QString &file) { form1.takeOverStart(file); });
     handover.listen();
     form1.show();

@@ -1,5 +1,6 @@
 #include "GraphBoard.h"
 
+#include "AutoScale.h"
 #include "Histograph.h"
 #include "SlotKeyboard.h"
 #include "TransLabel.h"
@@ -9,6 +10,8 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
+
+#include <algorithm>
 
 const QColor GraphBoard::NoInterfaceColor(128, 128, 128);
 const QColor GraphBoard::RunningColor(0, 0, 0);
@@ -86,6 +89,14 @@ void GraphBoard::createSlot(GraphSlot &s, QWidget *parent, int x, int y, int per
     s.MaxValue10 = s.SlotMenu->addAction(QStringLiteral("Max value 10%"));
     s.MaxValue50 = s.SlotMenu->addAction(QStringLiteral("Max value 50%"));
     s.MaxValue100 = s.SlotMenu->addAction(QStringLiteral("Max value 100%"));
+    s.MaxValueAuto = s.SlotMenu->addAction(QStringLiteral("Max value auto"));
+    const int number = s.number;
+    QObject::connect(s.MaxValueAuto, &QAction::triggered, this,
+                     [this, number] { setSlotAutoMaximum(number); });
+    QObject::connect(s.Graph, &THistograph::sampleAdded, this, [this, number] {
+        if (slotAutoMaximum(number))
+            followHighest(number);
+    });
     s.EditDevice = s.SlotMenu->addAction(QStringLiteral("Edit device"));
     s.PollAgain = s.SlotMenu->addAction(QStringLiteral("Poll again"));
     s.PollAgain->setVisible(false);
@@ -277,7 +288,35 @@ void GraphBoard::repaintAll()
 
 void GraphBoard::setSlotMaximum(int k, int maximum)
 {
+    m_auto.at(std::size_t(k - 1)) = false;
+    applyMaximum(slot(k), maximum);
+}
+
+void GraphBoard::setSlotAutoMaximum(int k)
+{
+    m_auto.at(std::size_t(k - 1)) = true;
+    followHighest(k);
+}
+
+void GraphBoard::followHighest(int k)
+{
     GraphSlot &s = slot(k);
+    // Two pixels per sample: the samples that the graph's width shows.
+    const int visible = std::clamp((s.Graph->width() + 1) / 2, 1, THistograph::HistorySize);
+    const bool second = s.Graph->SecondSeries();
+    int highest = 0;
+    for (int position = 1; position <= visible; ++position) {
+        highest = std::max(highest, s.Graph->History(position));
+        if (second)
+            highest = std::max(highest, s.Graph->SecondHistory(position));
+    }
+    const int maximum = AutoScale::fullScale(highest);
+    if (maximum != s.Graph->MaxValue())
+        applyMaximum(s, maximum);
+}
+
+void GraphBoard::applyMaximum(GraphSlot &s, int maximum)
+{
     s.Graph->setMaxValue(maximum);
     s.Graph->setHorizLinesInterval(horizLinesFor(maximum));
     s.PercentLabel->setText(QString::number(maximum) + QLatin1Char('%'));

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+#include <algorithm>
 #include <array>
 
 class QAction;
@@ -32,6 +33,7 @@ struct GraphSlot {
     QAction *MaxValue10 = nullptr;
     QAction *MaxValue50 = nullptr;
     QAction *MaxValue100 = nullptr;
+    QAction *MaxValueAuto = nullptr; // full scale follows the highest value in view
     QAction *EditDevice = nullptr;
     QAction *PollAgain = nullptr; // shown only while the slot stands stopped (red)
 };
@@ -88,9 +90,16 @@ public:
     void setLastValuesWide(bool wide);
     void repaintAll();
 
-    // Full scale of one slot: MaxValue, horizontal grid spacing and the percent label.
+    // Full scale of one slot: MaxValue, horizontal grid spacing and the percent label. Ends
+    // "Max value auto" of the slot.
     void setSlotMaximum(int k, int maximum);
-    static int horizLinesFor(int maximum) { return maximum == 10 ? 2 : 10; }
+    // "Max value auto": the slot's full scale follows the highest value in its visible history
+    // (see AutoScale), from now and after every tick, until a fixed maximum is chosen. Not
+    // stored, like the other per-slot maxima.
+    void setSlotAutoMaximum(int k);
+    bool slotAutoMaximum(int k) const { return m_auto.at(std::size_t(k - 1)); }
+    // Grid spacing: 10 at 100 %, else a fifth of the scale (2 at 10 %, 10 at 50 %, 1 at least).
+    static int horizLinesFor(int maximum) { return maximum == 100 ? 10 : std::max(1, maximum / 5); }
 
     // A slot's link health: the background of its graph while it runs (a stopped, failed
     // graph stays red), the health caption (hidden when empty) and the tooltip over the
@@ -105,7 +114,10 @@ public:
 
 private:
     void createSlot(GraphSlot &slot, QWidget *parent, int x, int y, int percentX);
+    void applyMaximum(GraphSlot &slot, int maximum);
+    void followHighest(int k);
 
     std::array<GraphSlot, GraphSlotControl::SlotCount> m_slots;
     std::array<LinkBackground, GraphSlotControl::SlotCount> m_link{};
+    std::array<bool, GraphSlotControl::SlotCount> m_auto{};
 };

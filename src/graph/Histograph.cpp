@@ -230,6 +230,7 @@ void THistograph::TimerTick()
 {
     AddSample();
     update();
+    Q_EMIT sampleAdded();
 }
 
 void THistograph::AddSample()

@@ -124,6 +124,10 @@ public:
     // Second-series sample at `position` (1 = newest .. HistorySize = oldest).
     int SecondHistory(int position) const;
 
+Q_SIGNALS:
+    // After each tick of the sampling timer, once the new sample is in the history.
+    void sampleAdded();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
 

@@ -1,6 +1,9 @@
 #include "HistoryGraph.h"
 
 #include "BitRateText.h"
+#include "HistoryErrorsPanel.h"
+#include "HistoryStatistics.h"
+#include "ValueAxis.h"
 
 #include <QDateTime>
 #include <QKeyEvent>
@@ -12,26 +15,26 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 const QColor HistoryGraph::InColour(0, 160, 0);
 const QColor HistoryGraph::OutColour(0, 90, 220);
+const QColor HistoryGraph::In95Colour(0, 100, 0);
+const QColor HistoryGraph::Out95Colour(0, 50, 140);
+const QColor HistoryGraph::InErrorsColour(200, 0, 0);
+const QColor HistoryGraph::OutErrorsColour(170, 0, 170);
+const QColor HistoryGraph::InDiscardsColour(230, 130, 0);
+const QColor HistoryGraph::OutDiscardsColour(0, 150, 160);
 
 namespace
 {
 
 constexpr double LeftMargin = 78, RightMargin = 12, TopMargin = 22, BottomMargin = 24;
-
-// A "nice" step (1, 2 or 5 times a power of ten) at least `raw`.
-double niceStep(double raw)
-{
-    const double power = std::pow(10.0, std::floor(std::log10(raw)));
-    for (const double m : {1.0, 2.0, 5.0, 10.0}) {
-        if (m * power >= raw)
-            return m * power;
-    }
-    return 10 * power;
-}
+// The errors panel: shown from this height of the plots on, a share of it within bounds,
+// below a band that carries its legend.
+constexpr double ErrorsFromHeight = 240, ErrorsShare = 0.22, ErrorsMinimum = 50,
+                 ErrorsMaximum = 140, ErrorsGap = 20;
 
 // Time-axis steps in seconds, from a minute to a quarter of a year.
 constexpr std::int64_t TimeSteps[] = {60,     120,    300,     600,     900,    1800,
@@ -56,6 +59,7 @@ HistoryGraph::HistoryGraph(QWidget *parent) : QWidget(parent)
 void HistoryGraph::setSeries(HistorySeries series)
 {
     m_series = std::move(series);
+    updatePercentiles();
     update();
 }
 
@@ -64,7 +68,26 @@ void HistoryGraph::setView(std::int64_t from, std::int64_t to)
     to = std::clamp(to, from + MinimumSpan, from + MaximumSpan);
     m_from = from;
     m_to = to;
+    updatePercentiles();
     update();
+}
+
+void HistoryGraph::setScaleToBandwidth(bool on)
+{
+    m_scaleToBandwidth = on;
+    update();
+}
+
+double HistoryGraph::axisTop() const
+{
+    return ValueAxis::fit(valueTop()).top;
+}
+
+void HistoryGraph::updatePercentiles()
+{
+    const HistoryStatistics s = HistoryStatisticsCalc::compute(m_series, m_from, m_to);
+    m_in95 = s.in.percentile95;
+    m_out95 = s.out.percentile95;
 }
 
 void HistoryGraph::setThresholds(int highPercent, int lowPercent)
@@ -76,8 +99,21 @@ void HistoryGraph::setThresholds(int highPercent, int lowPercent)
 
 QRectF HistoryGraph::plotArea() const
 {
+    const double plots = height() - TopMargin - BottomMargin;
+    const QRectF errors = errorsArea();
+    const double traffic = errors.isEmpty() ? plots : plots - errors.height() - ErrorsGap;
     return QRectF(LeftMargin, TopMargin, std::max(1.0, width() - LeftMargin - RightMargin),
-                  std::max(1.0, height() - TopMargin - BottomMargin));
+                  std::max(1.0, traffic));
+}
+
+QRectF HistoryGraph::errorsArea() const
+{
+    const double plots = height() - TopMargin - BottomMargin;
+    if (plots < ErrorsFromHeight)
+        return QRectF();
+    const double panel = std::clamp(plots * ErrorsShare, ErrorsMinimum, ErrorsMaximum);
+    return QRectF(LeftMargin, height() - BottomMargin - panel,
+                  std::max(1.0, width() - LeftMargin - RightMargin), panel);
 }
 
 double HistoryGraph::timeAt(double x) const
@@ -103,9 +139,12 @@ double HistoryGraph::valueTop() const
         const qsizetype last = std::clamp<qsizetype>((m_to - m_series.start) / m_series.step + 1,
                                                      first, m_series.size());
         // NaN fails every comparison, so unknown samples drop out without a test of their own.
-        for (const QList<double> *values :
-             {&m_series.inMaximum, &m_series.outMaximum, &m_series.inAverage, &m_series.outAverage,
-              &m_series.bandwidth}) {
+        // The traffic always; the bandwidth only when the axis is to reach it.
+        std::vector<const QList<double> *> lists{&m_series.inMaximum, &m_series.outMaximum,
+                                                 &m_series.inAverage, &m_series.outAverage};
+        if (m_scaleToBandwidth)
+            lists.push_back(&m_series.bandwidth);
+        for (const QList<double> *values : lists) {
             const double *v = values->constData();
             for (qsizetype i = first; i < last; ++i)
                 top = v[i] > top ? v[i] : top;
@@ -124,9 +163,10 @@ void HistoryGraph::paintEvent(QPaintEvent *)
     const QColor grid = palette().mid().color();
 
     // Value axis: five or so nice steps up to the highest value in view.
-    const double top = valueTop();
-    const double valueStep = niceStep(top / 5);
-    const double axisTop = std::ceil(top / valueStep) * valueStep;
+    const ValueAxis axis = ValueAxis::fit(valueTop());
+    const double valueStep = axis.step, axisTop = axis.top;
+    const QRectF errors = errorsArea();
+    const double timeAxisY = errors.isEmpty() ? area.bottom() : errors.bottom();
     const auto yOf = [&](double v) { return area.bottom() - v / axisTop * area.height(); };
 
     // The samples in view, and a local mapping from time to x (no per-sample calls).
@@ -187,12 +227,17 @@ void HistoryGraph::paintEvent(QPaintEvent *)
         const double x = xOf(static_cast<double>(tick));
         p.setPen(QPen(grid, 0, Qt::DotLine));
         p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+        if (!errors.isEmpty())
+            p.drawLine(QPointF(x, errors.top()), QPointF(x, errors.bottom()));
         const QDateTime local = QDateTime::fromSecsSinceEpoch(tick);
         const QString label = timeStep >= 86400 ? local.toString(QStringLiteral("dd MMM"))
                               : span > 86400    ? local.toString(QStringLiteral("dd MMM HH:mm"))
                                                 : local.toString(QStringLiteral("HH:mm"));
         p.setPen(text);
-        p.drawText(QRectF(x - labelWidth / 2, area.bottom() + 2, labelWidth, BottomMargin - 2),
+        // Kept inside the widget: the last label of the axis is not cut at the right edge.
+        const double labelX =
+            std::clamp(x - labelWidth / 2, 0.0, std::max(0.0, width() - labelWidth));
+        p.drawText(QRectF(labelX, timeAxisY + 2, labelWidth, BottomMargin - 2),
                    Qt::AlignHCenter | Qt::AlignTop, label);
     }
     p.setPen(QPen(text, 0));
@@ -295,9 +340,44 @@ void HistoryGraph::paintEvent(QPaintEvent *)
                QPen(QColor(220, 0, 0), 1, Qt::DashLine));
     drawSeries(m_series.bandwidth, nullptr, m_low / 100.0,
                QPen(QColor(200, 160, 0), 1, Qt::DashLine));
+    // The 95th percentile of each direction over the view: a dashed line with its value,
+    // under the traffic, which it often meets.
+    const bool smooth = p.testRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    double labelY = area.top() - metrics.height();
+    for (const auto &[value, colour, name] :
+         {std::tuple(m_in95, In95Colour, QStringLiteral("in")),
+          std::tuple(m_out95, Out95Colour, QStringLiteral("out"))}) {
+        if (!HistorySeries::known(value) || value > axisTop)
+            continue;
+        const double y = yOf(value);
+        p.setPen(QPen(colour, 1, Qt::DashLine));
+        p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
+        const QString label = QStringLiteral("95th %1 ").arg(name) + BitRateText::format(value);
+        const double w = metrics.horizontalAdvance(label) + 6;
+        // Above its line, inside the plot, clear of the other direction's label.
+        double top = std::max(area.top() + 1, y - metrics.height() - 1);
+        if (std::abs(top - labelY) < metrics.height())
+            top = labelY + metrics.height();
+        labelY = top;
+        const QRectF box(area.right() - w - 4, top, w, metrics.height());
+        QColor back = palette().base().color();
+        back.setAlpha(200);
+        p.fillRect(box, back);
+        p.setPen(colour);
+        p.drawText(box, Qt::AlignCenter, label);
+    }
+    p.setRenderHint(QPainter::Antialiasing, smooth);
     drawSeries(m_series.inAverage, &m_series.inMaximum, 1, QPen(InColour, 1.5));
     drawSeries(m_series.outAverage, &m_series.outMaximum, 1, QPen(OutColour, 1.5));
+
     p.setClipping(false);
+
+    if (!errors.isEmpty()) {
+        HistoryErrorsPanel::Colours colours{
+            InErrorsColour, OutErrorsColour, InDiscardsColour, OutDiscardsColour, text, grid};
+        HistoryErrorsPanel::paint(p, errors, m_series, m_from, m_to, colours);
+    }
 
     // Legend and hover read-out above the plot.
     p.setRenderHint(QPainter::Antialiasing, false);
@@ -310,7 +390,14 @@ void HistoryGraph::paintEvent(QPaintEvent *)
     };
     legend(InColour, QStringLiteral("In"));
     legend(OutColour, QStringLiteral("Out"));
-    legend(text, QStringLiteral("Bandwidth"));
+    // A bandwidth above the axis has no line to show: the legend says so, with its value.
+    double bandwidth = HistorySeries::Unknown;
+    for (qsizetype i = last - 1; i >= first && !HistorySeries::known(bandwidth); --i)
+        bandwidth = m_series.bandwidth[i];
+    legend(text,
+           HistorySeries::known(bandwidth) && bandwidth > axisTop
+               ? QStringLiteral("Bandwidth %1 (off scale)").arg(BitRateText::format(bandwidth))
+               : QStringLiteral("Bandwidth"));
     legend(QColor(220, 0, 0), QStringLiteral("High %1 %").arg(m_high));
     legend(QColor(200, 160, 0), QStringLiteral("Low %1 %").arg(m_low));
     if (m_hoverX >= area.left() && m_hoverX <= area.right()) {
@@ -350,6 +437,7 @@ void HistoryGraph::changeView(double from, double to)
     }
     m_from = std::llround(from);
     m_to = std::llround(to);
+    updatePercentiles();
     update();
     Q_EMIT viewChanged(m_from, m_to);
 }

@@ -98,12 +98,21 @@ HistorySeries fetch(const QString &path, std::int64_t from, std::int64_t to, QSt
     const int out = average.column(RrdLayout::DataSources[RrdLayout::OutOctets]);
     const int bandwidth = average.column(RrdLayout::DataSources[RrdLayout::Bandwidth]);
     const int down = average.column(RrdLayout::DataSources[RrdLayout::LinkDown]);
+    const auto column = [&](RrdLayout::Source source) {
+        return average.column(RrdLayout::DataSources[source]);
+    };
+    const int errorColumns[] = {column(RrdLayout::InErrors), column(RrdLayout::OutErrors),
+                                column(RrdLayout::InDiscards), column(RrdLayout::OutDiscards)};
+    QList<double> *const errorSeries[] = {&series.inErrors, &series.outErrors, &series.inDiscards,
+                                          &series.outDiscards};
     const qsizetype maxRows = maximum.data ? std::min(rows, maximum.rows()) : 0;
     for (qsizetype row = 0; row < rows; ++row) {
         series.inAverage.append(average.at(row, in) * 8);
         series.outAverage.append(average.at(row, out) * 8);
         series.bandwidth.append(average.at(row, bandwidth));
         series.linkDown.append(average.at(row, down));
+        for (std::size_t k = 0; k < std::size(errorColumns); ++k)
+            errorSeries[k]->append(average.at(row, errorColumns[k]));
         series.inMaximum.append(row < maxRows ? maximum.at(row, maximum.column("inoctets")) * 8
                                               : series.inAverage.last());
         series.outMaximum.append(row < maxRows ? maximum.at(row, maximum.column("outoctets")) * 8

@@ -18,6 +18,8 @@ struct HistorySeries {
     QList<double> inMaximum, outMaximum; // bit/s, the highest poll within each sample
     QList<double> bandwidth;             // bit/s
     QList<double> linkDown;              // share of the sample the link was down, 0..1
+    // Per second; unknown while link health is off. Empty when the reader did not fill them.
+    QList<double> inErrors, outErrors, inDiscards, outDiscards;
 
     qsizetype size() const { return inAverage.size(); }
     bool isEmpty() const { return inAverage.isEmpty(); }

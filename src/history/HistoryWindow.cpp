@@ -2,11 +2,14 @@
 
 #include "BitRateText.h"
 #include "HistoryCsv.h"
+#include "HistoryExportName.h"
 #include "HistoryGraph.h"
+#include "HistoryPicture.h"
 #include "HistoryReader.h"
 #include "HistoryStatistics.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDateTimeEdit>
@@ -71,6 +74,10 @@ HistoryWindow::HistoryWindow(QString folder, QWidget *parent)
         spanRow->addWidget(button);
     }
     m_spans->button(Hour)->setChecked(true);
+    // The value axis scales to the traffic in view; this makes it reach the bandwidth too.
+    auto *scaleToBandwidth = new QCheckBox(QStringLiteral("Scale to &bandwidth"), this);
+    scaleToBandwidth->setObjectName(QStringLiteral("scaleToBandwidth"));
+    spanRow->addWidget(scaleToBandwidth);
 
     m_graph = new HistoryGraph(this);
     m_statistics = new QLabel(this);
@@ -117,10 +124,11 @@ HistoryWindow::HistoryWindow(QString folder, QWidget *parent)
             setSpan(m_span);
     });
     connect(m_graph, &HistoryGraph::hovered, m_readOut, &QLabel::setText);
+    connect(scaleToBandwidth, &QCheckBox::toggled, m_graph, &HistoryGraph::setScaleToBandwidth);
     connect(png, &QPushButton::clicked, this, [this] {
         const QString path =
             QFileDialog::getSaveFileName(this, QStringLiteral("Save as PNG"),
-                                         QDir::home().filePath(QStringLiteral("history.png")),
+                                         QDir::home().filePath(proposedName(QStringLiteral("png"))),
                                          QStringLiteral("PNG pictures (*.png)"));
         if (!path.isEmpty() && !savePng(path))
             m_message->setText(QStringLiteral("Cannot save the picture \"%1\".").arg(path));
@@ -128,7 +136,7 @@ HistoryWindow::HistoryWindow(QString folder, QWidget *parent)
     connect(csv, &QPushButton::clicked, this, [this] {
         const QString path =
             QFileDialog::getSaveFileName(this, QStringLiteral("Export CSV"),
-                                         QDir::home().filePath(QStringLiteral("history.csv")),
+                                         QDir::home().filePath(proposedName(QStringLiteral("csv"))),
                                          QStringLiteral("CSV files (*.csv)"));
         QString error;
         if (!path.isEmpty() && !saveCsv(path, &error))
@@ -317,7 +325,26 @@ QByteArray HistoryWindow::csvBytes() const
 
 bool HistoryWindow::savePng(const QString &path) const
 {
-    return m_graph->grab().save(path, "PNG");
+    HistoryPicture picture(subject(), *m_graph);
+    return picture.image().save(path, "PNG");
+}
+
+// --- The picture's title and the proposed export names ---------------------------------------
+
+HistoryPicture::Subject HistoryWindow::subject() const
+{
+    const int index = m_interfaces->currentIndex();
+    if (index < 0 || index >= m_choices.size())
+        return {};
+    const Choice &c = m_choices[index];
+    return {c.description, c.key.address, c.key.ifIndex};
+}
+
+QString HistoryWindow::proposedName(const QString &extension) const
+{
+    const HistoryPicture::Subject s = subject();
+    return HistoryExportName::propose(s.description, s.address, s.ifIndex, m_graph->viewFrom(),
+                                      m_graph->viewTo(), extension);
 }
 
 bool HistoryWindow::saveCsv(const QString &path, QString *error) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HistoryFileName.h"
+#include "HistoryPicture.h"
 #include "HistorySeries.h"
 #include "PollResult.h"
 
@@ -46,6 +47,10 @@ public:
     QByteArray csvBytes() const;
     bool savePng(const QString &path) const;
     bool saveCsv(const QString &path, QString *error) const;
+    // The shown interface, as the picture's title names it.
+    HistoryPicture::Subject subject() const;
+    // The file name "Save as PNG" and "Export CSV" propose (see HistoryExportName).
+    QString proposedName(const QString &extension) const;
 
 public Q_SLOTS:
     // A poll was written: moves the view along when "now" is in view.

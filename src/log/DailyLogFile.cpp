@@ -3,6 +3,7 @@
 #include "DeviceFile.h"
 #include "ErrorReport.h"
 #include "LogFolder.h"
+#include "LogRetention.h"
 #include "TextEncoding.h"
 #include "TimeStamp.h"
 
@@ -278,9 +279,14 @@ Outcome writeBlocks(const LogEnvironment &environment, const QString &deviceFile
 
     // Explicit return types: a string-builder expression returned as is would outlive the
     // temporaries it refers to.
-    return writeFile(
+    const Outcome outcome = writeFile(
         environment, path, [&]() -> QByteArray { return header(now) + data(now); },
         [&]() -> QByteArray { return data(now); });
+    // The first write of a day creates its file: the time to let the oldest logs go.
+    const std::optional<int> days = LogRetention::keepDays();
+    if (outcome == Outcome::Created && days)
+        LogRetention::sweep(folder, now.date(), *days);
+    return outcome;
 }
 
 } // namespace DailyLogFile

@@ -15,6 +15,10 @@ QString defaultText(QStringView name)
         if (setting.name == name)
             return setting.defaultText.toString();
     }
+    for (const Setting &setting : FeatureValues) {
+        if (setting.name == name)
+            return setting.defaultText.toString();
+    }
     throw OstralineError(QStringLiteral("'%1' is not a known setting").arg(name));
 }
 

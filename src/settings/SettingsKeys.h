@@ -76,7 +76,23 @@ inline constexpr std::array<Setting, 5> ExtensionOrder{{
     {LinkHealth, u"no"},
 }};
 
-// The default of one of the eighteen values or of an extension (names compared exactly).
+// Values that their own features read when they need them (not applied at start-up).
+// The device files loaded last, newest first, at most RecentFilesKept, one path a line.
+inline constexpr QStringView RecentFiles = u"recent files";
+inline constexpr int RecentFilesKept = 8;
+// "yes": at start, load the last device file (when start-up loaded none) and start polling.
+inline constexpr QStringView ResumePolling = u"resume polling";
+// Days the daily logs are kept ("" keeps them all); older ones are removed.
+inline constexpr QStringView LogKeepDays = u"log keep days";
+
+inline constexpr std::array<Setting, 3> FeatureValues{{
+    {RecentFiles, u""},
+    {ResumePolling, u"no"},
+    {LogKeepDays, u""},
+}};
+
+// The default of one of the eighteen values, of an extension or of a feature value (names
+// compared exactly).
 // Throws OstralineError for a name that is none of them.
 QString defaultText(QStringView name);
 
