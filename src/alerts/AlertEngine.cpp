@@ -101,7 +101,7 @@ void AlertEngine::judge(Track &track, const InterfaceReading &reading, const QDa
 {
     using Outcome = InterfaceReading::Outcome;
     const bool first = reading.outcome == Outcome::First;
-    const bool good = reading.outcome == Outcome::Good;
+    const bool good = reading.hasRate(); // not for a row that is not measurable
 
     // Down first: it is what the operator most needs to see.
     if (m_rules.down && reading.adminStatus && reading.operStatus) {

@@ -1,6 +1,7 @@
 #include "PollRun.h"
 
 #include "AnalysisLog.h"
+#include "CounterChoice.h"
 #include "ErrorReport.h"
 #include "HealthLog.h"
 #include "InterfaceList.h"
@@ -155,6 +156,47 @@ void PollRun::markJumps(const QList<Calculation::RowFault> &faults)
     }
 }
 
+QStringList PollRun::markNotMeasurable(const QList<Calculation::RowFault> &faults)
+{
+    m_notMeasurable.clear();
+    QStringList firstSeen;
+    const CounterChoice &counters = m_poller.counters();
+    const QList<int> &failed = m_poller.failedRows();
+    const QString zero = QStringLiteral("0");
+    for (int p = 0; p < m_list.count() && p < MaxInterfaces; ++p) {
+        const int row = p + 1;
+        const bool faulted = std::any_of(faults.cbegin(), faults.cend(),
+                                         [row](const auto &f) { return f.row == row; });
+        if (!m_list.isChecked(p) || faulted || failed.contains(row) || !counters.notMeasurable(row))
+            continue;
+        // The readings stay as read; nothing computed from them is a rate.
+        for (int column : {Col::InDelta, Col::InDeltaPers, Col::InUtil, Col::OutDelta,
+                           Col::OutDeltaPers, Col::OutUtil, Col::CombinedPers, Col::CombinedUtil})
+            m_table.setCell(column, row, zero);
+        std::int64_t bandwidth = 0;
+        NumberFormat::tryParseWhole(m_table.cell(Col::Bandwidth, row), &bandwidth);
+        const QString text = CounterChoice::wrapText(std::uint64_t(bandwidth), m_interval);
+        m_notMeasurable.insert(row, text);
+        if (!std::exchange(m_wrapShown[std::size_t(row)], true))
+            firstSeen << QStringLiteral("Row %1: %2").arg(row).arg(text);
+    }
+    return firstSeen;
+}
+
+QString PollRun::notMeasurableText(int row) const
+{
+    return m_poller.counters().notMeasurable(row) ? m_notMeasurable.value(row) : QString();
+}
+
+QString PollRun::notMeasurableCaption(int row) const
+{
+    if (notMeasurableText(row).isEmpty())
+        return QString();
+    std::int64_t bandwidth = 0;
+    NumberFormat::tryParseWhole(m_table.cell(Col::Bandwidth, row), &bandwidth);
+    return CounterChoice::wrapCaption(std::uint64_t(std::max<std::int64_t>(bandwidth, 0)));
+}
+
 void PollRun::setLogs(bool utilisation, bool analysis)
 {
     m_utilisationLog = utilisation;
@@ -185,7 +227,14 @@ bool PollRun::start()
     // A reading is as old as its request: a poll whose replies are handled only after a stall
     // holds counters of before it.
     m_startedAt = m_readingClock ? m_readingClock() : ReadingClock::nowMs();
-    return m_poller.start();
+    if (!m_poller.start())
+        return false;
+    // Rows whose counters are chosen afresh at this poll name a wrap again.
+    for (int row = 1; row <= MaxInterfaces; ++row) {
+        if (!m_poller.counters().decided(row))
+            m_wrapShown[std::size_t(row)] = false;
+    }
+    return true;
 }
 
 void PollRun::calculate()
@@ -193,10 +242,14 @@ void PollRun::calculate()
     QList<int> restarted;
     const QList<Calculation::RowFault> faults =
         Calculation::calculate(m_table, m_list, m_interval, &m_poller.counters(), &restarted);
+    const QStringList wrapTexts = markNotMeasurable(faults);
     markJumps(faults);
     QStringList captions;
-    for (int k = 1; k <= MaxInterfaces; ++k)
-        captions.append(Calculation::lastValuesCaption(m_table, k));
+    for (int k = 1; k <= MaxInterfaces; ++k) {
+        const QString notMeasurable = notMeasurableCaption(k);
+        captions.append(notMeasurable.isEmpty() ? Calculation::lastValuesCaption(m_table, k)
+                                                : notMeasurable);
+    }
     Q_EMIT lastValuesShown(captions);
 
     const QString restartText = Calculation::restartMessage(restarted);
@@ -208,9 +261,13 @@ void PollRun::calculate()
         messages << m_restartTexts;
         if (!restarted.isEmpty())
             messages << restartText;
-        messages << m_gaps.values() << m_jumps.values();
+        messages << m_gaps.values() << m_jumps.values() << wrapTexts;
         m_faultStatus = messages.join(QStringLiteral("; "));
         Q_EMIT statusMessage(m_faultStatus);
+    } else if (!wrapTexts.isEmpty()) {
+        // Said once, and kept: a later poll without faults does not take it back.
+        m_faultStatus.clear();
+        Q_EMIT statusMessage(wrapTexts.join(QStringLiteral("; ")));
     } else if (!m_faultStatus.isEmpty()) {
         // A poll without faults takes back the fault message, and only that message.
         Q_EMIT statusWithdrawn(std::exchange(m_faultStatus, QString()));
@@ -340,6 +397,16 @@ void PollRun::buildResult(const QList<int> &restarted, const QString &restartTex
             r.inUtilisation = floatCell(m_table, Col::InUtil, row);
             r.outUtilisation = floatCell(m_table, Col::OutUtil, row);
             r.combinedUtilisation = floatCell(m_table, Col::CombinedUtil, row);
+        }
+        // A reading that would give a rate, or a plain first one, gives none where the
+        // counters wrap within the interval; a gap, a restart or a jump keeps its reason.
+        const bool plain = r.outcome == InterfaceReading::Outcome::Good ||
+                           (r.outcome == InterfaceReading::Outcome::First && r.reason.isEmpty());
+        if (plain && m_notMeasurable.contains(row)) {
+            r.outcome = InterfaceReading::Outcome::NotMeasurable;
+            r.reason = QStringLiteral("Row %1: %2").arg(row).arg(m_notMeasurable.value(row));
+            r.inOctetsPerSecond = r.outOctetsPerSecond = 0;
+            r.inUtilisation = r.outUtilisation = r.combinedUtilisation = 0;
         }
         if (r.outcome == InterfaceReading::Outcome::Failed) {
             r.inOctets.reset();

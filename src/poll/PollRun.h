@@ -45,7 +45,11 @@ public:
 
     // Settings the poll follows; the window forwards them as they change.
     void setOnErrorMode(OnErrorMode mode) { m_poller.setOnErrorMode(mode); }
-    void setPollInterval(int seconds) { m_interval = seconds; }
+    void setPollInterval(int seconds)
+    {
+        m_interval = seconds;
+        m_poller.setPollInterval(seconds);
+    }
     int pollInterval() const { return m_interval; }
     void setDeviceFilePath(const QString &path) { m_deviceFilePath = path; }
     void setLogs(bool utilisation, bool analysis);
@@ -95,6 +99,15 @@ public:
     // The last finished poll.
     const PollResult &lastResult() const { return m_result; }
 
+    // For a row the last calculation found not measurable (its bandwidth wraps a 32-bit
+    // counter within the interval and its agent has no 64-bit counters): why, as its tooltip
+    // says it ("10 Gbit/s wraps a 32-bit counter every 3.4 s, faster than the 6 s poll; use
+    // 64-bit counters or a shorter interval"); "" for every other row, and once its counters
+    // are to be chosen afresh (Start polling, a load, a rewrite of the row).
+    QString notMeasurableText(int row) const;
+    // Its caption instead of the values ("" for every other row).
+    QString notMeasurableCaption(int row) const;
+
 Q_SIGNALS:
     // The readings are in the table, the on-error mode is applied and the slots are set.
     void getFinished();
@@ -114,6 +127,10 @@ private:
     void markGaps();
     void markRestarts();
     void markJumps(const QList<Calculation::RowFault> &faults);
+    // Rows read with 32-bit counters that wrap within the interval: their computed cells
+    // become 0 (as for a first reading; the readings stay as read). Returns the status texts
+    // of the rows found so for the first time since their counters were chosen.
+    QStringList markNotMeasurable(const QList<Calculation::RowFault> &faults);
     void buildResult(const QList<int> &restarted, const QString &restartText,
                      const QList<Calculation::RowFault> &faults);
 
@@ -137,6 +154,8 @@ private:
     QMap<int, QString> m_jumps;    // rows whose rate was above twice the bandwidth, and why
     QMap<int, QString> m_restarts; // rows of agents whose sysUpTime went back, and why
     QStringList m_restartTexts;    // one per restarted agent
-    std::array<int, MaxInterfaces + 1> m_jumpRun{}; // consecutive polls each row tripped it
-    QList<int> m_pollAgain;                         // rows to check again at the next start
+    std::array<int, MaxInterfaces + 1> m_jumpRun{};    // consecutive polls each row tripped it
+    QMap<int, QString> m_notMeasurable;                // rows of the last calculation, and why
+    std::array<bool, MaxInterfaces + 1> m_wrapShown{}; // the status bar named the row's wrap
+    QList<int> m_pollAgain;                            // rows to check again at the next start
 };
