@@ -49,9 +49,16 @@ PollRun::PollRun(InterfaceTable &table, InterfaceList &list, LogEnvironment &log
 void PollRun::markGaps()
 {
     // The nominal interval stays the time base of every rate; the measured time only decides
-    // whether two readings are close enough to make one.
+    // whether two readings are close enough to make one. It is measured on both clocks a poll
+    // carries: the reading clock, and the wall-clock time stamp that the history, the alerts
+    // and the logs take the poll at. Two readings further apart on either are a first reading,
+    // so no one of them takes the poll for a gap while another computes a rate from it: the
+    // history's own gap rule (twice the interval on whole seconds of the time stamp) never
+    // meets a reading this rule let through.
     m_gaps.clear();
     const qint64 now = m_startedAt;
+    const QDateTime stamp = m_poller.stamp();
+    const double limit = GapFactor * m_interval * 1000;
     const QString zero = QStringLiteral("0");
     const QList<int> &failed = m_poller.failedRows();
     for (int p = 0; p < m_list.count() && p < MaxInterfaces; ++p) {
@@ -59,10 +66,16 @@ void PollRun::markGaps()
         if (!m_list.isChecked(p) || failed.contains(row))
             continue;
         const std::optional<qint64> previous = std::exchange(m_readAt[std::size_t(row)], now);
+        const QDateTime previousStamp = std::exchange(m_stampAt[std::size_t(row)], stamp);
         std::int64_t before = 0;
         const bool hasPrevious =
             NumberFormat::tryParseWhole(m_table.cell(Col::InBitNew, row), &before) && before > 0;
-        if (!previous || !hasPrevious || now - *previous <= GapFactor * m_interval * 1000)
+        if (!previous || !hasPrevious)
+            continue;
+        // A wall clock set back is no gap: the counters went on with the time that passed.
+        const qint64 elapsed = std::max(
+            now - *previous, previousStamp.isValid() ? previousStamp.msecsTo(stamp) : qint64(0));
+        if (elapsed <= limit)
             continue;
         // No previous reading and no deltas: the calculation takes this poll as a first one.
         for (int column : {Col::InBitNew, Col::OutBitNew, Col::InDelta, Col::OutDelta})
@@ -70,7 +83,7 @@ void PollRun::markGaps()
         m_gaps.insert(row, QStringLiteral("Row %1: %2 s since its last reading; counted as a "
                                           "first reading")
                                .arg(row)
-                               .arg((now - *previous + 500) / 1000));
+                               .arg((elapsed + 500) / 1000));
     }
 }
 
@@ -222,6 +235,7 @@ bool PollRun::start()
         for (int column : {Col::InBitNew, Col::OutBitNew, Col::InDelta, Col::OutDelta})
             m_table.setCell(column, row, zero);
         m_readAt[std::size_t(row)].reset();
+        m_stampAt[std::size_t(row)] = QDateTime();
         m_jumpRun[std::size_t(row)] = 0;
     }
     // A reading is as old as its request: a poll whose replies are handled only after a stall

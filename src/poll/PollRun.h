@@ -87,7 +87,9 @@ public:
     // The clock reading times come from (ReadingClock::nowMs unless a test replaces it).
     void setReadingClock(std::function<qint64()> clock) { m_readingClock = std::move(clock); }
     // A row read more than GapFactor × the poll interval after its previous reading (a stall,
-    // a suspend, timer events merged) takes the poll as a first reading.
+    // a suspend, timer events merged, a wall clock that leapt) takes the poll as a first
+    // reading: on the reading clock or on the polls' wall-clock time stamps, whichever shows
+    // more time.
     static constexpr double GapFactor = 1.5;
     // A per-direction rate above JumpFactor × the bandwidth is no traffic but a counter
     // discontinuity (a restart that looked like a wrap, a jump, a wrong reading): that poll is
@@ -149,6 +151,7 @@ private:
     PollResult m_result;
     std::function<qint64()> m_readingClock;
     std::array<std::optional<qint64>, MaxInterfaces + 1> m_readAt{}; // by row, ms
+    std::array<QDateTime, MaxInterfaces + 1> m_stampAt{}; // by row: the time stamp of that poll
     qint64 m_startedAt = 0;        // reading clock at the start of the poll in flight, ms
     QMap<int, QString> m_gaps;     // rows of this poll taken as first readings for a gap, and why
     QMap<int, QString> m_jumps;    // rows whose rate was above twice the bandwidth, and why
