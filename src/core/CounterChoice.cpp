@@ -107,7 +107,7 @@ QString CounterChoice::wrapText(std::uint64_t bandwidth, int intervalSeconds)
 
 QString CounterChoice::wrapCaption(std::uint64_t bandwidth)
 {
-    return QStringLiteral("Not measurable: 32-bit counter wraps in %1 s")
+    return QStringLiteral("Not measurable: 32-bit wraps in %1 s")
         .arg(wrapSecondsText(bandwidth));
 }
 

@@ -50,7 +50,7 @@ public:
     // "10 Gbit/s wraps a 32-bit counter every 3.4 s, faster than the 6 s poll; use 64-bit
     // counters or a shorter interval".
     static QString wrapText(std::uint64_t bandwidth, int intervalSeconds);
-    // The caption of a row that is not measurable: "Not measurable: 32-bit counter wraps in
+    // The caption of a row that is not measurable: "Not measurable: 32-bit wraps in
     // 3.4 s".
     static QString wrapCaption(std::uint64_t bandwidth);
     // "3.4" (two significant digits below 10 s, whole seconds above).

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFontMetrics>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
@@ -328,13 +329,27 @@ private Q_SLOTS:
                  QStringLiteral("Last values IN: 95; OUT: 90; COMB: 185"));
         QCOMPARE(board.slot(1).Graph->Value(), 185);
         QCOMPARE(board.slot(2).LastValuesCaption->Caption(),
-                 QStringLiteral("Not measurable: 32-bit counter wraps in 3.4 s"));
+                 QStringLiteral("Not measurable: 32-bit wraps in 3.4 s"));
         QCOMPARE(board.slot(2).Graph->Value(), 0);
         QVERIFY2(board.slot(2).Overlay->toolTip().contains(
                      "Not measurable: 10 Gbit/s wraps a 32-bit counter every 3.4 s"),
                  qPrintable(board.slot(2).Overlay->toolTip()));
         QCOMPARE(board.slot(3).LastValuesCaption->Caption(),
                  QStringLiteral("Last values IN: 60; OUT: 60; COMB: 120"));
+        // In bit/s too; the caption fits its strip in either font.
+        const auto fits = [&] {
+            const TTransLabel *caption = board.slot(2).LastValuesCaption;
+            return QFontMetrics(caption->font()).horizontalAdvance(caption->Caption()) <=
+                   GraphBoard::GraphWidth;
+        };
+        QVERIFY(fits());
+        w.action("Ratesinbits1")->trigger();
+        QCOMPARE(board.slot(1).LastValuesCaption->Caption(),
+                 QStringLiteral("IN 9.5 Gbit/s (95 %) \u00B7 OUT 9 Gbit/s (90 %)"));
+        QCOMPARE(board.slot(2).LastValuesCaption->Caption(),
+                 QStringLiteral("Not measurable: 32-bit wraps in 3.4 s"));
+        QVERIFY(fits());
+        w.action("Ratesinbits1")->trigger();
         // Said once, and still there after the polls that followed.
         QCOMPARE(w.statusText(0), message);
         int said = 0;
