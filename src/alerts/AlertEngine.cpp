@@ -154,7 +154,8 @@ void AlertEngine::judge(Track &track, const InterfaceReading &reading, const QDa
             }
         } else {
             track.failedRun = 0;
-            if (good)
+            // A row that is not measurable answers all the same.
+            if (good || reading.outcome == Outcome::NotMeasurable)
                 setCondition(track, AlertCondition::Silent, false, QStringLiteral("answering"),
                              time, events);
         }
