@@ -101,7 +101,7 @@ void AlertEngine::judge(Track &track, const InterfaceReading &reading, const QDa
 {
     using Outcome = InterfaceReading::Outcome;
     const bool first = reading.outcome == Outcome::First;
-    const bool good = reading.outcome == Outcome::Good;
+    const bool good = reading.hasRate(); // not for a row that is not measurable
 
     // Down first: it is what the operator most needs to see.
     if (m_rules.down && reading.adminStatus && reading.operStatus) {
@@ -154,7 +154,8 @@ void AlertEngine::judge(Track &track, const InterfaceReading &reading, const QDa
             }
         } else {
             track.failedRun = 0;
-            if (good)
+            // A row that is not measurable answers all the same.
+            if (good || reading.outcome == Outcome::NotMeasurable)
                 setCondition(track, AlertCondition::Silent, false, QStringLiteral("answering"),
                              time, events);
         }

@@ -33,11 +33,18 @@ void PollValuesDisplay::setRatesInBits(bool on)
 {
     m_ratesInBits = on;
     m_board.setLastValuesWide(on);
-    for (int k = 1; k <= GraphSlotControl::SlotCount; ++k) {
-        m_board.slot(k).LastValuesCaption->setCaption(
-            on ? Calculation::ratesCaption(m_table, k)
-               : Calculation::lastValuesCaption(m_table, k));
-    }
+    for (int k = 1; k <= GraphSlotControl::SlotCount; ++k)
+        m_board.slot(k).LastValuesCaption->setCaption(valuesCaption(k));
+}
+
+QString PollValuesDisplay::valuesCaption(int row) const
+{
+    // A row that is not measurable says why in either unit.
+    const QString notMeasurable = m_run.notMeasurableCaption(row);
+    if (!notMeasurable.isEmpty())
+        return notMeasurable;
+    return m_ratesInBits ? Calculation::ratesCaption(m_table, row)
+                         : Calculation::lastValuesCaption(m_table, row);
 }
 
 void PollValuesDisplay::start()
@@ -57,9 +64,10 @@ void PollValuesDisplay::recordActivity()
     const QDateTime now = QDateTime::currentDateTime();
     for (int k = 1; k <= GraphSlotControl::SlotCount; ++k) {
         if (m_ratesInBits)
-            m_board.slot(k).LastValuesCaption->setCaption(Calculation::ratesCaption(m_table, k));
-        // A row counts as read when it is polled and shows no error.
-        if (k <= m_list.count() && m_list.isChecked(k - 1) && m_board.errorCaption(k).isEmpty())
+            m_board.slot(k).LastValuesCaption->setCaption(valuesCaption(k));
+        // A row counts as read when it is polled, shows no error and gives a rate.
+        if (k <= m_list.count() && m_list.isChecked(k - 1) && m_board.errorCaption(k).isEmpty() &&
+            m_run.notMeasurableText(k).isEmpty())
             m_activity.record(m_table, k, now);
     }
     refreshTooltips();
@@ -78,8 +86,12 @@ void PollValuesDisplay::refreshTooltips()
 {
     for (int k = 1; k <= GraphSlotControl::SlotCount; ++k) {
         TTransLabel *overlay = m_board.slot(k).Overlay;
-        const QString text = m_activity.tooltip(
-            m_table, k, m_run.poller().counters().description(k), m_board.errorCaption(k));
+        const QString notMeasurable = m_run.notMeasurableText(k);
+        const QString error = m_board.errorCaption(k).isEmpty() && !notMeasurable.isEmpty()
+                                  ? QStringLiteral("Not measurable: ") + notMeasurable
+                                  : m_board.errorCaption(k);
+        const QString text =
+            m_activity.tooltip(m_table, k, m_run.poller().counters().description(k), error);
         overlay->setToolTip(text);
         // A tooltip on view follows the poll instead of showing the reading it opened with.
         if (QToolTip::isVisible() && overlay->underMouse())

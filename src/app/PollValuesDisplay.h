@@ -32,6 +32,8 @@ public:
 
 private:
     void showLastValues(const QStringList &captions);
+    // A slot's caption in the chosen unit, or why its row is not measurable.
+    QString valuesCaption(int row) const;
     void recordActivity();
     void showOutLine();
     void refreshTooltips();

@@ -17,6 +17,10 @@ struct InterfaceReading {
         Good,   // a rate was computed from two readings
         First,  // a first reading: start, a gap, an agent restart, a counter jump
         Failed, // no reading (a failed SNMP exchange)
+        // Read, but its counters cannot give a rate: its bandwidth wraps a 32-bit counter
+        // within one poll interval and its agent has no 64-bit counters. Nothing of it is a
+        // value (graph, history, alerts, metrics); the link health is read as for any row.
+        NotMeasurable,
     };
 
     int row = 0;         // table row, 1 to 20
@@ -29,9 +33,14 @@ struct InterfaceReading {
     QString snmpVersion;         // "1", "2c" or "3": what the counters were read with
 
     Outcome outcome = Outcome::Failed;
-    QString reason; // for First and Failed: the words the status bar shows ("" when none)
+    // For First, Failed and NotMeasurable: the words the status bar shows ("" when none).
+    QString reason;
 
-    // Rates and utilisation of this poll; 0 unless outcome is Good.
+    // Whether this poll computed a rate for the row (rates and utilisations below are values).
+    // Everything that shows, stores or judges a rate asks this, never the outcome itself.
+    bool hasRate() const { return outcome == Outcome::Good; }
+
+    // Rates and utilisation of this poll; 0 unless hasRate().
     double inOctetsPerSecond = 0;
     double outOctetsPerSecond = 0;
     double inUtilisation = 0; // percent of the bandwidth
@@ -58,5 +67,15 @@ struct PollResult {
     int pollIntervalSeconds = 0; // the nominal interval in force
     double durationSeconds = 0;  // from the first request out to the last reply in
     QList<InterfaceReading> interfaces;
+
+    // Whether the poll computed a rate for a table row (false for a row it does not hold).
+    bool hasRate(int row) const
+    {
+        for (const InterfaceReading &reading : interfaces) {
+            if (reading.row == row)
+                return reading.hasRate();
+        }
+        return false;
+    }
 };
 Q_DECLARE_METATYPE(PollResult)

@@ -90,7 +90,10 @@ void LinkHealthCounters::fill(PollResult &result, const QHash<int, QStringList> 
         const auto it = textsByRow.constFind(reading.row);
         const LinkHealthSample sample =
             read && it != textsByRow.cend() ? LinkHealthSample::fromTexts(*it) : LinkHealthSample();
-        apply(reading, sample, reading.outcome != InterfaceReading::Outcome::Good,
+        // A row that is not measurable still reads its error counters as any row.
+        apply(reading, sample,
+              reading.outcome != InterfaceReading::Outcome::Good &&
+                  reading.outcome != InterfaceReading::Outcome::NotMeasurable,
               result.pollIntervalSeconds);
     }
 }

@@ -123,6 +123,7 @@ QString LinkHealthWatch::take(const PollResult &result)
             continue;
         if (row.state != State::Unknown || state != State::Up)
             changes << name(r) + QLatin1Char(' ') + stateWord(state);
+        row.sinceKnown = row.state != State::Unknown;
         row.state = state;
         row.since = result.time;
     }
@@ -143,9 +144,11 @@ LinkHealthView LinkHealthWatch::view(int rowNumber) const
     if (row.state == State::Unknown) {
         tip << QStringLiteral("Link state not known");
     } else {
-        tip << QStringLiteral("Link %1 since %2 (admin %3, oper %4)")
-                   .arg(stateWord(row.state), clock(row.since), statusName(row.admin),
-                        statusName(row.oper));
+        const QString since = row.sinceKnown
+                                  ? QStringLiteral("since ") + clock(row.since)
+                                  : QStringLiteral("at start of polling, ") + clock(row.since);
+        tip << QStringLiteral("Link %1 %2 (admin %3, oper %4)")
+                   .arg(stateWord(row.state), since, statusName(row.admin), statusName(row.oper));
     }
     tip << QStringLiteral("Last poll: in errors %1, out errors %2, in discards %3, out discards %4")
                .arg(countText(row.last[0]), countText(row.last[1]), countText(row.last[2]),
@@ -164,7 +167,8 @@ LinkHealthView LinkHealthWatch::view(int rowNumber) const
         return view;
     if (row.state == State::Down) {
         view.look = LinkLook::Down;
-        view.caption = QStringLiteral("Link down since ") + clock(row.since);
+        view.caption = row.sinceKnown ? QStringLiteral("Link down since ") + clock(row.since)
+                                      : QStringLiteral("Link down (at start of polling)");
         return view;
     }
     if (row.state == State::Disabled) {

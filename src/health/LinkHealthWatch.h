@@ -19,8 +19,10 @@ enum class LinkLook {
 
 struct LinkHealthView {
     LinkLook look = LinkLook::Normal;
-    // "Link down since hh:mm:ss", "Disabled", or, with the link up, "Errors 3 · Discards
-    // 120 (last poll)" when the last poll counted any; "" for nothing to say.
+    // "Link down since hh:mm:ss" ("Link down (at start of polling)" for a link found down at
+    // its first known state, when it went down is not known), "Disabled", or, with the link
+    // up, "Errors 3 · Discards 120 (last poll)" when the last poll counted any; "" for nothing
+    // to say.
     QString caption;
     // The last poll's counts, the totals since Start polling, the link state and the time it
     // was first seen ("" before the first poll).
@@ -53,6 +55,9 @@ private:
     struct Row {
         State state = State::Unknown;
         QDateTime since; // the poll at which state was first seen
+        // Whether since is when the state began: a change from an earlier known state was
+        // seen. The first known state was already there before polling saw it.
+        bool sinceKnown = false;
         std::optional<int> admin, oper;
         std::optional<std::uint64_t> last[4]; // in/out errors, in/out discards of the last poll
         std::uint64_t total[4] = {0, 0, 0, 0};

@@ -68,7 +68,7 @@ QString HistoryWriter::updateText(const InterfaceReading &reading, int pollInter
                                   std::time_t when)
 {
     const QString unknown = QStringLiteral("U");
-    const bool good = reading.outcome == InterfaceReading::Outcome::Good;
+    const bool good = reading.hasRate();
     const double interval = pollIntervalSeconds > 0 ? pollIntervalSeconds : 1;
     const auto perSecond = [&](const std::optional<std::uint64_t> &delta) {
         return delta ? number(static_cast<double>(*delta) / interval) : unknown;

@@ -13,8 +13,8 @@
 // when the poll interval changes. Blocking file work with librrd's thread-safe calls: use one
 // writer from one thread at a time (HistoryStore runs it on its worker thread).
 //
-// What a poll stores per polled interface: the rates of a Good reading; unknown ("U") rates
-// for a first or failed reading, never 0; the bandwidth of the device file always; errors and
+// What a poll stores per polled interface: the rates of a reading that has a rate; unknown
+// ("U") rates for a first, failed or not measurable reading, never 0; the bandwidth of the device file always; errors and
 // discards per second where the poll counted them, else unknown; the link state where link
 // health read both statuses. Interfaces that were not polled get no update, so their gap
 // becomes unknown through the heartbeat.

@@ -5,8 +5,10 @@
 #include "IfMib.h"
 #include "InterfaceList.h"
 #include "InterfaceTable.h"
+#include "NumberFormat.h"
 #include "TimeStamp.h"
 
+#include <algorithm>
 #include <array>
 
 namespace
@@ -245,6 +247,14 @@ bool Poller::start()
     for (int p = 0; p < m_list.count() && p < CounterChoice::Rows; ++p) {
         const int row = p + 1;
         m_counters.setV3(row, m_profiles && m_profiles->v3Security(m_table.cell(Col::IP, row)));
+        // The bandwidth as the calculation reads it; one that is no positive whole number
+        // never wraps (the calculation reports the row).
+        std::int64_t bandwidth = 0;
+        if (!NumberFormat::tryParseWhole(m_table.cell(Col::Bandwidth, row), &bandwidth))
+            bandwidth = 0;
+        m_counters.setWraps32(
+            row, CounterChoice::wrapsWithin(std::uint64_t(std::max<std::int64_t>(bandwidth, 0)),
+                                            m_interval));
     }
     QList<SnmpRequest> requests =
         GetStep::planRequests(m_table, m_list, m_counters, &m_plan, m_profiles, m_linkHealth);

@@ -93,6 +93,9 @@ public:
     OnErrorMode onErrorMode() const { return m_mode; }
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
+    // The poll interval in force: a row whose bandwidth wraps a 32-bit counter within it
+    // chooses 64-bit counters where its agent has them (CounterChoice::setWraps32).
+    void setPollInterval(int seconds) { m_interval = seconds; }
     // The agent profiles the poll follows (SNMP v3 where an agent has a v3 profile); none
     // when null. They must outlive the poller.
     void setProfiles(const AgentProfiles *profiles) { m_profiles = profiles; }
@@ -142,6 +145,7 @@ private:
     OnErrorMode m_mode = OnErrorMode::Zeroes;
     std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };
     int m_timeoutMs = SnmpBatch::DefaultTimeoutMs;
+    int m_interval = 6;
     QDateTime m_stamp;
     QElapsedTimer m_elapsed;
     double m_durationSeconds = 0;

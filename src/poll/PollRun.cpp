@@ -1,6 +1,7 @@
 #include "PollRun.h"
 
 #include "AnalysisLog.h"
+#include "CounterChoice.h"
 #include "ErrorReport.h"
 #include "HealthLog.h"
 #include "InterfaceList.h"
@@ -48,9 +49,16 @@ PollRun::PollRun(InterfaceTable &table, InterfaceList &list, LogEnvironment &log
 void PollRun::markGaps()
 {
     // The nominal interval stays the time base of every rate; the measured time only decides
-    // whether two readings are close enough to make one.
+    // whether two readings are close enough to make one. It is measured on both clocks a poll
+    // carries: the reading clock, and the wall-clock time stamp that the history, the alerts
+    // and the logs take the poll at. Two readings further apart on either are a first reading,
+    // so no one of them takes the poll for a gap while another computes a rate from it: the
+    // history's own gap rule (twice the interval on whole seconds of the time stamp) never
+    // meets a reading this rule let through.
     m_gaps.clear();
     const qint64 now = m_startedAt;
+    const QDateTime stamp = m_poller.stamp();
+    const double limit = GapFactor * m_interval * 1000;
     const QString zero = QStringLiteral("0");
     const QList<int> &failed = m_poller.failedRows();
     for (int p = 0; p < m_list.count() && p < MaxInterfaces; ++p) {
@@ -58,10 +66,16 @@ void PollRun::markGaps()
         if (!m_list.isChecked(p) || failed.contains(row))
             continue;
         const std::optional<qint64> previous = std::exchange(m_readAt[std::size_t(row)], now);
+        const QDateTime previousStamp = std::exchange(m_stampAt[std::size_t(row)], stamp);
         std::int64_t before = 0;
         const bool hasPrevious =
             NumberFormat::tryParseWhole(m_table.cell(Col::InBitNew, row), &before) && before > 0;
-        if (!previous || !hasPrevious || now - *previous <= GapFactor * m_interval * 1000)
+        if (!previous || !hasPrevious)
+            continue;
+        // A wall clock set back is no gap: the counters went on with the time that passed.
+        const qint64 elapsed = std::max(
+            now - *previous, previousStamp.isValid() ? previousStamp.msecsTo(stamp) : qint64(0));
+        if (elapsed <= limit)
             continue;
         // No previous reading and no deltas: the calculation takes this poll as a first one.
         for (int column : {Col::InBitNew, Col::OutBitNew, Col::InDelta, Col::OutDelta})
@@ -69,7 +83,7 @@ void PollRun::markGaps()
         m_gaps.insert(row, QStringLiteral("Row %1: %2 s since its last reading; counted as a "
                                           "first reading")
                                .arg(row)
-                               .arg((now - *previous + 500) / 1000));
+                               .arg((elapsed + 500) / 1000));
     }
 }
 
@@ -155,6 +169,47 @@ void PollRun::markJumps(const QList<Calculation::RowFault> &faults)
     }
 }
 
+QStringList PollRun::markNotMeasurable(const QList<Calculation::RowFault> &faults)
+{
+    m_notMeasurable.clear();
+    QStringList firstSeen;
+    const CounterChoice &counters = m_poller.counters();
+    const QList<int> &failed = m_poller.failedRows();
+    const QString zero = QStringLiteral("0");
+    for (int p = 0; p < m_list.count() && p < MaxInterfaces; ++p) {
+        const int row = p + 1;
+        const bool faulted = std::any_of(faults.cbegin(), faults.cend(),
+                                         [row](const auto &f) { return f.row == row; });
+        if (!m_list.isChecked(p) || faulted || failed.contains(row) || !counters.notMeasurable(row))
+            continue;
+        // The readings stay as read; nothing computed from them is a rate.
+        for (int column : {Col::InDelta, Col::InDeltaPers, Col::InUtil, Col::OutDelta,
+                           Col::OutDeltaPers, Col::OutUtil, Col::CombinedPers, Col::CombinedUtil})
+            m_table.setCell(column, row, zero);
+        std::int64_t bandwidth = 0;
+        NumberFormat::tryParseWhole(m_table.cell(Col::Bandwidth, row), &bandwidth);
+        const QString text = CounterChoice::wrapText(std::uint64_t(bandwidth), m_interval);
+        m_notMeasurable.insert(row, text);
+        if (!std::exchange(m_wrapShown[std::size_t(row)], true))
+            firstSeen << QStringLiteral("Row %1: %2").arg(row).arg(text);
+    }
+    return firstSeen;
+}
+
+QString PollRun::notMeasurableText(int row) const
+{
+    return m_poller.counters().notMeasurable(row) ? m_notMeasurable.value(row) : QString();
+}
+
+QString PollRun::notMeasurableCaption(int row) const
+{
+    if (notMeasurableText(row).isEmpty())
+        return QString();
+    std::int64_t bandwidth = 0;
+    NumberFormat::tryParseWhole(m_table.cell(Col::Bandwidth, row), &bandwidth);
+    return CounterChoice::wrapCaption(std::uint64_t(std::max<std::int64_t>(bandwidth, 0)));
+}
+
 void PollRun::setLogs(bool utilisation, bool analysis)
 {
     m_utilisationLog = utilisation;
@@ -180,12 +235,20 @@ bool PollRun::start()
         for (int column : {Col::InBitNew, Col::OutBitNew, Col::InDelta, Col::OutDelta})
             m_table.setCell(column, row, zero);
         m_readAt[std::size_t(row)].reset();
+        m_stampAt[std::size_t(row)] = QDateTime();
         m_jumpRun[std::size_t(row)] = 0;
     }
     // A reading is as old as its request: a poll whose replies are handled only after a stall
     // holds counters of before it.
     m_startedAt = m_readingClock ? m_readingClock() : ReadingClock::nowMs();
-    return m_poller.start();
+    if (!m_poller.start())
+        return false;
+    // Rows whose counters are chosen afresh at this poll name a wrap again.
+    for (int row = 1; row <= MaxInterfaces; ++row) {
+        if (!m_poller.counters().decided(row))
+            m_wrapShown[std::size_t(row)] = false;
+    }
+    return true;
 }
 
 void PollRun::calculate()
@@ -193,10 +256,14 @@ void PollRun::calculate()
     QList<int> restarted;
     const QList<Calculation::RowFault> faults =
         Calculation::calculate(m_table, m_list, m_interval, &m_poller.counters(), &restarted);
+    const QStringList wrapTexts = markNotMeasurable(faults);
     markJumps(faults);
     QStringList captions;
-    for (int k = 1; k <= MaxInterfaces; ++k)
-        captions.append(Calculation::lastValuesCaption(m_table, k));
+    for (int k = 1; k <= MaxInterfaces; ++k) {
+        const QString notMeasurable = notMeasurableCaption(k);
+        captions.append(notMeasurable.isEmpty() ? Calculation::lastValuesCaption(m_table, k)
+                                                : notMeasurable);
+    }
     Q_EMIT lastValuesShown(captions);
 
     const QString restartText = Calculation::restartMessage(restarted);
@@ -208,9 +275,13 @@ void PollRun::calculate()
         messages << m_restartTexts;
         if (!restarted.isEmpty())
             messages << restartText;
-        messages << m_gaps.values() << m_jumps.values();
+        messages << m_gaps.values() << m_jumps.values() << wrapTexts;
         m_faultStatus = messages.join(QStringLiteral("; "));
         Q_EMIT statusMessage(m_faultStatus);
+    } else if (!wrapTexts.isEmpty()) {
+        // Said once, and kept: a later poll without faults does not take it back.
+        m_faultStatus.clear();
+        Q_EMIT statusMessage(wrapTexts.join(QStringLiteral("; ")));
     } else if (!m_faultStatus.isEmpty()) {
         // A poll without faults takes back the fault message, and only that message.
         Q_EMIT statusWithdrawn(std::exchange(m_faultStatus, QString()));
@@ -340,6 +411,16 @@ void PollRun::buildResult(const QList<int> &restarted, const QString &restartTex
             r.inUtilisation = floatCell(m_table, Col::InUtil, row);
             r.outUtilisation = floatCell(m_table, Col::OutUtil, row);
             r.combinedUtilisation = floatCell(m_table, Col::CombinedUtil, row);
+        }
+        // A reading that would give a rate, or a plain first one, gives none where the
+        // counters wrap within the interval; a gap, a restart or a jump keeps its reason.
+        const bool plain = r.outcome == InterfaceReading::Outcome::Good ||
+                           (r.outcome == InterfaceReading::Outcome::First && r.reason.isEmpty());
+        if (plain && m_notMeasurable.contains(row)) {
+            r.outcome = InterfaceReading::Outcome::NotMeasurable;
+            r.reason = QStringLiteral("Row %1: %2").arg(row).arg(m_notMeasurable.value(row));
+            r.inOctetsPerSecond = r.outOctetsPerSecond = 0;
+            r.inUtilisation = r.outUtilisation = r.combinedUtilisation = 0;
         }
         if (r.outcome == InterfaceReading::Outcome::Failed) {
             r.inOctets.reset();

@@ -45,7 +45,11 @@ public:
 
     // Settings the poll follows; the window forwards them as they change.
     void setOnErrorMode(OnErrorMode mode) { m_poller.setOnErrorMode(mode); }
-    void setPollInterval(int seconds) { m_interval = seconds; }
+    void setPollInterval(int seconds)
+    {
+        m_interval = seconds;
+        m_poller.setPollInterval(seconds);
+    }
     int pollInterval() const { return m_interval; }
     void setDeviceFilePath(const QString &path) { m_deviceFilePath = path; }
     void setLogs(bool utilisation, bool analysis);
@@ -83,7 +87,9 @@ public:
     // The clock reading times come from (ReadingClock::nowMs unless a test replaces it).
     void setReadingClock(std::function<qint64()> clock) { m_readingClock = std::move(clock); }
     // A row read more than GapFactor × the poll interval after its previous reading (a stall,
-    // a suspend, timer events merged) takes the poll as a first reading.
+    // a suspend, timer events merged, a wall clock that leapt) takes the poll as a first
+    // reading: on the reading clock or on the polls' wall-clock time stamps, whichever shows
+    // more time.
     static constexpr double GapFactor = 1.5;
     // A per-direction rate above JumpFactor × the bandwidth is no traffic but a counter
     // discontinuity (a restart that looked like a wrap, a jump, a wrong reading): that poll is
@@ -94,6 +100,15 @@ public:
 
     // The last finished poll.
     const PollResult &lastResult() const { return m_result; }
+
+    // For a row the last calculation found not measurable (its bandwidth wraps a 32-bit
+    // counter within the interval and its agent has no 64-bit counters): why, as its tooltip
+    // says it ("10 Gbit/s wraps a 32-bit counter every 3.4 s, faster than the 6 s poll; use
+    // 64-bit counters or a shorter interval"); "" for every other row, and once its counters
+    // are to be chosen afresh (Start polling, a load, a rewrite of the row).
+    QString notMeasurableText(int row) const;
+    // Its caption instead of the values ("" for every other row).
+    QString notMeasurableCaption(int row) const;
 
 Q_SIGNALS:
     // The readings are in the table, the on-error mode is applied and the slots are set.
@@ -114,6 +129,10 @@ private:
     void markGaps();
     void markRestarts();
     void markJumps(const QList<Calculation::RowFault> &faults);
+    // Rows read with 32-bit counters that wrap within the interval: their computed cells
+    // become 0 (as for a first reading; the readings stay as read). Returns the status texts
+    // of the rows found so for the first time since their counters were chosen.
+    QStringList markNotMeasurable(const QList<Calculation::RowFault> &faults);
     void buildResult(const QList<int> &restarted, const QString &restartText,
                      const QList<Calculation::RowFault> &faults);
 
@@ -132,11 +151,14 @@ private:
     PollResult m_result;
     std::function<qint64()> m_readingClock;
     std::array<std::optional<qint64>, MaxInterfaces + 1> m_readAt{}; // by row, ms
+    std::array<QDateTime, MaxInterfaces + 1> m_stampAt{}; // by row: the time stamp of that poll
     qint64 m_startedAt = 0;        // reading clock at the start of the poll in flight, ms
     QMap<int, QString> m_gaps;     // rows of this poll taken as first readings for a gap, and why
     QMap<int, QString> m_jumps;    // rows whose rate was above twice the bandwidth, and why
     QMap<int, QString> m_restarts; // rows of agents whose sysUpTime went back, and why
     QStringList m_restartTexts;    // one per restarted agent
-    std::array<int, MaxInterfaces + 1> m_jumpRun{}; // consecutive polls each row tripped it
-    QList<int> m_pollAgain;                         // rows to check again at the next start
+    std::array<int, MaxInterfaces + 1> m_jumpRun{};    // consecutive polls each row tripped it
+    QMap<int, QString> m_notMeasurable;                // rows of the last calculation, and why
+    std::array<bool, MaxInterfaces + 1> m_wrapShown{}; // the status bar named the row's wrap
+    QList<int> m_pollAgain;                            // rows to check again at the next start
 };

@@ -54,6 +54,13 @@ private Q_SLOTS:
             << 2 << true
             << QList{busy, busy, nearHigh, nearHigh, nearHigh, calm, nearHigh, calm, calm}
             << QStringList{"", "busy raised", "", "", "", "", "", "", "busy cleared"};
+        // Even with a rate in it by mistake: only a reading that has a rate counts.
+        QTest::newRow("a row that is not measurable is never busy")
+            << 1 << true << QList{reading(Outcome::NotMeasurable, 99, 99), busy}
+            << QStringList{"", "busy raised"};
+        QTest::newRow("a row that is not measurable answers: silent clears")
+            << 1 << true << QList{failed, reading(Outcome::NotMeasurable)}
+            << QStringList{"silent raised", "silent cleared"};
         QTest::newRow("first and failed readings neither clear busy")
             << 1 << false << QList{busy, first, failed, busy}
             << QStringList{"busy raised", "", "silent raised", "silent cleared"};

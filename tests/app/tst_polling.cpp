@@ -8,12 +8,14 @@
 #include "Histograph.h"
 #include "InterfaceTable.h"
 #include "OptionsDialog.h"
+#include "PollRun.h"
 #include "SnmpAgent.h"
 #include "TransLabel.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFontMetrics>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
@@ -278,6 +280,118 @@ private Q_SLOTS:
         QCOMPARE(
             QDir(f.folder()).entryList({QStringLiteral("*_poll.dev_*.csv")}, QDir::Files).size(),
             2);
+        QVERIFY(f.errors.isEmpty());
+        w.Button4Click();
+    }
+
+    // Defaults (32-bit counters, 6 s): a 10 Gbit/s link whose agent has 64-bit counters shows
+    // its true rate; one whose agent has none shows no number, says why on its graph and once
+    // in the status bar; a 100 Mbit/s link beside them is asked exactly as before.
+    void fastLinksThroughTheWindow()
+    {
+        SnmpAgent agent;
+        agent.setLogPackets(true);
+        agent.setCounters(5, 1000, 2000);
+        agent.setCounters64(5, 10000000000000ULL, 20000000000000ULL);
+        agent.setCounters(6, 3000, 4000); // no 64-bit counters
+        agent.setCounters(7, 1000, 2000);
+        agent.setCounters64(7, 1000, 2000); // there, but a 100 Mbit/s link never asks them
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+        MainWindowFixture f;
+        TForm1 &w = f.create();
+        w.CheckBox2->setChecked(true); // show last values
+        w.CheckBoxUtilLog->setChecked(true);
+        QCOMPARE(w.pollRun().pollInterval(), 6);
+        const auto device = [&](int index, const char *bandwidth) {
+            return QStringLiteral("%1;%2;%3;public;if%2")
+                .arg(agent.host())
+                .arg(index)
+                .arg(bandwidth);
+        };
+        load(f, {device(5, "10000000000"), device(6, "10000000000"), device(7, "100000000")});
+        QSignalSpy status(&w.pollRun(), &PollRun::statusMessage);
+        const qsizetype before = agent.receivedBindings().size();
+        const QString message =
+            QStringLiteral("Row 2: 10 Gbit/s wraps a 32-bit counter every 3.4 s, faster than the "
+                           "6 s poll; use 64-bit counters or a shorter interval");
+        poll(w);
+        QCOMPARE(w.statusText(0), message);
+        for (int n = 1; n <= 2; ++n) {
+            // 9.5 Gbit/s in and 9 Gbit/s out over 6 s; 60 Mbit/s each way on the slow link.
+            agent.setCounters64(5, 10000000000000ULL + n * 7125000000ULL,
+                                20000000000000ULL + n * 6750000000ULL);
+            agent.setCounters(6, 3000 + n * 1000000, 4000 + n * 2000000);
+            agent.setCounters(7, 1000 + n * 45000000, 2000 + n * 45000000);
+            poll(w);
+        }
+        const GraphBoard &board = w.board();
+        QCOMPARE(board.slot(1).LastValuesCaption->Caption(),
+                 QStringLiteral("Last values IN: 95; OUT: 90; COMB: 185"));
+        QCOMPARE(board.slot(1).Graph->Value(), 185);
+        QCOMPARE(board.slot(2).LastValuesCaption->Caption(),
+                 QStringLiteral("Not measurable: 32-bit wraps in 3.4 s"));
+        QCOMPARE(board.slot(2).Graph->Value(), 0);
+        QVERIFY2(board.slot(2).Overlay->toolTip().contains(
+                     "Not measurable: 10 Gbit/s wraps a 32-bit counter every 3.4 s"),
+                 qPrintable(board.slot(2).Overlay->toolTip()));
+        QCOMPARE(board.slot(3).LastValuesCaption->Caption(),
+                 QStringLiteral("Last values IN: 60; OUT: 60; COMB: 120"));
+        // In bit/s too; the caption fits its strip in either font.
+        const auto fits = [&] {
+            const TTransLabel *caption = board.slot(2).LastValuesCaption;
+            return QFontMetrics(caption->font()).horizontalAdvance(caption->Caption()) <=
+                   GraphBoard::GraphWidth;
+        };
+        QVERIFY(fits());
+        w.action("Ratesinbits1")->trigger();
+        QCOMPARE(board.slot(1).LastValuesCaption->Caption(),
+                 QStringLiteral("IN 9.5 Gbit/s (95 %) \u00B7 OUT 9 Gbit/s (90 %)"));
+        QCOMPARE(board.slot(2).LastValuesCaption->Caption(),
+                 QStringLiteral("Not measurable: 32-bit wraps in 3.4 s"));
+        QVERIFY(fits());
+        w.action("Ratesinbits1")->trigger();
+        // Said once, and still there after the polls that followed.
+        QCOMPARE(w.statusText(0), message);
+        int said = 0;
+        for (const QList<QVariant> &signal : status)
+            said += signal.first().toString().contains(message) ? 1 : 0;
+        QCOMPARE(said, 1);
+
+        // The table holds row 2's counters as read and nothing computed from them.
+        const InterfaceTable &table = w.interfaceTable();
+        QCOMPARE(table.cell(Col::OrgIn, 2), QStringLiteral("2003000"));
+        for (int column :
+             {Col::InDelta, Col::InDeltaPers, Col::InUtil, Col::OutUtil, Col::CombinedUtil})
+            QCOMPARE(table.cell(column, 2), QStringLiteral("0"));
+        const PollResult &result = w.pollRun().lastResult();
+        QVERIFY(result.hasRate(1));
+        QVERIFY(!result.hasRate(2));
+        QCOMPARE(result.interfaces[1].outcome, InterfaceReading::Outcome::NotMeasurable);
+        QCOMPARE(result.interfaces[1].reason, message);
+        QVERIFY(result.hasRate(3));
+        // Its log lines hold 0 for every rate and utilisation, as for a first reading.
+        const QStringList logs = QDir(f.folder()).entryList({"*_poll.dev_*.csv"}, QDir::Files);
+        QCOMPARE(logs.size(), 1);
+        QFile log(QDir(f.folder()).filePath(logs.first()));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray text = log.readAll();
+        QCOMPARE(text.count("; 6; 10000000000; 0; 0; 0; 0; 0; 0; "), 3);
+        QCOMPARE(text.count("; 7; 100000000; 7500000; 60; 7500000; 60; 15000000; 120; "), 2);
+
+        // On the wire the 100 Mbit/s link is asked with its two v1 requests per poll, nothing
+        // else; the 10 Gbit/s links asked both ways once, then their one way.
+        const auto bindings = agent.receivedBindings().mid(before);
+        const auto count = [&](int version, const QString &oid) {
+            return bindings.count({version, QStringList{oid}});
+        };
+        QCOMPARE(count(0, SnmpAgent::inOctetsOid(7)), 3);
+        QCOMPARE(count(0, SnmpAgent::outOctetsOid(7)), 3);
+        qsizetype forSlowLink = 0;
+        for (const auto &request : bindings)
+            forSlowLink += request.second.first().endsWith(".7") ? 1 : 0;
+        QCOMPARE(forSlowLink, 6);
+        QCOMPARE(count(0, SnmpAgent::inOctetsOid(5)), 1);
+        QCOMPARE(count(0, SnmpAgent::inOctetsOid(6)), 3);
         QVERIFY(f.errors.isEmpty());
         w.Button4Click();
     }

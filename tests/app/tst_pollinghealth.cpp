@@ -3,8 +3,8 @@
 #include "AgentProfileFile.h"
 #include "GraphBoard.h"
 #include "Histograph.h"
-#include "InterfaceTable.h"
 #include "IfMib.h"
+#include "InterfaceTable.h"
 #include "PollRun.h"
 #include "SnmpAgent.h"
 #include "TransLabel.h"
@@ -174,6 +174,51 @@ private Q_SLOTS:
         QVERIFY(down.HealthCaption->isHidden());
         QCOMPARE(w.statusText(0), QStringLiteral("Link state: row 1 (if11) up"));
         QVERIFY(errors.HealthCaption->isHidden());
+        w.Button4Click();
+        QVERIFY(f.errors.isEmpty());
+    }
+
+    // When the link went down is known only when polling saw it go: a port already down at
+    // Start polling says so instead of passing the start for the time it went down.
+    void linkDownSinceWhen_data()
+    {
+        QTest::addColumn<bool>("downAtStart");
+        QTest::newRow("down before Start polling") << true;
+        QTest::newRow("goes down while polled") << false;
+    }
+    void linkDownSinceWhen()
+    {
+        QFETCH(bool, downAtStart);
+        MainWindowFixture f;
+        f.store("link health", "yes");
+        TForm1 &w = f.create();
+        SnmpAgent::LinkHealth health;
+        health.oper = downAtStart ? 2 : 1;
+        m_agent->setCounters(21, 1000, 2000);
+        m_agent->setLinkHealth(21, health);
+        load(f, {line(21)});
+        const GraphSlot &slot = w.board().slot(1);
+        poll(w);
+        if (!downAtStart) {
+            QVERIFY(slot.HealthCaption->isHidden());
+            health.oper = 2;
+            m_agent->setLinkHealth(21, health);
+            poll(w);
+        }
+        QCOMPARE(slot.Graph->BackgroundColor(), GraphBoard::LinkDownColor);
+        const QString caption = slot.HealthCaption->Caption();
+        const QString tip = slot.Overlay->toolTip();
+        if (downAtStart) {
+            QCOMPARE(caption, QStringLiteral("Link down (at start of polling)"));
+            QVERIFY2(tip.startsWith("Link down at start of polling, "), qPrintable(tip));
+        } else {
+            QVERIFY2(caption.startsWith("Link down since "), qPrintable(caption));
+            QVERIFY2(tip.startsWith("Link down since "), qPrintable(tip));
+        }
+        // Start polling again: the state is seen afresh, so its start is not known again.
+        w.Button4Click();
+        poll(w);
+        QCOMPARE(slot.HealthCaption->Caption(), QStringLiteral("Link down (at start of polling)"));
         w.Button4Click();
         QVERIFY(f.errors.isEmpty());
     }

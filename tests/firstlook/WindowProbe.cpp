@@ -15,11 +15,14 @@
 // input injection (a headless Wayland compositor):
 //   click TEXT    clicks the shown, enabled button with that text, as a user's click would
 //   close TITLE   closes the shown top-level window with that title, as its close button
+//   busy MS       keeps the GUI thread busy for MS milliseconds without handling any event,
+//                 as a loaded machine or a long piece of work on that thread would
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QColor>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGenericPlugin>
 #include <QLabel>
@@ -107,6 +110,14 @@ private:
     {
         const QString verb = line.section(u' ', 0, 0);
         const QString text = line.section(u' ', 1);
+        if (verb == QLatin1String("busy")) {
+            QElapsedTimer busy;
+            busy.start();
+            const qint64 ms = text.toLongLong();
+            while (busy.elapsed() < ms) {
+            }
+            return;
+        }
         for (QWidget *widget : QApplication::allWidgets()) {
             if (!widget->isVisible())
                 continue;

@@ -289,6 +289,10 @@ private Q_SLOTS:
         first.interfaces = {r};
         QCOMPARE(watch.take(first),
                  QStringLiteral("Link state: row 1 (10.0.0.1 interface 3) down"));
+        QCOMPARE(watch.view(1).caption, QStringLiteral("Link down (at start of polling)"));
+        QVERIFY2(watch.view(1).toolTip.startsWith(
+                     "Link down at start of polling, 14:03:09 (admin up, oper down)\n"),
+                 qPrintable(watch.view(1).toolTip));
         QVERIFY(watch.view(1).toolTip.endsWith("in errors not known, out errors not known, in "
                                                "discards not known, out discards not known"));
         QCOMPARE(watch.view(2).toolTip, QString()); // a row no poll reported

@@ -157,15 +157,21 @@ void TestHistoryStore::firstAndFailedReadingsAreUnknown()
     QTemporaryDir dir;
     HistoryWriter writer(dir.path());
     using O = InterfaceReading::Outcome;
-    const O outcomes[] = {O::First, O::Good, O::Failed, O::First, O::Good};
-    for (int k = 0; k < 5; ++k)
-        QVERIFY(writer.write(poll(T0 + 6 * k, 6, {reading(700, 300, outcomes[k])})).isEmpty());
+    const O outcomes[] = {O::First, O::Good, O::Failed, O::First, O::Good, O::NotMeasurable};
+    for (int k = 0; k < 6; ++k) {
+        InterfaceReading r = reading(700, 300, outcomes[k]);
+        // A row that is not measurable stores no rate, whatever its fields hold.
+        if (r.outcome == O::NotMeasurable)
+            r.inOctetsPerSecond = r.outOctetsPerSecond = 700;
+        QVERIFY(writer.write(poll(T0 + 6 * k, 6, {r})).isEmpty());
+    }
     QString error;
-    const HistorySeries s = HistoryReader::fetch(path(dir), T0, T0 + 24, &error);
+    const HistorySeries s = HistoryReader::fetch(path(dir), T0, T0 + 30, &error);
     QCOMPARE(inAt(s, T0 + 6), 700.0);
     QVERIFY(std::isnan(inAt(s, T0 + 12))); // failed
     QVERIFY(std::isnan(inAt(s, T0 + 18))); // first reading after it
     QCOMPARE(inAt(s, T0 + 24), 700.0);
+    QVERIFY(std::isnan(inAt(s, T0 + 30))); // not measurable
     // The bandwidth stays known through it.
     QCOMPARE(s.bandwidth[(T0 + 12 - s.start) / 6 - 1], 100000000.0);
 }

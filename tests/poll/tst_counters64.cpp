@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 // The get and calculate steps against a real loopback agent, with 64-bit counters switched on
@@ -21,7 +22,8 @@ class TestCounters64 : public QObject
         InterfaceList list;
         Poller poller{table, list};
 
-        Board(const QString &host, const QList<int> &indexes)
+        Board(const QString &host, const QList<int> &indexes,
+              const QString &bandwidth = QStringLiteral("10000000000"))
         {
             table.writeHeaderAndInitialValues();
             for (int row = 1; row <= indexes.size(); ++row) {
@@ -29,13 +31,14 @@ class TestCounters64 : public QObject
                 table.setCell(Col::IP, row, host);
                 table.setCell(Col::Interface, row, QString::number(indexes[row - 1]));
                 table.setCell(Col::Community, row, SnmpAgent::community());
-                table.setCell(Col::Bandwidth, row, "10000000000");
+                table.setCell(Col::Bandwidth, row, bandwidth);
                 list.append(QString::number(row));
             }
         }
         bool poll(int interval = 12)
         {
             QSignalSpy done(&poller, &Poller::getFinished);
+            poller.setPollInterval(interval);
             if (!poller.start() || !done.wait(5000))
                 return false;
             return Calculation::calculate(table, list, interval, &poller.counters()).isEmpty();
@@ -103,7 +106,7 @@ private Q_SLOTS:
         agent.setCounters(1, 1000, 2000);
         agent.setCounters64(1, 5000000000000ULL, 9000000000000ULL);
         QVERIFY2(agent.start(), qPrintable(agent.errorString()));
-        Board board(agent.host(), {1});
+        Board board(agent.host(), {1}, "1000000000"); // cannot wrap within 12 s
         board.poller.counters().setEnabled(true);
         QVERIFY(board.poll());
         QVERIFY(board.poll());
@@ -119,7 +122,8 @@ private Q_SLOTS:
         QCOMPARE(board.at(Col::InDelta, 1), "600");
     }
 
-    // Switched off, exactly the v1 requests of before go out, and nothing else.
+    // Switched off, exactly the v1 requests of before go out for a link that cannot wrap its
+    // 32-bit counter within an interval, and nothing else.
     void offSendsOnlyV1()
     {
         SnmpAgent agent;
@@ -128,7 +132,7 @@ private Q_SLOTS:
         agent.setCounters64(1, 5000000000000ULL, 9000000000000ULL);
         QVERIFY2(agent.start(), qPrintable(agent.errorString()));
         const int before = agent.receivedRequests().size(); // the start-up probe
-        Board board(agent.host(), {1});
+        Board board(agent.host(), {1}, "1000000000");
         QVERIFY(board.poll());
         QVERIFY(board.poll());
         const QList<std::pair<int, QString>> expected = {{0, "1.3.6.1.2.1.2.2.1.10.1"},
@@ -155,6 +159,72 @@ private Q_SLOTS:
         QCOMPARE(board.poller.counters().width(1), CounterChoice::Width::Bits32);
         QCOMPARE(board.at(Col::OrgIn, 1), "1000");
         QCOMPARE(board.at(Col::OrgOut, 1), "2000");
+    }
+
+    // The line between links that can wrap a 32-bit octet counter within one interval and
+    // those that cannot: bandwidth / 8 x interval >= 2^32 octets.
+    void wrapRule_data()
+    {
+        QTest::addColumn<quint64>("bandwidth");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<bool>("wraps");
+        QTest::newRow("10 Gbit/s at 6 s") << quint64(10000000000) << 6 << true;
+        QTest::newRow("10 Gbit/s at 3 s") << quint64(10000000000) << 3 << false;
+        QTest::newRow("1 Gbit/s at 30 s") << quint64(1000000000) << 30 << false;
+        QTest::newRow("1 Gbit/s at 60 s") << quint64(1000000000) << 60 << true;
+        QTest::newRow("exactly 2^32 octets in 120 s") << quint64(286331153) << 120 << false;
+        QTest::newRow("one bit/s more") << quint64(286331154) << 120 << true;
+        QTest::newRow("100 Mbit/s at 120 s") << quint64(100000000) << 120 << false;
+        QTest::newRow("unknown bandwidth") << quint64(0) << 120 << false;
+        QTest::newRow("the largest bandwidth") << quint64(9223372036854775807) << 3 << true;
+    }
+    void wrapRule()
+    {
+        QFETCH(quint64, bandwidth);
+        QFETCH(int, interval);
+        QFETCH(bool, wraps);
+        QCOMPARE(CounterChoice::wrapsWithin(bandwidth, interval), wraps);
+    }
+
+    // A link that can wrap within the interval asks both ways on its first poll whatever the
+    // setting says, keeps 64-bit counters where the agent has them, and is not measurable
+    // where it has none; a change of interval across the line chooses again.
+    void fastLinkChoosesWhateverTheSetting()
+    {
+        SnmpAgent agent;
+        agent.setLogPackets(true);
+        agent.setCounters(1, 1000, 2000);
+        agent.setCounters64(1, 5000000000000ULL, 9000000000000ULL);
+        agent.setCounters(2, 3000, 4000);
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+        Board board(agent.host(), {1, 2});
+        QVERIFY(!board.poller.counters().enabled());
+        int before = agent.receivedRequests().size();
+        QVERIFY(board.poll(6));
+        const CounterChoice &counters = board.poller.counters();
+        QCOMPARE(counters.width(1), CounterChoice::Width::Bits64);
+        QCOMPARE(counters.width(2), CounterChoice::Width::Bits32);
+        QVERIFY(!counters.notMeasurable(1));
+        QVERIFY(counters.notMeasurable(2));
+        QCOMPARE(agent.receivedRequests().size() - before, 6); // two v1 and one v2c each
+
+        before = agent.receivedRequests().size();
+        QVERIFY(board.poll(6));
+        const QList<std::pair<int, QString>> expected = {{1, "1.3.6.1.2.1.31.1.1.1.6.1"},
+                                                         {0, "1.3.6.1.2.1.2.2.1.10.2"},
+                                                         {0, "1.3.6.1.2.1.2.2.1.16.2"}};
+        auto requests = agent.receivedRequests().mid(before);
+        std::sort(requests.begin(), requests.end());
+        auto sortedExpected = expected;
+        std::sort(sortedExpected.begin(), sortedExpected.end());
+        QCOMPARE(requests, sortedExpected);
+
+        // At 3 s 10 Gbit/s cannot wrap: both rows are chosen afresh, and with the setting off
+        // they go back to the 32-bit counters, now measurable.
+        QVERIFY(board.poll(3));
+        QCOMPARE(counters.width(1), CounterChoice::Width::Bits32);
+        QVERIFY(!counters.notMeasurable(2));
+        QVERIFY(!counters.wraps32(2));
     }
 
     // A 64-bit counter that went backwards: the poll is a first reading, the next is normal.

@@ -2,6 +2,9 @@
 
 #include "Calculation.h"
 #include "Heartbeat.h"
+#include "HistoryFileName.h"
+#include "HistoryReader.h"
+#include "HistoryWriter.h"
 #include "HostileAgent.h"
 #include "SnmpAgent.h"
 
@@ -12,6 +15,7 @@
 #include <QTest>
 #include <QUdpSocket>
 
+#include <cmath>
 #include <limits>
 #include <memory>
 
@@ -125,6 +129,79 @@ private Q_SLOTS:
         const InterfaceReading after = pollAfter(6000, 600000);
         QCOMPARE(after.outcome, InterfaceReading::Outcome::Good);
         QCOMPARE(after.inOctetsPerSecond, 100000.0);
+    }
+
+    // The time between two readings on both clocks a poll carries: the reading clock and the
+    // wall-clock time stamp that the history, the alerts and the logs take it at. More than
+    // 1.5 intervals on either is a first reading, so the history, which keeps unknown where
+    // its own stamps are more than two intervals apart, never holds a gap where the rates,
+    // graphs and logs computed one, nor a value where they showed a first reading.
+    void gapOnEitherClock_data()
+    {
+        QTest::addColumn<qint64>("readingMs");
+        QTest::addColumn<qint64>("wallMs");
+        QTest::addColumn<bool>("first");
+        QTest::newRow("both 6 s") << qint64(6000) << qint64(6000) << false;
+        QTest::newRow("both 9 s (1.5 intervals)") << qint64(9000) << qint64(9000) << false;
+        QTest::newRow("wall clock 18 s, reading clock 6 s")
+            << qint64(6000) << qint64(18000) << true;
+        QTest::newRow("reading clock 18 s, wall clock 6 s")
+            << qint64(18000) << qint64(6000) << true;
+        QTest::newRow("wall clock set back 2 s") << qint64(6000) << qint64(-2000) << false;
+    }
+    void gapOnEitherClock()
+    {
+        QFETCH(qint64, readingMs);
+        QFETCH(qint64, wallMs);
+        QFETCH(bool, first);
+        constexpr std::int64_t T0 = 1800000000; // a multiple of 300 s: polls on file steps
+        PollRunFixture r({m_agent->host() + ";1;2048000;public;live"});
+        qint64 now = 1000000;
+        QDateTime wall = QDateTime::fromSecsSinceEpoch(T0);
+        r.run->setReadingClock([&now] { return now; });
+        r.run->poller().setClock([&wall] { return wall; });
+        HistoryWriter history(r.folder.filePath("history"));
+        quint32 in = 1000000;
+        const auto pollAfter = [&](qint64 readingStep, qint64 wallStep) {
+            now += readingStep;
+            wall = wall.addMSecs(wallStep);
+            in += 600000;
+            m_agent->setCounters(1, in, 500000);
+            const PollResult result = r.poll();
+            history.write(result);
+            return result.interfaces.value(0);
+        };
+        pollAfter(0, 0);
+        QVERIFY(pollAfter(6000, 6000).hasRate());
+        QSignalSpy status(r.run.get(), &PollRun::statusMessage);
+        const InterfaceReading reading = pollAfter(readingMs, wallMs);
+        QCOMPARE(reading.hasRate(), !first);
+        if (first) {
+            QCOMPARE(reading.outcome, InterfaceReading::Outcome::First);
+            QCOMPARE(reading.reason, QStringLiteral("Row 1: 18 s since its last reading; "
+                                                    "counted as a first reading"));
+            QCOMPARE(status.last().first().toString(), reading.reason);
+            QCOMPARE(r.table.cell(Col::InDeltaPers, 1), QStringLiteral("0"));
+        } else {
+            QCOMPARE(reading.inOctetsPerSecond, 100000.0);
+        }
+        QVERIFY(pollAfter(6000, 6000).hasRate());
+
+        // The history holds what the poll decided for the step after the second poll.
+        if (wallMs < 0)
+            return; // a time stamp before the last one is not stored
+        QString error;
+        const HistorySeries s =
+            HistoryReader::fetch(QDir(r.folder.filePath("history"))
+                                     .filePath(HistoryFileName::forInterface(m_agent->host(), "1")),
+                                 T0, T0 + 60, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const qsizetype i = (T0 + 12 - s.start) / s.step - 1;
+        QVERIFY(i >= 0 && i < s.size());
+        if (first)
+            QVERIFY2(std::isnan(s.inAverage[i]), qPrintable(QString::number(s.inAverage[i])));
+        else
+            QCOMPARE(s.inAverage[i] / 8, 100000.0);
     }
 
     // A 32-bit counter set back (agent restart) looks like a wrap; a rate above twice the
