@@ -141,14 +141,6 @@ bool readingArrived(const InterfaceReading &row)
     return row.polled && row.outcome != InterfaceReading::Outcome::Failed;
 }
 
-// Whether this poll computed a rate for the row. A first reading (start, a gap, an agent
-// restart, a counter jump) has none: its utilisation is unknown, as the history stores it,
-// not 0.
-bool hasRate(const InterfaceReading &row)
-{
-    return row.polled && row.outcome == InterfaceReading::Outcome::Good;
-}
-
 } // namespace
 
 QByteArray escapeLabelValue(const QString &value)
@@ -209,7 +201,9 @@ QByteArray render(const PollResult *result)
                 quint64(row.bandwidth / 1000000u + (row.bandwidth % 1000000u >= 500000u))));
 
         add(families[ReadingUp], labels, readingArrived(row) ? "1" : "0");
-        if (hasRate(row)) {
+        // A first reading or a row that is not measurable has no rate: its utilisation is
+        // unknown, as the history stores it, not 0.
+        if (row.polled && row.hasRate()) {
             add(families[Utilisation], labels + ",direction=\"in\"", number(row.inUtilisation));
             add(families[Utilisation], labels + ",direction=\"out\"", number(row.outUtilisation));
             add(families[Utilisation], labels + ",direction=\"combined\"",
