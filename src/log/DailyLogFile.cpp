@@ -2,6 +2,7 @@
 
 #include "DeviceFile.h"
 #include "ErrorReport.h"
+#include "FileOwnership.h"
 #include "LogFolder.h"
 #include "TextEncoding.h"
 #include "TimeStamp.h"
@@ -135,6 +136,16 @@ bool sameFile(const struct stat &a, const struct stat &b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// Run as the superuser in another user's folder, the logs it makes belong to that user (see
+// FileOwnership): such a log is the superuser's own to append to.
+bool givenToFolderOwner(const struct stat &info, const QString &path)
+{
+    struct stat folder;
+    return ::geteuid() == 0 &&
+           ::stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &folder) == 0 &&
+           folder.st_uid == info.st_uid;
+}
+
 // An existing log must be a regular file of this user: never a link (to a shell start-up file,
 // say), a device, a pipe or another user's file.
 void checkExisting(const struct stat &info, const QString &path)
@@ -144,7 +155,7 @@ void checkExisting(const struct stat &info, const QString &path)
              QStringLiteral("It is a symbolic link; logs are not written through links."));
     if (!S_ISREG(info.st_mode))
         fail(QStringLiteral("open"), path, QStringLiteral("It is not a regular file."));
-    if (info.st_uid != ::geteuid())
+    if (info.st_uid != ::geteuid() && !givenToFolderOwner(info, path))
         fail(QStringLiteral("open"), path, QStringLiteral("It belongs to another user."));
 }
 
@@ -168,11 +179,14 @@ Outcome writeFile(const LogEnvironment &environment, const QString &path,
 
         // The header and the first data line go out together; a file that could not be
         // completed is removed, so the next call begins it again with its header.
+        const FileOwnership::Owner owner = FileOwnership::forFile(path);
         const int fd =
             ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0)
             fail(QStringLiteral("create"), path, reasonOf(errno));
-        int error = writeAll(environment, fd, created());
+        int error = FileOwnership::apply(fd, owner);
+        if (!error)
+            error = writeAll(environment, fd, created());
         const char *action = "write";
         if (::close(fd) != 0 && !error) {
             error = errno;
