@@ -51,6 +51,15 @@ public:
             return QStringLiteral("dbus-daemon gave no address");
         qputenv("DBUS_SESSION_BUS_ADDRESS", address);
 
+        m_address = address;
+        return startKeyring();
+    }
+
+    // Starts the keyring daemon on the bus (again, after stopKeyring(): the same folders, so
+    // the same unlocked keyring with what was stored in it). Empty when it is up.
+    QString startKeyring()
+    {
+        const QString daemon = QStandardPaths::findExecutable("gnome-keyring-daemon");
         m_keyring.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
         m_keyring.start(daemon, {"--unlock", "--components=secrets", "--foreground"});
         if (!m_keyring.waitForStarted(5000))
@@ -60,14 +69,18 @@ public:
         bool up = false;
         {
             QDBusConnection bus =
-                QDBusConnection::connectToBus(QString::fromUtf8(address), "keyring-probe");
-            for (clock.restart(); !up && clock.elapsed() < 10000; QTest::qWait(50))
+                QDBusConnection::connectToBus(QString::fromUtf8(m_address), "keyring-probe");
+            QElapsedTimer clock;
+            for (clock.start(); !up && clock.elapsed() < 10000; QTest::qWait(50))
                 up = bus.interface() &&
                      bus.interface()->isServiceRegistered("org.freedesktop.secrets");
         }
         QDBusConnection::disconnectFromBus("keyring-probe");
         return up ? QString() : QStringLiteral("the keyring did not come up on the bus");
     }
+
+    // Ends the keyring daemon: the bus stays, with nobody answering for the keyring.
+    void stopKeyring() { stop(m_keyring); }
 
     ~PrivateKeyring()
     {
@@ -92,4 +105,5 @@ private:
     QTemporaryDir m_dir;
     QProcess m_bus;
     QProcess m_keyring;
+    QByteArray m_address;
 };

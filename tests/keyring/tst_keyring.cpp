@@ -127,6 +127,70 @@ private Q_SLOTS:
         QVERIFY(failed.first().at(1).toString().contains("holds no passphrases"));
     }
 
+    // A read that fails while the keyring is away is tried again by itself, after a wait
+    // that doubles (seconds shortened here), and the reason says when; once the keyring is
+    // back, the next try reads the passphrases. A missing entry is an answer: no new try.
+    void aFailedReadIsTriedAgain()
+    {
+        if (m_none)
+            QSKIP("needs the keyring");
+        AgentProfiles profiles;
+        profiles.set(v3("192.0.2.8", "auth-pass-8", "priv-pass-8"));
+        writeProfiles(profiles);
+        PassphraseKeyring keyring(QStringLiteral("Ostraline test"));
+        QSignalSpy stored(&keyring, &PassphraseKeyring::stored);
+        keyring.store(profilePath(), profiles);
+        QTRY_COMPARE(stored.size(), 1);
+        QVERIFY(stored.first().first().toBool());
+
+        m_keyring.stopKeyring();
+        PassphraseKeyring later(QStringLiteral("Ostraline test"));
+        later.setRetrySecond(std::chrono::milliseconds(20));
+        QSignalSpy failed(&later, &PassphraseKeyring::readFailed);
+        QSignalSpy read(&later, &PassphraseKeyring::passphrasesRead);
+        later.read({"192.0.2.8"});
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 2, 30000); // the first try and one more
+        QVERIFY2(failed[0].at(1).toString().endsWith(" Trying again in 30 s."),
+                 qPrintable(failed[0].at(1).toString()));
+        QVERIFY2(failed[1].at(1).toString().endsWith(" Trying again in 60 s."),
+                 qPrintable(failed[1].at(1).toString()));
+        QCOMPARE(read.size(), 0);
+
+        const QString problem = m_keyring.startKeyring();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        QTRY_COMPARE_WITH_TIMEOUT(read.size(), 1, 30000);
+        AgentProfiles loaded;
+        QString error;
+        QVERIFY(AgentProfileFile::load(profilePath(), &loaded, &error));
+        QVERIFY(later.fillIn(&loaded).isEmpty());
+        QCOMPARE(loaded, profiles);
+
+        // No entry at all: said once, not tried again.
+        const qsizetype before = failed.size();
+        later.read({"192.0.2.99"});
+        QTRY_COMPARE(failed.size(), before + 1);
+        QVERIFY(failed.last().at(1).toString().contains("holds no passphrases"));
+        QTest::qWait(30 * 20 + 300);
+        QCOMPARE(failed.size(), before + 1);
+    }
+
+    void retryWaitsDouble_data()
+    {
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<int>("seconds");
+        QTest::newRow("first") << 1 << 30;
+        QTest::newRow("second") << 2 << 60;
+        QTest::newRow("fifth") << 5 << 480;
+        QTest::newRow("sixth: the longest") << 6 << 600;
+        QTest::newRow("a hundredth") << 100 << 600;
+    }
+    void retryWaitsDouble()
+    {
+        QFETCH(int, failures);
+        QFETCH(int, seconds);
+        QCOMPARE(PassphraseKeyring::retrySeconds(failures), seconds);
+    }
+
     // Without any keyring the file stays the store, with its passphrases, and says so.
     void withoutKeyringTheFileKeepsThem()
     {
