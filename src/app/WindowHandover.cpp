@@ -7,9 +7,11 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <utility>
 
 namespace
@@ -60,9 +62,21 @@ Result handOver(const QString &deviceFile)
 
     const QDeadlineTimer deadline(TimeoutMs);
     QLocalSocket socket;
-    socket.connectToServer(path);
-    if (!socket.waitForConnected(int(deadline.remainingTime())))
-        return deadline.hasExpired() ? Result::NoAnswer : Result::Unreachable;
+    // The running copy holds the lock a little before it listens: a start in between tries
+    // again until the deadline.
+    for (;;) {
+        socket.connectToServer(path);
+        if (socket.waitForConnected(int(deadline.remainingTime())))
+            break;
+        if (deadline.hasExpired())
+            return Result::NoAnswer;
+        if (socket.error() != QLocalSocket::ServerNotFoundError &&
+            socket.error() != QLocalSocket::ConnectionRefusedError)
+            return Result::Unreachable;
+        QThread::msleep(quint64(std::min<qint64>(50, deadline.remainingTime())));
+        if (deadline.hasExpired())
+            return Result::Unreachable;
+    }
     socket.write(request);
     if (!socket.waitForBytesWritten(int(deadline.remainingTime())))
         return Result::NoAnswer;

@@ -28,7 +28,7 @@ enum class Result {
     Taken,      // the running copy answered "ok"
     Busy,       // it answered "busy": a newer request or too many at once
     NoAnswer,   // connected, but no answer within 2 seconds
-    Unreachable // nothing listens at the socket (or there is no socket folder)
+    Unreachable // nothing listened at the socket within 2 seconds (or there is no folder)
 };
 
 // For a later start: asks the running copy to raise its window and, unless deviceFile is

@@ -161,6 +161,8 @@ void PassphraseKeyring::readFinished(const QString &address, QKeychain::Job *don
                        done->error() != QKeychain::NoError;
     if (retry) {
         const int seconds = retrySeconds(++m_failures[address]);
+        if (!reason.endsWith(u'.'))
+            reason += u'.';
         reason += seconds < 60 ? QStringLiteral(" Trying again in %1 s.").arg(seconds)
                                : QStringLiteral(" Trying again in %1 min.").arg(seconds / 60);
         auto *timer = new QTimer(this);

@@ -19,7 +19,8 @@ class PrivateKeyring
 {
 public:
     // Empty when ready; otherwise why not (a missing program means the caller should skip).
-    QString start(bool none)
+    // With late = true only the bus is started: the keyring comes with startKeyring().
+    QString start(bool none, bool late = false)
     {
         for (const char *folder : {"home", "run"})
             QDir().mkpath(m_dir.filePath(folder));
@@ -39,7 +40,22 @@ public:
         const QString daemon = QStandardPaths::findExecutable("gnome-keyring-daemon");
         if (dbus.isEmpty() || daemon.isEmpty())
             return QStringLiteral("missing: dbus-daemon or gnome-keyring-daemon is not installed");
-        m_bus.start(dbus, {"--session", "--nofork", "--print-address=1"});
+        // A session bus that starts no service on demand: a keyring stopped by the test
+        // stays away instead of coming back locked.
+        QFile config(m_dir.filePath("bus.conf"));
+        if (!config.open(QIODevice::WriteOnly) ||
+            config.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
+                         "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/"
+                         "busconfig.dtd\">\n<busconfig><type>session</type>"
+                         "<listen>unix:tmpdir=/tmp</listen><policy context=\"default\">"
+                         "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                         "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>"
+                         "</busconfig>\n") < 0)
+            return QStringLiteral("cannot write the bus configuration");
+        config.close();
+        m_bus.start(dbus, {"--config-file=" + config.fileName(), "--nofork",
+                           "--address=unix:path=" + m_dir.filePath("run/bus"),
+                           "--print-address=1"});
         if (!m_bus.waitForStarted(5000))
             return QStringLiteral("dbus-daemon did not start");
         QElapsedTimer clock;
@@ -52,7 +68,7 @@ public:
         qputenv("DBUS_SESSION_BUS_ADDRESS", address);
 
         m_address = address;
-        return startKeyring();
+        return late ? QString() : startKeyring();
     }
 
     // Starts the keyring daemon on the bus (again, after stopKeyring(): the same folders, so
