@@ -31,6 +31,11 @@ int applyTo(const QString &, const Owner &)
     return 0;
 }
 
+bool givenToFolderOwner(unsigned, const QString &)
+{
+    return false;
+}
+
 bool makePath(const QString &folder)
 {
     return QDir().mkpath(folder);
@@ -94,6 +99,14 @@ int applyTo(const QString &path, const Owner &owner)
         error = apply(fd, owner);
     ::close(fd);
     return error;
+}
+
+bool givenToFolderOwner(unsigned ownerId, const QString &path)
+{
+    struct stat folder;
+    return ::geteuid() == 0 &&
+           ::stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &folder) == 0 &&
+           S_ISDIR(folder.st_mode) && unsigned(folder.st_uid) == ownerId;
 }
 
 bool makePath(const QString &folder)

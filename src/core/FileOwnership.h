@@ -29,6 +29,11 @@ int apply(int fd, const Owner &owner);
 // The same for the file or folder at path, never through a link put there.
 int applyTo(const QString &path, const Owner &owner);
 
+// Whether the running superuser may take the file at path, owned by ownerId, as its own: it
+// belongs to the owner of its folder, as the files this program gave away do. False for any
+// other user.
+bool givenToFolderOwner(unsigned ownerId, const QString &path);
+
 // Makes folder and its missing parents like QDir::mkpath, each new one given to the owner of
 // the folder it is made in. True when folder exists afterwards.
 bool makePath(const QString &folder);

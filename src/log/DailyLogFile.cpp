@@ -136,16 +136,6 @@ bool sameFile(const struct stat &a, const struct stat &b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Run as the superuser in another user's folder, the logs it makes belong to that user (see
-// FileOwnership): such a log is the superuser's own to append to.
-bool givenToFolderOwner(const struct stat &info, const QString &path)
-{
-    struct stat folder;
-    return ::geteuid() == 0 &&
-           ::stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &folder) == 0 &&
-           folder.st_uid == info.st_uid;
-}
-
 // An existing log must be a regular file of this user: never a link (to a shell start-up file,
 // say), a device, a pipe or another user's file.
 void checkExisting(const struct stat &info, const QString &path)
@@ -155,7 +145,8 @@ void checkExisting(const struct stat &info, const QString &path)
              QStringLiteral("It is a symbolic link; logs are not written through links."));
     if (!S_ISREG(info.st_mode))
         fail(QStringLiteral("open"), path, QStringLiteral("It is not a regular file."));
-    if (info.st_uid != ::geteuid() && !givenToFolderOwner(info, path))
+    // The superuser's logs in a user's data folder are that user's (see FileOwnership).
+    if (info.st_uid != ::geteuid() && !FileOwnership::givenToFolderOwner(info.st_uid, path))
         fail(QStringLiteral("open"), path, QStringLiteral("It belongs to another user."));
 }
 

@@ -82,7 +82,8 @@ bool load(const QString &path, AgentProfiles *profiles, QString *error)
     // It holds passphrases: a file another user owns or may write could have been read or
     // changed, so its profiles are not used.
     const QString mode = QStringLiteral("%1").arg(opened.mode, 4, 8, QLatin1Char('0'));
-    if (opened.ownerId != ::geteuid()) {
+    // The superuser in a user's folder reads that user's file (see FileOwnership).
+    if (opened.ownerId != ::geteuid() && !FileOwnership::givenToFolderOwner(opened.ownerId, path)) {
         *error = QStringLiteral("The agent profile file %1 belongs to another user (mode %2); it "
                                 "is not read: its passphrases may have been read or changed.")
                      .arg(shown, mode);

@@ -116,6 +116,12 @@ private Q_SLOTS:
             QCOMPARE(statOf(folder).st_uid, User);
             QCOMPARE(statOf(m_user + QStringLiteral("/Kelvane")).st_uid, User);
         }
+        if (kind == u"profiles") { // the superuser reads back what it gave the user
+            AgentProfiles loaded;
+            QString error;
+            QVERIFY2(AgentProfileFile::load(path, &loaded, &error), qPrintable(error));
+            QCOMPARE(loaded.all().size(), 1);
+        }
         if (kind == u"settings") { // and what was there is still there
             SettingsStore again(path);
             QCOMPARE(again.read(QStringLiteral("Units")), QStringLiteral("1"));
