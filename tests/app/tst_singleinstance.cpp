@@ -71,6 +71,42 @@ private Q_SLOTS:
     }
 
 #ifndef Q_OS_WIN
+    // `sudo -E ostraline`: the program run by the superuser with a user's settings folder.
+    // What its start writes there (the folder, OSL.ini with every default) stays the user's,
+    // so that the user's next start can write its settings.
+    void asRootTheUsersSettingsStayTheirs()
+    {
+        if (::geteuid() != 0)
+            QSKIP("runs as root only");
+        QTemporaryDir user;
+        QVERIFY(QFile::setPermissions(user.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                       QFile::ExeOwner | QFile::ReadOther |
+                                                       QFile::ExeOther));
+        const QString config = user.filePath("config");
+        QVERIFY(QDir().mkpath(config));
+        QCOMPARE(::chown(QFile::encodeName(config).constData(), 65534, 65534), 0);
+        QProcess program;
+        QProcessEnvironment env = environment();
+        env.insert("XDG_CONFIG_HOME", config);
+        env.insert("OSTRALINE_NO_SPLASH", "1");
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(m_dir.path());
+        program.start(QStringLiteral(OSTRALINE_EXECUTABLE), {});
+        waitUntilRunning(program);
+        const QString ini = config + "/Kelvane/OSL.ini";
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(ini).size() > 0, 5000);
+        QTest::qWait(300);
+        program.kill();
+        program.waitForFinished(5000);
+
+        for (const QString &path : {QString(config + "/Kelvane"), ini}) {
+            struct stat info;
+            QCOMPARE(::lstat(QFile::encodeName(path).constData(), &info), 0);
+            QCOMPARE(info.st_uid, uid_t(65534));
+            QCOMPARE(info.st_gid, gid_t(65534));
+        }
+    }
+
     // Without a runtime folder the lock falls back to $TMPDIR/ostraline-<uid>, but only to a
     // real folder of this user that no one else can enter; otherwise to the user's own cache.
     void fallbackFolderMustBePrivate_data()
