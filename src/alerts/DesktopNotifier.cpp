@@ -116,7 +116,12 @@ void DesktopNotifier::answered(QDBusPendingCallWatcher *watcher, const QString &
     } else {
         m_answered = true;
         m_missingReported = false;
+        // The notification shown now may be acted on once; an id it replaced is gone.
+        if (const auto previous = m_ids.constFind(key);
+            previous != m_ids.cend() && previous.value() != reply.value())
+            m_armed.remove(previous.value());
         m_ids.insert(key, reply.value());
+        m_armed.insert(reply.value());
         Q_EMIT delivered(reply.value());
     }
     if (m_waiting.contains(key))
@@ -125,12 +130,8 @@ void DesktopNotifier::answered(QDBusPendingCallWatcher *watcher, const QString &
 
 void DesktopNotifier::onActionInvoked(uint id, const QString &actionKey)
 {
-    if (actionKey != u"default")
-        return;
-    for (auto it = m_ids.cbegin(); it != m_ids.cend(); ++it) {
-        if (it.value() == id) {
-            Q_EMIT activated();
-            return;
-        }
-    }
+    // Once per notification shown, and only for ours: a flood of signals for one id costs
+    // a set lookup each.
+    if (actionKey == u"default" && m_armed.remove(id))
+        Q_EMIT activated();
 }

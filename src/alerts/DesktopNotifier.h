@@ -5,6 +5,7 @@
 #include <QDBusConnection>
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <optional>
@@ -16,7 +17,9 @@ class QDBusPendingCallWatcher;
 // caller. One interface's condition is always one notification: its raise and its clear carry
 // the same replaces_id, so the clear ("back to normal") replaces the raise in place. Down and
 // Silent are critical, Busy and Flapping normal. The default action (a click) emits
-// activated(). When no service answers, one debug line says so, once.
+// activated(), once per notification shown: an action for an id we were not given, or for
+// one already acted on, is ignored, however often it is sent. When no service answers, one
+// debug line says so, once.
 class DesktopNotifier : public QObject
 {
     Q_OBJECT
@@ -60,6 +63,7 @@ private:
     std::optional<QDBusConnection> m_bus; // unset until the first notification
     bool m_signalsConnected = false;
     QHash<QString, uint> m_ids;           // key -> the id the service gave its notification
+    QSet<uint> m_armed;                   // ids shown and not acted on yet
     QHash<QString, AlertEvent> m_waiting; // key -> the latest event while a call is out
     QHash<QString, bool> m_inFlight;
     std::optional<bool> m_answered;

@@ -45,10 +45,14 @@ void AgentProfileSource::followKeyring()
     if (!m_followingKeyring) {
         m_followingKeyring = true;
         connect(&keyring, &PassphraseKeyring::passphrasesRead, this, [this, &keyring] {
-            keyring.fillIn(m_profiles.get());
+            const bool complete = keyring.fillIn(m_profiles.get()).isEmpty();
             CoreDumps::disable();
-            if (keyring.pending().isEmpty() &&
-                m_window.statusText(0).startsWith(QLatin1String("Reading the SNMP v3 passphrases")))
+            // The wait is over once nothing more is read; a failed try's message (with when
+            // it is tried again) once no profile lacks its passphrases.
+            const QString status = m_window.statusText(0);
+            if ((keyring.pending().isEmpty() &&
+                 status.startsWith(QLatin1String("Reading the SNMP v3 passphrases"))) ||
+                (complete && status.startsWith(QLatin1String("The passphrases for "))))
                 m_window.setStatusText(0, QString());
         });
         connect(

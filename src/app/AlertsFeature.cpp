@@ -8,6 +8,7 @@
 #include "PanelStatusBar.h"
 #include "PollRun.h"
 #include "SettingsStore.h"
+#include "WindowRaiser.h"
 
 #include <QAction>
 #include <QLabel>
@@ -103,8 +104,5 @@ void AlertsFeature::Alerts1Click()
 
 void AlertsFeature::raiseWindow()
 {
-    m_window.setWindowState((m_window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-    m_window.show();
-    m_window.raise();
-    m_window.activateWindow();
+    WindowRaiser::of(m_window).raise();
 }

@@ -119,9 +119,10 @@ public:
     void Discoverinterfaces1Click(); // File > Discover interfaces...
     // The normal load of a given device file (as if named on the command line).
     void loadDeviceFile(const QString &path);
-    // A later start's request: the window comes to the front and loads deviceFile (unless
-    // empty) as File > Open does with that file chosen.
-    void takeOverStart(const QString &deviceFile);
+    // A later start's request: the window comes to the front (at most once a second) and
+    // loads deviceFile (unless empty) as File > Open does with that file chosen. False when
+    // the file cannot be loaded now because a modal window is up.
+    bool takeOverStart(const QString &deviceFile);
     DiscoveryDialog *discoveryDialog() const { return m_discoveryDialog; }
 
     // --- Poll cycle ---------------------------------------------------------------------

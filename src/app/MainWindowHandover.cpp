@@ -3,32 +3,26 @@
 #include "MainWindow.h"
 
 #include "DeviceFileChooser.h"
+#include "WindowRaiser.h"
 
 #include <QApplication>
-#include <QTimer>
 
 #include <utility>
 
-void TForm1::takeOverStart(const QString &deviceFile)
+bool TForm1::takeOverStart(const QString &deviceFile)
 {
-    setWindowState(windowState() & ~Qt::WindowMinimized);
-    show();
-    raise();
-    activateWindow();
+    WindowRaiser::of(*this).raise();
     if (deviceFile.isEmpty())
-        return;
+        return true;
     // File > Open cannot be used while a modal window is up (the open dialog included):
-    // the file waits until it is closed.
-    if (QWidget *modal = QApplication::activeModalWidget()) {
-        modal->raise();
-        modal->activateWindow();
-        QTimer::singleShot(500, this, [this, deviceFile] { takeOverStart(deviceFile); });
-        return;
-    }
+    // the file waits until it is closed (the hand-over offers it again).
+    if (QApplication::activeModalWidget())
+        return false;
     // The load File > Open runs, with this file as the one chosen in its dialog.
     std::function<QString()> chooser =
         m_deviceFileChooser->replace([deviceFile] { return deviceFile; });
     m_loadSource.clear();
     Button8Click();
     m_deviceFileChooser->replace(std::move(chooser));
+    return true;
 }

@@ -7,8 +7,12 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
+#include <utility>
 
 namespace
 {
@@ -20,6 +24,15 @@ constexpr int MaxClients = 8;
 const QByteArray RaiseRequest = QByteArrayLiteral("raise");
 const QByteArray OpenRequest = QByteArrayLiteral("open ");
 const QByteArray Confirmation = QByteArrayLiteral("ok\n");
+const QByteArray BusyAnswer = QByteArrayLiteral("busy\n");
+constexpr int RetryMs = 500;
+
+// Answers a client and lets it go; the socket ends itself once it is closed.
+void answer(QLocalSocket *socket, const QByteArray &reply)
+{
+    socket->write(reply);
+    socket->disconnectFromServer();
+}
 
 } // namespace
 
@@ -37,11 +50,11 @@ QString socketPath()
 #endif
 }
 
-bool handOver(const QString &deviceFile)
+Result handOver(const QString &deviceFile)
 {
     const QString path = socketPath();
     if (path.isEmpty())
-        return false;
+        return Result::Unreachable;
     QByteArray request = RaiseRequest;
     if (!deviceFile.isEmpty())
         request = OpenRequest + QUrl::toPercentEncoding(QFileInfo(deviceFile).absoluteFilePath());
@@ -49,19 +62,57 @@ bool handOver(const QString &deviceFile)
 
     const QDeadlineTimer deadline(TimeoutMs);
     QLocalSocket socket;
-    socket.connectToServer(path);
-    if (!socket.waitForConnected(int(deadline.remainingTime())))
-        return false;
+    // The running copy holds the lock a little before it listens: a start in between tries
+    // again until the deadline.
+    for (;;) {
+        socket.connectToServer(path);
+        if (socket.waitForConnected(int(deadline.remainingTime())))
+            break;
+        if (deadline.hasExpired())
+            return Result::NoAnswer;
+        if (socket.error() != QLocalSocket::ServerNotFoundError &&
+            socket.error() != QLocalSocket::ConnectionRefusedError)
+            return Result::Unreachable;
+        QThread::msleep(quint64(std::min<qint64>(50, deadline.remainingTime())));
+        if (deadline.hasExpired())
+            return Result::Unreachable;
+    }
     socket.write(request);
     if (!socket.waitForBytesWritten(int(deadline.remainingTime())))
-        return false;
+        return Result::NoAnswer;
     QByteArray reply;
     while (!reply.contains('\n') && reply.size() < 16 && !deadline.hasExpired()) {
         if (!socket.waitForReadyRead(int(deadline.remainingTime())))
             break;
         reply += socket.read(16);
     }
-    return reply.startsWith(Confirmation);
+    if (reply.startsWith(Confirmation))
+        return Result::Taken;
+    return reply.startsWith(BusyAnswer) ? Result::Busy : Result::NoAnswer;
+}
+
+QString failureMessage(Result result, const QString &deviceFile)
+{
+    const QString what =
+        deviceFile.isEmpty()
+            ? QStringLiteral("It was not brought to the front.")
+            : QStringLiteral("%1 was not handed to it.")
+                  .arg(QDir::toNativeSeparators(QFileInfo(deviceFile).absoluteFilePath()));
+    switch (result) {
+    case Result::Taken:
+        return {};
+    case Result::Busy:
+        return QStringLiteral("Ostraline is already running and busy with another start. %1\n")
+            .arg(what);
+    case Result::NoAnswer:
+        return QStringLiteral("Ostraline is already running but did not answer within 2 seconds. "
+                              "%1\n")
+            .arg(what);
+    case Result::Unreachable:
+        break;
+    }
+    return QStringLiteral("Ostraline is already running but cannot be reached at %1. %2\n")
+        .arg(QDir::toNativeSeparators(socketPath()), what);
 }
 
 } // namespace WindowHandover
@@ -72,6 +123,9 @@ WindowHandoverServer::WindowHandoverServer(Handler handler, QObject *parent)
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     m_server->setMaxPendingConnections(MaxClients);
     connect(m_server, &QLocalServer::newConnection, this, &WindowHandoverServer::accept);
+    m_retry.setSingleShot(true);
+    m_retry.setInterval(RetryMs);
+    connect(&m_retry, &QTimer::timeout, this, &WindowHandoverServer::deliver);
 }
 
 WindowHandoverServer::~WindowHandoverServer() = default;
@@ -93,12 +147,16 @@ bool WindowHandoverServer::listen(const QString &path)
 void WindowHandoverServer::accept()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-        if (findChildren<QLocalSocket *>().size() > MaxClients) {
-            socket->abort();
-            socket->deleteLater();
+        socket->setParent(this);
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        if (m_clients >= MaxClients) {
+            answer(socket, BusyAnswer);
             continue;
         }
-        socket->setParent(this);
+        ++m_clients;
+        // Counted until it ends (not through this object: a request read is disconnected
+        // from it).
+        connect(socket, &QObject::destroyed, m_server, [this] { --m_clients; });
         socket->setReadBufferSize(MaxRequestBytes);
         // A client that says nothing in time is dropped.
         QTimer::singleShot(TimeoutMs, socket, [socket] {
@@ -106,7 +164,6 @@ void WindowHandoverServer::accept()
             socket->deleteLater();
         });
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { read(socket); });
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         read(socket);
     }
 }
@@ -134,11 +191,41 @@ void WindowHandoverServer::read(QLocalSocket *socket)
         socket->deleteLater();
         return;
     }
-    socket->write(Confirmation);
-    socket->disconnectFromServer();
-    // After this event: the handler may open a dialog of its own.
-    QTimer::singleShot(0, this, [this, deviceFile] {
-        if (m_handler)
-            m_handler(deviceFile);
-    });
+    take(socket, deviceFile);
+}
+
+void WindowHandoverServer::take(QLocalSocket *socket, const QString &deviceFile)
+{
+    if (m_waiting && deviceFile.isEmpty() && !m_waiting->deviceFile.isEmpty()) {
+        // "raise" never replaces a file that waits: the delivery raises the window anyway.
+        answer(socket, Confirmation);
+    } else {
+        if (m_waiting && m_waiting->client)
+            answer(m_waiting->client, BusyAnswer);
+        m_waiting = Waiting{deviceFile, socket};
+    }
+    // One delivery after this event, however many requests come before it: the handler
+    // may open a dialog of its own.
+    if (!m_deliveryQueued) {
+        m_deliveryQueued = true;
+        QTimer::singleShot(0, this, &WindowHandoverServer::deliver);
+    }
+}
+
+void WindowHandoverServer::deliver()
+{
+    m_deliveryQueued = false;
+    if (!m_waiting)
+        return;
+    m_retry.stop();
+    // Taken out first: the handler may run a dialog's event loop, in which newer requests
+    // arrive and wait in their turn.
+    const Waiting current = *std::exchange(m_waiting, std::nullopt);
+    if (current.client)
+        answer(current.client, Confirmation);
+    const bool taken = !m_handler || m_handler(current.deviceFile);
+    if (!taken && !m_waiting) {
+        m_waiting = Waiting{current.deviceFile, nullptr};
+        m_retry.start();
+    }
 }

@@ -49,12 +49,17 @@ int main(int argc, char *argv[])
     }
 
     // One running copy: a second one ends at once, before any window exists, after handing
-    // its device file (or nothing) to the running copy, which comes to the front.
+    // its device file (or nothing) to the running copy, which comes to the front. A hand-over
+    // that fails is said on standard error, with exit code 1.
     const SingleInstance guard(QStringLiteral("irgendwaseinmaliges"));
     if (guard.anotherIsRunning()) {
         const QCoreApplication request(argc, argv); // no window: the socket needs its loop
-        WindowHandover::handOver(*deviceFile);
-        return 0;
+        const WindowHandover::Result result = WindowHandover::handOver(*deviceFile);
+        if (result == WindowHandover::Result::Taken)
+            return 0;
+        std::fputs(WindowHandover::failureMessage(result, *deviceFile).toLocal8Bit().constData(),
+                   stderr);
+        return 1;
     }
 
     // Qt sees its own options only, so that nothing of the program's is taken for one.
@@ -88,7 +93,8 @@ int main(int argc, char *argv[])
     new PortsFeature(form1); // owned by form1
     // Last: a start that resumes polling starts it as the Start button does, for every feature.
     new RememberFeature(form1, form3); // owned by form1
-    WindowHandoverServer handover([&form1](const QString &file) { form1.takeOverStart(file); });
+    WindowHandoverServer handover(
+        [&form1](const QString &file) { return form1.takeOverStart(file); });
     handover.listen();
     form1.show();
     return app.exec();

@@ -1,6 +1,7 @@
 #include "DeviceFileWriter.h"
 
 #include "ErrorReport.h"
+#include "FileOwnership.h"
 #include "RegularFile.h"
 
 #include <QByteArray>
@@ -63,6 +64,9 @@ void write(const QString &path, const QStringList &lines)
     for (const QString &line : lines)
         bytes += line.toLocal8Bit() + '\n';
 
+    // The superuser replaces another user's file as that user's (see FileOwnership).
+    const FileOwnership::Owner owner = FileOwnership::forFile(path);
+
     QByteArray temporary = target + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data()); // created 0600, never an existing file
     if (fd < 0)
@@ -84,7 +88,11 @@ void write(const QString &path, const QStringList &lines)
             abandon(ENOSPC);
         done += n;
     }
-    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
+    if (::fchmod(fd, mode) != 0)
+        abandon(errno);
+    if (const int error = FileOwnership::apply(fd, owner))
+        abandon(error);
+    if (::fsync(fd) != 0)
         abandon(errno);
     if (::close(fd) != 0) {
         const int error = errno;

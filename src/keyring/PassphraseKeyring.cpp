@@ -3,8 +3,10 @@
 #include "AgentProfileFile.h"
 
 #include <QDir>
+#include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <memory>
 #include <qt6keychain/keychain.h>
 
@@ -98,38 +100,84 @@ QStringList PassphraseKeyring::fillIn(AgentProfiles *profiles) const
     return missing;
 }
 
+int PassphraseKeyring::retrySeconds(int failures)
+{
+    constexpr int First = 30;
+    constexpr int Longest = 600;
+    int wait = First;
+    for (int i = 1; i < failures && wait < Longest; ++i)
+        wait *= 2;
+    return std::min(wait, Longest);
+}
+
 void PassphraseKeyring::read(const QStringList &addresses)
 {
     for (const QString &address : addresses) {
         if (m_known.contains(address) || m_reading.contains(address))
             continue;
-        m_reading.insert(address);
-        auto *job = new QKeychain::ReadPasswordJob(m_service, this);
-        job->setKey(address);
-        connect(job, &QKeychain::Job::finished, this, [this, address](QKeychain::Job *done) {
-            m_reading.remove(address);
-            const auto *reader = static_cast<QKeychain::ReadPasswordJob *>(done);
-            Pair pair;
-            if (done->error() == QKeychain::NoError && decode(reader->binaryData(), &pair)) {
-                setState(State::Available);
-                m_known.insert(address, pair);
-                Q_EMIT passphrasesRead(address);
-                return;
-            }
-            if (noKeyring(done->error()))
-                setState(State::Unavailable);
-            else if (done->error() == QKeychain::EntryNotFound)
-                setState(State::Available);
-            Q_EMIT readFailed(
-                address,
-                done->error() == QKeychain::EntryNotFound
-                    ? QStringLiteral("The keyring holds no passphrases for %1.").arg(address)
-                    : QStringLiteral("The passphrases for %1 could not be read "
-                                     "from the keyring: %2")
-                          .arg(address, done->errorString()));
-        });
-        job->start();
+        // Asked for now: a try that was waiting is made at once instead.
+        delete m_retries.take(address);
+        readNow(address);
     }
+}
+
+void PassphraseKeyring::readNow(const QString &address)
+{
+    m_reading.insert(address);
+    auto *job = new QKeychain::ReadPasswordJob(m_service, this);
+    job->setKey(address);
+    connect(job, &QKeychain::Job::finished, this,
+            [this, address](QKeychain::Job *done) { readFinished(address, done); });
+    job->start();
+}
+
+void PassphraseKeyring::readFinished(const QString &address, QKeychain::Job *done)
+{
+    m_reading.remove(address);
+    const auto *reader = static_cast<QKeychain::ReadPasswordJob *>(done);
+    Pair pair;
+    if (done->error() == QKeychain::NoError && decode(reader->binaryData(), &pair)) {
+        m_failures.remove(address);
+        setState(State::Available);
+        m_known.insert(address, pair);
+        Q_EMIT passphrasesRead(address);
+        return;
+    }
+    if (noKeyring(done->error()))
+        setState(State::Unavailable);
+    else if (done->error() == QKeychain::EntryNotFound)
+        setState(State::Available);
+    if (done->error() == QKeychain::EntryNotFound) {
+        m_failures.remove(address);
+        Q_EMIT readFailed(address,
+                          QStringLiteral("The keyring holds no passphrases for %1.").arg(address));
+        return;
+    }
+    QString reason = QStringLiteral("The passphrases for %1 could not be read from the keyring: %2")
+                         .arg(address, done->errorString());
+    // A refusal by the operator is not asked again unprompted; anything else may pass.
+    const bool retry = done->error() != QKeychain::AccessDeniedByUser &&
+                       done->error() != QKeychain::NotImplemented &&
+                       done->error() != QKeychain::NoError;
+    if (retry) {
+        const int seconds = retrySeconds(++m_failures[address]);
+        if (!reason.endsWith(u'.'))
+            reason += u'.';
+        reason += seconds < 60 ? QStringLiteral(" Trying again in %1 s.").arg(seconds)
+                               : QStringLiteral(" Trying again in %1 min.").arg(seconds / 60);
+        auto *timer = new QTimer(this);
+        timer->setSingleShot(true);
+        connect(timer, &QTimer::timeout, this, [this, address, timer] {
+            m_retries.remove(address);
+            timer->deleteLater();
+            if (!m_known.contains(address) && !m_reading.contains(address))
+                readNow(address);
+        });
+        delete m_retries.take(address);
+        m_retries.insert(address, timer);
+        timer->start(m_retrySecond * seconds);
+    }
+    Q_EMIT readFailed(address, reason);
 }
 
 void PassphraseKeyring::store(const QString &path, const AgentProfiles &saved,
@@ -137,6 +185,8 @@ void PassphraseKeyring::store(const QString &path, const AgentProfiles &saved,
 {
     for (const QString &address : removed) {
         m_known.remove(address);
+        m_failures.remove(address);
+        delete m_retries.take(address);
         auto *job = new QKeychain::DeletePasswordJob(m_service, this);
         job->setKey(address);
         job->start();

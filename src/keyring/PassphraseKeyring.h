@@ -3,13 +3,21 @@
 #include "AgentProfile.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QMap>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <utility>
+
+class QTimer;
+namespace QKeychain
+{
+class Job;
+}
 
 // Where the SNMP v3 passphrases of the agent profiles are kept. When the desktop's keyring
 // answers, one entry per agent address holds both passphrases and the profile file holds
@@ -19,7 +27,9 @@
 // A profile file with passphrases moves them into the keyring at the next store(): once the
 // keyring has every one, they are taken out of the file. A v3 profile of the file without the
 // passphrases its level needs has them in the keyring; read() fetches them, fillIn() puts them
-// into a profile list.
+// into a profile list. A read that fails for any reason but a missing entry or the operator's
+// refusal (a keyring that timed out, was not up yet, or was locked) is tried again by itself:
+// 30 seconds later, then after twice the wait each time, up to 10 minutes between tries.
 class PassphraseKeyring : public QObject
 {
     Q_OBJECT
@@ -54,6 +64,12 @@ public:
     // Addresses whose read is under way.
     QStringList pending() const { return m_reading.values(); }
 
+    // The wait in seconds before the next try after the given number of failed reads in a
+    // row: 30, 60, 120, ... up to 600.
+    static int retrySeconds(int failures);
+    // How long one second of those waits lasts (tests shorten it); by default a second.
+    void setRetrySecond(std::chrono::milliseconds second) { m_retrySecond = second; }
+
     // After the profile file at path was saved with saved: stores their passphrases in the
     // keyring and, once it holds every one, takes them out of the file; forgets the entries
     // of removed addresses. Where the keyring fails, the file keeps them.
@@ -63,7 +79,8 @@ Q_SIGNALS:
     void stateChanged(PassphraseKeyring::State state);
     // The passphrases of address were read; fillIn() now supplies them.
     void passphrasesRead(const QString &address);
-    // The passphrases of address could not be read: the reason in words.
+    // The passphrases of address could not be read: the reason in words, with when the read
+    // is tried again where it is.
     void readFailed(const QString &address, const QString &reason);
     // A store() ended: inKeyring when the passphrases went into the keyring and out of the
     // file, false when the file keeps them.
@@ -74,10 +91,15 @@ private:
     static QByteArray encode(const Pair &pair);
     static bool decode(const QByteArray &bytes, Pair *pair);
     void setState(State state);
+    void readNow(const QString &address);
+    void readFinished(const QString &address, QKeychain::Job *done);
     void finishStore(const QString &path, const QMap<QString, Pair> &written, bool allStored);
 
     QString m_service;
     State m_state = State::Unknown;
     QMap<QString, Pair> m_known; // read or stored this run
     QSet<QString> m_reading;
+    QHash<QString, int> m_failures;     // failed reads in a row, per address
+    QHash<QString, QTimer *> m_retries; // the next try, per address
+    std::chrono::milliseconds m_retrySecond{1000};
 };

@@ -2,6 +2,7 @@
 
 #include "DeviceFile.h"
 #include "ErrorReport.h"
+#include "FileOwnership.h"
 #include "LogFolder.h"
 #include "LogRetention.h"
 #include "TextEncoding.h"
@@ -145,7 +146,8 @@ void checkExisting(const struct stat &info, const QString &path)
              QStringLiteral("It is a symbolic link; logs are not written through links."));
     if (!S_ISREG(info.st_mode))
         fail(QStringLiteral("open"), path, QStringLiteral("It is not a regular file."));
-    if (info.st_uid != ::geteuid())
+    // The superuser's logs in a user's data folder are that user's (see FileOwnership).
+    if (info.st_uid != ::geteuid() && !FileOwnership::givenToFolderOwner(info.st_uid, path))
         fail(QStringLiteral("open"), path, QStringLiteral("It belongs to another user."));
 }
 
@@ -169,11 +171,14 @@ Outcome writeFile(const LogEnvironment &environment, const QString &path,
 
         // The header and the first data line go out together; a file that could not be
         // completed is removed, so the next call begins it again with its header.
+        const FileOwnership::Owner owner = FileOwnership::forFile(path);
         const int fd =
             ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0)
             fail(QStringLiteral("create"), path, reasonOf(errno));
-        int error = writeAll(environment, fd, created());
+        int error = FileOwnership::apply(fd, owner);
+        if (!error)
+            error = writeAll(environment, fd, created());
         const char *action = "write";
         if (::close(fd) != 0 && !error) {
             error = errno;

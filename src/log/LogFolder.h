@@ -4,14 +4,17 @@
 
 #include <functional>
 
-// Which folder receives the daily logs. The program's own folder, as long as new files can be
-// created there (a portable copy, the build folder); otherwise, after a system-wide install,
-// the operator's per-user data folder. The choice is made once per run, at start-up.
+// Which folder receives the daily logs. The program's own folder, as long as it is the running
+// user's and new files can be created there (a portable copy, the build folder); otherwise,
+// after a system-wide install, the operator's per-user data folder. The choice is made once per
+// run, at start-up.
 namespace LogFolder
 {
 
 // Whether this process can create a file in the folder. Probed by creating and removing a
-// temporary file, so that permissions, access lists and read-only mounts all count.
+// temporary file, so that permissions, access lists and read-only mounts all count. Outside
+// Windows only a folder of the running user will do: the superuser's logs never go into a
+// system folder or another user's.
 bool acceptsNewFiles(const QString &folder);
 
 // The per-user data folder of organisation "Kelvane", application "OSL": on Linux

@@ -1,5 +1,6 @@
 #include "AgentProfileFile.h"
 
+#include "FileOwnership.h"
 #include "RegularFile.h"
 #include "SettingsLocation.h"
 
@@ -10,9 +11,10 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <cstring>
+
 #ifndef Q_OS_WIN
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -80,7 +82,8 @@ bool load(const QString &path, AgentProfiles *profiles, QString *error)
     // It holds passphrases: a file another user owns or may write could have been read or
     // changed, so its profiles are not used.
     const QString mode = QStringLiteral("%1").arg(opened.mode, 4, 8, QLatin1Char('0'));
-    if (opened.ownerId != ::geteuid()) {
+    // The superuser in a user's folder reads that user's file (see FileOwnership).
+    if (opened.ownerId != ::geteuid() && !FileOwnership::givenToFolderOwner(opened.ownerId, path)) {
         *error = QStringLiteral("The agent profile file %1 belongs to another user (mode %2); it "
                                 "is not read: its passphrases may have been read or changed.")
                      .arg(shown, mode);
@@ -129,14 +132,29 @@ bool save(const QString &path, const AgentProfiles &profiles, QString *error)
                      .arg(QDir::toNativeSeparators(path));
         return false;
     }
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    FileOwnership::makePath(QFileInfo(path).absolutePath());
+    // The superuser writes another user's file as that user's; it stays readable by its
+    // owner only.
+    FileOwnership::Owner owner = FileOwnership::forFile(path);
+    owner.mode = 0;
     // A new file replaces the name when it is complete; the name is replaced, never
     // followed, so even a link put there meanwhile is not written through.
     QSaveFile file(path);
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly) ||
-        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
-        file.write(profiles.toText()) < 0 || !file.commit()) {
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        *error = QStringLiteral("The agent profile file %1 cannot be written: %2")
+                     .arg(QDir::toNativeSeparators(path), file.errorString());
+        return false;
+    }
+    if (const int failure = FileOwnership::apply(file.handle(), owner)) {
+        file.cancelWriting();
+        *error = QStringLiteral("The agent profile file %1 cannot be given back to its owner: %2")
+                     .arg(QDir::toNativeSeparators(path),
+                          QString::fromLocal8Bit(std::strerror(failure)));
+        return false;
+    }
+    if (file.write(profiles.toText()) < 0 || !file.commit()) {
         *error = QStringLiteral("The agent profile file %1 cannot be written: %2")
                      .arg(QDir::toNativeSeparators(path), file.errorString());
         return false;

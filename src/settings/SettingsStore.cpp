@@ -1,6 +1,7 @@
 #include "SettingsStore.h"
 
 #include "ErrorReport.h"
+#include "FileOwnership.h"
 #include "SettingsKeys.h"
 #include "SettingsLocation.h"
 
@@ -9,9 +10,10 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include <cstring>
+
 #ifndef Q_OS_WIN
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -28,10 +30,13 @@ void createIniFile(const QSettings &settings)
     const QString path = settings.fileName();
     if (QFileInfo::exists(path))
         return;
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    FileOwnership::makePath(QFileInfo(path).absolutePath());
+    const FileOwnership::Owner owner = FileOwnership::forFile(path);
     QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        FileOwnership::apply(file.handle(), owner);
         file.close();
+    }
 }
 
 // Why the INI file cannot be written, in the system's words; empty when nothing stands in the
@@ -137,8 +142,13 @@ void SettingsStore::write(QStringView name, const QString &text)
         if (const QString reason = iniBlocker(path); !reason.isEmpty())
             fail(reason);
     }
+    // The superuser rewrites another user's file as that user's (see FileOwnership).
+    const FileOwnership::Owner owner = ini ? FileOwnership::forFile(path) : FileOwnership::Owner{};
     m_settings->setValue(name, text);
     m_settings->sync();
+    if (const int error = FileOwnership::applyTo(path, owner))
+        fail(QStringLiteral("It could not be given back to its owner: %1")
+                 .arg(QString::fromLocal8Bit(std::strerror(error))));
     // A file that did not parse cleanly (FormatError) is still rewritten; only the value
     // found on disk afterwards tells whether the write went through.
     bool stored = m_settings->status() != QSettings::AccessError;

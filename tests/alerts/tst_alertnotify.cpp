@@ -12,6 +12,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+
+#include <memory>
 
 using namespace AlertFixture;
 
@@ -155,6 +158,52 @@ private Q_SLOTS:
         QCOMPARE(activated.size(), 0);
         service.click(service.calls[0].id);
         QVERIFY(activated.wait(5000));
+    }
+
+    // A flood of clicks (ActionInvoked) from the service: our notification is acted on once,
+    // ids we were not given and ids already acted on are ignored, and the flood holds up
+    // nothing. A notification shown again under its id may be acted on again.
+    void aFloodOfClicksActsOncePerNotification()
+    {
+        RecordingNotifications service;
+        QVERIFY(service.publish(m_bus->connect(QStringLiteral("service"))));
+        DesktopNotifier notifier(m_bus->connect(QStringLiteral("client")));
+        QSignalSpy delivered(&notifier, &DesktopNotifier::delivered);
+        QSignalSpy activated(&notifier, &DesktopNotifier::activated);
+        const auto down = alert(AlertCondition::Down, AlertState::Raised, QStringLiteral("down"));
+        notifier.notify(down);
+        QVERIFY(delivered.wait(5000));
+        const uint id = service.calls[0].id;
+
+        Heartbeat beat(5);
+        std::unique_ptr<QThread> flood(QThread::create([&service, id] {
+            for (int i = 0; i < 20000; ++i)
+                service.click(id);
+            for (uint other = 1; other <= 2000; ++other)
+                service.click(id + other); // not ours
+        }));
+        flood->start();
+        QVERIFY(QTest::qWaitFor([&] { return flood->isFinished(); }, 60000));
+        // The answer to this call comes after every signal sent before it.
+        notifier.notify(alert(AlertCondition::Busy, AlertState::Raised, QStringLiteral("91 %")));
+        QVERIFY(delivered.wait(20000));
+        beat.stop();
+        QCOMPARE(activated.size(), 1);
+        qDebug("longest gap while 22,000 clicks arrived: %lld ms", beat.longestGapMs());
+        // What is left is the bus library's own delivery of 22,000 messages (tens of ms).
+        QVERIFY2(beat.longestGapMs() < 300, qPrintable(QString::number(beat.longestGapMs())));
+
+        service.click(service.calls[1].id); // the other notification: once
+        service.click(service.calls[1].id);
+        QTRY_COMPARE(activated.size(), 2);
+        // "Back to normal" replaces the first one in place: it may be clicked again.
+        notifier.notify(alert(AlertCondition::Down, AlertState::Cleared, QStringLiteral("up")));
+        QVERIFY(delivered.wait(5000));
+        QCOMPARE(service.calls[2].replacesId, id);
+        service.click(id);
+        QTRY_COMPARE(activated.size(), 3);
+        QTest::qWait(100);
+        QCOMPARE(activated.size(), 3);
     }
 
     void noServiceBlocksNothingAndSaysSoOnce()

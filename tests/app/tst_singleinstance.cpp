@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -71,6 +72,50 @@ private Q_SLOTS:
     }
 
 #ifndef Q_OS_WIN
+    // `sudo -E ostraline`: the program run by the superuser with a user's settings folder.
+    // What its start writes there (the folder, OSL.ini with every default) stays the user's,
+    // so that the user's next start can write its settings.
+    void asRootTheUsersSettingsStayTheirs()
+    {
+        if (::geteuid() != 0)
+            QSKIP("runs as root only");
+        QTemporaryDir user;
+        QVERIFY(QFile::setPermissions(user.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                       QFile::ExeOwner | QFile::ReadOther |
+                                                       QFile::ExeOther));
+        const QString config = user.filePath("config");
+        QVERIFY(QDir().mkpath(config));
+        QCOMPARE(::chown(QFile::encodeName(config).constData(), 65534, 65534), 0);
+        QProcess program;
+        QProcessEnvironment env = environment();
+        env.insert("XDG_CONFIG_HOME", config);
+        env.insert("OSTRALINE_NO_SPLASH", "1");
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(m_dir.path());
+        program.start(QStringLiteral(OSTRALINE_EXECUTABLE), {});
+        waitUntilRunning(program);
+        // Each value is written by a new file that replaces the old one, then given to the
+        // user: the start has written them all once the last default is there and the file
+        // is the user's.
+        const QString ini = config + "/Kelvane/OSL.ini";
+        const auto owner = [](const QString &path) {
+            struct stat info;
+            return ::lstat(QFile::encodeName(path).constData(), &info) == 0
+                       ? QPair<uid_t, gid_t>(info.st_uid, info.st_gid)
+                       : QPair<uid_t, gid_t>(0, 0);
+        };
+        const QPair<uid_t, gid_t> user65534(65534, 65534);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QSettings(ini, QSettings::IniFormat).contains("first start file active") &&
+                owner(ini) == user65534,
+            10000);
+        QTest::qWait(300);
+        program.kill();
+        program.waitForFinished(5000);
+        QCOMPARE(owner(config + "/Kelvane"), user65534);
+        QCOMPARE(owner(ini), user65534);
+    }
+
     // Without a runtime folder the lock falls back to $TMPDIR/ostraline-<uid>, but only to a
     // real folder of this user that no one else can enter; otherwise to the user's own cache.
     void fallbackFolderMustBePrivate_data()

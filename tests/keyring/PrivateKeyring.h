@@ -19,7 +19,8 @@ class PrivateKeyring
 {
 public:
     // Empty when ready; otherwise why not (a missing program means the caller should skip).
-    QString start(bool none)
+    // With late = true only the bus is started: the keyring comes with startKeyring().
+    QString start(bool none, bool late = false)
     {
         for (const char *folder : {"home", "run"})
             QDir().mkpath(m_dir.filePath(folder));
@@ -39,7 +40,22 @@ public:
         const QString daemon = QStandardPaths::findExecutable("gnome-keyring-daemon");
         if (dbus.isEmpty() || daemon.isEmpty())
             return QStringLiteral("missing: dbus-daemon or gnome-keyring-daemon is not installed");
-        m_bus.start(dbus, {"--session", "--nofork", "--print-address=1"});
+        // A session bus that starts no service on demand: a keyring stopped by the test
+        // stays away instead of coming back locked.
+        QFile config(m_dir.filePath("bus.conf"));
+        if (!config.open(QIODevice::WriteOnly) ||
+            config.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
+                         "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/"
+                         "busconfig.dtd\">\n<busconfig><type>session</type>"
+                         "<listen>unix:tmpdir=/tmp</listen><policy context=\"default\">"
+                         "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                         "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>"
+                         "</busconfig>\n") < 0)
+            return QStringLiteral("cannot write the bus configuration");
+        config.close();
+        m_bus.start(dbus, {"--config-file=" + config.fileName(), "--nofork",
+                           "--address=unix:path=" + m_dir.filePath("run/bus"),
+                           "--print-address=1"});
         if (!m_bus.waitForStarted(5000))
             return QStringLiteral("dbus-daemon did not start");
         QElapsedTimer clock;
@@ -51,6 +67,15 @@ public:
             return QStringLiteral("dbus-daemon gave no address");
         qputenv("DBUS_SESSION_BUS_ADDRESS", address);
 
+        m_address = address;
+        return late ? QString() : startKeyring();
+    }
+
+    // Starts the keyring daemon on the bus (again, after stopKeyring(): the same folders, so
+    // the same unlocked keyring with what was stored in it). Empty when it is up.
+    QString startKeyring()
+    {
+        const QString daemon = QStandardPaths::findExecutable("gnome-keyring-daemon");
         m_keyring.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
         m_keyring.start(daemon, {"--unlock", "--components=secrets", "--foreground"});
         if (!m_keyring.waitForStarted(5000))
@@ -60,14 +85,18 @@ public:
         bool up = false;
         {
             QDBusConnection bus =
-                QDBusConnection::connectToBus(QString::fromUtf8(address), "keyring-probe");
-            for (clock.restart(); !up && clock.elapsed() < 10000; QTest::qWait(50))
+                QDBusConnection::connectToBus(QString::fromUtf8(m_address), "keyring-probe");
+            QElapsedTimer clock;
+            for (clock.start(); !up && clock.elapsed() < 10000; QTest::qWait(50))
                 up = bus.interface() &&
                      bus.interface()->isServiceRegistered("org.freedesktop.secrets");
         }
         QDBusConnection::disconnectFromBus("keyring-probe");
         return up ? QString() : QStringLiteral("the keyring did not come up on the bus");
     }
+
+    // Ends the keyring daemon: the bus stays, with nobody answering for the keyring.
+    void stopKeyring() { stop(m_keyring); }
 
     ~PrivateKeyring()
     {
@@ -92,4 +121,5 @@ private:
     QTemporaryDir m_dir;
     QProcess m_bus;
     QProcess m_keyring;
+    QByteArray m_address;
 };

@@ -19,6 +19,7 @@ class TestKeyring : public QObject
     QTemporaryDir m_dir;
     PrivateKeyring m_keyring;
     bool m_none = false;
+    bool m_late = false; // the keyring comes up during the test
 
     QString profilePath() const { return m_dir.filePath("config/OSL-agents.ini"); }
 
@@ -49,8 +50,9 @@ private Q_SLOTS:
     void initTestCase()
     {
         m_none = qEnvironmentVariableIsSet("OSTRALINE_TEST_NO_KEYRING");
+        m_late = qEnvironmentVariableIsSet("OSTRALINE_TEST_KEYRING_LATE");
         QVERIFY(QDir().mkpath(m_dir.filePath("config")));
-        const QString problem = m_keyring.start(m_none);
+        const QString problem = m_keyring.start(m_none, m_late);
         if (problem.startsWith(QLatin1String("missing")))
             QSKIP(qPrintable(problem));
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
@@ -60,7 +62,7 @@ private Q_SLOTS:
     // the next run reads them back from the keyring.
     void passphrasesMoveIntoTheKeyring()
     {
-        if (m_none)
+        if (m_none || m_late)
             QSKIP("needs the keyring");
         AgentProfiles profiles;
         profiles.set(v3("127.0.0.1:16161", "auth-pass-1", "priv-pass-1"));
@@ -106,7 +108,7 @@ private Q_SLOTS:
     // A removed profile's entry goes; reading it again says the keyring has none.
     void removedProfileLeavesTheKeyring()
     {
-        if (m_none)
+        if (m_none || m_late)
             QSKIP("needs the keyring");
         AgentProfiles profiles;
         profiles.set(v3("192.0.2.7", "auth-pass-7", "priv-pass-7"));
@@ -125,6 +127,52 @@ private Q_SLOTS:
         later.read({"192.0.2.7"});
         QTRY_COMPARE(failed.size(), 1);
         QVERIFY(failed.first().at(1).toString().contains("holds no passphrases"));
+    }
+
+    // Run as tst_keyring_late, where the keyring is not up at first, as early in a desktop
+    // session: a read that fails is tried again by itself after a wait that doubles (seconds
+    // shortened here), and the reason says when; once the keyring is up, the next try gets
+    // its answer (here: no entry, which is an answer and not tried again).
+    void aFailedReadIsTriedAgain()
+    {
+        if (!m_late)
+            QSKIP("runs as tst_keyring_late");
+        PassphraseKeyring keyring(QStringLiteral("Ostraline test"));
+        keyring.setRetrySecond(std::chrono::milliseconds(20));
+        QSignalSpy failed(&keyring, &PassphraseKeyring::readFailed);
+        keyring.read({"192.0.2.8"});
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 2, 10000); // the first try and one more
+        QVERIFY2(failed[0].at(1).toString().endsWith(". Trying again in 30 s."),
+                 qPrintable(failed[0].at(1).toString()));
+        QVERIFY2(failed[1].at(1).toString().endsWith(". Trying again in 1 min."),
+                 qPrintable(failed[1].at(1).toString()));
+        QCOMPARE(keyring.state(), PassphraseKeyring::State::Unavailable);
+
+        const QString problem = m_keyring.startKeyring();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            failed.last().at(1).toString().contains(QLatin1String("holds no passphrases")), 30000);
+        QCOMPARE(keyring.state(), PassphraseKeyring::State::Available);
+        const qsizetype answered = failed.size();
+        QTest::qWait(30 * 20 * 4);
+        QCOMPARE(failed.size(), answered);
+    }
+
+    void retryWaitsDouble_data()
+    {
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<int>("seconds");
+        QTest::newRow("first") << 1 << 30;
+        QTest::newRow("second") << 2 << 60;
+        QTest::newRow("fifth") << 5 << 480;
+        QTest::newRow("sixth: the longest") << 6 << 600;
+        QTest::newRow("a hundredth") << 100 << 600;
+    }
+    void retryWaitsDouble()
+    {
+        QFETCH(int, failures);
+        QFETCH(int, seconds);
+        QCOMPARE(PassphraseKeyring::retrySeconds(failures), seconds);
     }
 
     // Without any keyring the file stays the store, with its passphrases, and says so.

@@ -19,6 +19,7 @@ class TestKeyringWindow : public QObject
     Q_OBJECT
 
     PrivateKeyring m_keyring;
+    bool m_late = false; // run as tst_keyringwindow_late: the keyring comes up during the test
     std::unique_ptr<SnmpAgent> m_agent;
 
     AgentProfile profile() const
@@ -38,7 +39,8 @@ private Q_SLOTS:
     {
         QLocale::setDefault(QLocale::c());
         qputenv("OSTRALINE_NO_SPLASH", "1");
-        const QString problem = m_keyring.start(false);
+        m_late = qEnvironmentVariableIsSet("OSTRALINE_TEST_KEYRING_LATE");
+        const QString problem = m_keyring.start(false, m_late);
         if (problem.startsWith(QLatin1String("missing")))
             QSKIP(qPrintable(problem));
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
@@ -50,6 +52,8 @@ private Q_SLOTS:
 
     void pollWaitsForThePassphrasesOfTheKeyring()
     {
+        if (m_late)
+            QSKIP("runs as tst_keyringwindow");
         MainWindowFixture f;
         f.store("onerrors", "zeroes"); // a failed reading keeps the row in the poll
         // An earlier run moved the passphrases into the keyring (the same service the window
@@ -98,6 +102,46 @@ private Q_SLOTS:
         QVERIFY(dialog.profiles().v3Security(m_agent->host()));
         QCOMPARE(dialog.profiles().v3Security(m_agent->host())->privPassphrase,
                  SnmpAgent::privPassphrase().toUtf8());
+        QVERIFY(f.errors.isEmpty());
+    }
+
+    // A keyring that is not up at start, as early in a desktop session: the status bar says
+    // that the read failed and when it is tried again; the next try, after the keyring came
+    // up, reads the passphrases, the message goes and the polls go through.
+    void aKeyringThatComesLateIsAskedAgain()
+    {
+        if (!m_late)
+            QSKIP("runs as tst_keyringwindow_late");
+        MainWindowFixture f;
+        AgentProfile lacking = profile();
+        lacking.security.authPassphrase.clear();
+        lacking.security.privPassphrase.clear();
+        AgentProfiles profiles;
+        profiles.set(lacking);
+        QString error;
+        QVERIFY(AgentProfileFile::save(AgentProfileFile::defaultPath(), profiles, &error));
+        // A second of waiting lasts 200 ms here: the first new try comes after 6 s.
+        PassphraseKeyring::shared().setRetrySecond(std::chrono::milliseconds(200));
+
+        TForm1 &w = f.create();
+        QTRY_VERIFY2(w.statusText(0).endsWith(QLatin1String(". Trying again in 30 s.")),
+                     qPrintable(w.statusText(0)));
+        QVERIFY(w.statusText(0).startsWith(
+            QStringLiteral("The passphrases for %1 could not be read").arg(m_agent->host())));
+
+        // The keyring comes up, holding them.
+        const QString problem = m_keyring.startKeyring();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        AgentProfiles full;
+        full.set(profile());
+        PassphraseKeyring writer(QStringLiteral("Ostraline SNMP v3 passphrases"));
+        QSignalSpy stored(&writer, &PassphraseKeyring::stored);
+        writer.store(QDir(f.folder()).filePath("scratch.ini"), full);
+        QTRY_COMPARE(stored.size(), 1);
+
+        QTRY_COMPARE_WITH_TIMEOUT(w.agentProfiles().v3Security(m_agent->host())->authPassphrase,
+                                  SnmpAgent::authPassphrase().toUtf8(), 20000);
+        QCOMPARE(w.statusText(0), QString());
         QVERIFY(f.errors.isEmpty());
     }
 };

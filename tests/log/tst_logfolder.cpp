@@ -120,10 +120,13 @@ private Q_SLOTS:
                 // user, who is refused here but accepted in a folder open to everyone.
                 QVERIFY(QFile::setPermissions(m_dir.path(), readAndEnter | QFile::WriteOwner));
                 QCOMPARE(probeAsNobody(programFolder), 0);
+                // A folder open to everyone is still not theirs: refused; their own is taken.
                 const QString open = m_dir.filePath("open");
                 QVERIFY(QDir().mkpath(open));
                 QVERIFY(QFile::setPermissions(open, readAndEnter | QFile::WriteOwner |
                                                         QFile::WriteGroup | QFile::WriteOther));
+                QCOMPARE(probeAsNobody(open), 0);
+                QCOMPARE(::chown(QFile::encodeName(open).constData(), 65534, 65534), 0);
                 QCOMPARE(probeAsNobody(open), 1);
                 QFile::setPermissions(programFolder, readAndEnter | QFile::WriteOwner);
                 return;
