@@ -57,8 +57,15 @@ void HistoryStore::onPollFinished(const PollResult &result)
     HistoryWriter *writer = m_writer.get();
     QMetaObject::invokeMethod(m_worker, [this, writer, result] {
         const QStringList failures = writer->write(result);
+        const QStringList notices = writer->takeNotices();
         QMetaObject::invokeMethod(
-            this, [this, result, failures] { finished(result, failures); }, Qt::QueuedConnection);
+            this,
+            [this, result, failures, notices] {
+                for (const QString &notice : notices)
+                    ErrorReport::show(notice);
+                finished(result, failures);
+            },
+            Qt::QueuedConnection);
     });
 }
 

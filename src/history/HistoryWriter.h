@@ -27,8 +27,13 @@ public:
     const QString &folder() const { return m_folder; }
 
     // Writes one poll. Returns the failures in words (empty when everything was written);
-    // a failure of one file does not keep the others from being written.
+    // a failure of one file does not keep the others from being written. A disk without room
+    // for new files is one failure for all the files it refused in the poll.
     virtual QStringList write(const PollResult &result);
+
+    // What the writes since the last call did besides writing, in words: each damaged file set
+    // aside (renamed "*.damaged") and started anew. Each is said once.
+    QStringList takeNotices();
 
     // The update text ("time:v:v:...") that write() hands librrd for one interface.
     static QString updateText(const InterfaceReading &reading, int pollIntervalSeconds,
@@ -39,11 +44,19 @@ private:
         std::time_t lastUpdate = 0;
         unsigned long heartbeat = 0;
     };
-    // Makes sure the file exists and fits the interval; false with the reason on failure.
+    // Makes sure the file exists, is sound and fits the interval; false with the reason on
+    // failure (empty when the disk had no room for it: see m_noRoom).
     bool open(const QString &path, int pollIntervalSeconds, std::time_t when, FileState &state,
               QString *reason);
+    bool create(const QString &path, int pollIntervalSeconds, std::time_t when, FileState &state,
+                QString *reason);
 
     QString m_folder;
     bool m_folderReady = false;
+    QStringList m_notices;
+    // Within one write(): the system's reason why the disk took no new file, and the files it
+    // refused (no further file is tried once the disk said so).
+    QString m_noRoom;
+    QStringList m_refusedForRoom;
     QHash<QString, FileState> m_files; // by path, for the files touched in this run
 };
