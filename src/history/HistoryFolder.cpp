@@ -101,8 +101,8 @@ QString setAside(const QString &path, QString *reason)
             to += QLatin1Char('.') + QString::number(n);
         to += QStringLiteral(".damaged");
         const QByteArray name = QFile::encodeName(to);
-        int result = ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, name.constData(),
-                                 RENAME_NOREPLACE);
+        int result =
+            ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, name.constData(), RENAME_NOREPLACE);
         if (result != 0 && (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
             // A file system without an exclusive rename: a hard link fails on an existing
             // name just the same.

@@ -83,9 +83,9 @@ bool HistoryWriter::create(const QString &path, int pollIntervalSeconds, std::ti
     for (const QByteArray &b : bytes)
         argv.push_back(b.constData());
     // no_overwrite creates with O_EXCL, which never follows a link planted meanwhile.
-    if (rrd_create_r2(QFile::encodeName(path).constData(),
-                      RrdLayout::stepFor(pollIntervalSeconds), when - 1, 1, nullptr, nullptr,
-                      static_cast<int>(argv.size()), argv.data()) != 0) {
+    if (rrd_create_r2(QFile::encodeName(path).constData(), RrdLayout::stepFor(pollIntervalSeconds),
+                      when - 1, 1, nullptr, nullptr, static_cast<int>(argv.size()),
+                      argv.data()) != 0) {
         *reason = rrdError(path, "create");
         // librrd removes its half-written file and loses the system's reason on the way: a
         // full disk reads as an error without words. Ask the disk itself.

@@ -1,4 +1,5 @@
 #include "GraphBoard.h"
+#include "Heartbeat.h"
 #include "HistoryFeature.h"
 #include "HistoryGraph.h"
 #include "HistoryStore.h"
@@ -7,8 +8,12 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QMenu>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <dlfcn.h>
 
 using namespace Qt::StringLiterals;
 
@@ -18,11 +23,24 @@ class TestHistoryFeature : public QObject
 {
     Q_OBJECT
 
+private:
+    // The file whose presence makes the preloaded librrd stand-in hang (see RrdShim.cpp).
+    QTemporaryDir m_markers;
+    QString hangMarker() const { return m_markers.filePath(u"hang"_s); }
+
 private Q_SLOTS:
+    void initTestCase();
     void menusOpenTheSlotsInterface();
+    void hangingDiskNeverHoldsTheWindow();
     void settingSwitchesTheStore_data();
     void settingSwitchesTheStore();
 };
+
+void TestHistoryFeature::initTestCase()
+{
+    // Before any thread starts: the stand-in reads it at each call.
+    qputenv("OSTRALINE_TEST_RRD_HANG", QFile::encodeName(hangMarker()));
+}
 
 void TestHistoryFeature::menusOpenTheSlotsInterface()
 {
@@ -93,6 +111,85 @@ void TestHistoryFeature::settingSwitchesTheStore()
     TForm1 &w = f.create();
     auto *history = new HistoryFeature(w, f.folder() + u"/history"_s);
     QCOMPARE(history->store().isEnabled(), enabled);
+}
+
+void TestHistoryFeature::hangingDiskNeverHoldsTheWindow()
+{
+    const auto mainThreadCalls =
+        reinterpret_cast<int (*)()>(::dlsym(RTLD_DEFAULT, "ostraline_rrd_shim_main_thread_calls"));
+    QVERIFY2(mainThreadCalls, "run it through ctest, which preloads the librrd stand-in");
+    MainWindowFixture f;
+    TForm1 &w = f.create();
+    QByteArray device;
+    for (int i = 1; i <= 3; ++i)
+        device += QStringLiteral("127.0.0.1:9;%1;1000000;public;port %1\r\n").arg(i).toUtf8();
+    const QString file = f.writeFile(u"three.dev"_s, device);
+    w.setDeviceFileChooser([&] { return file; });
+    w.Button8Click();
+    auto *history = new HistoryFeature(w, f.folder() + u"/history"_s);
+    std::int64_t clock = QDateTime::currentSecsSinceEpoch();
+    const auto pollNow = [&] {
+        clock += 6;
+        PollResult poll;
+        poll.time = QDateTime::fromSecsSinceEpoch(clock);
+        poll.pollIntervalSeconds = 6;
+        for (int i = 1; i <= 3; ++i) {
+            InterfaceReading r;
+            r.row = i;
+            r.address = u"127.0.0.1:9"_s;
+            r.ifIndex = QString::number(i);
+            r.bandwidth = 1000000;
+            r.polled = true;
+            r.outcome = InterfaceReading::Outcome::Good;
+            r.inOctetsPerSecond = 1000;
+            r.outOctetsPerSecond = 500;
+            poll.interfaces.append(r);
+        }
+        history->onPollFinished(poll);
+    };
+    pollNow();
+    history->store().flush();
+    QAction *tools = w.findChild<QAction *>(u"History1"_s);
+    tools->trigger(); // the window made once, then closed
+    QTRY_VERIFY(!history->window()->isReading());
+    history->window()->hide();
+
+    // The disk hangs in every update and fetch; polls go on and History opens.
+    QFile marker(hangMarker());
+    QVERIFY(marker.open(QIODevice::WriteOnly));
+    marker.close();
+    auto unhang = qScopeGuard([&] { QFile::remove(hangMarker()); });
+    QTimer polls;
+    connect(&polls, &QTimer::timeout, this, pollNow);
+    polls.start(150);
+    QTest::qWait(300);
+    Heartbeat beat(5);
+    tools->trigger();
+    HistoryWindow *window = history->window();
+    QVERIFY(window->isVisible());
+    const auto message = [&] {
+        for (QLabel *label : window->findChildren<QLabel *>()) {
+            if (label->text() == HistoryWindow::ReadingText ||
+                label->text() == HistoryWindow::SilentText)
+                return label->text();
+        }
+        return QString();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(message(), HistoryWindow::SilentText.toString(),
+                              HistoryWindow::SilentAfterMs + 1000);
+    QTest::qWait(500);
+    QVERIFY(window->isReading());
+    beat.stop();
+    QVERIFY2(beat.longestGapMs() < 50, qPrintable(QString::number(beat.longestGapMs())));
+
+    // The disk answers: the polls are written, the window reads and shows them.
+    polls.stop();
+    unhang.dismiss();
+    QVERIFY(QFile::remove(hangMarker()));
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isReading(), 10000);
+    QCOMPARE(message(), QString());
+    QVERIFY(!window->graph()->series().isEmpty());
+    QCOMPARE(mainThreadCalls(), 0); // no librrd call on the GUI thread, ever
 }
 
 QTEST_MAIN(TestHistoryFeature)
