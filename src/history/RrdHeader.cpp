@@ -95,6 +95,18 @@ private:
     QByteArrayView m_bytes;
 };
 
+// The length of the header that the fixed head `stat` describes (at most MaxHeadBytes).
+qsizetype headerBytes(QByteArrayView stat)
+{
+    const Reader r(stat);
+    const auto dsCount = r.number<std::uint64_t>(DsCountAt);
+    const auto rraCount = r.number<std::uint64_t>(RraCountAt);
+    if (dsCount > RrdLayout::DataSources.size() || rraCount > MaxArchives)
+        return qsizetype(StatHeadSize); // refused on the head alone
+    return qsizetype(StatHeadSize + dsCount * (DsDefSize + PdpPrepSize) +
+                     rraCount * (RraDefSize + dsCount * CdpPrepSize + RraPtrSize) + LiveHeadSize);
+}
+
 QString tooShort()
 {
     return QStringLiteral("the file ends inside its header");
@@ -223,14 +235,13 @@ Verdict checkFile(const QString &path, QString *reason, Summary *summary)
     }
     struct stat info {
     };
-    QByteArray head(MaxHeadBytes, Qt::Uninitialized);
+    QByteArray head(qsizetype(StatHeadSize), Qt::Uninitialized);
     qsizetype got = 0;
     int error = 0;
-    if (::fstat(fd, &info) != 0) {
-        error = errno;
-    } else {
-        while (got < head.size()) {
-            const ssize_t n = ::read(fd, head.data() + got, std::size_t(head.size() - got));
+    // Reads up to `want` bytes in all; false on an error (in `error`).
+    const auto readUpTo = [&](qsizetype want) {
+        while (got < want) {
+            const ssize_t n = ::read(fd, head.data() + got, std::size_t(want - got));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0)
@@ -239,6 +250,13 @@ Verdict checkFile(const QString &path, QString *reason, Summary *summary)
                 break;
             got += n;
         }
+        return error == 0;
+    };
+    if (::fstat(fd, &info) != 0)
+        error = errno;
+    else if (readUpTo(head.size()) && got == head.size()) {
+        head.resize(headerBytes(head)); // the rest of the header, not the data
+        readUpTo(head.size());
     }
     ::close(fd);
     if (error != 0) {
