@@ -1,5 +1,7 @@
 #include "HistoryLoader.h"
 
+#include "HistoryFolder.h"
+
 #include <QDateTime>
 #include <QThread>
 
@@ -90,7 +92,10 @@ HistoryAnswer HistoryLoader::read(const QString &folder, const HistoryQuery &que
         answer.to = answer.newest > 0 ? answer.newest : QDateTime::currentSecsSinceEpoch();
         answer.from = answer.to - query.span;
     }
-    if (!query.path.isEmpty())
+    // An interface without a file yet has no history: that is no error to show.
+    QString absent;
+    if (!query.path.isEmpty() &&
+        HistoryFolder::check(query.path, &absent) != HistoryFolder::FileState::Absent)
         answer.series = HistoryReader::fetch(query.path, answer.from, answer.to, &answer.error);
     return answer;
 }

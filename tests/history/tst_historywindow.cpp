@@ -348,6 +348,13 @@ void TestHistoryWindow::listsInterfacesWithHistory()
     QCOMPARE(items, QStringList({u"uplink (127.0.0.1:1161, ifIndex 2)"_s,
                                  u"new port (127.0.0.1:1161, ifIndex 5)"_s,
                                  u"[::1]:1161, ifIndex 9 (not loaded)"_s}));
+    // An interface without a file yet: no history, and no error.
+    window.showInterface(Address, u"5"_s);
+    QVERIFY(settled(window));
+    QStringList texts;
+    for (const QLabel *label : window.findChildren<QLabel *>())
+        texts.append(label->text());
+    QVERIFY2(texts.contains(u"No history for this interface yet."_s), qPrintable(texts.join(u'|')));
 }
 
 void TestHistoryWindow::slowDiskNeverHoldsTheWindow()
