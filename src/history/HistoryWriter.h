@@ -11,7 +11,9 @@
 // Writes finished polls into the history files of one folder, one RRD file per interface
 // (see HistoryFileName), creating a file at an interface's first poll and tuning its heartbeat
 // when the poll interval changes. Blocking file work with librrd's thread-safe calls: use one
-// writer from one thread at a time (HistoryStore runs it on its worker thread).
+// writer from one thread at a time (HistoryStore runs it on its worker thread). An existing
+// file reaches librrd only after its header passed RrdHeader's check; a damaged file is set
+// aside (HistoryFolder::setAside) and started anew.
 //
 // What a poll stores per polled interface: the rates of a Good reading; unknown ("U") rates
 // for a first or failed reading, never 0; the bandwidth of the device file always; errors and
