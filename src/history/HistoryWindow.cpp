@@ -127,6 +127,7 @@ HistoryWindow::HistoryWindow(HistoryLoader &loader, QWidget *parent)
     connect(m_slow, &QTimer::timeout, this, [this] { m_message->setText(ReadingText.toString()); });
     m_silent = new QTimer(this);
     m_silent->setSingleShot(true);
+    m_silent->setTimerType(Qt::PreciseTimer); // a coarse timer may fire up to 5 % early
     m_silent->setInterval(SilentAfterMs);
     connect(m_silent, &QTimer::timeout, this,
             [this] { m_message->setText(SilentText.toString()); });
