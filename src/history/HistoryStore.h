@@ -19,7 +19,8 @@ class HistoryWriter;
 // A failure is reported once through the error report (source HistoryStore::FailureSource)
 // and again only after a poll was written completely since. A disk that hangs cannot make
 // polls pile up in memory: beyond MaxPending polls waiting, new ones are dropped (reported
-// once, like a failure) until the worker catches up.
+// once, like a failure) until the worker catches up. A damaged file that the writer set aside
+// is reported by name each time it happens.
 class HistoryStore : public QObject
 {
     Q_OBJECT
