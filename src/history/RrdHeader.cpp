@@ -38,7 +38,7 @@ constexpr std::size_t PdpCountAt = 32;
 constexpr std::size_t XffAt = 40;
 constexpr std::size_t LiveHeadSize = 16; // last_up, last_up_usec
 constexpr std::size_t PdpPrepSize = 112; // last_ds[30], scratch[10]
-constexpr std::size_t LastDsSize = 30;   //
+constexpr std::size_t LastDsSize = 30;   // the last reading's text
 constexpr std::size_t CdpPrepSize = 80;  // scratch[10]
 constexpr std::size_t RraPtrSize = 8;    // cur_row
 constexpr std::size_t ValueSize = 8;     // one double per data source and row
@@ -50,8 +50,7 @@ static_assert(sizeof(stat_head_t) == StatHeadSize &&
               offsetof(stat_head_t, rra_cnt) == RraCountAt &&
               offsetof(stat_head_t, pdp_step) == StepAt);
 static_assert(sizeof(ds_def_t) == DsDefSize && offsetof(ds_def_t, dst) == DsTypeAt &&
-              offsetof(ds_def_t, par) == HeartbeatAt &&
-              sizeof(((ds_def_t *)nullptr)->ds_nam) == NameSize);
+              offsetof(ds_def_t, par) == HeartbeatAt && sizeof(ds_def_t::ds_nam) == NameSize);
 static_assert(sizeof(rra_def_t) == RraDefSize && offsetof(rra_def_t, row_cnt) == RowCountAt &&
               offsetof(rra_def_t, pdp_cnt) == PdpCountAt && offsetof(rra_def_t, par) == XffAt);
 static_assert(sizeof(live_head_t) == LiveHeadSize && sizeof(pdp_prep_t) == PdpPrepSize &&
