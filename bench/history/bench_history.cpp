@@ -143,11 +143,18 @@ int main(int argc, char **argv)
             clock.restart();
             HistoryWindow window(folder);
             window.resize(1000, 560);
+            // The window reads on another thread: wait for what it asked for.
+            const auto settle = [&window] {
+                while (window.isReading())
+                    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            };
+            settle();
             QImage image(window.size(), QImage::Format_ARGB32_Premultiplied);
             window.render(&image);
             create.push_back(double(clock.nsecsElapsed()) / 1e6);
             clock.restart();
             window.setSpan(HistoryWindow::Year);
+            settle();
             window.render(&image);
             open.push_back(double(clock.nsecsElapsed()) / 1e6);
         }

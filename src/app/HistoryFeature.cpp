@@ -73,10 +73,11 @@ QList<InterfaceReading> HistoryFeature::loadedInterfaces() const
 void HistoryFeature::open(int slot)
 {
     if (!m_window) {
-        m_window = new HistoryWindow(m_store->folder(), &m_main);
+        m_window = new HistoryWindow(m_store->loader(), &m_main);
         m_window->setAttribute(Qt::WA_DeleteOnClose);
     }
-    m_store->flush(); // what was polled is on disk before the window reads it
+    // No wait for the writer: the window's reads run on the store's thread behind the polls
+    // handed over before them.
     m_window->setLoaded(loadedInterfaces());
     if (slot >= 1 && slot <= GraphSlotControl::SlotCount) {
         const THistograph &graph = *m_main.board().slot(slot).Graph;

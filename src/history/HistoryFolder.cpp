@@ -6,7 +6,10 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,6 +89,52 @@ bool makePrivate(const QString &path, QString *reason)
     *reason = QStringLiteral("Cannot make the history file \"%1\" private: %2")
                   .arg(path, systemReason(errno));
     return false;
+}
+
+QString setAside(const QString &path, QString *reason)
+{
+    const QByteArray from = QFile::encodeName(path);
+    constexpr int MaxTries = 1000;
+    for (int n = 1; n <= MaxTries; ++n) {
+        QString to = path;
+        if (n > 1)
+            to += QLatin1Char('.') + QString::number(n);
+        to += QStringLiteral(".damaged");
+        const QByteArray name = QFile::encodeName(to);
+        int result =
+            ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, name.constData(), RENAME_NOREPLACE);
+        if (result != 0 && (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+            // A file system without an exclusive rename: a hard link fails on an existing
+            // name just the same.
+            result = ::link(from.constData(), name.constData());
+            if (result == 0 && ::unlink(from.constData()) != 0) {
+                const int error = errno;
+                ::unlink(name.constData());
+                errno = error;
+                result = -1;
+            }
+        }
+        if (result == 0)
+            return to;
+        if (errno != EEXIST) {
+            *reason = systemReason(errno);
+            return QString();
+        }
+    }
+    *reason = QStringLiteral("%1 damaged files lie beside it already").arg(MaxTries);
+    return QString();
+}
+
+QString roomProblem(const QString &folder, std::int64_t bytes)
+{
+    QByteArray name = QFile::encodeName(QDir(folder).filePath(QStringLiteral(".room-XXXXXX")));
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0)
+        return systemReason(errno);
+    const int error = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes));
+    ::close(fd);
+    ::unlink(name.constData());
+    return error == 0 ? QString() : systemReason(error);
 }
 
 } // namespace HistoryFolder

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 // The folder of the history files and the checks made before a file in it is touched.
 namespace HistoryFolder
 {
@@ -22,5 +24,15 @@ FileState check(const QString &path, QString *reason);
 
 // Narrows a file this program just created to 0600; false (with the reason) on failure.
 bool makePrivate(const QString &path, QString *reason);
+
+// Moves a damaged file out of the way under a free name beside it: "<name>.damaged", else
+// "<name>.2.damaged", "<name>.3.damaged", ... An existing file is never replaced and nothing
+// is deleted. Returns the new path, or an empty text with the reason in `reason`.
+QString setAside(const QString &path, QString *reason);
+
+// Why a file of `bytes` bytes cannot be made in the folder now, in the system's words ("No
+// space left on device"); empty when it can. It makes and removes a scratch file of that size,
+// so call it only to explain a failure: librrd's create loses the system's reason.
+QString roomProblem(const QString &folder, std::int64_t bytes);
 
 } // namespace HistoryFolder

@@ -1,6 +1,7 @@
 #include "HistoryReader.h"
 
 #include "HistoryFolder.h"
+#include "RrdHeader.h"
 #include "RrdLayout.h"
 
 #include <QDir>
@@ -78,6 +79,17 @@ HistorySeries fetch(const QString &path, std::int64_t from, std::int64_t to, QSt
         *error = reason.isEmpty() ? QStringLiteral("No history file \"%1\".").arg(path) : reason;
         return series;
     }
+    // librrd is handed only a file whose header was checked (see RrdHeader).
+    switch (RrdHeader::checkFile(path, &reason)) {
+    case RrdHeader::Verdict::Good:
+        break;
+    case RrdHeader::Verdict::Damaged:
+        *error = QStringLiteral("The history file \"%1\" is damaged: %2.").arg(path, reason);
+        return series;
+    case RrdHeader::Verdict::Unreadable:
+        *error = QStringLiteral("Cannot read the history file \"%1\": %2").arg(path, reason);
+        return series;
+    }
     const QByteArray name = QFile::encodeName(path);
     Fetched average, maximum;
     if (!fetchOne(name, "AVERAGE", static_cast<time_t>(from), static_cast<time_t>(to), 1, average,
@@ -123,12 +135,12 @@ HistorySeries fetch(const QString &path, std::int64_t from, std::int64_t to, QSt
 
 std::int64_t lastUpdate(const QString &path)
 {
-    const time_t last = rrd_last_r(QFile::encodeName(path).constData());
-    if (last < 0) {
-        rrd_clear_error();
+    QString reason;
+    RrdHeader::Summary summary;
+    if (HistoryFolder::check(path, &reason) != HistoryFolder::FileState::Usable ||
+        RrdHeader::checkFile(path, &reason, &summary) != RrdHeader::Verdict::Good)
         return 0;
-    }
-    return static_cast<std::int64_t>(last);
+    return summary.lastUpdate;
 }
 
 } // namespace HistoryReader

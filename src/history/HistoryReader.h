@@ -9,7 +9,9 @@
 #include <cstdint>
 
 // Reads the history files back (thread-safe librrd calls only, so the window may read while
-// the store writes).
+// the store writes). Blocking: the window reads through HistoryLoader, never on its thread.
+// A file reaches librrd only after its header passed RrdHeader's check; a damaged one is
+// refused with the reason and left where it is (the writer sets it aside).
 namespace HistoryReader
 {
 
@@ -26,7 +28,8 @@ QList<Entry> list(const QString &folder);
 // cannot be read.
 HistorySeries fetch(const QString &path, std::int64_t from, std::int64_t to, QString *error);
 
-// The time of the newest update of the file (0 when it cannot be read).
+// The time of the newest update of the file, from its checked header (0 when it cannot be
+// read).
 std::int64_t lastUpdate(const QString &path);
 
 } // namespace HistoryReader

@@ -1,6 +1,7 @@
 #include "HistoryStore.h"
 
 #include "ErrorReport.h"
+#include "HistoryLoader.h"
 #include "HistoryWriter.h"
 
 #include <QCoreApplication>
@@ -20,6 +21,7 @@ HistoryStore::HistoryStore(std::unique_ptr<HistoryWriter> writer, QObject *paren
     m_worker = new QObject;
     m_worker->moveToThread(m_thread);
     connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    m_loader = new HistoryLoader(m_folder, m_thread, this);
     m_thread->start(QThread::LowPriority);
 }
 
@@ -57,8 +59,15 @@ void HistoryStore::onPollFinished(const PollResult &result)
     HistoryWriter *writer = m_writer.get();
     QMetaObject::invokeMethod(m_worker, [this, writer, result] {
         const QStringList failures = writer->write(result);
+        const QStringList notices = writer->takeNotices();
         QMetaObject::invokeMethod(
-            this, [this, result, failures] { finished(result, failures); }, Qt::QueuedConnection);
+            this,
+            [this, result, failures, notices] {
+                for (const QString &notice : notices)
+                    ErrorReport::show(notice);
+                finished(result, failures);
+            },
+            Qt::QueuedConnection);
     });
 }
 

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class HistoryLoader;
 class HistoryWriter;
 
 // Keeps every finished poll in the history files. Listens to the poll run (onPollFinished)
@@ -18,7 +19,8 @@ class HistoryWriter;
 // A failure is reported once through the error report (source HistoryStore::FailureSource)
 // and again only after a poll was written completely since. A disk that hangs cannot make
 // polls pile up in memory: beyond MaxPending polls waiting, new ones are dropped (reported
-// once, like a failure) until the worker catches up.
+// once, like a failure) until the worker catches up. A damaged file that the writer set aside
+// is reported by name each time it happens.
 class HistoryStore : public QObject
 {
     Q_OBJECT
@@ -43,8 +45,12 @@ public:
     bool isEnabled() const { return m_enabled; }
     void setEnabled(bool enabled) { m_enabled = enabled; }
 
-    // Blocks until every poll handed over so far is on disk (tests, and the window before it
-    // reads a file).
+    // Reads the files for the history window on the store's worker thread, after the polls
+    // handed over before each read: the window never waits for the writer.
+    HistoryLoader &loader() { return *m_loader; }
+
+    // Blocks until every poll handed over so far is on disk. For tests only: the GUI thread
+    // never waits for the disk.
     void flush();
 
 public Q_SLOTS:
@@ -63,5 +69,6 @@ private:
     QThread *m_thread = nullptr; // deleted with the store, left running only after a hang
     QObject *m_worker = nullptr; // lives on m_thread
     std::unique_ptr<HistoryWriter> m_writer; // used only on m_thread
+    HistoryLoader *m_loader = nullptr;       // reads on m_thread
     int m_pending = 0;                       // polls handed over and not yet reported back
 };

@@ -22,10 +22,12 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 std::int64_t HistoryWindow::secondsOf(Span span)
 {
@@ -50,7 +52,13 @@ std::int64_t HistoryWindow::secondsOf(Span span)
 }
 
 HistoryWindow::HistoryWindow(QString folder, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_folder(std::move(folder))
+    : HistoryWindow(*new HistoryLoader(std::move(folder)), parent)
+{
+    m_loader->setParent(this);
+}
+
+HistoryWindow::HistoryWindow(HistoryLoader &loader, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_folder(loader.folder()), m_loader(&loader)
 {
     setWindowTitle(QStringLiteral("History"));
     resize(900, 520);
@@ -116,7 +124,21 @@ HistoryWindow::HistoryWindow(QString folder, QWidget *parent)
         else
             setSpan(m_span);
     });
-    connect(m_graph, &HistoryGraph::viewChanged, this, &HistoryWindow::load);
+    connect(m_graph, &HistoryGraph::viewChanged, this, [this](std::int64_t from, std::int64_t to) {
+        m_followSpan = false;
+        load(from, to);
+    });
+    connect(m_loader, &HistoryLoader::answered, this, &HistoryWindow::answered);
+    m_slow = new QTimer(this);
+    m_slow->setSingleShot(true);
+    m_slow->setInterval(300);
+    connect(m_slow, &QTimer::timeout, this, [this] { m_message->setText(ReadingText.toString()); });
+    m_silent = new QTimer(this);
+    m_silent->setSingleShot(true);
+    m_silent->setTimerType(Qt::PreciseTimer); // a coarse timer may fire up to 5 % early
+    m_silent->setInterval(SilentAfterMs);
+    connect(m_silent, &QTimer::timeout, this,
+            [this] { m_message->setText(SilentText.toString()); });
     connect(m_graph, &HistoryGraph::spanResetRequested, this, [this] {
         if (m_span == Custom)
             setRange(m_customFrom, m_customTo);
@@ -144,6 +166,7 @@ HistoryWindow::HistoryWindow(QString folder, QWidget *parent)
     });
 
     fillList({});
+    m_listWanted = true; // the list of files goes with the first read
     setSpan(Hour);
 }
 
@@ -161,7 +184,7 @@ void HistoryWindow::fillList(const HistoryFileName::Key &keep)
         if (!loaded.description.isNull())
             choices.append(loaded);
     }
-    for (const HistoryReader::Entry &entry : HistoryReader::list(m_folder)) {
+    for (const HistoryReader::Entry &entry : std::as_const(m_files)) {
         if (std::none_of(choices.cbegin(), choices.cend(),
                          [&](const Choice &c) { return c.key == entry.key; }))
             choices.append({entry.key, QString()});
@@ -233,19 +256,19 @@ void HistoryWindow::setSpan(Span span)
     m_span = span;
     if (QAbstractButton *button = m_spans->button(span))
         button->setChecked(true);
-    const QString path = currentPath();
-    std::int64_t now = path.isEmpty() ? 0 : HistoryReader::lastUpdate(path);
-    if (now <= 0)
-        now = QDateTime::currentSecsSinceEpoch();
-    m_graph->setNow(now);
-    const std::int64_t from = now - secondsOf(span);
-    m_graph->setView(from, now);
-    load(from, now);
+    // The span ends at the file's newest update, which the read finds out; until it arrives
+    // the view ends at the newest poll known.
+    const std::int64_t now =
+        m_graph->now() > 0 ? m_graph->now() : QDateTime::currentSecsSinceEpoch();
+    m_graph->setView(now - secondsOf(span), now);
+    m_followSpan = true;
+    load(now - secondsOf(span), now);
 }
 
 void HistoryWindow::setRange(std::int64_t from, std::int64_t to)
 {
     m_span = Custom;
+    m_followSpan = false;
     if (QAbstractButton *checked = m_spans->checkedButton()) {
         m_spans->setExclusive(false); // no span button stands for a custom range
         checked->setChecked(false);
@@ -282,22 +305,84 @@ void HistoryWindow::chooseCustom()
 
 void HistoryWindow::refresh()
 {
-    fillList(currentKey());
+    m_listWanted = true;
     load(m_graph->viewFrom(), m_graph->viewTo());
 }
 
 void HistoryWindow::load(std::int64_t from, std::int64_t to)
 {
+    HistoryQuery query;
+    query.from = from;
+    query.to = to;
+    ask(query);
+}
+
+void HistoryWindow::ask(HistoryQuery query)
+{
+    query.path = currentPath();
+    if (m_followSpan && m_span != Custom)
+        query.span = secondsOf(m_span);
+    if (m_asked == 0)
+        send(query);
+    else
+        m_next = query; // one read at a time: only the newest request waits
+}
+
+void HistoryWindow::send(HistoryQuery query)
+{
+    if (!m_loader)
+        return; // the store is gone: the program is closing
+    query.listFiles = std::exchange(m_listWanted, false);
+    m_asked = m_loader->ask(query);
+    m_silent->start();
+    if (!m_shownOnce || query.path != m_shownPath) {
+        m_slow->stop();
+        m_message->setText(ReadingText.toString());
+    } else {
+        m_slow->start();
+    }
+}
+
+void HistoryWindow::answered(const HistoryAnswer &answer)
+{
+    if (answer.id != m_asked)
+        return; // a loader shared with another window
+    m_asked = 0;
+    m_slow->stop();
+    m_silent->stop();
+    if (answer.query.listFiles) {
+        m_files = answer.files;
+        fillList(currentKey());
+    }
     const QString path = currentPath();
-    QString error;
-    HistorySeries series;
-    if (!path.isEmpty())
-        series = HistoryReader::fetch(path, from, to, &error);
-    m_message->setText(path.isEmpty()     ? QStringLiteral("No interface with history yet.")
-                       : series.isEmpty() ? QStringLiteral("No history for this interface yet.")
-                                          : QString());
-    m_graph->setSeries(std::move(series));
-    updateStatistics();
+    if (answer.query.path == path) {
+        if (answer.query.span > 0 && m_followSpan) {
+            m_graph->setNow(answer.newest > 0 ? answer.newest : answer.to);
+            m_graph->setView(answer.from, answer.to);
+        } else if (m_graph->now() <= 0 && answer.newest > 0) {
+            m_graph->setNow(answer.newest);
+        }
+        m_message->setText(path.isEmpty() ? QStringLiteral("No interface with history yet.")
+                           : !answer.error.isEmpty() ? answer.error
+                           : answer.series.isEmpty()
+                               ? QStringLiteral("No history for this interface yet.")
+                               : QString());
+        m_graph->setSeries(answer.series);
+        updateStatistics();
+        m_shownPath = path;
+        m_shownOnce = true;
+    } else if (!m_next) {
+        // The list brought another interface into view: read it.
+        load(m_graph->viewFrom(), m_graph->viewTo());
+        return;
+    }
+    if (m_next) {
+        const HistoryQuery next = *m_next;
+        m_next.reset();
+        ask(next);
+        return;
+    }
+    Q_EMIT shown();
 }
 
 QString HistoryWindow::statisticsText() const
@@ -366,6 +451,7 @@ void HistoryWindow::onPollWritten(const PollResult &result)
                                   : m_graph->series().isEmpty() ? to
                                                                 : m_graph->series().end();
     m_graph->setNow(now);
+    m_followSpan = false;
     const std::int64_t slack = std::max<std::int64_t>(2 * result.pollIntervalSeconds, 1);
     if (now > previous && previous >= from && previous <= to + slack) {
         // "now" is in view: the view moves along by the time that passed, wherever in it

@@ -2,24 +2,33 @@
 
 #include "HistoryFileName.h"
 #include "HistoryPicture.h"
+#include "HistoryLoader.h"
 #include "HistorySeries.h"
 #include "PollResult.h"
 
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
 #include <cstdint>
+#include <optional>
 
 class HistoryGraph;
 class QButtonGroup;
 class QComboBox;
 class QLabel;
+class QTimer;
 
 // The history window: one interface at a time, picked from the interfaces loaded now and
 // those with a history file; the graph with its spans, the readings of the shown span
 // (average, maximum, 95th percentile per direction), the hover read-out, "Save as PNG" and
-// "Export CSV". It reads the files itself and follows the newest poll while "now" is in view.
+// "Export CSV". It follows the newest poll while "now" is in view.
+//
+// The files are read by a HistoryLoader away from the GUI thread: the window asks and draws
+// what arrives, showing "reading..." meanwhile and "the history disk does not answer" once a
+// read has taken 2 s. At most one read is under way; while it is, only the newest request
+// waits behind it, so a hung disk never piles up reads.
 class HistoryWindow : public QWidget
 {
     Q_OBJECT
@@ -27,8 +36,14 @@ class HistoryWindow : public QWidget
 public:
     enum Span { Hour, SixHours, Day, Week, Month, Year, Custom };
     static std::int64_t secondsOf(Span span);
+    static constexpr QStringView ReadingText = u"reading...";
+    static constexpr QStringView SilentText = u"the history disk does not answer";
+    static constexpr int SilentAfterMs = 2000;
 
+    // Reads through a loader of its own (a window without a history store).
     explicit HistoryWindow(QString folder, QWidget *parent = nullptr);
+    // Reads through the given loader (the history store's), which must outlive the window.
+    explicit HistoryWindow(HistoryLoader &loader, QWidget *parent = nullptr);
 
     // The interfaces loaded now, with their descriptions (from the latest poll).
     void setLoaded(const QList<InterfaceReading> &interfaces);
@@ -41,6 +56,8 @@ public:
 
     // Reads the files again (list and the shown interface).
     void refresh();
+    // Whether a read asked for has not been shown yet.
+    bool isReading() const { return m_asked != 0 || m_next.has_value(); }
 
     HistoryGraph *graph() const { return m_graph; }
     QString statisticsText() const;
@@ -56,6 +73,10 @@ public Q_SLOTS:
     // A poll was written: moves the view along when "now" is in view.
     void onPollWritten(const PollResult &result);
 
+Q_SIGNALS:
+    // Every read asked for so far is shown.
+    void shown();
+
 private:
     struct Choice {
         HistoryFileName::Key key;
@@ -64,11 +85,24 @@ private:
     void fillList(const HistoryFileName::Key &keep);
     HistoryFileName::Key currentKey() const;
     void load(std::int64_t from, std::int64_t to);
+    void ask(HistoryQuery query);
+    void send(HistoryQuery query);
+    void answered(const HistoryAnswer &answer);
     void chooseCustom();
     void updateStatistics();
     QString currentPath() const;
 
     QString m_folder;
+    QPointer<HistoryLoader> m_loader;
+    QList<HistoryReader::Entry> m_files; // as last listed by the loader
+    quint64 m_asked = 0;                 // the read under way, 0 for none
+    std::optional<HistoryQuery> m_next;  // the newest request behind it
+    bool m_followSpan = false;           // reads end at the file's newest update
+    bool m_listWanted = false;           // the next read lists the files too
+    QString m_shownPath;                 // the file whose series the graph shows
+    bool m_shownOnce = false;            // m_shownPath holds a shown read
+    QTimer *m_slow = nullptr;            // "reading..." when a read takes a moment
+    QTimer *m_silent = nullptr;          // the disk does not answer
     QList<Choice> m_choices;
     Span m_span = Hour;
     std::int64_t m_customFrom = 0, m_customTo = 0;

@@ -2,6 +2,7 @@
 
 #include "HistoryFileName.h"
 #include "HistoryFolder.h"
+#include "RrdHeader.h"
 #include "RrdLayout.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <rrd.h>
 
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace
@@ -17,8 +19,10 @@ namespace
 
 QString rrdError(const QString &path, const char *action)
 {
-    const QString reason = QString::fromLocal8Bit(rrd_get_error());
+    QString reason = QString::fromLocal8Bit(rrd_get_error());
     rrd_clear_error();
+    if (reason.isEmpty())
+        reason = QStringLiteral("librrd gives no reason");
     return QStringLiteral("Cannot %1 the history file \"%2\": %3")
         .arg(QLatin1StringView(action), path, reason);
 }
@@ -28,31 +32,6 @@ std::mutex &tuneLock()
 {
     static std::mutex lock;
     return lock;
-}
-
-bool readFile(const QByteArray &name, std::time_t &lastUpdate, unsigned long &heartbeat)
-{
-    rrd_info_t *info = rrd_info_r(name.constData());
-    if (!info)
-        return false;
-    bool haveHeartbeat = false, haveLast = false;
-    for (rrd_info_t *item = info; item; item = item->next) {
-        const QLatin1StringView key(item->key);
-        if (key == QLatin1StringView("last_update") && item->type == RD_I_CNT) {
-            lastUpdate = static_cast<std::time_t>(item->value.u_cnt);
-            haveLast = true;
-        } else if (key == QLatin1StringView("ds[inoctets].minimal_heartbeat") &&
-                   item->type == RD_I_CNT) {
-            heartbeat = item->value.u_cnt;
-            haveHeartbeat = true;
-        }
-    }
-    rrd_info_free(info);
-    if (!haveHeartbeat || !haveLast) {
-        rrd_set_error(const_cast<char *>("not a history file of this program"));
-        return false;
-    }
-    return true;
 }
 
 QString number(double value)
@@ -89,41 +68,81 @@ QString HistoryWriter::updateText(const InterfaceReading &reading, int pollInter
     return fields.join(QLatin1Char(':'));
 }
 
+bool HistoryWriter::create(const QString &path, int pollIntervalSeconds, std::time_t when,
+                           FileState &state, QString *reason)
+{
+    if (!m_noRoom.isEmpty()) {
+        m_refusedForRoom.append(path);
+        return false;
+    }
+    const QStringList arguments = RrdLayout::createArguments(pollIntervalSeconds);
+    std::vector<QByteArray> bytes;
+    std::vector<const char *> argv;
+    for (const QString &argument : arguments)
+        bytes.push_back(argument.toLatin1());
+    for (const QByteArray &b : bytes)
+        argv.push_back(b.constData());
+    // no_overwrite creates with O_EXCL, which never follows a link planted meanwhile.
+    if (rrd_create_r2(QFile::encodeName(path).constData(), RrdLayout::stepFor(pollIntervalSeconds),
+                      when - 1, 1, nullptr, nullptr, static_cast<int>(argv.size()),
+                      argv.data()) != 0) {
+        *reason = rrdError(path, "create");
+        // librrd removes its half-written file and loses the system's reason on the way: a
+        // full disk reads as an error without words. Ask the disk itself.
+        const QString room =
+            HistoryFolder::roomProblem(m_folder, RrdHeader::fileSizeFor(pollIntervalSeconds));
+        if (!room.isEmpty()) {
+            m_noRoom = room;
+            m_refusedForRoom.append(path);
+            reason->clear();
+        }
+        return false;
+    }
+    if (!HistoryFolder::makePrivate(path, reason))
+        return false;
+    state = {when - 1, RrdLayout::heartbeatFor(pollIntervalSeconds)};
+    return true;
+}
+
 bool HistoryWriter::open(const QString &path, int pollIntervalSeconds, std::time_t when,
                          FileState &state, QString *reason)
 {
-    const QByteArray name = QFile::encodeName(path);
     switch (HistoryFolder::check(path, reason)) {
     case HistoryFolder::FileState::Refused:
         return false;
-    case HistoryFolder::FileState::Absent: {
-        const QStringList arguments = RrdLayout::createArguments(pollIntervalSeconds);
-        std::vector<QByteArray> bytes;
-        std::vector<const char *> argv;
-        for (const QString &argument : arguments)
-            bytes.push_back(argument.toLatin1());
-        for (const QByteArray &b : bytes)
-            argv.push_back(b.constData());
-        // no_overwrite creates with O_EXCL, which never follows a link planted meanwhile.
-        if (rrd_create_r2(name.constData(), RrdLayout::stepFor(pollIntervalSeconds), when - 1, 1,
-                          nullptr, nullptr, static_cast<int>(argv.size()), argv.data()) != 0) {
-            *reason = rrdError(path, "create");
-            return false;
-        }
-        if (!HistoryFolder::makePrivate(path, reason))
-            return false;
-        state = {when - 1, RrdLayout::heartbeatFor(pollIntervalSeconds)};
-        return true;
-    }
+    case HistoryFolder::FileState::Absent:
+        return create(path, pollIntervalSeconds, when, state, reason);
     case HistoryFolder::FileState::Usable:
         break;
     }
-    if (state.heartbeat == 0 && !readFile(name, state.lastUpdate, state.heartbeat)) {
-        *reason = rrdError(path, "read");
+    // librrd is handed only a file whose header was checked (see RrdHeader).
+    RrdHeader::Summary summary;
+    QString problem;
+    switch (RrdHeader::checkFile(path, &problem, &summary)) {
+    case RrdHeader::Verdict::Good:
+        break;
+    case RrdHeader::Verdict::Unreadable:
+        *reason = QStringLiteral("Cannot read the history file \"%1\": %2").arg(path, problem);
         return false;
+    case RrdHeader::Verdict::Damaged: {
+        QString why;
+        const QString aside = HistoryFolder::setAside(path, &why);
+        if (aside.isEmpty()) {
+            *reason = QStringLiteral("The history file \"%1\" is damaged (%2) and cannot be set "
+                                     "aside: %3")
+                          .arg(path, problem, why);
+            return false;
+        }
+        m_notices.append(QStringLiteral("The history file \"%1\" is damaged (%2). It is set "
+                                        "aside as \"%3\" and a new one is started.")
+                             .arg(path, problem, aside));
+        return create(path, pollIntervalSeconds, when, state, reason);
     }
+    }
+    state = {static_cast<std::time_t>(summary.lastUpdate), summary.heartbeat};
     const unsigned long heartbeat = RrdLayout::heartbeatFor(pollIntervalSeconds);
     if (state.heartbeat != heartbeat) {
+        const QByteArray name = QFile::encodeName(path);
         std::vector<QByteArray> bytes{QByteArrayLiteral("tune"), name};
         for (const char *source : RrdLayout::DataSources) {
             bytes.push_back(QByteArrayLiteral("--heartbeat"));
@@ -142,6 +161,11 @@ bool HistoryWriter::open(const QString &path, int pollIntervalSeconds, std::time
     return true;
 }
 
+QStringList HistoryWriter::takeNotices()
+{
+    return std::exchange(m_notices, {});
+}
+
 QStringList HistoryWriter::write(const PollResult &result)
 {
     QStringList failures;
@@ -151,6 +175,8 @@ QStringList HistoryWriter::write(const PollResult &result)
             return {reason};
         m_folderReady = true;
     }
+    m_noRoom.clear();
+    m_refusedForRoom.clear();
     const std::time_t when = static_cast<std::time_t>(result.time.toSecsSinceEpoch());
     const QDir folder(m_folder);
     for (const InterfaceReading &reading : result.interfaces) {
@@ -162,7 +188,8 @@ QStringList HistoryWriter::write(const PollResult &result)
         QString reason;
         if (!open(path, result.pollIntervalSeconds, when, state, &reason)) {
             m_files.remove(path); // look at the file afresh next time
-            failures.append(reason);
+            if (!reason.isEmpty())
+                failures.append(reason);
             continue;
         }
         // librrd refuses a time at or before the last update (a clock set back, two polls
@@ -178,6 +205,14 @@ QStringList HistoryWriter::write(const PollResult &result)
         }
         state.lastUpdate = when;
     }
+    // The disk without room is said once, however many files it refused.
+    if (m_refusedForRoom.size() == 1)
+        failures.append(QStringLiteral("Cannot create the history file \"%1\": %2")
+                            .arg(m_refusedForRoom.first(), m_noRoom));
+    else if (m_refusedForRoom.size() > 1)
+        failures.append(QStringLiteral("Cannot create %1 history files in \"%2\": %3")
+                            .arg(m_refusedForRoom.size())
+                            .arg(m_folder, m_noRoom));
     if (!failures.isEmpty())
         m_folderReady = false; // the folder may have gone: check it again at the next poll
     return failures;

@@ -2,13 +2,17 @@
 #include "HistoryFileName.h"
 #include "HistoryFixture.h"
 #include "HistoryGraph.h"
+#include "HistoryLoader.h"
 #include "HistoryStatistics.h"
 #include "HistoryWindow.h"
 #include "HistoryWriter.h"
 
 #include <QComboBox>
 #include <QImage>
+#include <QLabel>
+#include <QSemaphore>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include <cmath>
@@ -30,6 +34,11 @@ private:
         writer.write(poll(T0, 60, {reading(0, 0, InterfaceReading::Outcome::First)}));
         for (int m = 1; m <= 100; ++m)
             writer.write(poll(T0 + 60 * m, 60, {reading(rate(m), rate(m) / 2)}));
+    }
+    // Waits until the window has shown every read it asked for (reads run on another thread).
+    static bool settled(HistoryWindow &window)
+    {
+        return QTest::qWaitFor([&] { return !window.isReading(); }, 5000);
     }
     // Columns of the graph's picture that hold a pixel of the input colour.
     static QList<int> inColumns(HistoryGraph &graph)
@@ -59,6 +68,7 @@ private Q_SLOTS:
     void followsNewestPoll();
     void csvBytes();
     void listsInterfacesWithHistory();
+    void slowDiskNeverHoldsTheWindow();
 };
 
 void TestHistoryWindow::initTestCase()
@@ -97,6 +107,7 @@ void TestHistoryWindow::seriesAndGap()
     window.show();
     window.showInterface(Address, IfIndex);
     window.setRange(T0, T0 + 6 * polls);
+    QVERIFY(settled(window));
     const HistorySeries &s = window.graph()->series();
     QCOMPARE(s.step, 6);
     QCOMPARE(s.inAverage[(T0 + 60 - s.start) / 6 - 1], 8000000.0); // bit/s
@@ -151,6 +162,7 @@ void TestHistoryWindow::percentile95()
     HistoryWindow window(dir.path());
     window.showInterface(Address, IfIndex);
     window.setRange(T0, T0 + 6000);
+    QVERIFY(settled(window));
     const HistoryStatistics s =
         HistoryStatisticsCalc::compute(window.graph()->series(), T0, T0 + 6000);
     QCOMPARE(s.in.average, average);
@@ -187,6 +199,7 @@ void TestHistoryWindow::zoomAndPanByEvents()
     window.show();
     window.showInterface(Address, IfIndex);
     window.setRange(T0, T0 + 6000);
+    QVERIFY(settled(window));
     HistoryGraph &graph = *window.graph();
     QSignalSpy views(&graph, &HistoryGraph::viewChanged);
 
@@ -209,6 +222,7 @@ void TestHistoryWindow::zoomAndPanByEvents()
     QVERIFY(std::llabs(graph.viewFrom() - (from - 480)) <= 10);
     QCOMPARE(graph.viewTo() - graph.viewFrom(), 4800);
     // The file is read again for the new view.
+    QVERIFY(settled(window));
     QVERIFY(graph.series().start <= graph.viewFrom());
 
     // Keys: + halves, - doubles, arrows pan by a tenth, Home ends at the newest poll.
@@ -244,10 +258,12 @@ void TestHistoryWindow::followsNewestPoll()
     HistoryWindow window(dir.path());
     window.showInterface(Address, IfIndex);
     window.setSpan(HistoryWindow::Hour);
+    QVERIFY(settled(window));
     QCOMPARE(window.graph()->viewTo(), T0 + 120); // the newest poll of the file
     const PollResult next = poll(T0 + 126, 6, {reading(9999, 1)});
     writer.write(next);
     window.onPollWritten(next);
+    QVERIFY(settled(window));
     QCOMPARE(window.graph()->viewTo(), T0 + 126);
     QCOMPARE(window.graph()->viewFrom(), T0 + 126 - 3600);
     const HistorySeries &s = window.graph()->series();
@@ -258,14 +274,17 @@ void TestHistoryWindow::followsNewestPoll()
     const PollResult third = poll(T0 + 132, 6, {reading(7, 7)});
     writer.write(third);
     window.onPollWritten(third);
+    QVERIFY(settled(window));
     QCOMPARE(window.graph()->viewFrom(), T0 + 86);
     QCOMPARE(window.graph()->viewTo(), T0 + 146);
 
     // Looking back, the view stays where it is.
     window.setRange(T0, T0 + 60);
+    QVERIFY(settled(window));
     const PollResult later = poll(T0 + 138, 6, {reading(1, 1)});
     writer.write(later);
     window.onPollWritten(later);
+    QVERIFY(settled(window));
     QCOMPARE(window.graph()->viewTo(), T0 + 60);
 }
 
@@ -282,6 +301,7 @@ void TestHistoryWindow::csvBytes()
     HistoryWindow window(dir.path());
     window.showInterface(Address, IfIndex);
     window.setRange(T0, T0 + 60);
+    QVERIFY(settled(window));
     const QByteArray bytes = window.csvBytes();
     QVERIFY2(bytes.startsWith("time,in bit/s,out bit/s\n"
                               "2027-01-15T08:00:06Z,10000,1004\n"
@@ -319,6 +339,7 @@ void TestHistoryWindow::listsInterfacesWithHistory()
     fresh.ifIndex = u"5"_s;
     fresh.description = u"new port"_s;
     window.setLoaded({loaded, fresh});
+    QVERIFY(settled(window));
     auto *list = window.findChild<QComboBox *>();
     QVERIFY(list);
     QStringList items;
@@ -327,6 +348,65 @@ void TestHistoryWindow::listsInterfacesWithHistory()
     QCOMPARE(items, QStringList({u"uplink (127.0.0.1:1161, ifIndex 2)"_s,
                                  u"new port (127.0.0.1:1161, ifIndex 5)"_s,
                                  u"[::1]:1161, ifIndex 9 (not loaded)"_s}));
+    // An interface without a file yet: no history, and no error.
+    window.showInterface(Address, u"5"_s);
+    QVERIFY(settled(window));
+    QStringList texts;
+    for (const QLabel *label : window.findChildren<QLabel *>())
+        texts.append(label->text());
+    QVERIFY2(texts.contains(u"No history for this interface yet."_s), qPrintable(texts.join(u'|')));
+}
+
+void TestHistoryWindow::slowDiskNeverHoldsTheWindow()
+{
+    QTemporaryDir dir;
+    writeMinutes(dir.path(), [](int) { return 1000.0; });
+    // The reading thread stands still, like a disk that does not answer, until released.
+    QSemaphore release;
+    QThread disk;
+    QObject stuck;
+    stuck.moveToThread(&disk);
+    disk.start();
+    const auto end = qScopeGuard([&] {
+        release.release();
+        disk.quit();
+        disk.wait();
+    });
+    QMetaObject::invokeMethod(&stuck, [&] { release.acquire(); });
+    HistoryLoader loader(dir.path(), &disk);
+    QSignalSpy answers(&loader, &HistoryLoader::answered);
+    QElapsedTimer clock;
+    clock.start();
+    {
+        HistoryWindow window(loader);
+        window.show();
+        window.showInterface(Address, IfIndex);
+        for (int k = 1; k <= 20; ++k) // polls go on meanwhile
+            window.onPollWritten(poll(T0 + 6000 + 6 * k, 6, {reading(1, 1)}));
+        window.setRange(T0, T0 + 6000);
+        QVERIFY(clock.elapsed() < 500);
+        QVERIFY(window.isReading());
+        const auto text = [&] {
+            for (QLabel *label : window.findChildren<QLabel *>()) {
+                if (label->text() == HistoryWindow::ReadingText ||
+                    label->text() == HistoryWindow::SilentText)
+                    return label->text();
+            }
+            return QString();
+        };
+        QCOMPARE(text(), HistoryWindow::ReadingText.toString());
+        QTRY_COMPARE_WITH_TIMEOUT(text(), HistoryWindow::SilentText.toString(),
+                                  HistoryWindow::SilentAfterMs + 1000);
+        QVERIFY(clock.elapsed() >= HistoryWindow::SilentAfterMs);
+
+        // The disk answers: the newest request is read, the ones between were never asked.
+        release.release();
+        QVERIFY(settled(window));
+        QCOMPARE(text(), QString());
+        QCOMPARE(window.graph()->viewFrom(), T0);
+        QCOMPARE(window.graph()->series().inAverage.value(10), 8000.0);
+        QCOMPARE(answers.size(), 2);
+    }
 }
 
 QTEST_MAIN(TestHistoryWindow)
