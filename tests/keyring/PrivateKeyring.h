@@ -19,7 +19,9 @@ class PrivateKeyring
 {
 public:
     // Empty when ready; otherwise why not (a missing program means the caller should skip).
-    QString start(bool none)
+    // login = false starts the keyring without its login collection: only the "session" one,
+    // no default collection to store into, as on a desktop whose keyring was never set up.
+    QString start(bool none, bool login = true)
     {
         for (const char *folder : {"home", "run"})
             QDir().mkpath(m_dir.filePath(folder));
@@ -52,10 +54,14 @@ public:
         qputenv("DBUS_SESSION_BUS_ADDRESS", address);
 
         m_keyring.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
-        m_keyring.start(daemon, {"--unlock", "--components=secrets", "--foreground"});
+        if (login)
+            m_keyring.start(daemon, {"--unlock", "--components=secrets", "--foreground"});
+        else
+            m_keyring.start(daemon, {"--components=secrets", "--foreground"});
         if (!m_keyring.waitForStarted(5000))
             return QStringLiteral("gnome-keyring-daemon did not start");
-        m_keyring.write("test-password");
+        if (login)
+            m_keyring.write("test-password");
         m_keyring.closeWriteChannel();
         bool up = false;
         {
