@@ -2,6 +2,7 @@
 
 #include "OnErrorMode.h"
 #include "OptionsTarget.h"
+#include "PollResult.h"
 
 #include <QMainWindow>
 
@@ -42,7 +43,6 @@ class TForm2;
 class TForm3;
 class TAboutBox1;
 struct LogEnvironment;
-struct PollResult;
 
 // The main window. Its handlers are named after the controls that first served them and
 // stay thin: the work is done by the interface table, the device file, the poll model, the
@@ -123,6 +123,9 @@ public:
     // empty) as File > Open does with that file chosen.
     void takeOverStart(const QString &deviceFile);
     DiscoveryDialog *discoveryDialog() const { return m_discoveryDialog; }
+    // The interfaces loaded now, by row: address, ifIndex, bandwidth and the description,
+    // all as the device file gave them (the table's identity columns and its description).
+    QList<InterfaceReading> loadedInterfaces() const;
 
     // --- Poll cycle ---------------------------------------------------------------------
     void Button3Click();      // Start polling
@@ -250,6 +253,11 @@ public:
     QCheckBox *CheckBoxAnalysisLog = nullptr; // write analysis log
     QCheckBox *CheckBox7 = nullptr;           // always use (start-file flag)
 
+Q_SIGNALS:
+    // A device file load ended (with interfaces or none): whatever keeps something per
+    // interface drops the interfaces that are no longer loaded.
+    void interfacesLoaded(const QList<InterfaceReading> &loaded);
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -268,6 +276,7 @@ private:
     void setOuterSize(int width, int height);
     void refreshInterfaceListView();
     void stopForLoad();
+    void showLoadedSlots();
     void runPoll();
     void connectPollRun();
     void resetComputedCellsOfCheckedRows();

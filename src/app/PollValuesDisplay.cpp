@@ -33,16 +33,28 @@ void PollValuesDisplay::setRatesInBits(bool on)
 {
     m_ratesInBits = on;
     m_board.setLastValuesWide(on);
+    showLastValuesFromTable();
+}
+
+void PollValuesDisplay::showLastValuesFromTable()
+{
     for (int k = 1; k <= GraphSlotControl::SlotCount; ++k) {
         m_board.slot(k).LastValuesCaption->setCaption(
-            on ? Calculation::ratesCaption(m_table, k)
-               : Calculation::lastValuesCaption(m_table, k));
+            m_ratesInBits ? Calculation::ratesCaption(m_table, k)
+                          : Calculation::lastValuesCaption(m_table, k));
     }
 }
 
 void PollValuesDisplay::start()
 {
     m_activity.reset();
+    refreshTooltips();
+}
+
+void PollValuesDisplay::interfacesLoaded()
+{
+    m_activity.reset();
+    showLastValuesFromTable();
     refreshTooltips();
 }
 
