@@ -16,7 +16,9 @@ cd "$(dirname "$0")/.."
 if [ -n "${OSTRALINE_EXECUTABLE:-}" ]; then
     ostraline=$OSTRALINE_EXECUTABLE
 else
-    scripts/setup.sh build
+    # Only the program: the demo runs it for its discovery too. Tests, benchmarks and
+    # pictures are left to scripts/test.sh.
+    OSTRALINE_TARGETS=ostraline scripts/setup.sh build
     ostraline=build/src/app/ostraline
 fi
 

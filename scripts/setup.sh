@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Ostraline needs to build, run and test, when missing,
 # then configures and builds it. Usage: scripts/setup.sh [build-dir] [extra cmake args...]
+# OSTRALINE_TARGETS="name ..." builds only those targets (and what they need), not all.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,4 +35,6 @@ fi
 build_dir=${1:-build}
 shift || true
 cmake -S . -B "$build_dir" -G Ninja "$@" >/dev/null
-cmake --build "$build_dir" -j"$(nproc)"
+targets=()
+for target in ${OSTRALINE_TARGETS:-}; do targets+=(--target "$target"); done
+cmake --build "$build_dir" -j"$(nproc)" "${targets[@]}"

@@ -59,6 +59,11 @@ void AlertCentre::pollingStarted()
     m_engine.pollingStarted();
 }
 
+void AlertCentre::interfacesLoaded(const QList<InterfaceReading> &loaded)
+{
+    m_engine.interfacesLoaded(loaded);
+}
+
 void AlertCentre::onPollFinished(const PollResult &result)
 {
     if (!m_values.on)

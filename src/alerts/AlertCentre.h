@@ -7,12 +7,11 @@
 #include "AlertHistory.h"
 #include "AlertSettings.h"
 #include "DesktopNotifier.h"
+#include "PollResult.h"
 
 #include <QObject>
 
 #include <memory>
-
-struct PollResult;
 
 // The alerts of one program run: listens to the poll run's results, judges them (AlertEngine)
 // and hands every change to the alert list and its file, the desktop notification service,
@@ -46,6 +45,8 @@ public Q_SLOTS:
     void onPollFinished(const PollResult &result);
     // Start polling: ports must be seen up again before they can be Down.
     void pollingStarted();
+    // A device file was loaded: the interfaces no longer loaded are forgotten.
+    void interfacesLoaded(const QList<InterfaceReading> &loaded);
 
 Q_SIGNALS:
     // One line for the status bar: an alert, or a failure of the file or the command.

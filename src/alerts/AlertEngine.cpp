@@ -61,6 +61,33 @@ void AlertEngine::pollingStarted()
     }
 }
 
+QString AlertEngine::keyOf(const InterfaceReading &reading)
+{
+    return reading.address + QLatin1Char('#') + reading.ifIndex;
+}
+
+void AlertEngine::interfacesLoaded(const QList<InterfaceReading> &loaded)
+{
+    QSet<QString> keep;
+    for (const InterfaceReading &reading : loaded)
+        keep.insert(keyOf(reading));
+    for (auto it = m_tracks.begin(); it != m_tracks.end();) {
+        Track &t = it.value();
+        if (keep.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        // Runs of a file no longer loaded must not count when the interface comes back.
+        t.busyRun = t.calmRun = t.failedRun = 0;
+        t.wasUp = false;
+        const bool quiet =
+            !t.flapping &&
+            std::none_of(t.raised.begin(), t.raised.end(), [](bool on) { return on; }) &&
+            t.reported == t.raised;
+        it = quiet ? m_tracks.erase(it) : std::next(it);
+    }
+}
+
 QList<AlertEvent> AlertEngine::evaluate(const PollResult &result)
 {
     QList<AlertEvent> events;
@@ -68,7 +95,7 @@ QList<AlertEvent> AlertEngine::evaluate(const PollResult &result)
     for (const InterfaceReading &reading : result.interfaces) {
         if (!reading.polled)
             continue;
-        const QString key = reading.address + QLatin1Char('#') + reading.ifIndex;
+        const QString key = keyOf(reading);
         if (seen.contains(key))
             continue;
         seen.insert(key);

@@ -52,6 +52,11 @@ public:
     // Polling (re)started: ports must be seen up again before they can be Down, and the runs
     // towards Busy and Silent begin afresh. Raised alerts stay raised.
     void pollingStarted();
+    // A device file was loaded: of the interfaces not in it, the runs towards an alert and
+    // whether the port was up are forgotten; one with nothing raised is forgotten whole, one
+    // with a raised alert keeps it until it clears (when it is loaded again). Interfaces still
+    // loaded keep their state.
+    void interfacesLoaded(const QList<InterfaceReading> &loaded);
 
 private:
     static constexpr std::size_t Conditions = 3; // Busy, Down, Silent
@@ -75,6 +80,7 @@ private:
     void setCondition(Track &track, AlertCondition condition, bool on, const QString &value,
                       const QDateTime &time, QList<AlertEvent> &events);
     void endFlappingIfStable(Track &track, const QDateTime &time, QList<AlertEvent> &events);
+    static QString keyOf(const InterfaceReading &reading);
 
     AlertRules m_rules;
     QHash<QString, Track> m_tracks;

@@ -1,5 +1,6 @@
 #include "AgentsDialog.h"
 
+#include "AgentProfileFile.h"
 #include "AgentProfileStore.h"
 #include "ErrorReport.h"
 #include "IfMib.h"
@@ -9,6 +10,7 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -155,11 +157,12 @@ AgentsDialog::AgentsDialog(const QMap<QString, QByteArray> &communities, AgentPr
 void AgentsDialog::followKeyring()
 {
     PassphraseKeyring &keyring = PassphraseKeyring::shared();
-    const auto describe = [this, &keyring] {
-        storeLabel->setText(keyring.storeDescription(m_store->path()));
-    };
-    connect(&keyring, &PassphraseKeyring::stateChanged, this, describe);
-    describe();
+    connect(&keyring, &PassphraseKeyring::storeFailed, this, [this](const QString &reason) {
+        if (m_storing)
+            m_storeFailure = reason;
+    });
+    connect(&keyring, &PassphraseKeyring::stored, this, &AgentsDialog::storeEnded);
+    describeStore();
     // Passphrases kept in the keyring join the profiles as they are read, for Test and for
     // the next save.
     connect(&keyring, &PassphraseKeyring::passphrasesRead, this,
@@ -168,6 +171,67 @@ void AgentsDialog::followKeyring()
     keyring.read(missing);
     if (keyring.state() == PassphraseKeyring::State::Unknown && missing.isEmpty())
         keyring.probe();
+}
+
+// The store as the file shows it now, and why the keyring did not take the passphrases when a
+// write failed.
+void AgentsDialog::describeStore(const QString &failure)
+{
+    AgentProfiles inFile;
+    QString error;
+    if (!AgentProfileFile::load(m_store->path(), &inFile, &error))
+        inFile = m_store->profiles();
+    QString text = passphraseStore(inFile, m_store->path());
+    if (!failure.isEmpty())
+        text = QStringLiteral("The desktop's keyring did not store the passphrases: %1")
+                   .arg(failure.trimmed()) +
+               (failure.trimmed().endsWith(QLatin1Char('.')) ? QString() : QStringLiteral(".")) +
+               QLatin1Char(' ') + text;
+    storeLabel->setText(text);
+}
+
+void AgentsDialog::storeEnded(bool inKeyring)
+{
+    if (!m_storing) {
+        describeStore(); // another window's save
+        return;
+    }
+    m_storing = false;
+    buttons->button(QDialogButtonBox::Ok)->setEnabled(true);
+    if (inKeyring || m_storeFailure.isEmpty()) {
+        // Into the keyring, or no keyring was there to try (the file keeps them, as the
+        // dialog said before OK).
+        accept();
+        return;
+    }
+    // The keyring refused: the dialog stays to say so, once; OK then closes it.
+    m_loaded = m_profiles;
+    describeStore(m_storeFailure);
+}
+
+QString AgentsDialog::passphraseStore(const AgentProfiles &inFile, const QString &path)
+{
+    QStringList keyring, file;
+    for (const AgentProfile &p : inFile.all()) {
+        if (p.version != AgentProfile::Version::V3 ||
+            p.security.level == SnmpSecurity::Level::NoAuthNoPriv)
+            continue;
+        (PassphraseKeyring::lacksPassphrases(p) ? keyring : file) << p.address;
+    }
+    const QString shownPath = QDir::toNativeSeparators(path);
+    if (keyring.isEmpty() && file.isEmpty())
+        return QStringLiteral("No SNMP v3 passphrases are stored. Saved ones go into the "
+                              "desktop's keyring when it takes them, otherwise into %1, readable "
+                              "by you only.")
+            .arg(shownPath);
+    QStringList sentences;
+    if (!keyring.isEmpty())
+        sentences << QStringLiteral("The passphrases of %1 are kept in the desktop's keyring.")
+                         .arg(keyring.join(QStringLiteral(", ")));
+    if (!file.isEmpty())
+        sentences << QStringLiteral("The passphrases of %1 are kept in %2, readable by you only.")
+                         .arg(file.join(QStringLiteral(", ")), shownPath);
+    return sentences.join(QLatin1Char(' '));
 }
 
 void AgentsDialog::refresh()
@@ -289,6 +353,11 @@ void AgentsDialog::save()
         if (!before || !(*before == p))
             set << p;
     }
+    // Saved already, and the keyring refused what it was given: OK only closes.
+    if (!m_storeFailure.isEmpty() && removed.isEmpty() && set.isEmpty()) {
+        accept();
+        return;
+    }
     QString error;
     const bool ok = m_store->change(
         [&](AgentProfiles &profiles) {
@@ -302,10 +371,16 @@ void AgentsDialog::save()
         ErrorReport::show(error);
         return;
     }
-    // Then into the keyring, and out of the file once it holds them.
+    // Then into the keyring, and out of the file once it holds them. The dialog closes when
+    // the keyring has answered (at once when it is not asked).
+    m_storing = true;
+    m_storeFailure.clear();
     PassphraseKeyring::shared().store(m_store->path(), m_profiles, removed);
     Q_EMIT saved();
-    accept();
+    if (m_storing) {
+        buttons->button(QDialogButtonBox::Ok)->setEnabled(false);
+        storeLabel->setText(QStringLiteral("Storing the passphrases in the desktop's keyring..."));
+    }
 }
 
 QString AgentsDialog::testMessage(SnmpFailure failure, const QString &uptimeTicks)

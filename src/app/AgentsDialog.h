@@ -63,6 +63,10 @@ public:
     const AgentProfiles &profiles() const { return m_profiles; }
     // The Test outcome in words.
     static QString testMessage(SnmpFailure failure, const QString &uptimeTicks);
+    // Where each v3 agent's passphrases are kept, as the profile file at path shows it (inFile
+    // as read from it): the passphrases it holds are there; those it lacks were taken out only
+    // after the keyring had stored them.
+    static QString passphraseStore(const AgentProfiles &inFile, const QString &path);
 
     QTableWidget *table = nullptr;
     QPushButton *addButton = nullptr;
@@ -80,6 +84,8 @@ Q_SIGNALS:
 private:
     void refresh();
     void followKeyring();
+    void describeStore(const QString &failure = QString());
+    void storeEnded(bool inKeyring);
     void fitAddresses();
     QString selectedAddress() const;
     void add();
@@ -94,4 +100,6 @@ private:
     AgentProfiles m_profiles; // with the operator's changes
     Editor m_editor;
     SnmpBatch m_test;
+    bool m_storing = false; // OK waits for the keyring to take the passphrases
+    QString m_storeFailure; // why the keyring did not take them, at the last OK
 };

@@ -4,6 +4,7 @@
 #include "AlertsOptionsPage.h"
 #include "ErrorReport.h"
 #include "MainWindow.h"
+#include "MenuMnemonics.h"
 #include "OptionsDialog.h"
 #include "PanelStatusBar.h"
 #include "PollRun.h"
@@ -60,11 +61,13 @@ void AlertsFeature::attach()
             item->setObjectName(QStringLiteral("Alerts1"));
             connect(item, &QAction::triggered, this, &AlertsFeature::Alerts1Click);
             menu->insertAction(items.value(at + 1), item);
+            MenuMnemonics::assign(menu);
             break;
         }
     }
 
     connect(&m_window.pollRun(), &PollRun::pollFinished, &m_centre, &AlertCentre::onPollFinished);
+    connect(&m_window, &TForm1::interfacesLoaded, &m_centre, &AlertCentre::interfacesLoaded);
     // Start polling: ports must be seen up again before they count as down.
     connect(m_window.startButton(), &QPushButton::clicked, &m_centre, &AlertCentre::pollingStarted);
     if (QAction *start = m_window.action(QStringLiteral("Startpolling1")))

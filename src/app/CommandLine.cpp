@@ -66,6 +66,9 @@ QString tableRow(const QStringList &cells)
     return row + QLatin1Char('\n');
 }
 
+// The discovery table is written in pieces of about this many characters.
+constexpr qsizetype ReportChunk = 32 * 1024;
+
 // A day: longer is no deadline any more, and the milliseconds stay within an int.
 constexpr int MaxTimeoutSeconds = 86400;
 
@@ -177,6 +180,12 @@ int writeLines(const Options &options, const DiscoveryResult &result)
                       Discovery::statusName(entry.adminStatus) + QLatin1Char('/') +
                           Discovery::statusName(entry.operStatus),
                       entry.counters64 ? QStringLiteral("yes") : QStringLiteral("no"), chosen});
+        // The table goes out as it is made: 10,000 rows of 255-character names held whole
+        // (and again in the encoding of the output) would cost tens of megabytes at once.
+        if (report.size() >= ReportChunk) {
+            print(stderr, report);
+            report.clear();
+        }
     }
     print(stderr, report);
     for (const QString &warning : result.warnings)
@@ -197,8 +206,9 @@ int writeLines(const Options &options, const DiscoveryResult &result)
         return 1;
     }
     print(stderr, QStringLiteral("Note: lines are in the order the window checks interfaces: "
-                                 "up and neither loopback, virtual nor null first, by index, "
-                                 "then the others by index; the first %1 are polled.\n")
+                                 "the up to %1 it checks first (up and neither loopback, "
+                                 "virtual nor null, the fastest first) by index, then the "
+                                 "others by index; the first %1 are polled.\n")
                       .arg(Discovery::MaxPolled));
     if (options.output.isEmpty() || options.output == QLatin1String("-")) {
         QString text;

@@ -7,6 +7,7 @@
 #include "HistoryWindow.h"
 #include "InterfaceTable.h"
 #include "MainWindow.h"
+#include "MenuMnemonics.h"
 #include "PollRun.h"
 #include "SettingsStore.h"
 
@@ -26,17 +27,26 @@ HistoryFeature::HistoryFeature(TForm1 &window, const QString &folder)
                 auto *item = new QAction(QStringLiteral("History..."), tools);
                 item->setObjectName(QStringLiteral("History1"));
                 tools->addAction(item);
+                MenuMnemonics::assign(tools);
                 connect(item, &QAction::triggered, this, [this] { open(0); });
                 break;
             }
         }
     }
     for (int k = 1; k <= GraphSlotControl::SlotCount; ++k) {
-        QAction *item = window.board().slot(k).SlotMenu->addAction(QStringLiteral("History..."));
+        QMenu *menu = window.board().slot(k).SlotMenu;
+        QAction *item = menu->addAction(QStringLiteral("History..."));
         item->setObjectName(QStringLiteral("History") + QString::number(k));
+        MenuMnemonics::assign(menu);
         connect(item, &QAction::triggered, this, [this, k] { open(k); });
     }
     connect(&window.pollRun(), &PollRun::pollFinished, this, &HistoryFeature::onPollFinished);
+    // A load: the window lists the interfaces of the new file, not those of the last poll.
+    connect(&window, &TForm1::interfacesLoaded, this, [this] {
+        m_lastPoll.clear();
+        if (m_window)
+            m_window->setLoaded(loadedInterfaces());
+    });
     connect(m_store, &HistoryStore::written, this, [this](const PollResult &result) {
         if (m_window)
             m_window->onPollWritten(result);
@@ -52,21 +62,9 @@ HistoryWindow *HistoryFeature::window() const
 
 QList<InterfaceReading> HistoryFeature::loadedInterfaces() const
 {
-    if (!m_lastPoll.isEmpty())
-        return m_lastPoll;
-    // Before the first poll: the loaded rows of the table.
-    QList<InterfaceReading> loaded;
-    const InterfaceTable &table = m_main.interfaceTable();
-    for (int row = 1; row < InterfaceTable::RowCount; ++row) {
-        if (table.cell(Col::IP, row).isEmpty())
-            continue;
-        InterfaceReading r;
-        r.row = row;
-        r.address = table.cell(Col::IP, row);
-        r.ifIndex = table.cell(Col::Interface, row);
-        r.description = table.cell(Col::Description, row);
-        loaded.append(r);
-    }
+    // The latest poll's interfaces; before the first poll after a load, the loaded rows.
+    QList<InterfaceReading> loaded = m_lastPoll.isEmpty() ? m_main.loadedInterfaces() : m_lastPoll;
+    loaded.removeIf([](const InterfaceReading &r) { return r.address.isEmpty(); });
     return loaded;
 }
 

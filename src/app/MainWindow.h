@@ -2,6 +2,7 @@
 
 #include "OnErrorMode.h"
 #include "OptionsTarget.h"
+#include "PollResult.h"
 
 #include <QMainWindow>
 
@@ -42,7 +43,6 @@ class TForm2;
 class TForm3;
 class TAboutBox1;
 struct LogEnvironment;
-struct PollResult;
 
 // The main window. Its handlers are named after the controls that first served them and
 // stay thin: the work is done by the interface table, the device file, the poll model, the
@@ -124,6 +124,9 @@ public:
     // the file cannot be loaded now because a modal window is up.
     bool takeOverStart(const QString &deviceFile);
     DiscoveryDialog *discoveryDialog() const { return m_discoveryDialog; }
+    // The interfaces loaded now, by row: address, ifIndex, bandwidth and the description,
+    // all as the device file gave them (the table's identity columns and its description).
+    QList<InterfaceReading> loadedInterfaces() const;
 
     // --- Poll cycle ---------------------------------------------------------------------
     void Button3Click();      // Start polling
@@ -254,6 +257,9 @@ public:
 Q_SIGNALS:
     // A device file was read and its interfaces loaded (path as given or chosen).
     void deviceFileLoaded(const QString &path);
+    // A device file load ended (with interfaces or none): whatever keeps something per
+    // interface drops the interfaces that are no longer loaded.
+    void interfacesLoaded(const QList<InterfaceReading> &loaded);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -273,6 +279,7 @@ private:
     void setOuterSize(int width, int height);
     void refreshInterfaceListView();
     void stopForLoad();
+    void showLoadedSlots();
     void runPoll();
     void connectPollRun();
     void resetComputedCellsOfCheckedRows();

@@ -95,11 +95,11 @@ void TForm1::RadioButton9Clic()
     if (deferredUntilPollEnds(&TForm1::RadioButton9Clic))
         return;
     ErrorReport::guarded([this] {
+        // The graphs start afresh with the new quantity; the descriptions stay, as every log,
+        // alert, tooltip and list takes them from the table.
         m_board->clearAll();
-        for (int row = 1; row <= InterfaceTable::InterfaceRows; ++row) {
+        for (int row = 1; row <= InterfaceTable::InterfaceRows; ++row)
             m_table.resetValueColumns(row);
-            m_table.setCell(Col::Description, row, QString());
-        }
         using SettingValues::ShownValue;
         const ShownValue value = RadioButton9->isChecked()       ? ShownValue::In
                                  : RadioButton10->isChecked()    ? ShownValue::Out

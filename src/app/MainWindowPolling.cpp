@@ -16,6 +16,8 @@
 #include "GraphBoard.h"
 #include "Histograph.h"
 #include "LinkHealthDisplay.h"
+#include "MetricsFeature.h"
+#include "NumberFormat.h"
 #include "PollValuesDisplay.h"
 #include "SettingValues.h"
 #include "SettingsKeys.h"
@@ -122,8 +124,6 @@ void TForm1::Button8Click()
         m_board->clearAll();
         Activegraphs();
         m_board->repaintAll();
-        for (int k = 1; k <= GraphSlotControl::SlotCount; ++k)
-            m_board->slot(k).NameCaption->setCaption(m_table.cell(Col::Description, k));
         Button3->setEnabled(true);
         if (!complete)
             setStatusText(0,
@@ -134,6 +134,40 @@ void TForm1::Button8Click()
             setStatusText(0, refused);
         Q_EMIT deviceFileLoaded(loaded);
     });
+    showLoadedSlots();
+}
+
+void TForm1::showLoadedSlots()
+{
+    // Every slot shows what is loaded now, also after a failed or cancelled load: the name
+    // from the device file, and nothing of the file before (its names on slots beyond the new
+    // file, its error times, its last values, the peaks in the tooltips).
+    for (int k = 1; k <= GraphSlotControl::SlotCount; ++k) {
+        m_board->slot(k).NameCaption->setCaption(
+            k <= m_list.count() ? m_table.cell(Col::Description, k) : QString());
+        m_board->setErrorCaption(k, QString());
+    }
+    m_pollValues->interfacesLoaded();
+    const QList<InterfaceReading> loaded = loadedInterfaces();
+    m_metrics->interfacesLoaded(loaded);
+    Q_EMIT interfacesLoaded(loaded);
+}
+
+QList<InterfaceReading> TForm1::loadedInterfaces() const
+{
+    QList<InterfaceReading> loaded;
+    for (int row = 1; row <= m_list.count() && row <= InterfaceTable::InterfaceRows; ++row) {
+        InterfaceReading r;
+        r.row = row;
+        r.address = m_table.cell(Col::IP, row);
+        r.ifIndex = m_table.cell(Col::Interface, row);
+        r.description = m_table.cell(Col::Description, row);
+        std::uint64_t bandwidth = 0;
+        if (NumberFormat::tryParseUnsigned(m_table.cell(Col::Bandwidth, row), &bandwidth))
+            r.bandwidth = bandwidth;
+        loaded.append(r);
+    }
+    return loaded;
 }
 
 QString TForm1::chooseDeviceFile()

@@ -3,9 +3,23 @@
 #include "MetricsEndpoint.h"
 #include "PollRun.h"
 
-MetricsFeature::MetricsFeature(PollRun &run) : m_run(run) {}
+#include <algorithm>
 
-MetricsFeature::~MetricsFeature() = default;
+MetricsFeature::MetricsFeature(PollRun &run) : m_run(run)
+{
+    m_pollFinished =
+        QObject::connect(&run, &PollRun::pollFinished, &run, [this] { m_sinceLoad.reset(); });
+}
+
+MetricsFeature::~MetricsFeature()
+{
+    QObject::disconnect(m_pollFinished);
+}
+
+const PollResult &MetricsFeature::lastPoll() const
+{
+    return m_sinceLoad ? *m_sinceLoad : m_run.lastResult();
+}
 
 QString MetricsFeature::setAddress(const QString &text)
 {
@@ -16,8 +30,22 @@ QString MetricsFeature::setAddress(const QString &text)
         QObject::connect(&m_run, &PollRun::pollFinished, m_endpoint.get(),
                          &MetricsEndpoint::onPollFinished);
         // Switched on while polling: the last finished poll is served at once.
-        if (!m_run.lastResult().interfaces.isEmpty())
-            m_endpoint->onPollFinished(m_run.lastResult());
+        if (!lastPoll().interfaces.isEmpty())
+            m_endpoint->onPollFinished(lastPoll());
     }
     return m_endpoint->apply(text);
+}
+
+void MetricsFeature::interfacesLoaded(const QList<InterfaceReading> &loaded)
+{
+    PollResult kept = lastPoll();
+    kept.interfaces.removeIf([&loaded](const InterfaceReading &polled) {
+        return std::none_of(loaded.cbegin(), loaded.cend(), [&polled](const InterfaceReading &r) {
+            return r.address == polled.address && r.ifIndex == polled.ifIndex &&
+                   r.description == polled.description;
+        });
+    });
+    m_sinceLoad = kept;
+    if (m_endpoint && m_run.lastResult().time.isValid())
+        m_endpoint->onPollFinished(kept);
 }

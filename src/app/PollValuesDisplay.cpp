@@ -33,6 +33,11 @@ void PollValuesDisplay::setRatesInBits(bool on)
 {
     m_ratesInBits = on;
     m_board.setLastValuesWide(on);
+    showLastValuesFromTable();
+}
+
+void PollValuesDisplay::showLastValuesFromTable()
+{
     for (int k = 1; k <= GraphSlotControl::SlotCount; ++k)
         m_board.slot(k).LastValuesCaption->setCaption(valuesCaption(k));
 }
@@ -50,6 +55,13 @@ QString PollValuesDisplay::valuesCaption(int row) const
 void PollValuesDisplay::start()
 {
     m_activity.reset();
+    refreshTooltips();
+}
+
+void PollValuesDisplay::interfacesLoaded()
+{
+    m_activity.reset();
+    showLastValuesFromTable();
     refreshTooltips();
 }
 

@@ -28,12 +28,16 @@ public:
 
     // Start polling: what the ports did is gathered afresh.
     void start();
+    // A device file was loaded: the captions show the reset values and the tooltips the new
+    // interfaces, without the peaks of the ones before.
+    void interfacesLoaded();
     const PortActivity &portActivity() const { return m_activity; }
 
 private:
     void showLastValues(const QStringList &captions);
     // A slot's caption in the chosen unit, or why its row is not measurable.
     QString valuesCaption(int row) const;
+    void showLastValuesFromTable();
     void recordActivity();
     void showOutLine();
     void refreshTooltips();

@@ -111,7 +111,7 @@ void GraphBoard::createSlot(GraphSlot &s, QWidget *parent, int x, int y, int per
     QObject::connect(overlay, &QWidget::customContextMenuRequested, menu,
                      [menu, overlay](const QPoint &at) { menu->popup(overlay->mapToGlobal(at)); });
     s.Overlay->raise();
-    SlotKeyboard::attach(s.Overlay, s.SlotMenu, s.number);
+    SlotKeyboard::attach(s.Overlay, s.SlotMenu, s.number, s.Graph);
 
     s.PercentLabel = new QLabel(QStringLiteral("100%"), parent);
     s.PercentLabel->move(percentX, y);
@@ -344,6 +344,5 @@ void GraphBoard::setCaptionsVisible(Caption which, bool visible)
     for (GraphSlot &s : m_slots) {
         caption(s.number, which)->setVisible(visible);
         s.Overlay->raise();
-        SlotKeyboard::attach(s.Overlay, s.SlotMenu, s.number);
     }
 }

@@ -61,6 +61,9 @@ void HistoryGraph::setSeries(HistorySeries series)
     m_series = std::move(series);
     updatePercentiles();
     update();
+    // The read-out follows the new samples (another interface, another span) at once, not
+    // only at the next mouse move.
+    Q_EMIT hovered(m_hoverX >= 0 ? readOut(m_hoverX) : QString());
 }
 
 void HistoryGraph::setView(std::int64_t from, std::int64_t to)

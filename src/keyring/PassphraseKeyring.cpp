@@ -206,6 +206,7 @@ void PassphraseKeyring::store(const QString &path, const AgentProfiles &saved,
     struct Tally {
         int open = 0;
         bool allStored = true;
+        QString failure; // the first failed write's reason
     };
     auto tally = std::make_shared<Tally>();
     tally->open = int(toWrite.size());
@@ -217,20 +218,23 @@ void PassphraseKeyring::store(const QString &path, const AgentProfiles &saved,
                 [this, tally, path, toWrite](QKeychain::Job *done) {
                     if (done->error() != QKeychain::NoError) {
                         tally->allStored = false;
+                        if (tally->failure.isEmpty())
+                            tally->failure = done->errorString();
                         if (noKeyring(done->error()))
                             setState(State::Unavailable);
                     }
                     if (--tally->open == 0)
-                        finishStore(path, toWrite, tally->allStored);
+                        finishStore(path, toWrite, tally->allStored, tally->failure);
                 });
         job->start();
     }
 }
 
 void PassphraseKeyring::finishStore(const QString &path, const QMap<QString, Pair> &written,
-                                    bool allStored)
+                                    bool allStored, const QString &failure)
 {
     if (!allStored) {
+        Q_EMIT storeFailed(failure);
         Q_EMIT stored(false);
         return;
     }

@@ -85,6 +85,9 @@ Q_SIGNALS:
     // A store() ended: inKeyring when the passphrases went into the keyring and out of the
     // file, false when the file keeps them.
     void stored(bool inKeyring);
+    // Just before stored(false) of a store() whose keyring writes failed: the keyring's
+    // reason, once for the whole store.
+    void storeFailed(const QString &reason);
 
 private:
     using Pair = std::pair<QByteArray, QByteArray>; // authentication, privacy
@@ -93,7 +96,8 @@ private:
     void setState(State state);
     void readNow(const QString &address);
     void readFinished(const QString &address, QKeychain::Job *done);
-    void finishStore(const QString &path, const QMap<QString, Pair> &written, bool allStored);
+    void finishStore(const QString &path, const QMap<QString, Pair> &written, bool allStored,
+                     const QString &failure);
 
     QString m_service;
     State m_state = State::Unknown;

@@ -8,14 +8,8 @@ void DiscoveryModel::setInterfaces(const QList<DiscoveredInterface> &interfaces)
 {
     beginResetModel();
     m_entries = interfaces;
-    m_checked = QList<bool>(interfaces.size(), false);
-    int checked = 0;
-    for (qsizetype row = 0; row < m_entries.size() && checked < Discovery::MaxPolled; ++row) {
-        if (Discovery::isPreChecked(m_entries[row])) {
-            m_checked[row] = true;
-            ++checked;
-        }
-    }
+    m_checked = Discovery::preCheckSelection(interfaces);
+    const int checked = static_cast<int>(m_checked.count(true));
     endResetModel();
     Q_EMIT checkedChanged(checked);
 }

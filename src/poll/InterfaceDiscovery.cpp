@@ -163,16 +163,43 @@ bool isPreChecked(const DiscoveredInterface &entry)
     return entry.operStatus == 1 && !loopbackOrVirtual && !null;
 }
 
+QList<bool> preCheckSelection(const QList<DiscoveredInterface> &interfaces)
+{
+    QList<qsizetype> candidates;
+    for (qsizetype i = 0; i < interfaces.size(); ++i) {
+        if (isPreChecked(interfaces[i]))
+            candidates.append(i);
+    }
+    std::stable_sort(candidates.begin(), candidates.end(), [&](qsizetype a, qsizetype b) {
+        const DiscoveredInterface &x = interfaces[a], &y = interfaces[b];
+        if (x.bandwidth != y.bandwidth)
+            return x.bandwidth > y.bandwidth;
+        return x.index < y.index;
+    });
+    QList<bool> selected(interfaces.size(), false);
+    for (qsizetype i = 0; i < candidates.size() && i < MaxPolled; ++i)
+        selected[candidates[i]] = true;
+    return selected;
+}
+
 QList<DiscoveredInterface> inCheckOrder(const QList<DiscoveredInterface> &interfaces)
 {
-    QList<DiscoveredInterface> ordered = interfaces;
-    std::stable_sort(ordered.begin(), ordered.end(),
-                     [](const DiscoveredInterface &a, const DiscoveredInterface &b) {
-                         const bool first = isPreChecked(a);
-                         if (first != isPreChecked(b))
-                             return first;
-                         return a.index < b.index;
-                     });
+    const QList<bool> selected = preCheckSelection(interfaces);
+    QList<qsizetype> order;
+    for (qsizetype i = 0; i < interfaces.size(); ++i)
+        order.append(i);
+    const auto group = [&](qsizetype i) {
+        return selected[i] ? 0 : isPreChecked(interfaces[i]) ? 1 : 2;
+    };
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        if (group(a) != group(b))
+            return group(a) < group(b);
+        return interfaces[a].index < interfaces[b].index;
+    });
+    QList<DiscoveredInterface> ordered;
+    ordered.reserve(interfaces.size());
+    for (const qsizetype i : std::as_const(order))
+        ordered.append(interfaces[i]);
     return ordered;
 }
 

@@ -64,8 +64,14 @@ QString displayText(const QByteArray &bytes);
 // Up, and neither loopback, virtual nor null (an other-typed interface named "Null...").
 bool isPreChecked(const DiscoveredInterface &entry);
 
-// The order in which the window pre-checks: the pre-checked interfaces first, then the rest,
-// each group by ifIndex. The first MaxPolled pre-checked ones are those the window checks.
+// Which interfaces the window checks at first (one flag per entry, in the order given): of
+// those that qualify (isPreChecked), at most MaxPolled, the fastest first (a switch's uplinks
+// before its access ports), equal speeds and unknown ones by ifIndex.
+QList<bool> preCheckSelection(const QList<DiscoveredInterface> &interfaces);
+
+// The device-file order of discovery: the interfaces the window checks at first, by ifIndex
+// (as the window lists and saves them), then the others that qualify, then the rest, each by
+// ifIndex. The first MaxPolled lines are thus the window's pre-checked ones.
 QList<DiscoveredInterface> inCheckOrder(const QList<DiscoveredInterface> &interfaces);
 
 // name, then " - " and the alias when the alias is not empty.

@@ -11,6 +11,7 @@
 #include <net-snmp/net-snmp-includes.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace
@@ -510,7 +511,9 @@ void SnmpWalker::finish()
 {
     if (!m_running)
         return;
-    const WalkResult result = m_result;
+    // The walker keeps nothing of a finished walk: up to MaxRows rows per column go to the
+    // receiver alone.
+    const WalkResult result = std::exchange(m_result, WalkResult());
     release();
     // Last statement: a receiver may delete or restart the walker.
     Q_EMIT finished(result);

@@ -182,6 +182,27 @@ private Q_SLOTS:
         QCOMPARE(describe(engine.evaluate(result)), QStringList{"busy raised"});
     }
 
+    // A load without the interface: its run towards Busy starts afresh when it is back,
+    // while an alert it raised stays raised and still clears.
+    void aLoadForgetsTheRunsOfUnloadedInterfaces()
+    {
+        AlertEngine engine;
+        AlertRules rules;
+        rules.polls = 3;
+        engine.setRules(rules);
+        InterfaceReading other = good(10);
+        other.ifIndex = QStringLiteral("4");
+        QCOMPARE(run(engine, {good(95), good(95)}), (QStringList{"", ""}));
+        engine.interfacesLoaded({other});
+        engine.interfacesLoaded({good(0)}); // back again, its two busy polls forgotten
+        QCOMPARE(run(engine, {good(95), good(95), good(95)}), (QStringList{"", "", "busy raised"}));
+
+        engine.interfacesLoaded({other});
+        engine.interfacesLoaded({other, good(0)});
+        QCOMPARE(run(engine, {good(10), good(10), good(10)}),
+                 (QStringList{"", "", "busy cleared"}));
+    }
+
     void manyDeviceFilesLaterARaisedAlertStillClears()
     {
         AlertEngine engine;

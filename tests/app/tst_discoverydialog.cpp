@@ -1,17 +1,26 @@
 #include "AgentProfileFile.h"
 #include "DeviceFile.h"
 #include "DiscoveryDialog.h"
+#include "GraphBoard.h"
+#include "HistoryFeature.h"
+#include "HistoryWindow.h"
 #include "IfMibAgent.h"
+#include "InterfaceTable.h"
 #include "MainWindowFixture.h"
+#include "MetricsScrape.h"
+#include "PollRun.h"
 #include "SecurityFields.h"
 #include "SnmpAgent.h"
+#include "TransLabel.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 
@@ -57,12 +66,15 @@ private Q_SLOTS:
 
         DiscoveryModel &model = dialog->model();
         QCOMPARE(model.rowCount(), 30);
-        // Up and not loopback: 2, 3, 5, 6, 7, 9, ... (every fourth is down); the first 20.
+        // Up and not loopback (every fourth is down): the seven 40G ports 6, 10, ..., 30
+        // first, then the 1G ports 3, 5, ... up to 20; listed by index. Index 2, up with an
+        // unknown speed, comes after them all.
         QList<quint32> expected;
-        for (quint32 i = 2; expected.size() < 20; ++i) {
-            if (i % 4 != 0)
+        for (quint32 i = 3; i <= 30; ++i) {
+            if ((i % 2 == 1 && i <= 27) || (i % 4 == 2))
                 expected.append(i);
         }
+        QCOMPARE(expected.size(), 20);
         QList<quint32> checked;
         for (const DiscoveredInterface &entry : model.checkedInterfaces())
             checked.append(entry.index);
@@ -71,6 +83,9 @@ private Q_SLOTS:
         // The 21st is refused, and the dialog says why.
         QVERIFY(!model.setData(model.index(0, 0), Qt::Checked, Qt::CheckStateRole));
         QVERIFY(dialog->messageText().contains("At most 20"));
+        // Room for index 2 instead of 27.
+        QVERIFY(model.setData(model.index(26, 0), Qt::Unchecked, Qt::CheckStateRole));
+        QVERIFY(model.setData(model.index(1, 0), Qt::Checked, Qt::CheckStateRole));
 
         // The filter narrows the list.
         dialog->filterEdit()->setText("GE-0/0/2");
@@ -103,6 +118,69 @@ private Q_SLOTS:
         QCOMPARE(form.deviceFilePath(), chosen);
         QCOMPARE(form.interfaceList().count(), 20);
         QVERIFY(form.startButton()->isEnabled());
+        QVERIFY(fixture.errors.isEmpty());
+    }
+
+    // The descriptions of a file loaded by the dialog's "Load it now?" reach everything that
+    // shows an interface, as after File > Open: the table, the utilisation log, the metrics
+    // label and the history list; a change of the shown quantity keeps them.
+    void descriptionsAfterLoadingFromTheDialog_data()
+    {
+        QTest::addColumn<bool>("viewChange");
+        QTest::newRow("discover, save, load, poll") << false;
+        QTest::newRow("then View > Show utilization > Out") << true;
+    }
+    void descriptionsAfterLoadingFromTheDialog()
+    {
+        QFETCH(bool, viewChange);
+        IfMibAgent agent;
+        agent.setInterfaces(IfMibAgent::synthetic(3));
+        QVERIFY2(agent.start(), qPrintable(agent.errorString()));
+        MainWindowFixture fixture;
+        TForm1 &form = fixture.create();
+        form.CheckBoxUtilLog->setChecked(true);
+        const quint16 port = MetricsScrape::freePort();
+        QCOMPARE(form.setMetricsAddress(QStringLiteral("127.0.0.1:%1").arg(port)), QString());
+        auto *history = new HistoryFeature(form, fixture.folder() + "/history");
+
+        form.action("Discoverinterfaces1")->trigger();
+        DiscoveryDialog *dialog = form.discoveryDialog();
+        dialog->addressEdit()->setText(agent.host());
+        QTest::mouseClick(dialog->discoverButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->isDiscovering(), 30000);
+        const QString path = fixture.folder() + "/edge.dev";
+        form.setDeviceFileChooser([path] { return path; });
+        dialog->setLoadQuestion([](const QString &) { return true; });
+        QTest::mouseClick(dialog->saveButton(), Qt::LeftButton);
+        QCOMPARE(form.deviceFilePath(), path);
+        QCOMPARE(form.interfaceList().count(), 3);
+        if (viewChange)
+            form.action("Out1")->trigger();
+
+        QSignalSpy polled(&form.pollRun(), &PollRun::pollFinished);
+        form.Button3Click();
+        QVERIFY(polled.wait(10000));
+        form.Button4Click();
+
+        const QString description = QStringLiteral("ge-0/0/1 - uplink; rack 1");
+        QCOMPARE(form.interfaceTable().cell(Col::Description, 1), description);
+        QCOMPARE(form.board().slot(1).NameCaption->Caption(), description);
+        const QStringList logs =
+            QDir(fixture.folder()).entryList({QStringLiteral("*_utilisation.csv")});
+        QCOMPARE(logs.size(), 1);
+        QFile log(QDir(fixture.folder()).filePath(logs.first()));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString logged = QString::fromUtf8(log.readAll());
+        QVERIFY2(logged.contains(description), qPrintable(logged));
+        const QByteArray metrics = MetricsScrape::get(port);
+        QVERIFY2(
+            metrics.contains(QByteArray("ifIndex=\"1\",ifDescr=\"" + description.toUtf8() + '"')),
+            metrics.constData());
+        QVERIFY(!metrics.contains("ifDescr=\"\""));
+        history->open(1);
+        auto *list = history->window()->findChild<QComboBox *>();
+        QVERIFY(list);
+        QCOMPARE(list->itemText(0), description + " (" + agent.host() + ", ifIndex 1)");
         QVERIFY(fixture.errors.isEmpty());
     }
 

@@ -74,7 +74,7 @@ void TestHistoryFeature::menusOpenTheSlotsInterface()
 
     QAction *tools = w.findChild<QAction *>(u"History1"_s);
     QVERIFY(tools);
-    QCOMPARE(tools->text(), u"History..."_s);
+    QCOMPARE(tools->text().remove(u'&'), u"History..."_s); // with its underlined letter
     QVERIFY(!history->window());
     QAction *slotItem = w.findChild<QAction *>(u"History2"_s);
     QVERIFY(slotItem);

@@ -1,8 +1,12 @@
 #include "AgentsDialog.h"
+#include "AlertsFeature.h"
 #include "DiscoveryDialog.h"
 #include "GraphBoard.h"
+#include "Histograph.h"
+#include "HistoryFeature.h"
 #include "MainWindowFixture.h"
 #include "OptionsDialog.h"
+#include "SlotKeyboard.h"
 #include "TransLabel.h"
 
 #include <QAction>
@@ -73,11 +77,16 @@ private Q_SLOTS:
     void initTestCase() { qputenv("OSTRALINE_NO_SPLASH", "1"); }
 
     // Each menu title and item carries an underlined letter, unique in its menu, and still
-    // shows its own text.
+    // shows its own text; so do the items the history and the alerts add (as the program
+    // entry adds them, after the window).
     void everyMenuItemHasAMnemonic()
     {
         MainWindowFixture f;
         TForm1 &form = f.create();
+        TForm3 options(form, &form);
+        new HistoryFeature(form, f.folder() + QStringLiteral("/history")); // owned by form
+        AlertsFeature alerts(form, options, f.folder() + QStringLiteral("/alerts.csv"),
+                             QDBusConnection(QStringLiteral("no session bus")));
         QStringList faults;
         checkMnemonics(form.menuBar()->actions(), QStringLiteral("menu bar"), &faults);
         checkMnemonics(form.board().slot(1).SlotMenu->actions(), QStringLiteral("graph 1"),
@@ -89,7 +98,8 @@ private Q_SLOTS:
             titles << shown(action->text());
         QCOMPARE(titles, (QStringList{"File", "View", "Tools", "?"}));
         QCOMPARE(form.menuBar()->actions().at(1)->text(), QStringLiteral("&View"));
-        for (const char *name : {"Opendevicefile1", "Stayontop1", "ShowMore1", "OSLHelp1"}) {
+        for (const char *name : {"Opendevicefile1", "Stayontop1", "ShowMore1", "OSLHelp1",
+                                 "History1", "Alerts1", "History2"}) {
             const QAction *item = form.findChild<QAction *>(QLatin1String(name));
             QVERIFY(item);
             QVERIFY2(!mnemonic(item->text()).isNull(), name);
@@ -98,6 +108,9 @@ private Q_SLOTS:
                  QStringLiteral("Open device file"));
         QCOMPARE(shown(form.findChild<QAction *>("Stayontop1")->text()),
                  QStringLiteral("Stay on top"));
+        QCOMPARE(shown(form.findChild<QAction *>("History1")->text()),
+                 QStringLiteral("History..."));
+        QCOMPARE(shown(form.findChild<QAction *>("Alerts1")->text()), QStringLiteral("Alerts..."));
         QVERIFY(form.findChild<QAction *>("Stayontop1")->toolTip().contains("Wayland"));
     }
 
@@ -141,6 +154,52 @@ private Q_SLOTS:
         QVERIFY(menu->activeAction());
         QTest::keyClick(menu, Qt::Key_Escape);
         QTRY_VERIFY(!menu->isVisible());
+    }
+
+    // A focused graph's frame stands out from the graph: on the black of a running graph, the
+    // grey of an empty slot and the red of a failed one.
+    void focusFrameStandsOut_data()
+    {
+        QTest::addColumn<QColor>("background");
+        QTest::newRow("running (black)") << GraphBoard::RunningColor;
+        QTest::newRow("no interface (grey)") << GraphBoard::NoInterfaceColor;
+        QTest::newRow("failed (red)") << GraphBoard::FailedColor;
+    }
+    void focusFrameStandsOut()
+    {
+        QFETCH(QColor, background);
+        MainWindowFixture f;
+        TForm1 &form = f.create();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QApplication::setActiveWindow(&form);
+        const GraphSlot &slot = form.board().slot(3);
+        slot.Graph->setBackgroundColor(background);
+        QApplication::processEvents();
+        const QPoint topLeft = slot.Overlay->mapTo(&form, QPoint(0, 0));
+        const QPoint left(0, slot.Overlay->height() / 2 + 3); // between grid lines
+        const QImage unfocused = form.grab().toImage();
+
+        slot.Overlay->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(slot.Overlay->hasFocus());
+        QApplication::processEvents();
+        const QImage focused = form.grab().toImage();
+        const QColor expected = SlotKeyboard::frameColor(
+            slot.Overlay->palette().color(QPalette::Highlight), background);
+        // The frame's two pixels at the left edge; they stand out from the graph.
+        for (const QPoint at : {left, left + QPoint(1, 0)}) {
+            const QColor edge = focused.pixelColor(topLeft + at);
+            QCOMPARE(edge.name(), expected.name());
+            QVERIFY2(std::abs(qGray(edge.rgb()) - qGray(background.rgb())) >= 60,
+                     qPrintable(edge.name() + " on " + background.name()));
+        }
+
+        // Focus on the next graph: this one as it was.
+        form.board().slot(4).Overlay->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(!slot.Overlay->hasFocus());
+        QApplication::processEvents();
+        QCOMPARE(form.grab().toImage().pixelColor(topLeft + left).name(),
+                 unfocused.pixelColor(topLeft + left).name());
     }
 
     // The Edit device panel: each field by its label's letter, each button by its own.

@@ -474,13 +474,18 @@ private Q_SLOTS:
         QCOMPARE(w.board().slot(20).Graph->MaxValue(), 50);
         QCOMPARE(w.board().slot(20).PercentLabel->text(), QStringLiteral("50%"));
 
-        // "Out" cleared the descriptions and stored OUT; choosing it again changes nothing.
+        // "Out" stored OUT; choosing it again changes nothing. Another choice clears the
+        // graphs and zeroes the values, but the descriptions stay.
         QCOMPARE(f.stored("values"), QStringLiteral("OUT"));
         w.interfaceTable().setCell(Col::Description, 9, "kept");
         w.action("Out1")->trigger();
         QCOMPARE(w.interfaceTable().cell(Col::Description, 9), QStringLiteral("kept"));
         QVERIFY(w.action("Out1")->isChecked());
         QVERIFY(!w.action("Combined1")->isChecked());
+        w.interfaceTable().setCell(Col::InUtil, 1, QStringLiteral("12.5"));
+        w.action("In1")->trigger();
+        QCOMPARE(w.interfaceTable().cell(Col::Description, 1), QStringLiteral("if1"));
+        QCOMPARE(w.interfaceTable().cell(Col::InUtil, 1), QStringLiteral("0"));
     }
 
     // The graphs stand at y = 4 of the client area below the menu whether or not the table

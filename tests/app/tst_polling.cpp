@@ -7,6 +7,7 @@
 #include "GraphBoard.h"
 #include "Histograph.h"
 #include "InterfaceTable.h"
+#include "MetricsScrape.h"
 #include "OptionsDialog.h"
 #include "PollRun.h"
 #include "SnmpAgent.h"
@@ -512,6 +513,78 @@ private Q_SLOTS:
         w.Button8Click();
         QCOMPARE(w.board().slot(1).NameCaption->Caption(), QStringLiteral("Z\u00fcrich \u20ac"));
         QCOMPARE(w.board().slot(2).NameCaption->Caption(), QStringLiteral("Gen\u00e8ve"));
+        QVERIFY(f.errors.isEmpty());
+    }
+
+    // A load leaves nothing of the file before on the board or at the metrics endpoint:
+    // slots beyond the new file lose their names, every slot its error time, its last values
+    // and the peaks in its tooltip; /metrics keeps only interfaces still loaded (same agent,
+    // ifIndex and description). The same for File > Open, the discovery dialog's load and a
+    // later start's hand-over.
+    void aLoadLeavesNothingOfTheFileBefore_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("File > Open") << "open";
+        QTest::newRow("Load it now? of the discovery dialog") << "dialog";
+        QTest::newRow("hand-over of a later start") << "handover";
+    }
+    void aLoadLeavesNothingOfTheFileBefore()
+    {
+        QFETCH(QString, how);
+        MainWindowFixture f;
+        f.store("onerrors", "stop");
+        TForm1 &w = f.create();
+        w.poller().setTimeoutMs(500);
+        w.CheckBox2->setChecked(true); // show last values
+        w.CheckBox3->setChecked(true); // show interface names
+        w.CheckBox4->setChecked(true); // show errors
+        const quint16 port = MetricsScrape::freePort();
+        QCOMPARE(w.setMetricsAddress(QStringLiteral("127.0.0.1:%1").arg(port)), QString());
+        m_agent->removeInterface(9);
+        for (int i = 1; i <= 5; ++i)
+            m_agent->setCounters(i, 1000000, 500000);
+        load(f, {line(1), line(2), line(3), line(9), line(5)});
+        poll(w);
+        for (int i = 1; i <= 5; ++i)
+            m_agent->setCounters(i, 1600000, 560000);
+        poll(w);
+        const QString zero = QStringLiteral("Last values IN: 0; OUT: 0; COMB: 0");
+        QVERIFY(w.board().slot(5).LastValuesCaption->Caption() != zero);
+        QVERIFY(w.board().slot(5).Overlay->toolTip().contains("Peak IN"));
+        QVERIFY(w.board().errorCaption(4).startsWith("Error occured"));
+        QVERIFY(MetricsScrape::get(port).contains("ifIndex=\"5\""));
+        w.Button4Click();
+
+        // Three lines: row 1 as before, row 2 renamed, row 3 another port.
+        const QString next = f.writeFile(
+            "next.dev",
+            (line(1) + "\n" + line(2).replace(";if2", ";renamed") + "\n" + line(7)).toUtf8());
+        if (how == "open") {
+            w.setDeviceFileChooser([next] { return next; });
+            w.Button8Click();
+        } else if (how == "dialog") {
+            w.loadDeviceFile(next);
+        } else {
+            w.takeOverStart(next);
+        }
+        QCOMPARE(w.interfaceList().count(), 3);
+        for (int k = 1; k <= GraphSlotControl::SlotCount; ++k) {
+            const GraphSlot &slot = w.board().slot(k);
+            QVERIFY2(slot.ErrorCaption->Caption().isEmpty(), qPrintable(QString::number(k)));
+            QCOMPARE(slot.LastValuesCaption->Caption(), zero);
+            QVERIFY(!slot.Overlay->toolTip().contains("Peak"));
+        }
+        QCOMPARE(w.board().slot(2).NameCaption->Caption(), QStringLiteral("renamed"));
+        QCOMPARE(w.board().slot(4).NameCaption->Caption(), QString());
+        QCOMPARE(w.board().slot(5).NameCaption->Caption(), QString());
+        QCOMPARE(w.board().slot(5).Overlay->toolTip(),
+                 QStringLiteral("No interface loaded for this graph."));
+        QVERIFY(w.board().slot(1).Overlay->toolTip().contains("Not read since Start polling."));
+
+        const QByteArray metrics = MetricsScrape::get(port);
+        QVERIFY2(metrics.contains("ifIndex=\"1\",ifDescr=\"if1\""), metrics.constData());
+        for (const char *gone : {"ifDescr=\"if2\"", "ifIndex=\"5\"", "ifIndex=\"9\""})
+            QVERIFY2(!metrics.contains(gone), gone);
         QVERIFY(f.errors.isEmpty());
     }
 

@@ -20,7 +20,9 @@ class PrivateKeyring
 public:
     // Empty when ready; otherwise why not (a missing program means the caller should skip).
     // With late = true only the bus is started: the keyring comes with startKeyring().
-    QString start(bool none, bool late = false)
+    // login = false starts the keyring without its login collection: only the "session" one,
+    // no default collection to store into, as on a desktop whose keyring was never set up.
+    QString start(bool none, bool late = false, bool login = true)
     {
         for (const char *folder : {"home", "run"})
             QDir().mkpath(m_dir.filePath(folder));
@@ -68,6 +70,7 @@ public:
         qputenv("DBUS_SESSION_BUS_ADDRESS", address);
 
         m_address = address;
+        m_login = login;
         return late ? QString() : startKeyring();
     }
 
@@ -77,10 +80,14 @@ public:
     {
         const QString daemon = QStandardPaths::findExecutable("gnome-keyring-daemon");
         m_keyring.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
-        m_keyring.start(daemon, {"--unlock", "--components=secrets", "--foreground"});
+        if (m_login)
+            m_keyring.start(daemon, {"--unlock", "--components=secrets", "--foreground"});
+        else
+            m_keyring.start(daemon, {"--components=secrets", "--foreground"});
         if (!m_keyring.waitForStarted(5000))
             return QStringLiteral("gnome-keyring-daemon did not start");
-        m_keyring.write("test-password");
+        if (m_login)
+            m_keyring.write("test-password");
         m_keyring.closeWriteChannel();
         bool up = false;
         {
@@ -122,4 +129,5 @@ private:
     QProcess m_bus;
     QProcess m_keyring;
     QByteArray m_address;
+    bool m_login = true;
 };

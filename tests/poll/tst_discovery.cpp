@@ -19,6 +19,7 @@
 
 using OptionalSpeed = std::optional<quint64>;
 Q_DECLARE_METATYPE(OptionalSpeed)
+Q_DECLARE_METATYPE(DiscoveredInterface)
 
 namespace
 {
@@ -180,6 +181,51 @@ private Q_SLOTS:
         for (const DiscoveredInterface &e : Discovery::inCheckOrder(found))
             order << e.index;
         QCOMPARE(order, (QList<quint32>{4, 5, 6, 1, 2, 3, 7}));
+    }
+
+    // The window checks the fastest up ports first, then by index: a 53-port switch's two
+    // 10G uplinks (49, 50) are among its 20, with access ports 1 to 18; the device-file order
+    // (and --discover's) lists those 20 by index, then the rest.
+    void fastestFirst_data()
+    {
+        QTest::addColumn<QList<DiscoveredInterface>>("found");
+        QTest::addColumn<QList<quint32>>("checked"); // by index, as listed and saved
+        QTest::addColumn<QList<quint32>>("orderHead");
+
+        QList<DiscoveredInterface> sw;
+        for (quint32 i = 1; i <= 48; ++i)
+            sw << entry(i, 1, 6, 1000000000);
+        sw << entry(49, 1, 6, 10000000000) << entry(50, 1, 6, 10000000000)
+           << entry(51, 1, 24, 10000000000) // loopback, fast: never checked
+           << entry(52, 2, 6, 10000000000)  // down uplink
+           << entry(53, 1, 6, 0);           // speed unknown: after the known ones
+        QList<quint32> swChecked;
+        for (quint32 i = 1; i <= 18; ++i)
+            swChecked << i;
+        swChecked << 49 << 50;
+        QTest::newRow("53-port switch") << sw << swChecked << (swChecked + QList<quint32>{19, 20});
+
+        QList<DiscoveredInterface> few = {entry(1, 1, 6, 10), entry(2, 1, 6, 0),
+                                          entry(3, 2, 6, 1000), entry(4, 1, 6, 100)};
+        QTest::newRow("fewer than 20: every qualifying port, by index")
+            << few << QList<quint32>{1, 2, 4} << QList<quint32>{1, 2, 4, 3};
+    }
+    void fastestFirst()
+    {
+        QFETCH(QList<DiscoveredInterface>, found);
+        QFETCH(QList<quint32>, checked);
+        QFETCH(QList<quint32>, orderHead);
+        DiscoveryModel model;
+        model.setInterfaces(found);
+        QList<quint32> got;
+        for (const DiscoveredInterface &e : model.checkedInterfaces())
+            got << e.index;
+        QCOMPARE(got, checked);
+        QList<quint32> order;
+        for (const DiscoveredInterface &e : Discovery::inCheckOrder(found))
+            order << e.index;
+        QCOMPARE(order.mid(0, orderHead.size()), orderHead);
+        QCOMPARE(order.mid(0, checked.size()), checked);
     }
 
     // Speeds with prefixes in the list; the exact figure in the tooltip and for editing.

@@ -159,6 +159,9 @@ bool IfMibAgent::start(int readyTimeoutMs)
             add(ifEntry, 5, i.index, "gauge", QByteArray::number(i.speed));
             add(ifEntry, 7, i.index, "integer", QByteArray::number(i.adminStatus));
             add(ifEntry, 8, i.index, "integer", QByteArray::number(i.operStatus));
+            // Octet counters that stand still, so that the window can poll the ports.
+            add(ifEntry, 10, i.index, "counter", QByteArray::number(7000 + i.index));
+            add(ifEntry, 16, i.index, "counter", QByteArray::number(5000 + i.index));
             add(ifXEntry, 1, i.index, "string", i.name);
             if (i.counters64)
                 add(ifXEntry, 6, i.index, "counter64", QByteArray::number(1000 + i.index));
