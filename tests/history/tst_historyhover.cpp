@@ -83,6 +83,7 @@ private Q_SLOTS:
         auto *list = window.findChild<QComboBox *>();
         QVERIFY(list);
         list->setCurrentIndex(1);
+        QTRY_VERIFY(!window.isReading()); // the other interface's history arrived
         QTRY_COMPARE(readOut->text(), graph->readOut(at.x()));
         QVERIFY(readOut->text() != before);
         if (secondHasData)
