@@ -1,6 +1,7 @@
 #include "AlertFile.h"
 
 #include "CsvField.h"
+#include "FileOwnership.h"
 #include "LogFolder.h"
 
 #include <QDir>
@@ -84,7 +85,9 @@ void makePrivateFolders(const QString &folder)
 }
 
 // An open file must be a regular file of this user: no device, pipe or someone else's file.
-bool ownRegularFile(int fd, int *error)
+// A regular file of this user; for the superuser also one it gave to the owner of its folder
+// (see FileOwnership), so that root reads back and appends to what it left the user.
+bool ownRegularFile(int fd, const QString &path, int *error)
 {
     struct stat info {
     };
@@ -92,7 +95,8 @@ bool ownRegularFile(int fd, int *error)
         *error = errno;
         return false;
     }
-    if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
+    if (!S_ISREG(info.st_mode) ||
+        (info.st_uid != ::geteuid() && !FileOwnership::givenToFolderOwner(info.st_uid, path))) {
         *error = EPERM;
         return false;
     }
@@ -129,7 +133,7 @@ bool readBounded(const QString &path, QByteArray *bytes, QString *error)
         return false;
     }
     int why = 0;
-    if (!ownRegularFile(fd, &why)) {
+    if (!ownRegularFile(fd, path, &why)) {
         ::close(fd);
         *error = QStringLiteral("Cannot read the alerts file \"%1\": not a regular file of this "
                                 "user")
@@ -229,6 +233,7 @@ bool AlertFile::append(const QList<AlertEvent> &events, QString *error)
         m_lines = eventLines(bytes).size();
     }
     makePrivateFolders(QFileInfo(m_path).absolutePath());
+    const FileOwnership::Owner owner = FileOwnership::forFile(m_path);
     const int fd =
         ::open(QFile::encodeName(m_path).constData(),
                O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
@@ -237,12 +242,14 @@ bool AlertFile::append(const QList<AlertEvent> &events, QString *error)
     int why = 0;
     struct stat info {
     };
-    if (!ownRegularFile(fd, &why) || ::fstat(fd, &info) != 0) {
+    if (!ownRegularFile(fd, m_path, &why) || ::fstat(fd, &info) != 0) {
         ::close(fd);
         return failed(why ? why : errno);
     }
     QByteArray bytes;
     if (info.st_size == 0) {
+        // A new file: the superuser gives it to the owner of the folder it was made in.
+        FileOwnership::apply(fd, owner);
         bytes = Header + '\n';
         m_lines = 0;
     }
@@ -272,6 +279,7 @@ bool AlertFile::cut(QString *error)
     for (const QByteArray &line : lines)
         text += line + '\n';
 
+    const FileOwnership::Owner owner = FileOwnership::forFile(m_path);
     const QByteArray target = QFile::encodeName(m_path);
     QByteArray temporary = target + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data()); // 0600, never an existing file
@@ -279,7 +287,9 @@ bool AlertFile::cut(QString *error)
     if (fd < 0) {
         why = errno;
     } else {
-        const bool ok = writeAll(fd, text, &why) && (::fsync(fd) == 0 || (why = errno, false));
+        // The replacement keeps the owner and permissions of the file it replaces.
+        const bool ok = writeAll(fd, text, &why) && (why = FileOwnership::apply(fd, owner)) == 0 &&
+                        (::fsync(fd) == 0 || (why = errno, false));
         if (::close(fd) != 0 && ok)
             why = errno;
         // rename() replaces a link at the name, never the file it points to.

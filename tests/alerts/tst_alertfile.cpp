@@ -188,6 +188,40 @@ private Q_SLOTS:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1); // no temporary left
     }
 
+    // Run as the superuser in another user's folder (`sudo -E ostraline`): the file made there
+    // and the file that replaces it at a cut stay the user's, and the superuser goes on
+    // appending to them.
+    void asRootTheFileStaysTheUsers()
+    {
+        if (::geteuid() != 0)
+            QSKIP("runs as root only");
+        constexpr uid_t User = 65534; // nobody: some user who is not root
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("user"));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(::chown(QFile::encodeName(folder).constData(), User, User) == 0);
+        const QString path = folder + QStringLiteral("/alerts.csv");
+        const auto ownerOf = [&path] {
+            struct stat info {
+            };
+            return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_uid
+                                                                            : uid_t(-1);
+        };
+
+        AlertFile file(path);
+        QString error;
+        QVERIFY2(file.append({alertEvent(0)}, &error), qPrintable(error));
+        QCOMPARE(ownerOf(), User);
+        QList<AlertEvent> many;
+        for (int n = 1; n <= AlertFile::CutAtLines; ++n)
+            many << alertEvent(n);
+        QVERIFY2(file.append(many, &error), qPrintable(error)); // past the mark: cut
+        QCOMPARE(bytesOf(path).count('\n'), AlertFile::MaxLines + 1);
+        QCOMPARE(ownerOf(), User);
+        QCOMPARE(modeOf(path), mode_t(0600));
+        QVERIFY2(AlertFile(path).append({alertEvent(1)}, &error), qPrintable(error));
+    }
+
     // Text that a spreadsheet would take for a formula gets a leading quote in the file, in
     // every text field, and is read back as it was. Our own fields and plain text are as
     // they were.
