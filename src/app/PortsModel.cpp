@@ -1,5 +1,6 @@
 #include "PortsModel.h"
 
+#include "IfStatus.h"
 #include "RateFormat.h"
 
 #include <QLocale>
@@ -80,11 +81,9 @@ QString PortsModel::stateText(const InterfaceReading &r)
     if (r.adminStatus && *r.adminStatus == 2)
         return QStringLiteral("disabled");
     if (r.operStatus) {
-        static const char *const Words[] = {"up",      "down",       "testing",       "unknown",
-                                            "dormant", "notPresent", "lowerLayerDown"};
+        // IF-MIB's own names; a value outside them as "status N".
         const int s = *r.operStatus;
-        return s >= 1 && s <= 7 ? QLatin1StringView(Words[s - 1]).toString()
-                                : QStringLiteral("status %1").arg(s);
+        return s >= 1 && s <= 7 ? ifStatusName(s) : QStringLiteral("status %1").arg(s);
     }
     if (r.outcome == InterfaceReading::Outcome::First)
         return QStringLiteral("first reading");
