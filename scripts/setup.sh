@@ -19,6 +19,7 @@ packages=(
     dbus-daemon gnome-keyring # private session buses for the notification and keyring tests
     prometheus prometheus-snmp-exporter # the Prometheus tests scrape and export for real
     python3 # the hostile test agent
+    ccache # rebuilds of unchanged sources come from the cache (also across clones)
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -30,6 +31,12 @@ if ((${#missing[@]})); then
     [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
     "${sudo_cmd[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Compiler output cached by content, with paths taken relative to this checkout, so that a
+# second clone or a rebuild compiles only what changed.
+if command -v ccache >/dev/null && [ -z "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ]; then
+    export CMAKE_CXX_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR=$PWD
 fi
 
 build_dir=${1:-build}

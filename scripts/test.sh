@@ -86,6 +86,11 @@ else
 fi
 stage_time "normal"
 
+# The later stages compile through the cache too, where stage 1 installed it (see setup.sh).
+if command -v ccache >/dev/null && [ -z "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ]; then
+    export CMAKE_CXX_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR=$root
+fi
+
 # Stage 2: the sanitizer build of the test programs (clang compiles it faster than g++; the
 # program itself, benchmarks and demos are left out, as no test runs them).
 echo "=== sanitizer: build"
