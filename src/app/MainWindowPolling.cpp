@@ -155,19 +155,7 @@ void TForm1::showLoadedSlots()
 
 QList<InterfaceReading> TForm1::loadedInterfaces() const
 {
-    QList<InterfaceReading> loaded;
-    for (int row = 1; row <= m_list.count() && row <= InterfaceTable::InterfaceRows; ++row) {
-        InterfaceReading r;
-        r.row = row;
-        r.address = m_table.cell(Col::IP, row);
-        r.ifIndex = m_table.cell(Col::Interface, row);
-        r.description = m_table.cell(Col::Description, row);
-        std::uint64_t bandwidth = 0;
-        if (NumberFormat::tryParseUnsigned(m_table.cell(Col::Bandwidth, row), &bandwidth))
-            r.bandwidth = bandwidth;
-        loaded.append(r);
-    }
-    return loaded;
+    return m_pollRun->loadedInterfaces();
 }
 
 QString TForm1::chooseDeviceFile()

@@ -355,6 +355,27 @@ void PollRun::writeLog(const QString &name, const std::function<void()> &write)
     }
 }
 
+InterfaceReading PollRun::identity(int row) const
+{
+    InterfaceReading r;
+    r.row = row;
+    r.address = m_table.cell(Col::IP, row);
+    r.ifIndex = m_table.cell(Col::Interface, row);
+    r.description = m_table.cell(Col::Description, row);
+    std::uint64_t bandwidth = 0;
+    if (NumberFormat::tryParseUnsigned(m_table.cell(Col::Bandwidth, row), &bandwidth))
+        r.bandwidth = bandwidth;
+    return r;
+}
+
+QList<InterfaceReading> PollRun::loadedInterfaces() const
+{
+    QList<InterfaceReading> loaded;
+    for (int p = 0; p < m_list.count() && p < MaxInterfaces; ++p)
+        loaded.append(identity(p + 1));
+    return loaded;
+}
+
 void PollRun::buildResult(const QList<int> &restarted, const QString &restartText,
                           const QList<Calculation::RowFault> &faults)
 {
@@ -365,14 +386,7 @@ void PollRun::buildResult(const QList<int> &restarted, const QString &restartTex
     const CounterChoice &counters = m_poller.counters();
     for (int p = 0; p < m_list.count() && p < MaxInterfaces; ++p) {
         const int row = p + 1;
-        InterfaceReading r;
-        r.row = row;
-        r.address = m_table.cell(Col::IP, row);
-        r.ifIndex = m_table.cell(Col::Interface, row);
-        r.description = m_table.cell(Col::Description, row);
-        std::uint64_t bandwidth = 0;
-        if (NumberFormat::tryParseUnsigned(m_table.cell(Col::Bandwidth, row), &bandwidth))
-            r.bandwidth = bandwidth;
+        InterfaceReading r = identity(row);
         const bool failed = m_poller.failedRows().contains(row);
         r.polled = m_list.isChecked(p) || failed;
         r.counters64 = counters.width(row) == CounterChoice::Width::Bits64;

@@ -65,6 +65,10 @@ public:
     void setShownColumn(int column) { m_shownColumn = column; }
     int shownColumn() const { return m_shownColumn; }
 
+    // The loaded interfaces as the next poll will name them (row, address, ifIndex,
+    // description, bandwidth), with nothing read yet.
+    QList<InterfaceReading> loadedInterfaces() const;
+
     // Starts a poll with its get step; false when one is still in flight (polls never
     // overlap). The calculation and the "to graph" step follow when the last reply is in.
     bool start();
@@ -133,6 +137,7 @@ private:
     // become 0 (as for a first reading; the readings stay as read). Returns the status texts
     // of the rows found so for the first time since their counters were chosen.
     QStringList markNotMeasurable(const QList<Calculation::RowFault> &faults);
+    InterfaceReading identity(int row) const;
     void buildResult(const QList<int> &restarted, const QString &restartText,
                      const QList<Calculation::RowFault> &faults);
 
