@@ -106,8 +106,10 @@ public:
 
     // Sends one request for the names (NULL values) with a fresh request-id; an engine ID
     // discovery sends its empty GET whatever the names. Replies to earlier requests stay
-    // wanted until forgetRequests().
-    Sent send(Command command, const QList<SnmpOid> &names, int maxRepetitions = 0);
+    // wanted until forgetRequests(). A GetBulk's first nonRepeaters names are asked once
+    // (as GetNext), the rest maxRepetitions times.
+    Sent send(Command command, const QList<SnmpOid> &names, int maxRepetitions = 0,
+              int nonRepeaters = 0);
     void forgetRequests() { m_liveIds.clear(); }
 
     // Reads what waits on the socket. The first reply to a wanted request (or any report or
