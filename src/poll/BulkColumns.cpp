@@ -3,11 +3,17 @@
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
-void BulkColumns::reset(const QList<SnmpOid> &roots)
+void BulkColumns::reset(const QList<SnmpOid> &roots, quint32 after, quint32 last)
 {
     m_columns.clear();
-    for (const SnmpOid &root : roots)
-        m_columns.push_back(Column{root, root, false, {}});
+    m_readAt.clear();
+    m_last = last;
+    for (const SnmpOid &root : roots) {
+        SnmpOid start = root;
+        if (after > 0)
+            start.append(after);
+        m_columns.push_back(Column{root, start, false, {}});
+    }
     m_asked.clear();
     m_lastRows = 0;
     m_lastEnded = false;
@@ -34,7 +40,7 @@ void BulkColumns::endAsked()
 }
 
 BulkColumns::Step BulkColumns::take(const std::vector<SnmpBinding> &bindings, std::size_t first,
-                                    QString *error)
+                                    qint64 at, QString *error)
 {
     m_lastRows = 0;
     m_lastEnded = false;
@@ -63,9 +69,18 @@ BulkColumns::Step BulkColumns::take(const std::vector<SnmpBinding> &bindings, st
                          .arg(oidText(binding.name), oidText(column.position));
             return Step::Failed;
         }
+        const quint32 index = binding.name[column.root.size()];
+        if (m_last > 0 && index > m_last) {
+            column.done = true; // the next stripe's
+            m_lastEnded = true;
+            continue;
+        }
         column.position = binding.name;
-        if (binding.name.size() == column.root.size() + 1)
-            column.rows.insert(binding.name.last(), binding.value);
+        if (binding.name.size() == column.root.size() + 1) {
+            column.rows.insert(index, binding.value);
+            if (&column == &m_columns.front())
+                m_readAt.insert(index, at);
+        }
     }
     for (const Column &column : m_columns) {
         if (!column.done)

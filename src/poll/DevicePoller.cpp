@@ -16,6 +16,7 @@
 #include <QHostInfo>
 
 #include <algorithm>
+#include <array>
 
 namespace
 {
@@ -50,19 +51,22 @@ QList<SnmpOid> pollRoots(bool counters64)
             ifEntry(IfOutDiscards)};
 }
 
-std::optional<std::uint64_t> counterValue(const BulkColumns &columns, int column, quint32 index,
+constexpr int PollColumns = 8;
+using Columns = std::array<QMap<quint32, SnmpValue>, PollColumns>;
+
+std::optional<std::uint64_t> counterValue(const Columns &columns, int column, quint32 index,
                                           quint8 type)
 {
-    const auto found = columns.values(column).constFind(index);
-    if (found == columns.values(column).cend() || found->type != type)
+    const auto found = columns[std::size_t(column)].constFind(index);
+    if (found == columns[std::size_t(column)].cend() || found->type != type)
         return std::nullopt;
     return found->number;
 }
 
-std::optional<int> statusValue(const BulkColumns &columns, int column, quint32 index)
+std::optional<int> statusValue(const Columns &columns, int column, quint32 index)
 {
-    const auto found = columns.values(column).constFind(index);
-    if (found == columns.values(column).cend() || found->type != SnmpValue::Integer)
+    const auto found = columns[std::size_t(column)].constFind(index);
+    if (found == columns[std::size_t(column)].cend() || found->type != SnmpValue::Integer)
         return std::nullopt;
     return int(found->integer);
 }
@@ -98,18 +102,27 @@ struct DevicePoller::Device {
     bool inventoryNeeded = true;  // names to be read at the next poll
     bool afterTables = false;     // the running inventory follows this poll's tables
 
+    // One part of the table read by its own requests, all parts at once.
+    struct Stripe {
+        BulkColumns columns;
+        long requestId = 0; // of its request in flight
+        int repetitions = 0;
+        int nonRepeaters = 0;
+        int requests = 0;
+        bool done = false;
+    };
+
     std::unique_ptr<SnmpWalker> walker;
     std::unique_ptr<SnmpExchange> exchange;
     QTimer deadline;
-    BulkColumns columns;
-    int repetitionCap = MaxBindingsPerReply / 8; // lowered by tooBig and short replies
-    int repetitions = 1;
-    int nonRepeaters = 0; // of the request in flight
+    std::vector<Stripe> stripes;
+    int rowCap = InitialValuesPerReply / PollColumns; // rows per reply, lowered by the agent
+    Columns values;                                   // this poll's, of every stripe
+    QMap<quint32, qint64> readAt;                     // when each port's octets were read
 
     bool queued = false;
     bool busy = false;
     DevicePoll poll;
-    qint64 readAtMs = 0;
     std::optional<quint32> uptime;
     std::optional<quint32> lastUptime;
     QDateTime silentSince;
@@ -376,43 +389,71 @@ void DevicePoller::startTables(Device &device)
 {
     if (!openSession(device))
         return;
-    device.columns.reset(pollRoots(device.counters64));
-    const int wanted = int(device.ports.size()) + 1; // one past the last: the end in one reply
-    device.repetitions = std::clamp(wanted, 1, std::max(1, device.repetitionCap));
-    device.readAtMs = ReadingClock::nowMs();
+    device.exchange->forgetRequests();
+    device.values = Columns();
+    device.readAt.clear();
+    const bool v1 = device.version == SnmpVersion::V1;
+    std::vector<quint32> known;
+    for (const auto &entry : device.ports)
+        known.push_back(entry.first);
+    const int count = int(known.size());
+    // Rows per stripe: what one reply holds (one row more marks the stripe's end); v1 reads a
+    // row per request, so its stripes are as many as allowed.
+    int size = v1 ? 1 : std::max(1, device.rowCap - 1);
+    size = std::max(size, (count + MaxStripes - 1) / MaxStripes);
+    const QList<SnmpOid> roots = pollRoots(device.counters64);
+    device.stripes.clear();
+    quint32 after = 0;
+    for (int i = 0; i < count || device.stripes.empty(); i += size) {
+        const bool lastStripe = i + size >= count;
+        const quint32 last = lastStripe ? 0 : known[std::size_t(i + size - 1)];
+        Device::Stripe &stripe = device.stripes.emplace_back();
+        stripe.columns.reset(roots, after, last);
+        // The last stripe reads on to the table's end, which one more row shows.
+        stripe.repetitions = std::clamp((lastStripe ? count - i : size) + 1, 1, device.rowCap);
+        after = last;
+    }
     device.deadline.start(m_deadlineMs);
-    sendStep(device);
+    for (std::size_t k = 0; k < device.stripes.size(); ++k) {
+        if (!sendStripe(device, k))
+            return;
+    }
 }
 
-void DevicePoller::sendStep(Device &device)
+bool DevicePoller::sendStripe(Device &device, std::size_t k)
 {
-    QList<SnmpOid> names = device.columns.nextNames();
+    Device::Stripe &stripe = device.stripes[k];
+    QList<SnmpOid> names = stripe.columns.nextNames();
     const bool v1 = device.version == SnmpVersion::V1;
-    device.nonRepeaters = 0;
-    if (!device.uptime) { // until a reply carried it
+    stripe.nonRepeaters = 0;
+    if (k == 0 && !device.uptime) { // until a reply carried it
         names.prepend(sysUpTimeColumn());
-        device.nonRepeaters = 1;
+        stripe.nonRepeaters = 1;
     }
-    device.exchange->forgetRequests(); // a late answer to the step before is not this one's
     const SnmpExchange::Sent sent = device.exchange->send(
         v1 ? SnmpExchange::Command::GetNext : SnmpExchange::Command::GetBulk, names,
-        device.repetitions, device.nonRepeaters);
-    device.poll.maxRepetitions = v1 ? 0 : device.repetitions;
+        stripe.repetitions, stripe.nonRepeaters);
     switch (sent) {
     case SnmpExchange::Sent::Ok:
-        ++device.poll.roundTrips;
+        stripe.requestId = device.exchange->lastRequestId();
+        ++stripe.requests;
+        ++device.poll.requests;
         ++device.poll.datagrams;
-        return;
+        device.poll.roundTrips = std::max(device.poll.roundTrips, stripe.requests);
+        if (!v1)
+            device.poll.maxRepetitions = std::max(device.poll.maxRepetitions, stripe.repetitions);
+        return true;
     case SnmpExchange::Sent::Refused:
         fail(device, QStringLiteral("No answer from %1: no SNMP agent listens at this address "
                                     "and port.")
                          .arg(device.spec.address));
-        return;
+        return false;
     case SnmpExchange::Sent::Failed:
         fail(device,
              QStringLiteral("The request to %1 could not be sent.").arg(device.spec.address));
-        return;
+        return false;
     }
+    return false;
 }
 
 void DevicePoller::readable(int id)
@@ -427,7 +468,6 @@ void DevicePoller::readable(int id)
     if (!device->busy || !device->deadline.isActive())
         return; // late: its poll is over
     ++device->poll.datagrams;
-    device->exchange->forgetRequests();
     if (reply.report != SnmpFailure::None) {
         // The walk learns the engine again at the next poll.
         device->inventoryNeeded = true;
@@ -435,65 +475,86 @@ void DevicePoller::readable(int id)
         fail(*device, snmpFailureText(reply.report));
         return;
     }
+    const auto stripe = std::find_if(device->stripes.begin(), device->stripes.end(),
+                                     [&reply](const Device::Stripe &s) {
+                                         return !s.done && s.requestId == reply.requestId;
+                                     });
+    if (stripe == device->stripes.end())
+        return; // an answer to a request of a stripe that moved on
+    const std::size_t k = std::size_t(stripe - device->stripes.begin());
+    stripe->requestId = 0;
     const bool v1 = device->version == SnmpVersion::V1;
-    if (reply.errorStatus == SnmpErrTooBig && !v1 && device->repetitions > 1) {
-        device->repetitions = std::max(1, device->repetitions / 2);
-        device->repetitionCap = device->repetitions;
-        sendStep(*device);
+    if (reply.errorStatus == SnmpErrTooBig && !v1 && stripe->repetitions > 1) {
+        stripe->repetitions = std::max(1, stripe->repetitions / 2);
+        device->rowCap = std::min(device->rowCap, stripe->repetitions);
+        sendStripe(*device, k);
         return;
     }
     if (reply.errorStatus == SnmpErrNoSuchName && v1) {
-        device->columns.endAsked(); // the end of the agent's view
+        stripe->columns.endAsked(); // the end of the agent's view
     } else if (reply.errorStatus != 0) {
         fail(*device, QStringLiteral("%1 answered with error-status %2.")
                           .arg(device->spec.address)
                           .arg(reply.errorStatus));
         return;
     } else {
-        const std::size_t first = std::size_t(device->nonRepeaters);
+        const std::size_t first = std::size_t(stripe->nonRepeaters);
         if (first > 0 && !reply.bindings.empty() &&
             reply.bindings.front().name == IfMib::sysUpTime0() &&
             reply.bindings.front().value.type == SnmpValue::TimeTicks)
             device->uptime = quint32(reply.bindings.front().value.number);
+        // The values were read just before their reply left: an agent answers the requests of a
+        // poll one after another, so the time of the reply follows its reading better than
+        // the time of the request (whose offset to the reading cancels out between polls).
+        const qint64 at = ReadingClock::nowMs();
         QString error;
-        const BulkColumns::Step step = device->columns.take(reply.bindings, first, &error);
+        const BulkColumns::Step step = stripe->columns.take(reply.bindings, first, at, &error);
         if (step == BulkColumns::Step::Failed) {
             fail(*device, QStringLiteral("%1: %2.").arg(device->spec.address, error));
             return;
         }
-        if (step == BulkColumns::Step::More && !v1 && !device->columns.lastEndedColumn() &&
-            device->columns.lastRows() < device->repetitions) {
-            // The agent sent fewer rows than asked: its replies are that large at most.
-            device->repetitions = std::max(1, device->columns.lastRows());
-            device->repetitionCap = device->repetitions;
-        }
-        if (step == BulkColumns::Step::More) {
-            sendStep(*device);
-            return;
+        const int rows = stripe->columns.lastRows();
+        if (step == BulkColumns::Step::More && !v1 && !stripe->columns.lastEndedColumn() &&
+            rows > 0 && rows < stripe->repetitions) {
+            // The agent sent fewer rows than asked: its replies hold that many at most.
+            stripe->repetitions = rows;
+            device->rowCap = std::min(device->rowCap, rows);
         }
     }
-    // With v1's noSuchName some columns may still be open.
-    const QList<SnmpOid> open = device->columns.nextNames();
-    if (!open.isEmpty()) {
-        sendStep(*device);
+    if (!stripe->columns.nextNames().isEmpty()) {
+        sendStripe(*device, k);
         return;
     }
-    device->deadline.stop();
-    const BulkColumns &columns = device->columns;
-    bool unknown = false;
-    for (const auto &values : {columns.values(Oper), columns.values(InOctets)}) {
-        for (auto it = values.cbegin(); it != values.cend(); ++it)
-            unknown = unknown || !device->ports.count(it.key());
+    stripe->done = true;
+    if (std::any_of(device->stripes.cbegin(), device->stripes.cend(),
+                    [](const Device::Stripe &s) { return !s.done; }))
+        return;
+    tablesRead(*device);
+}
+
+void DevicePoller::tablesRead(Device &device)
+{
+    device.deadline.stop();
+    device.exchange->forgetRequests();
+    for (const Device::Stripe &stripe : device.stripes) {
+        for (int column = 0; column < PollColumns; ++column)
+            device.values[std::size_t(column)].insert(stripe.columns.values(column));
+        device.readAt.insert(stripe.columns.readAt());
     }
-    const bool restarted = device->lastUptime && device->uptime &&
-                           *device->uptime < *device->lastUptime;
+    bool unknown = false;
+    for (const auto &values : {device.values[Oper], device.values[InOctets]}) {
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            unknown = unknown || !device.ports.count(it.key());
+    }
+    const bool restarted =
+        device.lastUptime && device.uptime && *device.uptime < *device.lastUptime;
     if (restarted || unknown) {
         // Names after a restart (ifIndex may be renumbered) and for ports not known yet.
-        device->afterTables = true;
-        startInventory(*device);
+        device.afterTables = true;
+        startInventory(device);
         return;
     }
-    complete(*device);
+    complete(device);
 }
 
 void DevicePoller::deadline(int id)
@@ -513,7 +574,7 @@ void DevicePoller::deadline(int id)
 void DevicePoller::complete(Device &device)
 {
     DevicePoll &poll = device.poll;
-    const BulkColumns &columns = device.columns;
+    const Columns &columns = device.values;
     poll.answered = true;
     poll.everAnswered = device.everAnswered = true;
     poll.version = device.version;
@@ -534,7 +595,7 @@ void DevicePoller::complete(Device &device)
 
     // The ports of this poll: every index with a state or an octet counter.
     std::map<quint32, bool> present;
-    for (const auto &values : {columns.values(Oper), columns.values(InOctets)}) {
+    for (const auto &values : {columns[Oper], columns[InOctets]}) {
         for (auto it = values.cbegin(); it != values.cend(); ++it)
             present[it.key()] = true;
     }
@@ -574,7 +635,8 @@ void DevicePoller::complete(Device &device)
         c.outErrors = counterValue(columns, OutErrors, index, SnmpValue::Counter32);
         c.inDiscards = counterValue(columns, InDiscards, index, SnmpValue::Counter32);
         c.outDiscards = counterValue(columns, OutDiscards, index, SnmpValue::Counter32);
-        result.rates = port.tracker.take(c, {device.readAtMs, m_interval, port.speed, restart});
+        const qint64 readAt = device.readAt.value(index, ReadingClock::nowMs());
+        result.rates = port.tracker.take(c, {readAt, m_interval, port.speed, restart});
         poll.ports.append(result);
     }
     finish(device);
@@ -619,10 +681,16 @@ void DevicePoller::finish(Device &device)
 {
     device.busy = false;
     --m_outstanding;
-    const DevicePoll poll = device.poll;
     const bool last = --m_pending == 0;
-    QMetaObject::invokeMethod(this, &DevicePoller::launch, Qt::QueuedConnection);
-    Q_EMIT devicePolled(poll); // a receiver may remove the device
-    if (last)
-        Q_EMIT pollFinished();
+    // From the event loop: the caller may still be using the device, and a receiver may
+    // remove it.
+    QMetaObject::invokeMethod(
+        this,
+        [this, poll = device.poll, last] {
+            Q_EMIT devicePolled(poll);
+            if (last)
+                Q_EMIT pollFinished();
+            launch();
+        },
+        Qt::QueuedConnection);
 }

@@ -27,13 +27,16 @@ struct DeviceSpec {
 // Polls every port of one or many devices in a few round trips per device, without blocking
 // the thread it lives on (the GUI thread or a command line's loop).
 //
-// Per device per poll: one GetBulk stream (v2c, v3; GetNext for v1) of sysUpTime.0 (asked
-// once, as a non-repeater) and the columns the rates and states need: ifHCInOctets and
-// ifHCOutOctets (ifInOctets/ifOutOctets where the agent has no 64-bit counters or speaks only
-// v1), ifAdminStatus, ifOperStatus, ifInErrors, ifOutErrors, ifInDiscards, ifOutDiscards.
-// max-repetitions covers every known port and one more row (so the end of the table is seen
-// in the same reply) within MaxBindingsPerReply; it is halved on tooBig and lowered to what
-// the agent returned when it sent fewer rows. Each device keeps one session open across polls.
+// Per device per poll: GetBulk (v2c, v3; GetNext for v1) of sysUpTime.0 (asked once, as a
+// non-repeater) and the columns the rates and states need: ifHCInOctets and ifHCOutOctets
+// (ifInOctets/ifOutOctets where the agent has no 64-bit counters or speaks only v1),
+// ifAdminStatus, ifOperStatus, ifInErrors, ifOutErrors, ifInDiscards, ifOutDiscards. The
+// known ports are cut into stripes of as many rows as one reply of the agent holds (at first
+// InitialValuesPerReply values, fewer once the agent answered tooBig, which halves a request,
+// or sent fewer rows than asked), and every stripe's request leaves at once, at most
+// MaxStripes per device: a poll takes one round trip while the ports are known, and the
+// last stripe reads on to the end of the table, where new ports show. Each device keeps one
+// session open across polls; each port's rate is over the times its replies came in.
 //
 // Names, aliases and speeds (ifName, ifAlias, ifDescr, ifType, ifSpeed, ifHighSpeed) are
 // read by an SnmpWalker walk when the device is added, after it restarted and when an
@@ -51,7 +54,10 @@ class DevicePoller : public QObject
 
 public:
     static constexpr int MaxOutstanding = 64;
-    static constexpr int MaxBindingsPerReply = 1000;
+    // Values one reply is first expected to hold: net-snmp's default for a GetBulk answer, and
+    // within a 1,500-byte datagram for most agents' counters.
+    static constexpr int InitialValuesPerReply = 100;
+    static constexpr int MaxStripes = 16; // requests in flight per device
 
     explicit DevicePoller(QObject *parent = nullptr);
     ~DevicePoller() override;
@@ -93,9 +99,9 @@ private:
     void inventoried(int id, const WalkResult &result);
     void startTables(Device &device);
     bool openSession(Device &device);
-    void sendStep(Device &device);
+    bool sendStripe(Device &device, std::size_t k);
     void readable(int id);
-    void handleReply(Device &device);
+    void tablesRead(Device &device);
     void deadline(int id);
     void fail(Device &device, const QString &problem);
     void complete(Device &device);

@@ -73,8 +73,9 @@ struct DevicePoll {
     quint32 uptime = 0;     // sysUpTime.0, hundredths of a second
     QStringList notes;      // interfaces that appeared or disappeared, a restart
 
-    int roundTrips = 0;      // request datagrams of this poll's tables (sysUpTime included)
-    int datagrams = 0;       // request and reply datagrams of this poll's tables
+    int roundTrips = 0; // requests one after another (the longest chain) for this poll's tables
+    int requests = 0;   // request datagrams of this poll's tables (sysUpTime included)
+    int datagrams = 0;  // request and reply datagrams of this poll's tables
     int inventoryRequests = 0; // request datagrams of the names and speeds read in this poll
     int maxRepetitions = 0;  // the last GetBulk's (0 for v1)
     QList<PortResult> ports; // in ifIndex order

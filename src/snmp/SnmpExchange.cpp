@@ -211,6 +211,7 @@ int SnmpExchange::received(int operation, snmp_session *, int, snmp_pdu *pdu, vo
         self->m_liveIds.cend())
         return 1; // an answer to a request no longer wanted
     reply.errorStatus = pdu->errstat;
+    reply.requestId = pdu->reqid;
     for (const netsnmp_variable_list *var = pdu->variables; var; var = var->next_variable)
         reply.bindings.push_back(decode(var));
     self->m_reply = std::move(reply);

@@ -1,6 +1,10 @@
 #include "PortTableAgent.h"
 
+#include "Ber.h"
 #include "SnmpAgent.h"
+
+#include <QHostAddress>
+#include <QUdpSocket>
 
 #include <QDateTime>
 #include <QFile>
@@ -67,9 +71,11 @@ sub load {
         $rows{"$x.15.$i"} = ['gauge', $high];
         $rows{"$x.18.$i"} = ['string', $alias];
     }
-    @oids = sort { cmp_oid([split(/\./, substr($a, 1))], [split(/\./, substr($b, 1))]) }
-            grep { index($_, $prefix . '.') == 0 } keys %rows;
-    @keys = map { [split(/\./, substr($_, 1))] } @oids;
+    my @sorted = sort { cmp_oid($a->[1], $b->[1]) }
+                 map { [$_, [split(/\./, substr($_, 1))]] }
+                 grep { index($_, $prefix . '.') == 0 } keys %rows;
+    @oids = map { $_->[0] } @sorted;
+    @keys = map { $_->[1] } @sorted;
 }
 sub fmod_2_32 {
     my ($v) = @_;
@@ -199,13 +205,36 @@ bool PortTableAgent::setPorts(const QList<Port> &ports)
     m_ports = ports;
     if (m_clockStartMs == 0)
         m_clockStartMs = QDateTime::currentMSecsSinceEpoch();
-    return writeTable();
+    return writeTable() && prime();
 }
 
 bool PortTableAgent::restartClock()
 {
     m_clockStartMs = QDateTime::currentMSecsSinceEpoch();
-    return writeTable();
+    return writeTable() && prime();
+}
+
+// One v1 GetRequest through each helper, so that they read a new port file now and not in
+// the middle of a test's timed poll.
+bool PortTableAgent::prime()
+{
+    if (!m_process.isRunning())
+        return true;
+    QUdpSocket socket;
+    if (!socket.bind(QHostAddress(QHostAddress::LocalHost), 0))
+        return false;
+    const QByteArray null = Ber::tlv(Ber::Null, {});
+    const QByteArray request =
+        Ber::message("public", Ber::GetRequest, 4712, 0, 0,
+                     {Ber::binding(Ber::objectId({1, 3, 6, 1, 2, 1, 1, 3, 0}), null),
+                      Ber::binding(Ber::objectId({1, 3, 6, 1, 2, 1, 2, 2, 1, 1, 1}), null),
+                      Ber::binding(Ber::objectId({1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 1, 1}), null)});
+    socket.writeDatagram(request, QHostAddress(QHostAddress::LocalHost), m_port);
+    if (!socket.waitForReadyRead(3000)) {
+        m_error = "the agent did not answer after the port file changed";
+        return false;
+    }
+    return true;
 }
 
 bool PortTableAgent::start(int readyTimeoutMs)
@@ -232,6 +261,8 @@ bool PortTableAgent::start(int readyTimeoutMs)
         config += "rouser " + SnmpAgent::privUser().toUtf8() + " priv\n";
     }
     config += "sysName port-table-test\n";
+    if (m_maxBulkResponses > 0)
+        config += "maxGetbulkResponses " + QByteArray::number(m_maxBulkResponses) + '\n';
     if (!writeTable() || !writeAgentFile(m_dir.filePath("ports.pl"), PortScript, &m_error))
         return false;
     const QString perl = SnmpdProcess::perl();

@@ -47,6 +47,9 @@ public:
     void setV1Only(bool on) { m_v1Only = on; }
     // Before start(): snmpd logs every datagram; see receivedDatagrams().
     void setLogPackets(bool on) { m_logPackets = on; }
+    // Before start(): the agent answers a GetBulk with at most this many values (snmpd's
+    // maxGetbulkResponses); 0 = its default.
+    void setMaxBulkResponses(int values) { m_maxBulkResponses = values; }
     bool start(int readyTimeoutMs = 5000);
     void stop();
     const QString &errorString() const { return m_error; }
@@ -62,6 +65,7 @@ public:
 
 private:
     bool writeTable();
+    bool prime();
 
     QTemporaryDir m_dir;
     SnmpdProcess m_process;
@@ -70,5 +74,6 @@ private:
     qint64 m_clockStartMs = 0; // wall clock, ms since the epoch
     bool m_v1Only = false;
     bool m_logPackets = false;
+    int m_maxBulkResponses = 0;
     QString m_error;
 };
