@@ -2,6 +2,7 @@
 
 #include "BulkColumns.h"
 #include "IfMib.h"
+#include "InterfaceDiscovery.h"
 #include "PollRun.h"
 #include "PortTracker.h"
 #include "ReadingClock.h"
@@ -69,15 +70,6 @@ std::optional<int> statusValue(const Columns &columns, int column, quint32 index
     if (found == columns[std::size_t(column)].cend() || found->type != SnmpValue::Integer)
         return std::nullopt;
     return int(found->integer);
-}
-
-// A port's speed in bit/s: ifHighSpeed (Mbit/s) where ifSpeed is at its 32-bit limit or
-// says nothing, else ifSpeed.
-std::uint64_t portSpeed(std::uint64_t ifSpeed, std::uint64_t ifHighSpeed)
-{
-    if (ifHighSpeed > 0 && (ifSpeed == 0xffffffffu || ifSpeed == 0))
-        return ifHighSpeed * 1000000u;
-    return ifSpeed;
 }
 
 } // namespace
@@ -311,7 +303,7 @@ void DevicePoller::inventoried(int id, const WalkResult &result)
     device->version = result.version;
     device->counters64 = device->version != SnmpVersion::V1 && !result.columns[HCIn].isEmpty();
     if (!result.scalars.isEmpty() && result.scalars.first().type == SnmpValue::OctetString)
-        device->sysName = QString::fromUtf8(result.scalars.first().bytes);
+        device->sysName = Discovery::displayText(result.scalars.first().bytes);
 
     // Each column by index; an index in any of them is a port.
     std::map<quint32, std::map<int, SnmpValue>> rows;
@@ -323,13 +315,16 @@ void DevicePoller::inventoried(int id, const WalkResult &result)
     }
     for (const auto &[index, values] : rows) {
         Device::Port &port = device->ports[index]; // a new port starts without readings
+        // An agent's texts as one line without control or invisible characters.
         const auto text = [&values](int column) {
             const auto found = values.find(column);
-            return found == values.end() ? QString() : QString::fromUtf8(found->second.bytes);
+            return found == values.end() ? QString()
+                                         : Discovery::displayText(found->second.bytes);
         };
-        const auto number = [&values](int column) -> std::uint64_t {
+        const auto number = [&values](int column) -> std::optional<quint64> {
             const auto found = values.find(column);
-            return found == values.end() ? 0 : found->second.number;
+            return found == values.end() ? std::nullopt
+                                         : std::optional<quint64>(found->second.number);
         };
         port.descr = text(Descr);
         port.name = text(Name);
@@ -340,7 +335,7 @@ void DevicePoller::inventoried(int id, const WalkResult &result)
         port.alias = text(Alias);
         const auto type = values.find(Type);
         port.type = type == values.end() ? 0 : int(type->second.integer);
-        port.speed = portSpeed(number(Speed), number(HighSpeed));
+        port.speed = Discovery::bandwidth(number(Speed), number(HighSpeed));
     }
     device->inventoried = true;
     device->inventoryNeeded = false;
