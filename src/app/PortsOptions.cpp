@@ -25,10 +25,10 @@ void print(FILE *stream, const QString &text)
 // A whole number from min to max in plain decimal, or -1.
 long long wholeNumber(const QString &text, long long min, long long max)
 {
-    const bool digits = !text.isEmpty() && text.size() <= 9 &&
-                        std::all_of(text.cbegin(), text.cend(), [](QChar c) {
-                            return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-                        });
+    const bool digits =
+        !text.isEmpty() && text.size() <= 9 && std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+            return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        });
     const long long value = digits ? text.toLongLong() : -1;
     return value >= min && value <= max ? value : -1;
 }
@@ -147,8 +147,8 @@ int PortsOptions::run(const QCommandLineParser &parser, int (*usageError)(const 
         if (csv)
             print(stdout, PortsReport::csvLines(poll, sort));
         else
-            print(stdout, poll.answered ? PortsReport::table(poll, sort)
-                                        : PortsReport::silentLine(poll));
+            print(stdout,
+                  poll.answered ? PortsReport::table(poll, sort) : PortsReport::silentLine(poll));
         if (reports > 0 && ++printed >= reports)
             QCoreApplication::exit(0);
     });

@@ -34,8 +34,8 @@ QString row(const QStringList &cells)
 {
     // Index, name, state, speed, in, out, in %, out %, errors, discards, alias.
     static const int widths[] = {7, 16, 10, 11, 13, 13, 8, 8, 7, 9, 0};
-    static const bool right[] = {true, false, false, true, true, true, true, true, true, true,
-                                 false};
+    static const bool right[] = {true, false, false, true, true, true,
+                                 true, true,  true,  true, false};
     QString line;
     for (qsizetype i = 0; i < cells.size(); ++i) {
         const int width = i < qsizetype(std::size(widths)) ? widths[i] : 0;
@@ -130,7 +130,9 @@ QList<PortResult> sorted(const QList<PortResult> &ports, Sort sort)
         });
         break;
     case Sort::Util:
-        by([](const PortResult &a, const PortResult &b) { return utilisation(a) > utilisation(b); });
+        by([](const PortResult &a, const PortResult &b) {
+            return utilisation(a) > utilisation(b);
+        });
         break;
     case Sort::Errors:
         by([](const PortResult &a, const PortResult &b) { return a.problems() > b.problems(); });
@@ -156,12 +158,12 @@ QString table(const DevicePoll &poll, Sort sort)
     int up = 0;
     for (const PortResult &port : poll.ports)
         up += port.isUp() ? 1 : 0;
-    QString text = heading(poll) +
-                   QStringLiteral(": %1 ports, %2 up; %3 round trips, %4 datagrams\n")
-                       .arg(poll.ports.size())
-                       .arg(up)
-                       .arg(poll.roundTrips)
-                       .arg(poll.datagrams);
+    QString text =
+        heading(poll) + QStringLiteral(": %1 ports, %2 up; %3 round trips, %4 datagrams\n")
+                            .arg(poll.ports.size())
+                            .arg(up)
+                            .arg(poll.roundTrips)
+                            .arg(poll.datagrams);
     for (const QString &note : poll.notes)
         text += QStringLiteral("  ") + note + QLatin1Char('\n');
     text += row({QStringLiteral("INDEX"), QStringLiteral("NAME"), QStringLiteral("STATE"),
@@ -186,9 +188,9 @@ QString table(const DevicePoll &poll, Sort sort)
 
 QString silentLine(const DevicePoll &poll)
 {
-    return heading(poll) + QStringLiteral(": silent since %1 (%2)\n")
-                               .arg(poll.silentSince.toString(QStringLiteral("HH:mm:ss")),
-                                    poll.problem);
+    return heading(poll) +
+           QStringLiteral(": silent since %1 (%2)\n")
+               .arg(poll.silentSince.toString(QStringLiteral("HH:mm:ss")), poll.problem);
 }
 
 QString csvHeader()

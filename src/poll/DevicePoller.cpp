@@ -90,9 +90,9 @@ struct DevicePoller::Device {
     bool counters64 = false;
     QString sysName;
     std::map<quint32, Port> ports;
-    bool inventoried = false;     // names read at least once
-    bool inventoryNeeded = true;  // names to be read at the next poll
-    bool afterTables = false;     // the running inventory follows this poll's tables
+    bool inventoried = false;    // names read at least once
+    bool inventoryNeeded = true; // names to be read at the next poll
+    bool afterTables = false;    // the running inventory follows this poll's tables
 
     // One part of the table read by its own requests, all parts at once.
     struct Stripe {
@@ -318,8 +318,7 @@ void DevicePoller::inventoried(int id, const WalkResult &result)
         // An agent's texts as one line without control or invisible characters.
         const auto text = [&values](int column) {
             const auto found = values.find(column);
-            return found == values.end() ? QString()
-                                         : Discovery::displayText(found->second.bytes);
+            return found == values.end() ? QString() : Discovery::displayText(found->second.bytes);
         };
         const auto number = [&values](int column) -> std::optional<quint64> {
             const auto found = values.find(column);
@@ -373,8 +372,8 @@ bool DevicePoller::openSession(Device &device)
                                                                           : SnmpVersion::V2c,
                                         device.spec.community, *device.address, port)) {
         device.exchange.reset();
-        fail(device, QStringLiteral("No SNMP session to %1 could be opened.")
-                         .arg(device.spec.address));
+        fail(device,
+             QStringLiteral("No SNMP session to %1 could be opened.").arg(device.spec.address));
         return false;
     }
     return true;
@@ -425,9 +424,9 @@ bool DevicePoller::sendStripe(Device &device, std::size_t k)
         names.prepend(sysUpTimeColumn());
         stripe.nonRepeaters = 1;
     }
-    const SnmpExchange::Sent sent = device.exchange->send(
-        v1 ? SnmpExchange::Command::GetNext : SnmpExchange::Command::GetBulk, names,
-        stripe.repetitions, stripe.nonRepeaters);
+    const SnmpExchange::Sent sent =
+        device.exchange->send(v1 ? SnmpExchange::Command::GetNext : SnmpExchange::Command::GetBulk,
+                              names, stripe.repetitions, stripe.nonRepeaters);
     switch (sent) {
     case SnmpExchange::Sent::Ok:
         stripe.requestId = device.exchange->lastRequestId();
@@ -470,10 +469,9 @@ void DevicePoller::readable(int id)
         fail(*device, snmpFailureText(reply.report));
         return;
     }
-    const auto stripe = std::find_if(device->stripes.begin(), device->stripes.end(),
-                                     [&reply](const Device::Stripe &s) {
-                                         return !s.done && s.requestId == reply.requestId;
-                                     });
+    const auto stripe = std::find_if(
+        device->stripes.begin(), device->stripes.end(),
+        [&reply](const Device::Stripe &s) { return !s.done && s.requestId == reply.requestId; });
     if (stripe == device->stripes.end())
         return; // an answer to a request of a stripe that moved on
     const std::size_t k = std::size_t(stripe - device->stripes.begin());
@@ -579,8 +577,8 @@ void DevicePoller::complete(Device &device)
     poll.restarted = device.lastUptime && device.uptime && *device.uptime < *device.lastUptime;
     QString restart;
     if (poll.restarted) {
-        restart = QStringLiteral("agent restarted (uptime %1)")
-                      .arg(PollRun::uptimeText(*device.uptime));
+        restart =
+            QStringLiteral("agent restarted (uptime %1)").arg(PollRun::uptimeText(*device.uptime));
         poll.notes << QStringLiteral("The agent restarted (uptime %1).")
                           .arg(PollRun::uptimeText(*device.uptime));
     }

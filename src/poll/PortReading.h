@@ -36,17 +36,16 @@ struct PortRates {
     // Percent of the port's speed; unset when the speed is not known or the outcome not Good.
     std::optional<double> inUtilisation, outUtilisation;
     // Errors and discards counted in this poll's interval (unset unless known at both ends).
-    std::optional<std::uint64_t> inErrorsDelta, outErrorsDelta, inDiscardsDelta,
-        outDiscardsDelta;
+    std::optional<std::uint64_t> inErrorsDelta, outErrorsDelta, inDiscardsDelta, outDiscardsDelta;
 };
 
 // One port of a device after a poll: what it is (read at the inventory) and its readings.
 struct PortResult {
     quint32 ifIndex = 0;
-    QString name;  // ifName, else ifDescr, else "ifIndex N"
-    QString alias; // ifAlias
-    QString descr; // ifDescr
-    int type = 0;  // ifType
+    QString name;            // ifName, else ifDescr, else "ifIndex N"
+    QString alias;           // ifAlias
+    QString descr;           // ifDescr
+    int type = 0;            // ifType
     std::uint64_t speed = 0; // bit/s from ifHighSpeed or ifSpeed; 0 unknown
     PortCounters counters;
     PortRates rates;
@@ -58,16 +57,16 @@ struct PortResult {
 
 // One device after a poll.
 struct DevicePoll {
-    int device = 0;   // the id DevicePoller::addDevice gave
-    QString address;  // as given
-    QString sysName;  // from the inventory
+    int device = 0;                         // the id DevicePoller::addDevice gave
+    QString address;                        // as given
+    QString sysName;                        // from the inventory
     SnmpVersion version = SnmpVersion::V2c; // spoken
-    bool counters64 = false; // octets read from ifHCInOctets/ifHCOutOctets
-    QDateTime time;          // wall clock at the poll's start
+    bool counters64 = false;                // octets read from ifHCInOctets/ifHCOutOctets
+    QDateTime time;                         // wall clock at the poll's start
 
-    bool answered = false;  // this poll got the device's tables
-    QDateTime silentSince;  // first unanswered poll of the current silence; null while answering
-    QString problem;        // why this poll failed ("" when answered)
+    bool answered = false; // this poll got the device's tables
+    QDateTime silentSince; // first unanswered poll of the current silence; null while answering
+    QString problem;       // why this poll failed ("" when answered)
     bool everAnswered = false;
     bool restarted = false; // sysUpTime went back since the last poll
     quint32 uptime = 0;     // sysUpTime.0, hundredths of a second
@@ -77,7 +76,7 @@ struct DevicePoll {
     int requests = 0;   // request datagrams of this poll's tables (sysUpTime included)
     int datagrams = 0;  // request and reply datagrams of this poll's tables
     int inventoryRequests = 0; // request datagrams of the names and speeds read in this poll
-    int maxRepetitions = 0;  // the last GetBulk's (0 for v1)
-    QList<PortResult> ports; // in ifIndex order
+    int maxRepetitions = 0;    // the last GetBulk's (0 for v1)
+    QList<PortResult> ports;   // in ifIndex order
 };
 Q_DECLARE_METATYPE(DevicePoll)

@@ -9,9 +9,8 @@ namespace
 // A Counter32's increase with one wrap past 2^32 corrected.
 std::uint64_t delta32(std::uint64_t now, std::uint64_t before)
 {
-    return std::uint64_t(
-        NumberFormat::wrapCorrectedDelta(std::int64_t(now & 0xffffffffu),
-                                         std::int64_t(before & 0xffffffffu)));
+    return std::uint64_t(NumberFormat::wrapCorrectedDelta(std::int64_t(now & 0xffffffffu),
+                                                          std::int64_t(before & 0xffffffffu)));
 }
 
 std::optional<std::uint64_t> countDelta(const std::optional<std::uint64_t> &now,
@@ -53,7 +52,8 @@ PortRates PortTracker::take(const PortCounters &counters, const Context &context
         first = QStringLiteral("a gap of %1 s since the last reading").arg(seconds, 0, 'f', 1);
     } else if (seconds <= 0) {
         first = QStringLiteral("first reading (no time between two readings)");
-    } else if (counters.width == 64 && (*counters.inOctets < *m_in || *counters.outOctets < *m_out)) {
+    } else if (counters.width == 64 &&
+               (*counters.inOctets < *m_in || *counters.outOctets < *m_out)) {
         first = QStringLiteral("64-bit counters went backwards (agent restart or counters "
                                "cleared)");
     }

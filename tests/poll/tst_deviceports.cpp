@@ -38,9 +38,8 @@ QList<PortTableAgent::Port> portList()
 QList<DevicePoll> poll(DevicePoller &poller)
 {
     QList<DevicePoll> polls;
-    const QMetaObject::Connection connection =
-        QObject::connect(&poller, &DevicePoller::devicePolled,
-                         [&polls](const DevicePoll &p) { polls.append(p); });
+    const QMetaObject::Connection connection = QObject::connect(
+        &poller, &DevicePoller::devicePolled, [&polls](const DevicePoll &p) { polls.append(p); });
     QSignalSpy finished(&poller, &DevicePoller::pollFinished);
     poller.pollNow();
     if (!finished.wait(20000))
@@ -73,10 +72,14 @@ void checkRates(const DevicePoll &p, const QList<PortTableAgent::Port> &ports)
         QVERIFY2(got.rates.outcome == PortRates::Outcome::Good,
                  qPrintable(where + QStringLiteral(": ") + got.rates.reason));
         const double in = want.inRate * 8, out = want.outRate * 8;
-        QVERIFY2(within(got.rates.inBitsPerSecond, in, 0.01),
-                 qPrintable(where + QStringLiteral(": in %1, not %2").arg(got.rates.inBitsPerSecond).arg(in)));
+        QVERIFY2(
+            within(got.rates.inBitsPerSecond, in, 0.01),
+            qPrintable(where +
+                       QStringLiteral(": in %1, not %2").arg(got.rates.inBitsPerSecond).arg(in)));
         QVERIFY2(within(got.rates.outBitsPerSecond, out, 0.01),
-                 qPrintable(where + QStringLiteral(": out %1, not %2").arg(got.rates.outBitsPerSecond).arg(out)));
+                 qPrintable(
+                     where +
+                     QStringLiteral(": out %1, not %2").arg(got.rates.outBitsPerSecond).arg(out)));
         QVERIFY(got.rates.inUtilisation.has_value());
         QVERIFY(within(*got.rates.inUtilisation, in * 100 / double(want.speed), 0.01));
         QCOMPARE(got.rates.inErrorsDelta.value_or(0) > 0, want.errorRate > 0);

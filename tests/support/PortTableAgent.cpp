@@ -14,9 +14,10 @@ namespace
 {
 
 // pass_persist helper: serves GET and GETNEXT under its prefix from a port file, reread when it
-// changes (a new file: the test replaces it whole). The first line is the clock's start (seconds since the epoch); each further line
-// one port: index, descr, name, alias, type, ifSpeed, ifHighSpeed, admin, oper, in rate, out
-// rate, error rate, discard rate, counters64, in start, out start (tab-separated).
+// changes (a new file: the test replaces it whole). The first line is the clock's start (seconds
+// since the epoch); each further line one port: index, descr, name, alias, type, ifSpeed,
+// ifHighSpeed, admin, oper, in rate, out rate, error rate, discard rate, counters64, in start, out
+// start (tab-separated).
 const char *const PortScript = R"PERL(#!/usr/bin/perl
 use strict;
 use warnings;

@@ -21,16 +21,16 @@ public:
     struct Port {
         quint32 index = 0;
         QByteArray name, descr, alias;
-        int type = 6;          // ethernetCsmacd
-        quint64 speed = 0;     // bit/s; above 2^32-1 ifSpeed is 4294967295 and ifHighSpeed tells
+        int type = 6;      // ethernetCsmacd
+        quint64 speed = 0; // bit/s; above 2^32-1 ifSpeed is 4294967295 and ifHighSpeed tells
         int adminStatus = 1;
         int operStatus = 1;
-        double inRate = 0;     // octets per second
+        double inRate = 0; // octets per second
         double outRate = 0;
-        double errorRate = 0;  // ifInErrors per second (ifOutErrors half of it)
+        double errorRate = 0;   // ifInErrors per second (ifOutErrors half of it)
         double discardRate = 0; // ifInDiscards per second
         bool counters64 = true;
-        double inStart = 0;    // counter values at the clock's start
+        double inStart = 0; // counter values at the clock's start
         double outStart = 0;
     };
 
