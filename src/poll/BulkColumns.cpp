@@ -40,7 +40,7 @@ void BulkColumns::endAsked()
 }
 
 BulkColumns::Step BulkColumns::take(const std::vector<SnmpBinding> &bindings, std::size_t first,
-                                    qint64 at, QString *error)
+                                    qint64 fromMs, qint64 toMs, QString *error)
 {
     m_lastRows = 0;
     m_lastEnded = false;
@@ -78,8 +78,11 @@ BulkColumns::Step BulkColumns::take(const std::vector<SnmpBinding> &bindings, st
         column.position = binding.name;
         if (binding.name.size() == column.root.size() + 1) {
             column.rows.insert(index, binding.value);
-            if (&column == &m_columns.front())
-                m_readAt.insert(index, at);
+            if (&column == &m_columns.front()) {
+                const double row = double(k / asked) + 0.5;
+                const double rows = double((count + asked - 1) / asked);
+                m_readAt.insert(index, fromMs + qint64(double(toMs - fromMs) * row / rows));
+            }
         }
     }
     for (const Column &column : m_columns) {

@@ -33,10 +33,11 @@ public:
     // The names of the next request: the position of every column not at its end, in column
     // order. Remembers which columns they were for take().
     QList<SnmpOid> nextNames();
-    // Takes a reply's bindings from `first` on (after any non-repeaters); `at` is when its
-    // values were read (kept per row of the first column).
-    Step take(const std::vector<SnmpBinding> &bindings, std::size_t first, qint64 at,
-              QString *error);
+    // Takes a reply's bindings from `first` on (after any non-repeaters). The agent read its
+    // rows one after another between fromMs and toMs; each row's time is kept (per row of
+    // the first column), spread evenly over that span.
+    Step take(const std::vector<SnmpBinding> &bindings, std::size_t first, qint64 fromMs,
+              qint64 toMs, QString *error);
     // Every column asked for is at its end (v1's noSuchName at the end of the agent's view).
     void endAsked();
 

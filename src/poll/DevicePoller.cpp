@@ -101,6 +101,7 @@ struct DevicePoller::Device {
         int repetitions = 0;
         int nonRepeaters = 0;
         int requests = 0;
+        qint64 sentAt = 0; // ReadingClock, of its request in flight
         bool done = false;
     };
 
@@ -111,6 +112,7 @@ struct DevicePoller::Device {
     int rowCap = InitialValuesPerReply / PollColumns; // rows per reply, lowered by the agent
     Columns values;                                   // this poll's, of every stripe
     QMap<quint32, qint64> readAt;                     // when each port's octets were read
+    qint64 lastReplyAt = 0;                           // ReadingClock, this poll's
 
     bool queued = false;
     bool busy = false;
@@ -386,6 +388,7 @@ void DevicePoller::startTables(Device &device)
     device.exchange->forgetRequests();
     device.values = Columns();
     device.readAt.clear();
+    device.lastReplyAt = 0;
     const bool v1 = device.version == SnmpVersion::V1;
     std::vector<quint32> known;
     for (const auto &entry : device.ports)
@@ -430,6 +433,7 @@ bool DevicePoller::sendStripe(Device &device, std::size_t k)
     switch (sent) {
     case SnmpExchange::Sent::Ok:
         stripe.requestId = device.exchange->lastRequestId();
+        stripe.sentAt = ReadingClock::nowMs();
         ++stripe.requests;
         ++device.poll.requests;
         ++device.poll.datagrams;
@@ -496,12 +500,14 @@ void DevicePoller::readable(int id)
             reply.bindings.front().name == IfMib::sysUpTime0() &&
             reply.bindings.front().value.type == SnmpValue::TimeTicks)
             device->uptime = quint32(reply.bindings.front().value.number);
-        // The values were read just before their reply left: an agent answers the requests of a
-        // poll one after another, so the time of the reply follows its reading better than
-        // the time of the request (whose offset to the reading cancels out between polls).
-        const qint64 at = ReadingClock::nowMs();
+        // An agent answers the requests of a poll one after another: this one's values were
+        // read after the reply before it (or its own request) and before it came back.
+        const qint64 now = ReadingClock::nowMs();
+        const qint64 from = std::max(stripe->sentAt, device->lastReplyAt);
+        device->lastReplyAt = now;
         QString error;
-        const BulkColumns::Step step = stripe->columns.take(reply.bindings, first, at, &error);
+        const BulkColumns::Step step =
+            stripe->columns.take(reply.bindings, first, from, now, &error);
         if (step == BulkColumns::Step::Failed) {
             fail(*device, QStringLiteral("%1: %2.").arg(device->spec.address, error));
             return;

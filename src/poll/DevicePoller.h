@@ -36,7 +36,9 @@ struct DeviceSpec {
 // or sent fewer rows than asked), and every stripe's request leaves at once, at most
 // MaxStripes per device: a poll takes one round trip while the ports are known, and the
 // last stripe reads on to the end of the table, where new ports show. Each device keeps one
-// session open across polls; each port's rate is over the times its replies came in.
+// session open across polls. A port's reading time is estimated from the replies: the agent
+// answers one request after another and reads a reply's rows in order between the reply
+// before it (or its request) and its own.
 //
 // Names, aliases and speeds (ifName, ifAlias, ifDescr, ifType, ifSpeed, ifHighSpeed) are
 // read by an SnmpWalker walk when the device is added, after it restarted and when an
