@@ -1,6 +1,7 @@
 #include "PortsReport.h"
 
 #include "IfStatus.h"
+#include "NumberFormat.h"
 #include "RateFormat.h"
 
 #include <QLocale>
@@ -158,12 +159,15 @@ QString table(const DevicePoll &poll, Sort sort)
     int up = 0;
     for (const PortResult &port : poll.ports)
         up += port.isUp() ? 1 : 0;
+    using NumberFormat::counted;
     QString text =
-        heading(poll) + QStringLiteral(": %1 ports, %2 up; %3 round trips, %4 datagrams\n")
-                            .arg(poll.ports.size())
-                            .arg(up)
-                            .arg(poll.roundTrips)
-                            .arg(poll.datagrams);
+        heading(poll) +
+        QStringLiteral(": %1, %2 up; %3, %4\n")
+            .arg(counted(poll.ports.size(), QStringLiteral("port"), QStringLiteral("ports")))
+            .arg(up)
+            .arg(counted(poll.roundTrips, QStringLiteral("round trip"),
+                         QStringLiteral("round trips")),
+                 counted(poll.datagrams, QStringLiteral("datagram"), QStringLiteral("datagrams")));
     for (const QString &note : poll.notes)
         text += QStringLiteral("  ") + note + QLatin1Char('\n');
     text += row({QStringLiteral("INDEX"), QStringLiteral("NAME"), QStringLiteral("STATE"),

@@ -70,7 +70,7 @@ private Q_SLOTS:
             const QStringList lines = report.split('\n', Qt::SkipEmptyParts);
             QCOMPARE(lines.size(), 2 + 60);
             QVERIFY2(QRegularExpression("^port-table-test \\(127\\.0\\.0\\.1:\\d+\\) at "
-                                        "\\d\\d:\\d\\d:\\d\\d: 60 ports, 52 up; 1 round trips, "
+                                        "\\d\\d:\\d\\d:\\d\\d: 60 ports, 52 up; 1 round trip, "
                                         "12 datagrams$")
                          .match(lines[0])
                          .hasMatch(),
