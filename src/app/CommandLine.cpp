@@ -8,6 +8,7 @@
 #include "ErrorReport.h"
 #include "ExportOptions.h"
 #include "InterfaceDiscovery.h"
+#include "PortsOptions.h"
 #include "RateFormat.h"
 #include "SecurityOptions.h"
 #include "SnmpHost.h"
@@ -43,6 +44,9 @@ QString shortUsage()
                           "       ostraline --export-prometheus DEVICE-FILE --output-dir DIR "
                           "[--exporter HOST:PORT] [--snmp-exporter-format current|0.21] "
                           "[--include-secrets]\n"
+                          "       ostraline --ports ADDRESS [--community TEXT | --snmp-version 3 "
+                          "--user NAME ...] [--interval SECONDS] [--count N] "
+                          "[--format table|csv] [--sort in|out|util|errors|name]\n"
                           "Try 'ostraline --help' for more.\n");
 }
 
@@ -319,6 +323,10 @@ int run(int &argc, char **argv)
                        "into --output-dir, and a summary to standard error. Exit status: 0 "
                        "written, 1 nothing could be written, 2 bad usage or an agent that "
                        "cannot be exported.\n"
+                       "With --ports it polls every port of an agent and prints their state, "
+                       "rates, utilisation and errors after each poll (the first after two "
+                       "readings), also while the window runs. Exit status: 0 done, 1 the "
+                       "agent never answered, 2 bad usage.\n"
 
                        "Qt's own options (-style, -stylesheet, -platform, -reverse, "
                        "-qwindowgeometry, -display) may come before the device file."));
@@ -368,6 +376,8 @@ int run(int &argc, char **argv)
     parser.addOptions({upOnly, output, defaultBandwidth, saveProfileOption, timeout});
     const ExportOptions exportOptions;
     parser.addOptions(exportOptions.options());
+    const PortsOptions portsOptions;
+    parser.addOptions(portsOptions.options());
     parser.addPositionalArgument(QStringLiteral("device-file"),
                                  QStringLiteral("Device file to open in the window."),
                                  QStringLiteral("[device-file]"));
@@ -392,6 +402,13 @@ int run(int &argc, char **argv)
                                              "give one."));
         return exportOptions.run(parser, usageError);
     }
+    if (parser.isSet(portsOptions.ports)) {
+        if (parser.isSet(discoverOption))
+            return usageError(QStringLiteral("--ports and --discover are two commands; give one."));
+        return portsOptions.run(parser, usageError, community, snmpVersion, securityOptions);
+    }
+    if (portsOptions.anySet(parser))
+        return usageError(QStringLiteral("--interval, --count, --format and --sort need --ports."));
     if (exportOptions.anySet(parser))
         return usageError(QStringLiteral("--output-dir, --exporter, --snmp-exporter-format and "
                                          "--include-secrets need --export-prometheus."));
@@ -399,8 +416,8 @@ int run(int &argc, char **argv)
         return usageError(QStringLiteral("\"-\" is no device file; open a file of that name with "
                                          "'ostraline -- -'."));
     if (!parser.isSet(discoverOption))
-        return usageError(QStringLiteral("these options need --discover ADDRESS or "
-                                         "--export-prometheus DEVICE-FILE."));
+        return usageError(QStringLiteral("these options need --discover ADDRESS, --ports ADDRESS "
+                                         "or --export-prometheus DEVICE-FILE."));
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("--discover takes no device file; use --output FILE."));
 

@@ -7,7 +7,7 @@
 
 // The program's command line. A device file path as the only argument (or after "--")
 // opens the window with it, as always; anything with options runs here, without a window,
-// a display or the single-instance lock: --discover, --help, --version.
+// a display or the single-instance lock: --discover, --ports, --help, --version.
 namespace CommandLine
 {
 

@@ -128,7 +128,7 @@ void SnmpExchange::close()
 }
 
 SnmpExchange::Sent SnmpExchange::send(Command command, const QList<SnmpOid> &names,
-                                      int maxRepetitions)
+                                      int maxRepetitions, int nonRepeaters)
 {
     if (!m_handle)
         return Sent::Failed;
@@ -144,7 +144,7 @@ SnmpExchange::Sent SnmpExchange::send(Command command, const QList<SnmpOid> &nam
     // The library matches the reply to this request by its request-id.
     pdu->reqid = unpredictableRequestId();
     if (type == SNMP_MSG_GETBULK && !discovery) {
-        pdu->non_repeaters = 0;
+        pdu->non_repeaters = std::clamp(nonRepeaters, 0, int(names.size()));
         pdu->max_repetitions = maxRepetitions;
     }
     for (const SnmpOid &name : names) {
@@ -211,6 +211,7 @@ int SnmpExchange::received(int operation, snmp_session *, int, snmp_pdu *pdu, vo
         self->m_liveIds.cend())
         return 1; // an answer to a request no longer wanted
     reply.errorStatus = pdu->errstat;
+    reply.requestId = pdu->reqid;
     for (const netsnmp_variable_list *var = pdu->variables; var; var = var->next_variable)
         reply.bindings.push_back(decode(var));
     self->m_reply = std::move(reply);

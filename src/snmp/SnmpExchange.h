@@ -52,6 +52,7 @@ struct SnmpReply {
     SnmpFailure report = SnmpFailure::None; // a v3 report instead of a response
     long errorStatus = 0;
     QByteArray engineId; // an engine ID discovery's answer; empty when it carried none
+    long requestId = 0;  // of the request it answers (a response's)
     std::vector<SnmpBinding> bindings;
 };
 
@@ -106,9 +107,13 @@ public:
 
     // Sends one request for the names (NULL values) with a fresh request-id; an engine ID
     // discovery sends its empty GET whatever the names. Replies to earlier requests stay
-    // wanted until forgetRequests().
-    Sent send(Command command, const QList<SnmpOid> &names, int maxRepetitions = 0);
+    // wanted until forgetRequests(). A GetBulk's first nonRepeaters names are asked once
+    // (as GetNext), the rest maxRepetitions times.
+    Sent send(Command command, const QList<SnmpOid> &names, int maxRepetitions = 0,
+              int nonRepeaters = 0);
     void forgetRequests() { m_liveIds.clear(); }
+    // The request-id of the request sent last (for matching replies to several in flight).
+    long lastRequestId() const { return m_liveIds.empty() ? 0 : m_liveIds.back(); }
 
     // Reads what waits on the socket. The first reply to a wanted request (or any report or
     // engine ID answer the library matched to this session) is kept until takeReply().
