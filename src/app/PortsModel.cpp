@@ -1,5 +1,6 @@
 #include "PortsModel.h"
 
+#include "IfStatus.h"
 #include "RateFormat.h"
 
 #include <QLocale>
@@ -77,14 +78,11 @@ QString PortsModel::stateText(const InterfaceReading &r)
         return QStringLiteral("not polled");
     if (r.outcome == InterfaceReading::Outcome::Failed)
         return QStringLiteral("no reading");
-    if (r.adminStatus && *r.adminStatus == 2)
+    if (r.adminStatus && *r.adminStatus == IfStatus::Down)
         return QStringLiteral("disabled");
     if (r.operStatus) {
-        static const char *const Words[] = {"up",      "down",       "testing",       "unknown",
-                                            "dormant", "notPresent", "lowerLayerDown"};
         const int s = *r.operStatus;
-        return s >= 1 && s <= 7 ? QLatin1StringView(Words[s - 1]).toString()
-                                : QStringLiteral("status %1").arg(s);
+        return IfStatus::isNamed(s) ? ifStatusName(s) : QStringLiteral("status %1").arg(s);
     }
     if (r.outcome == InterfaceReading::Outcome::First)
         return QStringLiteral("first reading");
