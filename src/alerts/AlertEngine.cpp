@@ -1,5 +1,6 @@
 #include "AlertEngine.h"
 
+#include "AlertSettings.h"
 #include "IfStatus.h"
 #include "NumberFormat.h"
 #include "PollResult.h"
@@ -11,12 +12,7 @@
 namespace
 {
 
-constexpr int StatusUp = 1;
-
-bool operDown(int status)
-{
-    return status == 2 || status == 6 || status == 7; // down, notPresent, lowerLayerDown
-}
+constexpr int StatusUp = IfStatus::Up;
 
 QString percent(double value)
 {
@@ -38,7 +34,7 @@ std::size_t slot(AlertCondition condition)
 void AlertEngine::setRules(const AlertRules &rules)
 {
     m_rules = rules;
-    m_rules.polls = std::clamp(m_rules.polls, 1, 20);
+    m_rules.polls = std::clamp(m_rules.polls, AlertSettings::MinPolls, AlertSettings::MaxPolls);
     // A condition switched off is dropped quietly: its runs start afresh when it is back.
     for (Track &track : m_tracks) {
         const std::array<bool, Conditions> on = {m_rules.busy, m_rules.down, m_rules.silent};
@@ -137,7 +133,7 @@ void AlertEngine::judge(Track &track, const InterfaceReading &reading, const QDa
         if (oper == StatusUp)
             track.wasUp = true;
         if (!first) {
-            const bool holds = track.wasUp && admin == StatusUp && operDown(oper);
+            const bool holds = track.wasUp && admin == StatusUp && IfStatus::operDown(oper);
             const QString value =
                 QStringLiteral("admin %1, oper %2").arg(statusText(admin), statusText(oper));
             setCondition(track, AlertCondition::Down, holds, value, time, events);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AlertEvent.h"
+#include "SettingsKeys.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -17,7 +18,7 @@ struct AlertRules {
     bool down = true;
     bool silent = true;
     int polls = 3;          // N: polls in a row that raise Busy and Silent and clear Busy (1 to 20)
-    int highThreshold = 70; // percent, the graphs' high threshold
+    int highThreshold = SettingsKeys::HighValueDefault; // percent, the graphs' high threshold
     bool stopOnErrors = true; // on-error mode stop: a failed reading takes the interface out
 };
 

@@ -379,7 +379,7 @@ void TForm1::createMenus()
 
     // The slot menus: each item calls its named entry point.
     using SlotHandlers = std::array<Handler, 3>;
-    const std::array<SlotHandlers, 20> slotHandlers = {{
+    const std::array<SlotHandlers, MaxInterfaces> slotHandlers = {{
         {&TForm1::test11Click, &TForm1::test21Click, &TForm1::Maxvalue1001Click},
         {&TForm1::MenuItem1Click, &TForm1::MenuItem2Click, &TForm1::MenuItem3Click},
         {&TForm1::MenuItem4Click, &TForm1::MenuItem5Click, &TForm1::MenuItem6Click},

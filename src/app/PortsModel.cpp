@@ -78,12 +78,11 @@ QString PortsModel::stateText(const InterfaceReading &r)
         return QStringLiteral("not polled");
     if (r.outcome == InterfaceReading::Outcome::Failed)
         return QStringLiteral("no reading");
-    if (r.adminStatus && *r.adminStatus == 2)
+    if (r.adminStatus && *r.adminStatus == IfStatus::Down)
         return QStringLiteral("disabled");
     if (r.operStatus) {
-        // IF-MIB's own names; a value outside them as "status N".
         const int s = *r.operStatus;
-        return s >= 1 && s <= 7 ? ifStatusName(s) : QStringLiteral("status %1").arg(s);
+        return IfStatus::isNamed(s) ? ifStatusName(s) : QStringLiteral("status %1").arg(s);
     }
     if (r.outcome == InterfaceReading::Outcome::First)
         return QStringLiteral("first reading");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MaxInterfaces.h"
+
 #include <QString>
 
 #include <vector>
@@ -9,7 +11,7 @@
 class InterfaceList
 {
 public:
-    static constexpr int MaxEntries = 20;
+    static constexpr int MaxEntries = MaxInterfaces;
 
     struct Entry {
         QString text;

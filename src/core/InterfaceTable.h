@@ -51,7 +51,7 @@ class InterfaceTable : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    static constexpr int RowCount = 21;
+    static constexpr int RowCount = MaxInterfaces + 1; // the header row, then the interfaces
     static constexpr int ColumnCount = 21;
     static constexpr int InterfaceRows = MaxInterfaces;
 

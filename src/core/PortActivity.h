@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MaxInterfaces.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -14,7 +16,7 @@ class InterfaceTable;
 class PortActivity
 {
 public:
-    static constexpr int Rows = 20;
+    static constexpr int Rows = MaxInterfaces;
 
     struct Peak {
         double bitsPerSecond = 0;

@@ -66,6 +66,8 @@ void GraphBoard::createSlot(GraphSlot &s, QWidget *parent, int x, int y, int per
     s.Graph->setGeometry(x, y, GraphWidth, GraphHeight);
     s.Graph->setGraphNormalColor(QColor(255, 255, 0));
     s.Graph->setGraphLowColor(QColor(0, 255, 0));
+    // The board's own layout values, as drawn before start-up applies the stored thresholds
+    // (whose defaults are the settings'); the graph control's own defaults differ again.
     s.Graph->setHighValue(70);
     s.Graph->setLowValue(30);
     s.Graph->setValue(0);

@@ -1,5 +1,6 @@
 #include "LinkHealthWatch.h"
 
+#include "IfStatus.h"
 #include "PollResult.h"
 
 #include <QStringList>
@@ -79,20 +80,13 @@ QString name(const InterfaceReading &r)
 
 LinkHealthWatch::State LinkHealthWatch::stateOf(const InterfaceReading &reading)
 {
-    if (reading.adminStatus == 2)
+    if (reading.adminStatus == IfStatus::Down)
         return State::Disabled;
     if (!reading.operStatus)
         return State::Unknown;
-    switch (*reading.operStatus) {
-    case 1:
+    if (*reading.operStatus == IfStatus::Up)
         return State::Up;
-    case 2:
-    case 6:
-    case 7:
-        return State::Down;
-    default:
-        return State::Other;
-    }
+    return IfStatus::operDown(*reading.operStatus) ? State::Down : State::Other;
 }
 
 QString LinkHealthWatch::take(const PollResult &result)

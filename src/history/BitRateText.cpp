@@ -1,23 +1,17 @@
 #include "BitRateText.h"
 
+#include "RateFormat.h"
+
 #include <cmath>
 
 namespace BitRateText
 {
 
-QString format(double bitsPerSecond, int significantDigits)
+QString format(double bitsPerSecond, const QLocale &locale)
 {
     if (std::isnan(bitsPerSecond))
         return QStringLiteral("unknown");
-    static const char *const Prefixes[] = {"", "k", "M", "G", "T", "P"};
-    double value = bitsPerSecond;
-    int prefix = 0;
-    while (std::fabs(value) >= 999.5 && prefix < 5) {
-        value /= 1000;
-        ++prefix;
-    }
-    return QString::number(value, 'g', significantDigits) + QLatin1Char(' ') +
-           QLatin1StringView(Prefixes[prefix]) + QStringLiteral("bit/s");
+    return RateFormat::bitRate(bitsPerSecond, locale);
 }
 
 } // namespace BitRateText

@@ -1,13 +1,14 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 
-// Bit rates as the history window writes them: SI prefixes in steps of 1000 (k, M, G, T, P),
-// three significant digits, "bit/s": 950 -> "950 bit/s", 12345678 -> "12.3 Mbit/s". NaN gives
-// "unknown".
+// Bit rates as the history window writes them: RateFormat's text (three significant digits,
+// SI prefixes, the locale's decimal separator), with "unknown" for a sample that holds no
+// value (NaN).
 namespace BitRateText
 {
 
-QString format(double bitsPerSecond, int significantDigits = 3);
+QString format(double bitsPerSecond, const QLocale &locale = QLocale());
 
 } // namespace BitRateText

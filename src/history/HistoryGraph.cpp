@@ -3,6 +3,7 @@
 #include "BitRateText.h"
 #include "HistoryErrorsPanel.h"
 #include "HistoryStatistics.h"
+#include "SettingsKeys.h"
 #include "ValueAxis.h"
 
 #include <QDateTime>
@@ -48,7 +49,8 @@ struct Column {
 
 } // namespace
 
-HistoryGraph::HistoryGraph(QWidget *parent) : QWidget(parent)
+HistoryGraph::HistoryGraph(QWidget *parent)
+    : QWidget(parent), m_high(SettingsKeys::HighValueDefault), m_low(SettingsKeys::LowValueDefault)
 {
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);

@@ -99,7 +99,7 @@ private:
     HistorySeries m_series;
     std::int64_t m_from = 0, m_to = 3600;
     std::int64_t m_now = 0;
-    int m_high = 70, m_low = 20;
+    int m_high, m_low; // percent; the settings' defaults until setThresholds
     bool m_scaleToBandwidth = false;
     double m_in95 = HistorySeries::Unknown, m_out95 = HistorySeries::Unknown;
     bool m_dragging = false;

@@ -2,6 +2,7 @@
 
 #include "HistoryFileName.h"
 #include "HistoryFolder.h"
+#include "IfStatus.h"
 #include "RrdHeader.h"
 #include "RrdLayout.h"
 
@@ -53,8 +54,10 @@ QString HistoryWriter::updateText(const InterfaceReading &reading, int pollInter
         return delta ? number(static_cast<double>(*delta) / interval) : unknown;
     };
     QString linkDown = unknown;
-    if (reading.adminStatus && reading.operStatus && *reading.adminStatus == 1)
-        linkDown = *reading.operStatus == 1 ? QStringLiteral("0") : QStringLiteral("1");
+    // The history counts every moment an enabled port is not up as down time (wider than
+    // IfStatus::operDown, which the alerts and the board judge by); the stored files keep it.
+    if (reading.adminStatus && reading.operStatus && *reading.adminStatus == IfStatus::Up)
+        linkDown = *reading.operStatus == IfStatus::Up ? QStringLiteral("0") : QStringLiteral("1");
 
     QStringList fields{QString::number(static_cast<qint64>(when)),
                        good ? number(reading.inOctetsPerSecond) : unknown,

@@ -1,11 +1,10 @@
 #include "HealthLog.h"
 
 #include "CsvField.h"
+#include "IfStatus.h"
 #include "PollResult.h"
 
 #include <QStringList>
-
-#include <array>
 
 namespace HealthLog
 {
@@ -35,12 +34,7 @@ QString statusWord(std::optional<int> status)
 {
     if (!status)
         return QString();
-    static const std::array<QStringView, 7> names = {
-        u"up", u"down", u"testing", u"unknown", u"dormant", u"notPresent", u"lowerLayerDown",
-    };
-    if (*status >= 1 && *status <= int(names.size()))
-        return names[std::size_t(*status - 1)].toString();
-    return QString::number(*status);
+    return ifStatusName(*status);
 }
 
 QString isoStamp(const QDateTime &time)

@@ -160,7 +160,7 @@ bool isPreChecked(const DiscoveredInterface &entry)
         return text.startsWith(QStringLiteral("null"), Qt::CaseInsensitive);
     };
     const bool null = entry.type == 1 && (isNull(entry.name) || isNull(entry.descr));
-    return entry.operStatus == 1 && !loopbackOrVirtual && !null;
+    return entry.operStatus == IfStatus::Up && !loopbackOrVirtual && !null;
 }
 
 QList<bool> preCheckSelection(const QList<DiscoveredInterface> &interfaces)

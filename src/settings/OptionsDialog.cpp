@@ -136,10 +136,10 @@ void TForm3::createOptionsFace()
     GroupBox1->setGeometry(8, 4, 339, 100);
     label(QStringLiteral("High value in % :"), GroupBox1, QRect(10, 26, 110, 22));
     Edit1 = edit("Edit1", GroupBox1, QRect(122, 26, 50, 22));
-    Edit1->setText(QStringLiteral("70"));
+    Edit1->setText(K::HighValueDefaultText.view().toString());
     label(QStringLiteral("Low value in % :"), GroupBox1, QRect(10, 62, 110, 22));
     Edit2 = edit("Edit2", GroupBox1, QRect(122, 62, 50, 22));
-    Edit2->setText(QStringLiteral("20"));
+    Edit2->setText(K::LowValueDefaultText.view().toString());
 
     const std::array<TColourPicker **, 3> pickers = {&ColorBox1, &ColorBox2, &ColorBox3};
     const std::array<TColor, 3> initial = {Colours::clRed, Colours::clYellow, Colours::clLime};

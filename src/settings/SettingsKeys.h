@@ -29,6 +29,34 @@ inline constexpr QStringView WriteAnalysisLog = u"Write analysis log";
 inline constexpr QStringView FirstStartFile = u"first start file";
 inline constexpr QStringView FirstStartFileActive = u"first start file active";
 
+// The utilisation thresholds in percent when nothing is stored: the one place they are
+// written. The stored texts below, the Options boxes' initial texts, the alert rules and the
+// history window's threshold lines all take them from here.
+inline constexpr int HighValueDefault = 70;
+inline constexpr int LowValueDefault = 20;
+
+// A whole number 0 to 999 as constant decimal text, so a default number and its stored text
+// cannot drift apart.
+struct DecimalText {
+    char16_t digits[3]{};
+    qsizetype size = 0;
+    constexpr QStringView view() const { return QStringView(digits, size); }
+};
+constexpr DecimalText decimalText(int value)
+{
+    DecimalText text;
+    const int divisors[] = {100, 10, 1};
+    for (int divisor : divisors) {
+        if (value >= divisor || divisor == 1 || text.size > 0)
+            text.digits[text.size++] = char16_t(u'0' + value / divisor % 10);
+    }
+    return text;
+}
+inline constexpr DecimalText HighValueDefaultText = decimalText(HighValueDefault);
+inline constexpr DecimalText LowValueDefaultText = decimalText(LowValueDefault);
+static_assert(HighValueDefault >= 0 && HighValueDefault <= 999 && LowValueDefault >= 0 &&
+              LowValueDefault <= 999);
+
 struct Setting {
     QStringView name;
     QStringView defaultText;
@@ -37,8 +65,8 @@ struct Setting {
 // Every value with its default, in the order in which the main window's start-up reads them.
 // The colour default "clred" is lower case on purpose: it is what a first start stores.
 inline constexpr std::array<Setting, 18> StartupOrder{{
-    {HighValue, u"70"},
-    {LowValue, u"20"},
+    {HighValue, HighValueDefaultText.view()},
+    {LowValue, LowValueDefaultText.view()},
     {OnErrors, u"stop"},
     {HighValueColor, u"clred"},
     {NormalValueColor, u"clYellow"},

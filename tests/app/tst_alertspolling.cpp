@@ -7,7 +7,10 @@
 #include "PollRun.h"
 #include "PrivateSessionBus.h"
 #include "SnmpAgent.h"
+#include "WindowPolling.h"
 
+#include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -18,16 +21,16 @@ class TestAlertsPolling : public QObject
     std::unique_ptr<SnmpAgent> m_agent;
     std::unique_ptr<PrivateSessionBus> m_bus;
 
-    // Runs one poll (Start for the first, the poll timer's event after) and waits for its
-    // result to reach the listeners.
-    static void poll(TForm1 &w)
+    // Waits until every message the alerts sent on the client connection so far has been
+    // handled by the service: messages of one connection arrive in order, so a call sent now
+    // is answered after them. What the service has not recorded by then was never sent.
+    static bool deliveredSoFar(const QDBusConnection &client)
     {
-        QSignalSpy done(&w.pollRun(), &PollRun::pollFinished);
-        if (w.pollCycle().isPolling())
-            w.Timer1Timer();
-        else
-            w.Button3Click();
-        QVERIFY(done.wait(5000));
+        const QDBusPendingCall call = client.asyncCall(QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.Notifications"),
+            QStringLiteral("/org/freedesktop/Notifications"),
+            QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("GetCapabilities")));
+        return QTest::qWaitFor([&] { return call.isFinished(); }, 5000) && !call.isError();
     }
 
 private Q_SLOTS:
@@ -57,8 +60,8 @@ private Q_SLOTS:
         f.store(QStringLiteral("alert polls"), QStringLiteral("2"));
         QTemporaryDir data;
         TForm3 options(w, &w);
-        AlertsFeature alerts(w, options, data.filePath(QStringLiteral("alerts.csv")),
-                             m_bus->connect(QStringLiteral("client")));
+        const QDBusConnection client = m_bus->connect(QStringLiteral("client"));
+        AlertsFeature alerts(w, options, data.filePath(QStringLiteral("alerts.csv")), client);
         QVERIFY(alerts.centre().enabled());
 
         // 2,048,000 bit/s at the 6 s interval: 1,536,000 octets in a poll are 100 %.
@@ -78,7 +81,7 @@ private Q_SLOTS:
         };
         poll(w); // first reading
         pollAt(90);
-        QTest::qWait(50);
+        QVERIFY(deliveredSoFar(client));
         QCOMPARE(service.calls.size(), 0); // one busy poll is no alert
         pollAt(90);
         QTRY_COMPARE_WITH_TIMEOUT(service.calls.size(), 1, 5000);
@@ -89,7 +92,7 @@ private Q_SLOTS:
 
         pollAt(67); // below the threshold, not 5 points below: still busy
         pollAt(10);
-        QTest::qWait(50);
+        QVERIFY(deliveredSoFar(client));
         QCOMPARE(service.calls.size(), 1);
         pollAt(10);
         QTRY_COMPARE_WITH_TIMEOUT(service.calls.size(), 2, 5000);

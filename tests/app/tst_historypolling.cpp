@@ -9,6 +9,7 @@
 #include "HistoryStore.h"
 #include "PollRun.h"
 #include "SnmpAgent.h"
+#include "WindowPolling.h"
 
 #include <QDir>
 #include <QMessageBox>
@@ -38,16 +39,6 @@ class TestHistoryPolling : public QObject
         const QString path = f.writeFile(u"history.dev"_s, lines.join(u'\n').toUtf8());
         f.form->setDeviceFileChooser([path] { return path; });
         f.form->Button8Click();
-    }
-    // One poll (Start for the first, the poll timer's event after), waited for to its end.
-    static void poll(TForm1 &w)
-    {
-        QSignalSpy done(&w.pollRun(), &PollRun::pollFinished);
-        if (w.pollCycle().isPolling())
-            w.Timer1Timer();
-        else
-            w.Button3Click();
-        QVERIFY(done.wait(5000));
     }
     static QString fileOf(const QString &folder, const QString &address, int ifIndex)
     {

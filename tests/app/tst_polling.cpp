@@ -2,16 +2,19 @@
 #include "MainWindowFixture.h"
 
 #include "Calculation.h"
+#include "DeviceFile.h"
 #include "ErrorBox.h"
 
 #include "GraphBoard.h"
 #include "Histograph.h"
+#include "InterfaceList.h"
 #include "InterfaceTable.h"
 #include "MetricsScrape.h"
 #include "OptionsDialog.h"
 #include "PollRun.h"
 #include "SnmpAgent.h"
 #include "TransLabel.h"
+#include "WindowPolling.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -40,24 +43,6 @@ class TestPolling : public QObject
         f.form->setDeviceFileChooser([path] { return path; });
         f.form->Button8Click();
     }
-    QString line(int ifIndex, const QString &bandwidth = "2048000",
-                 const QString &community = SnmpAgent::community())
-    {
-        return QStringLiteral("%1;%2;%3;%4;if%2")
-            .arg(m_agent->host())
-            .arg(ifIndex)
-            .arg(bandwidth, community);
-    }
-    // Runs one poll (Start for the first, the poll timer's event after) and waits for it.
-    static void poll(TForm1 &w)
-    {
-        QSignalSpy done(&w.poller(), &Poller::getFinished);
-        if (w.pollCycle().isPolling())
-            w.Timer1Timer();
-        else
-            w.Button3Click();
-        QVERIFY(done.wait(5000));
-    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -77,7 +62,7 @@ private Q_SLOTS:
         w.CheckBox2->setChecked(true); // show last values
         m_agent->setCounters(1, 1000000, 500000);
         m_agent->setCounters(2, 0xFFFFFF00u, 10);
-        load(f, {line(1), line(2, "100000000")});
+        load(f, {m_agent->deviceLine(1), m_agent->deviceLine(2, "100000000")});
         poll(w);
         m_agent->setCounters(1, 1600000, 560000);
         m_agent->setCounters(2, 0x100, 10); // wrapped past 2^32
@@ -112,14 +97,14 @@ private Q_SLOTS:
         w.poller().setTimeoutMs(500); // the silent cases end at the deadline
         m_agent->setCounters(1, 100, 200);
         m_agent->removeInterface(9);
-        QString bad = line(9);
+        QString bad = m_agent->deviceLine(9);
         if (why == "community") {
-            bad = line(1, "2048000", "wrong");
+            bad = m_agent->deviceLine(1, "2048000", "wrong");
         } else if (why == "port") {
             bad = QStringLiteral("127.0.0.1:%1;1;2048000;public;down")
                       .arg(m_agent->port() == 9 ? 10 : 9);
         }
-        load(f, {line(1), bad});
+        load(f, {m_agent->deviceLine(1), bad});
         QDateTime stamp(QDate(2005, 4, 7), QTime(14, 3, 9));
         w.poller().setClock([&stamp] { return stamp; });
 
@@ -155,7 +140,7 @@ private Q_SLOTS:
         w.poller().setTimeoutMs(500);
         m_agent->setCounters(1, 100, 200);
         m_agent->removeInterface(9);
-        load(f, {line(1), line(9)});
+        load(f, {m_agent->deviceLine(1), m_agent->deviceLine(9)});
         const GraphSlot &failed = w.board().slot(2);
         poll(w);
         const auto *list = w.findChild<QListWidget *>(QStringLiteral("CheckListBox1"));
@@ -197,7 +182,7 @@ private Q_SLOTS:
         QVERIFY(QFile::setPermissions(logs, QFile::ReadOwner | QFile::ExeOwner));
         w.logEnvironment().programFolder = logs;
         m_agent->setCounters(1, 0, 0);
-        load(f, {line(1, "800")}); // 6 octets more per 3 s are 2 % of 800 bit/s
+        load(f, {m_agent->deviceLine(1, "800")}); // 6 octets more per 3 s are 2 % of 800 bit/s
         const auto boxes = [] {
             int open = 0;
             for (QWidget *widget : QApplication::topLevelWidgets())
@@ -263,7 +248,7 @@ private Q_SLOTS:
         m_agent->setCounters(21, 7, 7);
         m_agent->setCounters64(21, 10000000000000ULL, 20000000000000ULL);
         m_agent->setCounters(22, 1000, 2000);
-        load(f, {line(21, "10000000000"), line(22, "2048000")});
+        load(f, {m_agent->deviceLine(21, "10000000000"), m_agent->deviceLine(22, "2048000")});
         const auto *list = w.findChild<QListWidget *>(QStringLiteral("CheckListBox1"));
         QVERIFY(list);
         QCOMPARE(
@@ -406,8 +391,8 @@ private Q_SLOTS:
         TForm1 &w = f.create();
         w.poller().setTimeoutMs(500);
         QStringList silent;
-        for (int i = 1; i <= 20; ++i)
-            silent << line(i, "2048000", "wrong"); // the agent ignores a wrong community
+        for (int i = 1; i <= 20; ++i) // the agent ignores a wrong community
+            silent << m_agent->deviceLine(i, "2048000", "wrong");
         load(f, silent);
         poll(w);
         for (int k = 1; k <= 20; ++k)
@@ -424,7 +409,7 @@ private Q_SLOTS:
         MainWindowFixture f;
         TForm1 &w = f.create();
         m_agent->setCounters(1, 1000000, 500000);
-        load(f, {line(1, "fast")});
+        load(f, {m_agent->deviceLine(1, "fast")});
         poll(w);
         QVERIFY2(w.statusText(0).startsWith("Row 1: "), qPrintable(w.statusText(0)));
         poll(w);
@@ -463,7 +448,7 @@ private Q_SLOTS:
             MainWindowFixture f;
             TForm1 &w = f.create();
             m_agent->setCounters(1, 1000000, 500000);
-            load(f, {line(1)});
+            load(f, {m_agent->deviceLine(1)});
             poll(w);
             m_agent->setCounters(1, 1600000, 560000);
             QSignalSpy done(&w.poller(), &Poller::getFinished);
@@ -543,7 +528,8 @@ private Q_SLOTS:
         m_agent->removeInterface(9);
         for (int i = 1; i <= 5; ++i)
             m_agent->setCounters(i, 1000000, 500000);
-        load(f, {line(1), line(2), line(3), line(9), line(5)});
+        load(f, {m_agent->deviceLine(1), m_agent->deviceLine(2), m_agent->deviceLine(3),
+                 m_agent->deviceLine(9), m_agent->deviceLine(5)});
         poll(w);
         for (int i = 1; i <= 5; ++i)
             m_agent->setCounters(i, 1600000, 560000);
@@ -556,9 +542,11 @@ private Q_SLOTS:
         w.Button4Click();
 
         // Three lines: row 1 as before, row 2 renamed, row 3 another port.
-        const QString next = f.writeFile(
-            "next.dev",
-            (line(1) + "\n" + line(2).replace(";if2", ";renamed") + "\n" + line(7)).toUtf8());
+        const QString next =
+            f.writeFile("next.dev", (m_agent->deviceLine(1) + "\n" +
+                                     m_agent->deviceLine(2).replace(";if2", ";renamed") + "\n" +
+                                     m_agent->deviceLine(7))
+                                        .toUtf8());
         if (how == "open") {
             w.setDeviceFileChooser([next] { return next; });
             w.Button8Click();
@@ -593,14 +581,24 @@ private Q_SLOTS:
         MainWindowFixture f;
         TForm1 &w = f.create();
         w.poller().setTimeoutMs(300);
-        load(f, {line(1, "2048000", "wrong")});
+        load(f, {m_agent->deviceLine(1, "2048000", "wrong")});
         QSignalSpy done(&w.poller(), &Poller::getFinished);
         w.Button3Click();
         QVERIFY(w.poller().inFlight());
-        load(f, {line(1)});
+        load(f, {m_agent->deviceLine(1)});
         QVERIFY(!w.poller().inFlight());
         QVERIFY(!w.pollCycle().isPolling());
-        QTest::qWait(500);
+        // A witness request to the same silent interface with the same time-out, sent after
+        // the cancelled one: once it has timed out, the cancelled one would have ended too.
+        InterfaceTable witnessTable;
+        InterfaceList witnessList;
+        QVERIFY(DeviceFile::store({m_agent->deviceLine(1, "2048000", "wrong")}, witnessTable,
+                                  witnessList));
+        Poller witness(witnessTable, witnessList);
+        witness.setTimeoutMs(300);
+        QSignalSpy witnessDone(&witness, &Poller::getFinished);
+        QVERIFY(witness.start());
+        QVERIFY(witnessDone.wait(5000));
         QCOMPARE(done.count(), 0);
         QCOMPARE(w.interfaceTable().cell(Col::OrgIn, 1), QStringLiteral("0"));
     }

@@ -8,6 +8,7 @@
 #include "PollRun.h"
 #include "SnmpAgent.h"
 #include "TransLabel.h"
+#include "WindowPolling.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -28,22 +29,6 @@ class TestPollingHealth : public QObject
         const QString path = f.writeFile("health.dev", deviceLines.join("\n").toUtf8());
         f.form->setDeviceFileChooser([path] { return path; });
         f.form->Button8Click();
-    }
-    QString line(int ifIndex) const
-    {
-        return QStringLiteral("%1;%2;100000000;%3;if%2")
-            .arg(m_agent->host())
-            .arg(ifIndex)
-            .arg(SnmpAgent::community());
-    }
-    static void poll(TForm1 &w)
-    {
-        QSignalSpy done(&w.pollRun(), &PollRun::pollFinished);
-        if (w.pollCycle().isPolling())
-            w.Timer1Timer();
-        else
-            w.Button3Click();
-        QVERIFY(done.wait(5000));
     }
 
     // A v3 profile (authPriv) for the agent, saved before the window reads the profiles.
@@ -98,7 +83,7 @@ private Q_SLOTS:
             health.inErrors = 3;
             m_agent->setLinkHealth(index, health);
         }
-        load(f, {line(1), line(2)});
+        load(f, {m_agent->deviceLine(1, "100000000"), m_agent->deviceLine(2, "100000000")});
         const qsizetype before = m_agent->receivedBindings().size();
         poll(w);
         poll(w);
@@ -141,7 +126,8 @@ private Q_SLOTS:
         SnmpAgent::LinkHealth noDiscards = health;
         noDiscards.inDiscards.reset();
         m_agent->setLinkHealth(13, noDiscards);
-        load(f, {line(11), line(12), line(13)});
+        load(f, {m_agent->deviceLine(11, "100000000"), m_agent->deviceLine(12, "100000000"),
+                 m_agent->deviceLine(13, "100000000")});
         const GraphSlot &down = w.board().slot(1);
         const GraphSlot &errors = w.board().slot(2);
         poll(w);
@@ -196,7 +182,7 @@ private Q_SLOTS:
         health.oper = downAtStart ? 2 : 1;
         m_agent->setCounters(21, 1000, 2000);
         m_agent->setLinkHealth(21, health);
-        load(f, {line(21)});
+        load(f, {m_agent->deviceLine(21, "100000000")});
         const GraphSlot &slot = w.board().slot(1);
         poll(w);
         if (!downAtStart) {
@@ -252,7 +238,8 @@ private Q_SLOTS:
         SnmpAgent::LinkHealth noDiscards = health;
         noDiscards.inDiscards.reset();
         m_agent->setLinkHealth(33, noDiscards);
-        load(f, {line(31), line(32), line(33)});
+        load(f, {m_agent->deviceLine(31, "100000000"), m_agent->deviceLine(32, "100000000"),
+                 m_agent->deviceLine(33, "100000000")});
         const GraphSlot &down = w.board().slot(1);
         const GraphSlot &errors = w.board().slot(2);
         poll(w);
@@ -320,7 +307,7 @@ private Q_SLOTS:
         m_agent->setCounters(41, 1000, 2000);
         m_agent->setCounters64(41, 10000000000ULL, 20000000000ULL);
         m_agent->setLinkHealth(41, SnmpAgent::LinkHealth{});
-        load(f, {line(41)});
+        load(f, {m_agent->deviceLine(41, "100000000")});
         const qsizetype before = m_agent->receivedBindings().size();
         poll(w);
         poll(w);
@@ -397,7 +384,7 @@ private Q_SLOTS:
         w.CheckBoxUtilLog->setChecked(true);
         m_agent->setCounters(1, 1000, 2000);
         m_agent->setCounters(2, 3000, 4000);
-        load(f, {line(1), line(2)});
+        load(f, {m_agent->deviceLine(1, "100000000"), m_agent->deviceLine(2, "100000000")});
         const qsizetype before = m_agent->receivedBindings().size();
         poll(w);
         poll(w);

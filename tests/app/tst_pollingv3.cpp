@@ -7,6 +7,7 @@
 #include "Histograph.h"
 #include "InterfaceTable.h"
 #include "SnmpAgent.h"
+#include "WindowPolling.h"
 
 #include <QListWidget>
 #include <QSignalSpy>
@@ -23,28 +24,11 @@ class TestPollingV3 : public QObject
     std::unique_ptr<SnmpAgent> m_plain;  // polled with v1 / v2c as before
     std::unique_ptr<SnmpAgent> m_secure; // polled with v3
 
-    static QString line(const SnmpAgent &agent, int ifIndex, const QString &bandwidth,
-                        const QString &community)
-    {
-        return QStringLiteral("%1;%2;%3;%4;if%2")
-            .arg(agent.host())
-            .arg(ifIndex)
-            .arg(bandwidth, community);
-    }
     static void load(MainWindowFixture &f, const QStringList &deviceLines)
     {
         const QString path = f.writeFile("v3.dev", deviceLines.join("\n").toUtf8());
         f.form->setDeviceFileChooser([path] { return path; });
         f.form->Button8Click();
-    }
-    static void poll(TForm1 &w)
-    {
-        QSignalSpy done(&w.poller(), &Poller::getFinished);
-        if (w.pollCycle().isPolling())
-            w.Timer1Timer();
-        else
-            w.Button3Click();
-        QVERIFY(done.wait(5000));
     }
     // Saves a v3 profile for the secure agent before the window reads the profiles.
     void saveProfile(const QByteArray &authPassphrase = {})
@@ -103,10 +87,10 @@ private Q_SLOTS:
         m_secure->setCounters(3, 7, 7);
         m_secure->setCounters64(3, 30000000000000ULL, 40000000000000ULL);
         m_secure->setCounters(4, 3000, 4000);
-        load(f, {line(*m_plain, 1, "2048000", SnmpAgent::community()),
-                 line(*m_plain, 2, "10000000000", SnmpAgent::community()),
-                 line(*m_secure, 3, "10000000000", "not-sent"),
-                 line(*m_secure, 4, "2048000", "not-sent")});
+        load(f, {m_plain->deviceLine(1, "2048000", SnmpAgent::community()),
+                 m_plain->deviceLine(2, "10000000000", SnmpAgent::community()),
+                 m_secure->deviceLine(3, "10000000000", "not-sent"),
+                 m_secure->deviceLine(4, "2048000", "not-sent")});
         for (int n = 1; n <= 3; ++n) {
             poll(w);
             m_plain->setCounters(1, 1000 + n * 600000, 2000 + n * 60000);
@@ -137,7 +121,7 @@ private Q_SLOTS:
         saveProfile("not-the-passphrase");
         TForm1 &w = f.create();
         m_secure->setCounters(5, 10, 20);
-        load(f, {line(*m_secure, 5, "2048000", SnmpAgent::community())});
+        load(f, {m_secure->deviceLine(5, "2048000", SnmpAgent::community())});
         poll(w);
         QCOMPARE(w.board().slot(1).Graph->BackgroundColor(), QColor(255, 0, 0));
         w.Button4Click();

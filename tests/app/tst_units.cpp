@@ -8,6 +8,7 @@
 #include "SettingsKeys.h"
 #include "SnmpAgent.h"
 #include "TransLabel.h"
+#include "WindowPolling.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -24,16 +25,6 @@ class TestUnits : public QObject
     Q_OBJECT
 
     std::unique_ptr<SnmpAgent> m_agent;
-
-    static void poll(TForm1 &w)
-    {
-        QSignalSpy done(&w.poller(), &Poller::getFinished);
-        if (w.pollCycle().isPolling())
-            w.Timer1Timer();
-        else
-            w.Button3Click();
-        QVERIFY(done.wait(5000));
-    }
 
 private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale::c()); }

@@ -33,15 +33,6 @@ class TestPollRun : public QObject
         socket.bind(QHostAddress(QHostAddress::LocalHost), 0);
         return socket.localPort();
     }
-    // A device file line for an interface of the shared agent.
-    QString line(int ifIndex, const QString &bandwidth = "2048000",
-                 const QString &community = SnmpAgent::community()) const
-    {
-        return QStringLiteral("%1;%2;%3;%4;if%2")
-            .arg(m_agent->host())
-            .arg(ifIndex)
-            .arg(bandwidth, community);
-    }
     // The log files of a folder whose names match the pattern, in name order.
     static QStringList logFiles(const QString &folder, const QString &pattern)
     {
@@ -266,7 +257,10 @@ private Q_SLOTS:
             return r.poll();
         };
         pollWith(0);
-        QTest::qWait(1500); // an uptime the restarted agent stays below
+        // The restarted agent must answer the next poll with an uptime below this agent's:
+        // wait, on the agent's own clock, until it has been up longer than a restart and a
+        // poll take.
+        QTRY_VERIFY_WITH_TIMEOUT(agent.uptimeTicks().value_or(0) >= 150, 5000);
         PollResult normal = pollWith(6000);
         QCOMPARE(normal.interfaces.value(0).snmpVersion, QStringLiteral("2c"));
         QCOMPARE(normal.interfaces.value(1).snmpVersion, QStringLiteral("1"));
@@ -329,7 +323,7 @@ private Q_SLOTS:
         agent.setCounters(1, 1000, 500000);
         QVERIFY2(agent.start(), qPrintable(agent.errorString()));
         m_agent->setCounters(1, 100, 200);
-        PollRunFixture r({line(1), agent.host() + ";1;2048000;public;back"});
+        PollRunFixture r({m_agent->deviceLine(1), agent.host() + ";1;2048000;public;back"});
         r.run->setOnErrorMode(OnErrorMode::Stop);
         r.run->poller().setTimeoutMs(500);
         r.poll();
@@ -381,7 +375,7 @@ private Q_SLOTS:
     {
         m_agent->setCounters(1, 1000000, 500000);
         m_agent->setCounters(2, 0xFFFFFF00u, 10);
-        PollRunFixture r({line(1), line(2, "100000000")});
+        PollRunFixture r({m_agent->deviceLine(1), m_agent->deviceLine(2, "100000000")});
         QCOMPARE(r.poll().interfaces.size(), 2);
         QCOMPARE(r.table.cell(Col::OrgIn, 1), QStringLiteral("1000000"));
         QCOMPARE(r.table.cell(Col::OrgIn, 2), QStringLiteral("4294967040"));
@@ -417,14 +411,14 @@ private Q_SLOTS:
         QFETCH(QString, why);
         m_agent->setCounters(1, 100, 200);
         m_agent->removeInterface(9);
-        QString bad = line(9);
+        QString bad = m_agent->deviceLine(9);
         if (why == "community") {
-            bad = line(1, "2048000", "wrong");
+            bad = m_agent->deviceLine(1, "2048000", "wrong");
         } else if (why == "port") {
             bad = QStringLiteral("127.0.0.1:%1;1;2048000;public;down")
                       .arg(m_agent->port() == 9 ? 10 : 9);
         }
-        PollRunFixture r({line(1), bad});
+        PollRunFixture r({m_agent->deviceLine(1), bad});
         r.run->setOnErrorMode(stopMode ? OnErrorMode::Stop : OnErrorMode::Zeroes);
         r.run->poller().setTimeoutMs(500); // the silent cases end at the deadline
 
@@ -452,7 +446,7 @@ private Q_SLOTS:
     void logsAreWrittenEachPoll()
     {
         m_agent->setCounters(1, 5, 6);
-        PollRunFixture r({line(1)});
+        PollRunFixture r({m_agent->deviceLine(1)});
         r.run->setLogs(true, true);
         r.run->setDeviceFilePath(r.folder.filePath("poll.dev"));
         QCOMPARE(r.poll().interfaces.size(), 1);
@@ -475,7 +469,8 @@ private Q_SLOTS:
     void failingLogIsReportedOnceAndTheGraphsGoOn()
     {
         m_agent->setCounters(1, 0, 0);
-        PollRunFixture r({line(1, "800")}); // 6 octets more per 3 s are 2 % of 800 bit/s
+        PollRunFixture r(
+            {m_agent->deviceLine(1, "800")}); // 6 octets more per 3 s are 2 % of 800 bit/s
         r.run->setPollInterval(3);
         r.run->setLogs(true, false);
         const QString logs = r.folder.path() + "/logs";
@@ -534,7 +529,8 @@ private Q_SLOTS:
         m_agent->setCounters(21, 7, 7);
         m_agent->setCounters64(21, 10000000000000ULL, 20000000000000ULL);
         m_agent->setCounters(22, 1000, 2000);
-        PollRunFixture r({line(21, "10000000000"), line(22, "2048000")});
+        PollRunFixture r(
+            {m_agent->deviceLine(21, "10000000000"), m_agent->deviceLine(22, "2048000")});
         r.run->poller().counters().setEnabled(true);
         r.run->setPollInterval(12);
         r.run->setLogs(true, true);
@@ -585,8 +581,8 @@ private Q_SLOTS:
     void twentySilentInterfacesCostOneWait()
     {
         QStringList silent;
-        for (int i = 1; i <= 20; ++i)
-            silent << line(i, "2048000", "wrong"); // the agent ignores a wrong community
+        for (int i = 1; i <= 20; ++i) // the agent ignores a wrong community
+            silent << m_agent->deviceLine(i, "2048000", "wrong");
         PollRunFixture r(silent);
         r.run->setOnErrorMode(OnErrorMode::Stop);
         r.run->poller().setTimeoutMs(SnmpBatch::DefaultTimeoutMs);

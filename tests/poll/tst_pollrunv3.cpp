@@ -21,14 +21,6 @@ class TestPollRunV3 : public QObject
     std::unique_ptr<SnmpAgent> m_plain;  // polled with v1 / v2c
     std::unique_ptr<SnmpAgent> m_secure; // polled with v3
 
-    static QString line(const SnmpAgent &agent, int ifIndex, const QString &bandwidth,
-                        const QString &community)
-    {
-        return QStringLiteral("%1;%2;%3;%4;if%2")
-            .arg(agent.host())
-            .arg(ifIndex)
-            .arg(bandwidth, community);
-    }
     // An authPriv profile of the test agents' user; authPassphrase replaces the right one.
     static AgentProfiles v3Profiles(const QString &address, const QByteArray &authPassphrase = {})
     {
@@ -70,10 +62,10 @@ private Q_SLOTS:
         m_secure->setCounters(3, 7, 7);
         m_secure->setCounters64(3, 30000000000000ULL, 40000000000000ULL);
         m_secure->setCounters(4, 3000, 4000);
-        PollRunFixture r({line(*m_plain, 1, "2048000", SnmpAgent::community()),
-                          line(*m_plain, 2, "10000000000", SnmpAgent::community()),
-                          line(*m_secure, 3, "10000000000", "not-sent"),
-                          line(*m_secure, 4, "2048000", "not-sent")});
+        PollRunFixture r({m_plain->deviceLine(1, "2048000", SnmpAgent::community()),
+                          m_plain->deviceLine(2, "10000000000", SnmpAgent::community()),
+                          m_secure->deviceLine(3, "10000000000", "not-sent"),
+                          m_secure->deviceLine(4, "2048000", "not-sent")});
         r.run->poller().setProfiles(&profiles);
         r.run->poller().setTimeoutMs(SnmpBatch::DefaultTimeoutMs);
         r.run->poller().counters().setEnabled(true);
@@ -125,7 +117,7 @@ private Q_SLOTS:
     {
         const AgentProfiles profiles = v3Profiles(m_secure->host(), "not-the-passphrase");
         m_secure->setCounters(5, 10, 20);
-        PollRunFixture r({line(*m_secure, 5, "2048000", SnmpAgent::community())});
+        PollRunFixture r({m_secure->deviceLine(5, "2048000", SnmpAgent::community())});
         r.run->poller().setProfiles(&profiles);
         r.run->poller().setTimeoutMs(SnmpBatch::DefaultTimeoutMs);
         r.run->setOnErrorMode(OnErrorMode::Stop);
@@ -153,7 +145,7 @@ private Q_SLOTS:
         profiles.set(profile);
         QStringList lines;
         for (int i = 1; i <= 20; ++i)
-            lines << line(fresh, i, "2048000", "x");
+            lines << fresh.deviceLine(i, "2048000", "x");
         PollRunFixture r(lines);
         r.run->poller().setProfiles(&profiles);
         r.run->poller().setTimeoutMs(SnmpBatch::DefaultTimeoutMs);

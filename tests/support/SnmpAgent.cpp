@@ -3,9 +3,14 @@
 #include "Ber.h"
 #include "SnmpdProcess.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QNetworkDatagram>
 #include <QSaveFile>
+#include <QUdpSocket>
+
+#include <algorithm>
 
 namespace
 {
@@ -165,13 +170,13 @@ void SnmpAgent::removeCounters64(int ifIndex)
     writeCounters();
 }
 
-QList<std::pair<int, QString>> SnmpAgent::receivedRequests() const
+QList<QByteArray> SnmpAgent::receivedDatagrams() const
 {
     // snmpd -d dumps each received datagram as hex lines after a "Received ..." line.
-    QList<std::pair<int, QString>> requests;
+    QList<QByteArray> datagrams;
     QFile file(m_dir.filePath("snmpd.log"));
     if (!file.open(QIODevice::ReadOnly))
-        return requests;
+        return datagrams;
     const QList<QByteArray> lines = file.readAll().split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (!lines[i].startsWith("Received "))
@@ -188,12 +193,28 @@ QList<std::pair<int, QString>> SnmpAgent::receivedRequests() const
                     bytes.append(QByteArray::fromHex(part));
             }
         }
-        if (const auto request = Ber::parseRequest(bytes)) {
-            QStringList parts;
-            for (quint32 part : request->oid)
-                parts << QString::number(part);
-            requests.append({int(request->version), parts.join('.')});
-        }
+        datagrams.append(bytes);
+    }
+    return datagrams;
+}
+
+namespace
+{
+QString dotted(const QList<quint32> &oid)
+{
+    QStringList parts;
+    for (quint32 part : oid)
+        parts << QString::number(part);
+    return parts.join('.');
+}
+} // namespace
+
+QList<std::pair<int, QString>> SnmpAgent::receivedRequests() const
+{
+    QList<std::pair<int, QString>> requests;
+    for (const QByteArray &datagram : receivedDatagrams()) {
+        if (const auto request = Ber::parseRequest(datagram))
+            requests.append({int(request->version), dotted(request->oid)});
     }
     return requests;
 }
@@ -207,36 +228,46 @@ void SnmpAgent::setLinkHealth(int ifIndex, const LinkHealth &health)
 QList<std::pair<int, QStringList>> SnmpAgent::receivedBindings() const
 {
     QList<std::pair<int, QStringList>> requests;
-    QFile file(m_dir.filePath("snmpd.log"));
-    if (!file.open(QIODevice::ReadOnly))
-        return requests;
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (!lines[i].startsWith("Received "))
-            continue;
-        QByteArray bytes;
-        for (qsizetype j = i + 1; j < lines.size(); ++j) {
-            const QByteArray line = lines[j];
-            if (line.size() < 6 || line[4] != ':')
-                break;
-            const QList<QByteArray> parts = line.mid(6, 52).simplified().split(' ');
-            for (const QByteArray &part : parts) {
-                if (part.size() == 2)
-                    bytes.append(QByteArray::fromHex(part));
-            }
-        }
-        if (const auto request = Ber::parseRequest(bytes)) {
+    for (const QByteArray &datagram : receivedDatagrams()) {
+        if (const auto request = Ber::parseRequest(datagram)) {
             QStringList oids;
-            for (const QList<quint32> &oid : request->oids) {
-                QStringList parts;
-                for (quint32 part : oid)
-                    parts << QString::number(part);
-                oids << parts.join('.');
-            }
+            for (const QList<quint32> &oid : request->oids)
+                oids << dotted(oid);
             requests.append({int(request->version), oids});
         }
     }
     return requests;
+}
+
+QString SnmpAgent::deviceLine(int ifIndex, const QString &bandwidth, const QString &community) const
+{
+    return QStringLiteral("%1;%2;%3;%4;if%2").arg(host()).arg(ifIndex).arg(bandwidth, community);
+}
+
+std::optional<quint32> SnmpAgent::uptimeTicks(int timeoutMs) const
+{
+    const QByteArray oid = Ber::objectId({1, 3, 6, 1, 2, 1, 1, 3, 0}); // sysUpTime.0
+    QUdpSocket socket;
+    socket.connectToHost(QHostAddress(QHostAddress::LocalHost), m_port);
+    socket.write(Ber::message(community().toLatin1(), Ber::GetRequest, 4711, 0, 0,
+                              {Ber::binding(oid, Ber::tlv(Ber::Null, {}))}, 1));
+    QDeadlineTimer deadline(timeoutMs);
+    while (socket.waitForReadyRead(int(std::max<qint64>(deadline.remainingTime(), 0)))) {
+        const QByteArray reply = socket.receiveDatagram().data();
+        // The reply ends with the one binding: the name, then TimeTicks with its length.
+        const qsizetype at = reply.indexOf(oid);
+        const qsizetype value = at + oid.size();
+        if (at < 0 || value + 2 > reply.size() || quint8(reply[value]) != Ber::TimeTicks)
+            continue;
+        const int length = quint8(reply[value + 1]);
+        if (length < 1 || length > 5 || value + 2 + length > reply.size())
+            continue;
+        quint64 ticks = 0;
+        for (int i = 0; i < length; ++i)
+            ticks = (ticks << 8) | quint8(reply[value + 2 + i]);
+        return quint32(ticks);
+    }
+    return std::nullopt;
 }
 
 void SnmpAgent::removeInterface(int ifIndex)

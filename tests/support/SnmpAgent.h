@@ -42,6 +42,14 @@ public:
     QString host() const;
     // The read community; any other community is ignored by the agent.
     static QString community() { return QStringLiteral("public"); }
+    // A device file line for one of the agent's interfaces: "host;ifIndex;bandwidth;community;
+    // ifN", the description naming the index.
+    QString deviceLine(int ifIndex, const QString &bandwidth = QStringLiteral("2048000"),
+                       const QString &community = SnmpAgent::community()) const;
+
+    // The agent's sysUpTime.0 in hundredths of a second, read with one SNMP v2c request
+    // (waiting at most timeoutMs); nothing when the agent does not answer.
+    std::optional<quint32> uptimeTicks(int timeoutMs = 1000) const;
 
     // Defines or changes an interface's two counters.
     void setCounters(int ifIndex, quint32 in, quint32 out);
@@ -92,6 +100,8 @@ public:
 
 private:
     void writeCounters();
+    // The datagrams snmpd -d logged as received, decoded from its hex dump.
+    QList<QByteArray> receivedDatagrams() const;
 
     QTemporaryDir m_dir;
     SnmpdProcess m_process;
