@@ -103,6 +103,19 @@ void TTransLabel::watchSiblings()
     }
 }
 
+bool TTransLabel::stackedBelow(const QWidget *sibling) const
+{
+    if (!m_watched)
+        return false;
+    for (const QObject *child : m_watched->children()) {
+        if (child == this)
+            return false;
+        if (child == sibling)
+            return true;
+    }
+    return false;
+}
+
 bool TTransLabel::event(QEvent *event)
 {
     switch (event->type()) {
@@ -170,11 +183,15 @@ bool TTransLabel::eventFilter(QObject *watched, QEvent *event)
     case QEvent::Show:
     case QEvent::Hide:
     case QEvent::ZOrderChange: {
-        // A sibling that overlaps this label, now or (for a move or resize) before.
+        // A sibling stacked below this label (one above it is not in the picture) that
+        // overlaps it, now or (for a move or resize) before. A restacking may change which
+        // are below.
         auto *sibling = static_cast<QWidget *>(watched);
         if (sibling->parentWidget() != m_watched)
             break;
         if (type == QEvent::Paint && !sibling->geometry().intersects(geometry()))
+            break;
+        if (type != QEvent::ZOrderChange && !stackedBelow(sibling))
             break;
         belowChanged();
         break;
@@ -306,9 +323,13 @@ void TTransLabel::Compose()
         for (int c = 0; c < 256; ++c)
             table[part][std::size_t(c)] = uchar((c * t + tintParts[part] * (100 - t)) / 100);
     }
-    for (int y = 0; y < m_backdrop.height(); ++y) {
-        QRgb *row = reinterpret_cast<QRgb *>(m_backdrop.scanLine(y));
-        for (int x = 0; x < m_backdrop.width(); ++x) {
+    const int width = m_backdrop.width();
+    const int height = m_backdrop.height();
+    uchar *bits = m_backdrop.bits(); // detaches once, not per line
+    const qsizetype stride = m_backdrop.bytesPerLine();
+    for (int y = 0; y < height; ++y) {
+        QRgb *row = reinterpret_cast<QRgb *>(bits + y * stride);
+        for (int x = 0; x < width; ++x) {
             const QRgb p = row[x];
             row[x] = qRgb(table[0][std::size_t(qRed(p))], table[1][std::size_t(qGreen(p))],
                           table[2][std::size_t(qBlue(p))]);

@@ -88,6 +88,8 @@ private:
     void belowChanged();
     // Watches the parent and every sibling for the changes that make the kept picture stale.
     void watchSiblings();
+    // Whether the sibling comes before this label in the parent's stacking order.
+    bool stackedBelow(const QWidget *sibling) const;
     void propertyChanged();
     // Writes the caption with `painter`, in this label's coordinates.
     void DrawCaption(QPainter &painter) const;
