@@ -54,160 +54,16 @@ void paintBelow(const QWidget *widget, QImage &target, const QPoint &origin)
     }
 }
 
-// Labels composing right now: the paints their rendering of what lies below sends to other
-// widgets change nothing on screen and must not make other labels' pictures stale.
-int composing = 0;
-
 } // namespace
 
-TTransLabel::TTransLabel(QWidget *parent) : QWidget(parent)
-{
-    // Opaque while the composed picture covers the whole rectangle (Transparency below 100).
-    setAttribute(Qt::WA_OpaquePaintEvent, m_transparency < 100);
-    watchSiblings();
-}
-
-void TTransLabel::propertyChanged()
-{
-    setAttribute(Qt::WA_OpaquePaintEvent, m_transparency < 100);
-    m_composed = false;
-    update();
-}
-
-void TTransLabel::belowChanged()
-{
-    m_belowStale = true;
-    m_composed = false;
-    // Qt leaves an opaque widget out of a repaint of what lies below it: it paints again on
-    // its own.
-    if (testAttribute(Qt::WA_OpaquePaintEvent) && isVisible())
-        update();
-}
-
-void TTransLabel::watchSiblings()
-{
-    QWidget *parent = parentWidget();
-    if (parent != m_watched) {
-        if (m_watched)
-            m_watched->removeEventFilter(this);
-        m_watched = parent;
-        if (parent)
-            parent->installEventFilter(this);
-    }
-    if (!parent)
-        return;
-    // Installing again moves the filter to the front; it is never installed twice.
-    for (QObject *child : parent->children()) {
-        if (child != this && child->isWidgetType())
-            child->installEventFilter(this);
-    }
-}
-
-bool TTransLabel::stackedBelow(const QWidget *sibling) const
-{
-    if (!m_watched)
-        return false;
-    for (const QObject *child : m_watched->children()) {
-        if (child == this)
-            return false;
-        if (child == sibling)
-            return true;
-    }
-    return false;
-}
-
-bool TTransLabel::event(QEvent *event)
-{
-    switch (event->type()) {
-    case QEvent::Move:
-    case QEvent::Resize:
-    case QEvent::Show:
-    case QEvent::ZOrderChange:
-    case QEvent::PaletteChange:
-    case QEvent::StyleChange:
-    case QEvent::ScreenChangeInternal:
-        belowChanged();
-        break;
-    case QEvent::FontChange:
-    case QEvent::LayoutDirectionChange:
-        m_composed = false;
-        break;
-    case QEvent::ParentChange:
-        belowChanged();
-        watchSiblings();
-        break;
-    default:
-        break;
-    }
-    return QWidget::event(event);
-}
-
-bool TTransLabel::eventFilter(QObject *watched, QEvent *event)
-{
-    const QEvent::Type type = event->type();
-    if (watched == m_watched) {
-        switch (type) {
-        case QEvent::Paint:
-            if (composing == 0 &&
-                static_cast<QPaintEvent *>(event)->region().intersects(geometry()))
-                belowChanged();
-            break;
-        case QEvent::ChildAdded:
-        case QEvent::ChildRemoved:
-            if (auto *child = static_cast<QChildEvent *>(event)->child();
-                child && child != this && child->isWidgetType()) {
-                if (type == QEvent::ChildAdded)
-                    child->installEventFilter(this);
-                belowChanged();
-            }
-            break;
-        case QEvent::Resize:
-        case QEvent::PaletteChange:
-        case QEvent::StyleChange:
-        case QEvent::UpdateLater:
-        case QEvent::ScreenChangeInternal:
-            belowChanged();
-            break;
-        default:
-            break;
-        }
-        return false;
-    }
-    switch (type) {
-    case QEvent::Paint:
-        if (composing > 0)
-            break;
-        [[fallthrough]];
-    case QEvent::Move:
-    case QEvent::Resize:
-    case QEvent::Show:
-    case QEvent::Hide:
-    case QEvent::ZOrderChange: {
-        // A sibling stacked below this label (one above it is not in the picture) that
-        // overlaps it, now or (for a move or resize) before. A restacking may change which
-        // are below.
-        auto *sibling = static_cast<QWidget *>(watched);
-        if (sibling->parentWidget() != m_watched)
-            break;
-        if (type == QEvent::Paint && !sibling->geometry().intersects(geometry()))
-            break;
-        if (type != QEvent::ZOrderChange && !stackedBelow(sibling))
-            break;
-        belowChanged();
-        break;
-    }
-    default:
-        break;
-    }
-    return false;
-}
+TTransLabel::TTransLabel(QWidget *parent) : QWidget(parent) {}
 
 TTransLabel::~TTransLabel() = default;
 
 void TTransLabel::setAlignment(CaptionAlignment alignment)
 {
     if (assign(m_alignment, alignment))
-        propertyChanged();
+        update();
 }
 
 void TTransLabel::setTransparency(int percent)
@@ -215,49 +71,47 @@ void TTransLabel::setTransparency(int percent)
     if (percent < 0 || percent > 100)
         throw OstralineError(QStringLiteral("Value must be between 0 and 100"));
     if (assign(m_transparency, percent))
-        propertyChanged();
+        update();
 }
 
 void TTransLabel::setCaption(const QString &caption)
 {
     if (assign(m_caption, caption))
-        propertyChanged();
+        update();
 }
 
 void TTransLabel::setMist(bool mist)
 {
     if (assign(m_mist, mist))
-        propertyChanged();
+        update();
 }
 
 void TTransLabel::setLayout(CaptionLayout layout)
 {
     if (assign(m_layout, layout))
-        propertyChanged();
+        update();
 }
 
 void TTransLabel::setWordWrap(bool wordWrap)
 {
     if (assign(m_wordWrap, wordWrap))
-        propertyChanged();
+        update();
 }
 
 void TTransLabel::setColor(const QColor &color)
 {
     if (assign(m_color, color))
-        propertyChanged();
+        update();
 }
 
 void TTransLabel::setFontColor(const QColor &color)
 {
     if (assign(m_fontColor, color))
-        propertyChanged();
+        update();
 }
 
 QImage TTransLabel::renderFrame()
 {
-    // Called from outside a paint: nothing says whether what lies below is still as kept.
-    m_belowStale = true;
     Compose();
     return m_backdrop;
 }
@@ -287,26 +141,13 @@ void TTransLabel::Compose()
     const QSize pixels = (QSizeF(size()) * ratio).toSize();
     if (pixels.isEmpty()) {
         m_backdrop = QImage();
-        m_below = QImage();
         return;
     }
-    if (m_below.size() != pixels || m_below.devicePixelRatio() != ratio)
-        m_belowStale = true;
-    if (m_belowStale) {
-        if (m_below.size() != pixels)
-            m_below = QImage(pixels, QImage::Format_RGB32);
-        m_below.setDevicePixelRatio(ratio);
-        m_below.fill(palette().color(QPalette::Window));
-        ++composing;
-        paintBelow(this, m_below, QPoint(0, 0));
-        --composing;
-        m_belowStale = false;
-        m_composed = false;
-    }
-    if (m_composed && m_backdrop.size() == pixels)
-        return;
-    m_backdrop = m_below.copy();
+    if (m_backdrop.size() != pixels)
+        m_backdrop = QImage(pixels, QImage::Format_RGB32);
     m_backdrop.setDevicePixelRatio(ratio);
+    m_backdrop.fill(palette().color(QPalette::Window));
+    paintBelow(this, m_backdrop, QPoint(0, 0));
 
     if (m_mist) {
         QPainter painter(&m_backdrop);
@@ -340,7 +181,6 @@ void TTransLabel::Compose()
         QPainter painter(&m_backdrop);
         DrawCaption(painter);
     }
-    m_composed = true;
 }
 
 int TTransLabel::textFlags() const

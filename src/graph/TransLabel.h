@@ -14,14 +14,6 @@
 // its caption straight over what Qt has already painted below it; with an empty caption it
 // paints nothing at all.
 //
-// What lies below is kept as a picture and rendered again only when it may have changed: a
-// paint of a sibling below that overlaps the label, a paint of the parent over the label, a
-// change of the parent's look, or a move, resize, show, hide or restacking of the label or a
-// sibling. A paint for the label's own properties (a new caption) tints the kept picture: while
-// it covers its whole rectangle (Transparency below 100) the label tells Qt it is opaque, so
-// such a paint does not paint the widgets below it again either. Widgets inside a sibling are
-// not watched: a sibling below a label is expected to paint itself (as the graphs do).
-//
 // Mouse input is handled like any plain QWidget, so a fully transparent label can lie over
 // another control to carry a context menu.
 class TTransLabel : public QWidget
@@ -78,19 +70,10 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    bool event(QEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // Fills Backdrop with what lies below, tints it and writes the caption.
     void Compose();
-    // The picture kept of what lies below is to be rendered again at the next paint.
-    void belowChanged();
-    // Watches the parent and every sibling for the changes that make the kept picture stale.
-    void watchSiblings();
-    // Whether the sibling comes before this label in the parent's stacking order.
-    bool stackedBelow(const QWidget *sibling) const;
-    void propertyChanged();
     // Writes the caption with `painter`, in this label's coordinates.
     void DrawCaption(QPainter &painter) const;
     int textFlags() const;
@@ -104,8 +87,4 @@ private:
     QColor m_color{0, 128, 0};
     QColor m_fontColor{0, 0, 0};
     QImage m_backdrop;
-    QImage m_below;               // what lies below, as last rendered
-    bool m_belowStale = true;     // m_below is to be rendered again
-    bool m_composed = false;      // m_backdrop is m_below tinted with the current properties
-    QWidget *m_watched = nullptr; // the parent whose children are watched
 };
