@@ -54,19 +54,22 @@ struct SnmpRequest {
 // and v2c requests share one session per agent (host text, version and community), kept open
 // across batches: a reply counts only for the request whose request-id it carries, and a
 // session is closed when a batch no longer asks its agent, by closeSessionsExcept() and with
-// the batch. An SNMP v3 request has a session of its own. The reading of each object identifier is
-// the value text of the first binding in the reply whose object identifier equals it. SNMP v1:
-// INTEGER as signed decimal; Counter32, Gauge32 and TimeTicks as unsigned 32-bit decimal; every
-// other type is empty. SNMP v2c: Counter64 as unsigned 64-bit decimal; every other type, the
-// exceptions (noSuchObject, noSuchInstance, endOfMibView) and any reply with an error-status are
-// empty. A v2c TimeTicks (sysUpTime.0) reads as unsigned 32-bit decimal. SNMP v3: the v1 readings
-// and Counter64; exceptions, an error-status and every report (wrong user, passphrase or security
-// level) are empty. The agent's engine ID is learnt by the request's own first exchange (never by a
-// blocking probe) and kept for later requests, also after one went unanswered (the next request to
-// that agent asks for the engine ID beside it, and a new one is learnt and asked again within the
-// deadline). Only a v2c request or an ifHC counter's binding asks a 64-bit counter, and only a
-// Counter64 answers it. Every failure (time-out, malformed host or object identifier, unresolvable
-// name, undecodable reply, missing binding) is the empty text.
+// the batch. An SNMP v3 request has a session of its own.
+//
+// The reading of each object identifier is the value text of the first
+// binding in the reply whose object identifier equals it. SNMP v1: INTEGER as signed decimal;
+// Counter32, Gauge32 and TimeTicks as unsigned 32-bit decimal; every other type is empty.
+// SNMP v2c: Counter64 as unsigned 64-bit decimal; every other type, the exceptions
+// (noSuchObject, noSuchInstance, endOfMibView) and any reply with an error-status are empty.
+// A v2c TimeTicks (sysUpTime.0) reads as unsigned 32-bit decimal.
+// SNMP v3: the v1 readings and Counter64; exceptions, an error-status and every report (wrong
+// user, passphrase or security level) are empty. The agent's engine ID is learnt by the
+// request's own first exchange (never by a blocking probe) and kept for later requests, also
+// after one went unanswered (the next request to that agent asks for the engine ID beside
+// it, and a new one is learnt and asked again within the deadline). Only a v2c request or an
+// ifHC counter's binding asks a 64-bit counter, and only a Counter64 answers it.
+// Every failure (time-out, malformed host or object identifier, unresolvable name,
+// undecodable reply, missing binding) is the empty text.
 //
 // All SNMP library calls stay on the thread that owns the batch.
 class SnmpBatch : public QObject
