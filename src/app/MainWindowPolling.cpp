@@ -110,6 +110,7 @@ void TForm1::Button8Click()
         }
 
         if (lines.isEmpty()) {
+            m_pollRun->poller().closeUnlistedSessions();
             Button4Click();
             Button3->setEnabled(false);
             setStatusText(0, QStringLiteral("No device file selected!"));
@@ -118,6 +119,7 @@ void TForm1::Button8Click()
 
         // A 21st line ends the storing; the load still completes for the first 20.
         const bool complete = DeviceFile::store(lines, m_table, m_list, encodings);
+        m_pollRun->poller().closeUnlistedSessions();
         refreshInterfaceListView();
         m_board->setIntervalAll(m_pollCycle.pollInterval());
         m_board->setBackgroundAll(GraphBoard::RunningColor);

@@ -164,9 +164,13 @@ void TTransLabel::Compose()
         for (int c = 0; c < 256; ++c)
             table[part][std::size_t(c)] = uchar((c * t + tintParts[part] * (100 - t)) / 100);
     }
-    for (int y = 0; y < m_backdrop.height(); ++y) {
-        QRgb *row = reinterpret_cast<QRgb *>(m_backdrop.scanLine(y));
-        for (int x = 0; x < m_backdrop.width(); ++x) {
+    const int width = m_backdrop.width();
+    const int height = m_backdrop.height();
+    uchar *bits = m_backdrop.bits(); // detaches once, not per line
+    const qsizetype stride = m_backdrop.bytesPerLine();
+    for (int y = 0; y < height; ++y) {
+        QRgb *row = reinterpret_cast<QRgb *>(bits + y * stride);
+        for (int x = 0; x < width; ++x) {
             const QRgb p = row[x];
             row[x] = qRgb(table[0][std::size_t(qRed(p))], table[1][std::size_t(qGreen(p))],
                           table[2][std::size_t(qBlue(p))]);

@@ -284,6 +284,14 @@ void Poller::cancel()
     m_healthRows.clear();
 }
 
+void Poller::closeUnlistedSessions()
+{
+    QStringList hosts;
+    for (int p = 0; p < m_list.count() && p < CounterChoice::Rows; ++p)
+        hosts.append(m_table.cell(Col::IP, p + 1));
+    m_batch.closeSessionsExcept(hosts);
+}
+
 void Poller::discardRow(int row)
 {
     for (GetStep::PlannedRequest &request : m_plan) {

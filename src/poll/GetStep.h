@@ -115,6 +115,9 @@ public:
     bool inFlight() const { return m_batch.isRunning(); }
     // Discards the step in flight: its readings are dropped and getFinished() does not come.
     void cancel();
+    // Closes the kept SNMP sessions of agents that no row of the list names any more (after a
+    // device file load); the agents still listed keep theirs.
+    void closeUnlistedSessions();
     // Drops the readings in flight for one row (the row was rewritten meanwhile); its
     // counters are chosen afresh at the next poll.
     void discardRow(int row);

@@ -10,6 +10,8 @@
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -170,6 +172,7 @@ SnmpExchange::Sent SnmpExchange::send(Command command, const QList<SnmpOid> &nam
         return systemError == ECONNREFUSED ? Sent::Refused : Sent::Failed;
     }
     m_liveIds.push_back(id);
+    m_lastId = id;
     return Sent::Ok;
 }
 
@@ -189,7 +192,23 @@ SnmpReply SnmpExchange::takeReply()
 int SnmpExchange::received(int operation, snmp_session *, int, snmp_pdu *pdu, void *magic)
 {
     auto *self = static_cast<SnmpExchange *>(magic);
-    if (operation != NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE || !pdu || self->m_reply)
+    if (operation != NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE || !pdu)
+        return 1;
+    if (self->m_onReply) {
+        // Many requests in flight on one session: each reply goes out by its request-id.
+        const auto live = std::find(self->m_liveIds.begin(), self->m_liveIds.end(), pdu->reqid);
+        if (live == self->m_liveIds.end() || pdu->command == SNMP_MSG_REPORT)
+            return 1; // not wanted (or a report, which only v3 users get)
+        *live = self->m_liveIds.back();
+        self->m_liveIds.pop_back();
+        SnmpReply reply;
+        reply.errorStatus = pdu->errstat;
+        for (const netsnmp_variable_list *var = pdu->variables; var; var = var->next_variable)
+            reply.bindings.push_back(decode(var));
+        self->m_onReply(pdu->reqid, std::move(reply));
+        return 1;
+    }
+    if (self->m_reply)
         return 1;
     SnmpReply reply;
     if (self->m_kind == Kind::EngineDiscovery) {
@@ -216,6 +235,28 @@ int SnmpExchange::received(int operation, snmp_session *, int, snmp_pdu *pdu, vo
         reply.bindings.push_back(decode(var));
     self->m_reply = std::move(reply);
     return 1;
+}
+
+void SnmpExchange::setRequestTimeoutMs(int ms)
+{
+    if (netsnmp_session *session = m_handle ? snmp_sess_session(m_handle) : nullptr)
+        session->timeout = static_cast<long>(qMax(0, ms)) * 1000; // microseconds
+}
+
+void SnmpExchange::expireRequests()
+{
+    // Retries are 0: an expired request is dropped with a time-out call, which is ignored.
+    if (m_handle)
+        snmp_sess_timeout(m_handle);
+}
+
+void SnmpExchange::clearSocketError()
+{
+    if (m_socket < 0)
+        return;
+    int error = 0;
+    socklen_t size = sizeof error;
+    ::getsockopt(m_socket, SOL_SOCKET, SO_ERROR, &error, &size); // reading it clears it
 }
 
 void SnmpExchange::unanswered()

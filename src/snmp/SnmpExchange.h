@@ -112,8 +112,24 @@ public:
     Sent send(Command command, const QList<SnmpOid> &names, int maxRepetitions = 0,
               int nonRepeaters = 0);
     void forgetRequests() { m_liveIds.clear(); }
-    // The request-id of the request sent last (for matching replies to several in flight).
-    long lastRequestId() const { return m_liveIds.empty() ? 0 : m_liveIds.back(); }
+    // The request-id of the request last sent (0 before any).
+    long lastRequestId() const { return m_lastId; }
+
+    // For a session kept open across many requests in flight at once: every reply to a
+    // wanted request goes to the handler with its request-id (from inside read()), and that
+    // request is no longer wanted; nothing is kept for takeReply() then. The handler must not
+    // close or destroy the exchange (the library is still reading). An empty handler restores
+    // the one kept reply.
+    using ReplyHandler = std::function<void(long requestId, SnmpReply reply)>;
+    void setReplyHandler(ReplyHandler handler) { m_onReply = std::move(handler); }
+    // The library keeps each request sent until its reply or its time-out: requests sent
+    // from now on time out after ms, and expireRequests() lets go of those past it (so that a
+    // session kept open does not gather the requests that were never answered).
+    void setRequestTimeoutMs(int ms);
+    void expireRequests();
+    // Clears an error the host reported on the connected socket for an earlier request (a
+    // refusal), so that it is not taken for the refusal of the next one.
+    void clearSocketError();
 
     // Reads what waits on the socket. The first reply to a wanted request (or any report or
     // engine ID answer the library matched to this session) is kept until takeReply().
@@ -143,6 +159,8 @@ private:
     Kind m_kind = Kind::None;
     QString m_peer;
     std::vector<long> m_liveIds;
+    long m_lastId = 0;
+    ReplyHandler m_onReply;
     std::optional<SnmpReply> m_reply;
     QSocketNotifier *m_notifier = nullptr;
     QObject *m_context = nullptr;

@@ -12,6 +12,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <functional>
@@ -42,6 +43,34 @@ QString readingText(const SnmpValue &value, SnmpVersion version, bool wants64)
     }
 }
 
+// The readings of a reply to a GET of the object identifiers, in *values (which holds one
+// empty text per identifier); the failure when the reply gives none. Bindings from typedFrom on
+// are read by their own type.
+SnmpFailure storeReadings(const SnmpReply &reply, const QList<SnmpOid> &oids, SnmpVersion version,
+                          std::size_t typedFrom, QStringList *values)
+{
+    if (reply.report != SnmpFailure::None)
+        return reply.report;
+    // A v2c or v3 agent that reports an error-status gives no reading at all (a v1 reply's
+    // error-status is not examined: its bindings are NULL then).
+    if (version != SnmpVersion::V1 && reply.errorStatus != 0)
+        return SnmpFailure::ErrorStatus;
+    for (std::size_t i = 0; i < std::size_t(oids.size()); ++i) {
+        const SnmpOid &oid = oids[qsizetype(i)];
+        for (const SnmpBinding &binding : reply.bindings) {
+            if (binding.name == oid) {
+                // Typed bindings (link health) are read by their own type, as in v1.
+                const bool typed = i >= typedFrom;
+                (*values)[qsizetype(i)] =
+                    readingText(binding.value, typed ? SnmpVersion::V1 : version,
+                                !typed && IfMib::isHighCapacityCounter(oid));
+                break;
+            }
+        }
+    }
+    return SnmpFailure::None;
+}
+
 // One GetRequest of the batch and its readings, on an exchange of its own; for a v3 agent
 // gone silent, a second exchange asks for its engine ID beside it.
 class Query
@@ -58,9 +87,6 @@ public:
         m_port = port;
         m_security = std::move(security);
         m_oids = oids;
-        m_wants64.clear();
-        for (const SnmpOid &oid : oids)
-            m_wants64.push_back(IfMib::isHighCapacityCounter(oid));
         m_values = QStringList(oids.size(), QString());
 
         if (version == SnmpVersion::V3) {
@@ -133,27 +159,7 @@ public:
             return;
         }
         m_answered = true;
-        if (reply.report != SnmpFailure::None) {
-            m_failure = reply.report;
-            return;
-        }
-        // A v2c or v3 agent that reports an error-status gives no reading at all (a v1
-        // reply's error-status is not examined: its bindings are NULL then).
-        if (m_version != SnmpVersion::V1 && reply.errorStatus != 0) {
-            m_failure = SnmpFailure::ErrorStatus;
-            return;
-        }
-        for (std::size_t i = 0; i < std::size_t(m_oids.size()); ++i) {
-            for (const SnmpBinding &binding : reply.bindings) {
-                if (binding.name == m_oids[qsizetype(i)]) {
-                    // Typed bindings (link health) are read by their own type, as in v1.
-                    const bool typed = i >= m_typedFrom;
-                    m_values[qsizetype(i)] = readingText(
-                        binding.value, typed ? SnmpVersion::V1 : m_version, !typed && m_wants64[i]);
-                    break;
-                }
-            }
-        }
+        m_failure = storeReadings(reply, m_oids, m_version, m_typedFrom, &m_values);
     }
 
     // The engine ID check's reply: the same engine ID ends the check; another one (a replaced
@@ -218,7 +224,6 @@ private:
     bool m_checked = false;
     QByteArray m_checkedAgainst; // the engine ID the check confirms or replaces
     QList<SnmpOid> m_oids;
-    std::vector<bool> m_wants64; // per object identifier: only a Counter64 is a reading
     std::size_t m_typedFrom = SIZE_MAX;
     bool m_answered = false;
     SnmpFailure m_failure = SnmpFailure::None;
@@ -253,9 +258,32 @@ struct SnmpBatch::Slot {
     QList<SnmpOid> oids; // empty when any of the request's identifiers is malformed
     quint16 port = SnmpHost::DefaultPort;
     int lookupId = -1;
-    std::unique_ptr<Query> query;
+    std::unique_ptr<Query> query; // a v3 request's own exchange
+    Agent *agent = nullptr;       // the kept session a v1 or v2c request went out on
+    bool answered = false;        // a kept session's reply came in
+    SnmpFailure failure = SnmpFailure::None;
+    QStringList readings;
     bool settled = false;
     SnmpFailure sendFailure = SnmpFailure::NotSent; // when there is no exchange
+};
+
+// A kept v1 or v2c session: the agent's host text, version and community, the address it was
+// opened to, and the requests of the running batch in flight on it.
+struct SnmpBatch::Agent {
+    QString host;
+    SnmpVersion version = SnmpVersion::V1;
+    QByteArray community;
+    QHostAddress address;
+    quint16 port = 0;
+    SnmpExchange exchange;
+    std::vector<std::pair<long, int>> inFlight;      // request-id, slot
+    std::vector<std::pair<long, SnmpReply>> replies; // taken in by one read
+
+    bool serves(const SnmpRequest &request) const
+    {
+        return request.version != SnmpVersion::V3 && request.host == host &&
+               request.version == version && request.wireCommunity() == community;
+    }
 };
 
 SnmpBatch::SnmpBatch(QObject *parent) : QObject(parent)
@@ -292,6 +320,15 @@ void SnmpBatch::start(const QList<SnmpRequest> &requests, int timeoutMs)
         valueCount += 1 + static_cast<int>(request.moreOids.size());
     }
     m_values = QStringList(valueCount, QString());
+    closeUnusedAgents(requests);
+    for (const auto &agent : m_agents) {
+        // Requests of earlier batches left unanswered are let go of, and a refusal the host
+        // sent for one of them is not taken for one of this batch.
+        agent->exchange.expireRequests();
+        agent->exchange.clearSocketError();
+        agent->exchange.setRequestTimeoutMs(qMax(0, timeoutMs));
+    }
+    m_timeoutMs = qMax(0, timeoutMs);
     // The deadline runs from here, before any name lookup or send.
     m_deadline.start(qMax(0, timeoutMs));
 
@@ -376,6 +413,18 @@ void SnmpBatch::sendNext()
 void SnmpBatch::send(int index, const QHostAddress &address, quint16 port)
 {
     Slot &slot = *m_slots[static_cast<size_t>(index)];
+    if (slot.request.version != SnmpVersion::V3) {
+        Agent *agent = agentFor(slot.request, address, port);
+        if (!agent ||
+            agent->exchange.send(SnmpExchange::Command::Get, slot.oids) != SnmpExchange::Sent::Ok) {
+            settle(index);
+            return;
+        }
+        slot.agent = agent;
+        slot.readings = QStringList(slot.oids.size(), QString());
+        agent->inFlight.emplace_back(agent->exchange.lastRequestId(), index);
+        return;
+    }
     slot.query = std::make_unique<Query>();
     slot.query->setTypedFrom(typedFrom(slot.request));
     slot.query->watch(this, [this, index] { readable(index); });
@@ -386,6 +435,90 @@ void SnmpBatch::send(int index, const QHostAddress &address, quint16 port)
         slot.query.reset();
         settle(index);
     }
+}
+
+SnmpBatch::Agent *SnmpBatch::agentFor(const SnmpRequest &request, const QHostAddress &address,
+                                      quint16 port)
+{
+    auto found = std::find_if(m_agents.begin(), m_agents.end(),
+                              [&request](const auto &agent) { return agent->serves(request); });
+    Agent *agent = found != m_agents.end() ? found->get() : nullptr;
+    if (agent && agent->exchange.isOpen() && agent->address == address && agent->port == port)
+        return agent;
+    if (!agent) {
+        m_agents.push_back(std::make_unique<Agent>());
+        agent = m_agents.back().get();
+        agent->host = request.host;
+        agent->version = request.version;
+        agent->community = request.wireCommunity();
+        // Replies are only taken in during the read; they are handled after it (a handler
+        // must not close the session the library is reading).
+        agent->exchange.setReplyHandler([agent](long id, SnmpReply reply) {
+            agent->replies.emplace_back(id, std::move(reply));
+        });
+        agent->exchange.watch(this, [this, agent] { agentReadable(agent); });
+    }
+    // A name that now resolves to another address: the session is opened afresh.
+    agent->inFlight.clear();
+    agent->address = address;
+    agent->port = port;
+    if (!agent->exchange.openCommunity(agent->version, agent->community, address, port))
+        return nullptr;
+    agent->exchange.setRequestTimeoutMs(m_timeoutMs);
+    return agent;
+}
+
+void SnmpBatch::agentReadable(Agent *agent)
+{
+    agent->exchange.read();
+    std::vector<std::pair<long, SnmpReply>> replies;
+    replies.swap(agent->replies);
+    if (!m_running)
+        return;
+    bool settledAny = false;
+    for (auto &[id, reply] : replies) {
+        const auto it = std::find_if(agent->inFlight.begin(), agent->inFlight.end(),
+                                     [id = id](const auto &entry) { return entry.first == id; });
+        if (it == agent->inFlight.end())
+            continue;
+        const int index = it->second;
+        agent->inFlight.erase(it);
+        Slot &slot = *m_slots[static_cast<size_t>(index)];
+        if (slot.settled || slot.agent != agent)
+            continue;
+        slot.answered = true;
+        slot.failure = storeReadings(reply, slot.oids, slot.request.version,
+                                     typedFrom(slot.request), &slot.readings);
+        for (qsizetype i = 0; i < slot.readings.size(); ++i)
+            m_values[m_firstValue[static_cast<size_t>(index)] + i] = slot.readings.at(i);
+        settle(index);
+        settledAny = true;
+    }
+    if (settledAny && m_pending == 0)
+        finish(); // last: a receiver may delete or restart the batch
+}
+
+void SnmpBatch::closeUnusedAgents(const QList<SnmpRequest> &requests)
+{
+    std::erase_if(m_agents, [&requests](const auto &agent) {
+        return std::none_of(requests.cbegin(), requests.cend(),
+                            [&agent](const SnmpRequest &r) { return agent->serves(r); });
+    });
+}
+
+void SnmpBatch::closeSessionsExcept(const QStringList &hosts)
+{
+    std::erase_if(m_agents, [this, &hosts](const auto &agent) {
+        if (hosts.contains(agent->host))
+            return false;
+        if (m_running) {
+            for (const auto &slot : m_slots) {
+                if (slot->agent == agent.get())
+                    return false; // in flight: closed by the next batch that does not ask it
+            }
+        }
+        return true;
+    });
 }
 
 // After a read of either of the query's sockets.
@@ -441,7 +574,9 @@ void SnmpBatch::finish()
     m_failures.clear();
     for (const auto &slot : m_slots) {
         SnmpFailure failure = SnmpFailure::None;
-        if (!slot->query)
+        if (slot->agent)
+            failure = slot->answered ? slot->failure : SnmpFailure::NoAnswer;
+        else if (!slot->query)
             failure = slot->sendFailure;
         else if (!slot->query->answered())
             failure = slot->query->unanswered();
@@ -472,6 +607,12 @@ void SnmpBatch::release()
         slot->query.reset();
     }
     m_slots.clear();
+    // Late replies to this batch's requests are no longer wanted; the sessions stay open.
+    for (const auto &agent : m_agents) {
+        agent->exchange.forgetRequests();
+        agent->inFlight.clear();
+        agent->replies.clear();
+    }
     m_values.clear();
     m_firstValue.clear();
     m_pending = 0;

@@ -48,10 +48,15 @@ struct SnmpRequest {
 
 // Runs a batch of SNMP version 1 GetRequests side by side without blocking the event loop.
 //
-// Every request is one self-contained SnmpExchange on its own session and UDP socket, connected
-// to the agent's address and port so that only datagrams from there count: one GetRequest with
-// an unpredictable request-id and one NULL binding per object identifier, one wait, no
-// retransmission. The reading of each object identifier is the value text of the first
+// Every request is one GetRequest with an unpredictable request-id and one NULL binding per
+// object identifier, one wait, no retransmission, on an SnmpExchange whose UDP socket is
+// connected to the agent's address and port so that only datagrams from there count. SNMP v1
+// and v2c requests share one session per agent (host text, version and community), kept open
+// across batches: a reply counts only for the request whose request-id it carries, and a
+// session is closed when a batch no longer asks its agent, by closeSessionsExcept() and with
+// the batch. An SNMP v3 request has a session of its own.
+//
+// The reading of each object identifier is the value text of the first
 // binding in the reply whose object identifier equals it. SNMP v1: INTEGER as signed decimal;
 // Counter32, Gauge32 and TimeTicks as unsigned 32-bit decimal; every other type is empty.
 // SNMP v2c: Counter64 as unsigned 64-bit decimal; every other type, the exceptions
@@ -85,6 +90,10 @@ public:
     // Discards the running batch; finished() is not emitted for it.
     void cancel();
 
+    // Closes the kept sessions of every agent whose host text is not among hosts (the agents
+    // of a device file just loaded); nothing in flight is touched.
+    void closeSessionsExcept(const QStringList &hosts);
+
     static constexpr int DefaultTimeoutMs = SnmpTimeouts::PollDeadlineMs;
 
     // Why each request of the batch that finished last gave no reading (requests in order);
@@ -98,6 +107,11 @@ Q_SIGNALS:
 
 private:
     struct Slot;
+    struct Agent;
+
+    Agent *agentFor(const SnmpRequest &request, const QHostAddress &address, quint16 port);
+    void agentReadable(Agent *agent);
+    void closeUnusedAgents(const QList<SnmpRequest> &requests);
 
     void lookUp(int index, const QString &name);
     void hostResolved(int index, const QHostInfo &info);
@@ -115,9 +129,11 @@ private:
     std::vector<int> m_firstValue; // index in m_values of each request's first reading
     QTimer m_deadline;
     int m_pending = 0;
+    int m_timeoutMs = DefaultTimeoutMs;
     bool m_running = false;
     QTimer m_sendTimer; // sends one queued v3 request per turn
     std::deque<std::function<void()>> m_sendQueue;
+    std::vector<std::unique_ptr<Agent>> m_agents; // the kept v1 and v2c sessions
 };
 
 // One query the one-after-another way: blocks the calling thread for up to timeoutMs (host
