@@ -12,6 +12,7 @@ packages=(
     xvfb xauth xdotool # xdotool: the first-look and package tests press keys on the virtual display
     xdg-utils # Edit device file opens the file with xdg-open
     clang libclang-rt-14-dev # sanitizer and fuzz builds of the test command (libFuzzer)
+    clang-format # the test suite checks that the sources follow .clang-format
     dpkg-dev file lintian appstream desktop-file-utils # the Debian package and its test
     librrd-dev rrdtool # history: round-robin files, and the command that reads them back
     qtkeychain-qt6-dev # v3 passphrases in the desktop's keyring

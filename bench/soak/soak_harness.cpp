@@ -10,8 +10,8 @@
 // second copy of this program (--serve FILE), so that nothing of the agent's side (its
 // process handle and the output it buffers) counts against the measured process.
 
-#include "GetStep.h"
 #include "BenchSupport.h"
+#include "GetStep.h"
 #include "InterfaceList.h"
 #include "MainWindow.h"
 #include "PollCycle.h"

@@ -17,7 +17,7 @@ struct AlertRules {
     bool busy = true;
     bool down = true;
     bool silent = true;
-    int polls = 3;          // N: polls in a row that raise Busy and Silent and clear Busy (1 to 20)
+    int polls = 3; // N: polls in a row that raise Busy and Silent and clear Busy (1 to 20)
     int highThreshold = SettingsKeys::HighValueDefault; // percent, the graphs' high threshold
     bool stopOnErrors = true; // on-error mode stop: a failed reading takes the interface out
 };

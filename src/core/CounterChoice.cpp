@@ -107,8 +107,7 @@ QString CounterChoice::wrapText(std::uint64_t bandwidth, int intervalSeconds)
 
 QString CounterChoice::wrapCaption(std::uint64_t bandwidth)
 {
-    return QStringLiteral("Not measurable: 32-bit wraps in %1 s")
-        .arg(wrapSecondsText(bandwidth));
+    return QStringLiteral("Not measurable: 32-bit wraps in %1 s").arg(wrapSecondsText(bandwidth));
 }
 
 bool CounterChoice::choosesWidth(int row) const

@@ -1,6 +1,7 @@
 #include "TimeStamp.h"
 
-namespace TimeStamp {
+namespace TimeStamp
+{
 
 QString timeSeparator(const QLocale &locale)
 {
@@ -30,9 +31,8 @@ QString format(const QDateTime &when, const QLocale &locale)
     const QString sep = timeSeparator(locale);
     const auto two = [](int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };
     return two(date.day()) + QLatin1Char('.') + month + QLatin1Char('.') +
-           QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0')) +
-           QStringLiteral(", ") + two(time.hour()) + sep + two(time.minute()) + sep +
-           two(time.second());
+           QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0')) + QStringLiteral(", ") +
+           two(time.hour()) + sep + two(time.minute()) + sep + two(time.second());
 }
 
 } // namespace TimeStamp

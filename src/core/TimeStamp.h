@@ -7,7 +7,8 @@
 // The one time-stamp format of the program, used by the error captions and both logs:
 // "dd.mmm.yyyy, hh:mm:ss" with the locale's abbreviated month name and time separator,
 // for example "07.Apr.2005, 14:03:09" in an English locale.
-namespace TimeStamp {
+namespace TimeStamp
+{
 
 QString format(const QDateTime &when, const QLocale &locale = QLocale());
 

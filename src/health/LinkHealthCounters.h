@@ -53,8 +53,8 @@ public:
     // Fills the link-health fields of every interface of a finished poll from the six
     // reading texts of its row (in IfMib::linkHealth order; a row without texts, one
     // not polled and one whose reading failed have nothing known). A reading whose outcome is
-    // neither Good nor NotMeasurable is a first reading for the counts. The time base is the result's nominal
-    // interval.
+    // neither Good nor NotMeasurable is a first reading for the counts. The time base is the
+    // result's nominal interval.
     void fill(PollResult &result, const QHash<int, QStringList> &textsByRow);
 
     // The count between two readings of a 32-bit counter (a short wrap corrected), or unset

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "HistoryFileName.h"
-#include "HistoryPicture.h"
 #include "HistoryLoader.h"
+#include "HistoryPicture.h"
 #include "HistorySeries.h"
 #include "PollResult.h"
 

@@ -16,10 +16,10 @@
 // aside (HistoryFolder::setAside) and started anew.
 //
 // What a poll stores per polled interface: the rates of a reading that has a rate; unknown
-// ("U") rates for a first, failed or not measurable reading, never 0; the bandwidth of the device file always; errors and
-// discards per second where the poll counted them, else unknown; the link state where link
-// health read both statuses. Interfaces that were not polled get no update, so their gap
-// becomes unknown through the heartbeat.
+// ("U") rates for a first, failed or not measurable reading, never 0; the bandwidth of the device
+// file always; errors and discards per second where the poll counted them, else unknown; the link
+// state where link health read both statuses. Interfaces that were not polled get no update, so
+// their gap becomes unknown through the heartbeat.
 class HistoryWriter
 {
 public:

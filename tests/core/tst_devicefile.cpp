@@ -41,8 +41,9 @@ private Q_SLOTS:
         QTest::newRow("blank line in middle") << QByteArray("a\n\nb") << QStringList{"a", "", "b"};
         QTest::newRow("only a break") << QByteArray("\n") << QStringList{""};
         QTest::newRow("CR CR LF") << QByteArray("a\r\r\nb") << QStringList{"a", "", "b"};
-        QTest::newRow("utf8 description")
-            << QByteArray("h;1;2;c;K\xc3\xbc" "che\n") << QStringList{QStringLiteral("h;1;2;c;K\u00fcche")};
+        QTest::newRow("utf8 description") << QByteArray("h;1;2;c;K\xc3\xbc"
+                                                        "che\n")
+                                          << QStringList{QStringLiteral("h;1;2;c;K\u00fcche")};
         // A byte that starts a multi-byte character but ends its line (an 8-bit description
         // such as "Caf\xe9") stays in that line and leaves the next line's text whole.
         QTest::newRow("unfinished character before a break")
@@ -68,19 +69,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QStringList>("fields"); // ip, index, bandwidth, community, description
         QTest::addColumn<QString>("listText");
-        QTest::newRow("five fields") << "10.0.0.1;3;100000000;public;Core uplink"
-                                     << QStringList{"10.0.0.1", "3", "100000000", "public", "Core uplink"}
-                                     << "10.0.0.1; 3; Core uplink";
-        QTest::newRow("six fields") << "h;1;2;c;d1;d2" << QStringList{"h", "1", "2", "c", "d1;d2"}
-                                    << "h; 1; d1;d2";
-        QTest::newRow("no semicolon") << "just text" << QStringList{"", "", "", "", "just text"}
-                                      << "; ; just text";
+        QTest::newRow("five fields")
+            << "10.0.0.1;3;100000000;public;Core uplink"
+            << QStringList{"10.0.0.1", "3", "100000000", "public", "Core uplink"}
+            << "10.0.0.1; 3; Core uplink";
+        QTest::newRow("six fields")
+            << "h;1;2;c;d1;d2" << QStringList{"h", "1", "2", "c", "d1;d2"} << "h; 1; d1;d2";
+        QTest::newRow("no semicolon")
+            << "just text" << QStringList{"", "", "", "", "just text"} << "; ; just text";
         QTest::newRow("blank") << "" << QStringList{"", "", "", "", ""} << "; ; ";
-        QTest::newRow("three semicolons") << "h;1;2;community"
-                                          << QStringList{"h", "1", "2", "", "community"}
-                                          << "h; 1; community";
-        QTest::newRow("blanks kept") << " h ; 1;2;c; d " << QStringList{" h ", " 1", "2", "c", " d "}
-                                     << " h ;  1;  d ";
+        QTest::newRow("three semicolons")
+            << "h;1;2;community" << QStringList{"h", "1", "2", "", "community"}
+            << "h; 1; community";
+        QTest::newRow("blanks kept")
+            << " h ; 1;2;c; d " << QStringList{" h ", " 1", "2", "c", " d "} << " h ;  1;  d ";
     }
     void splitFields()
     {
@@ -88,7 +90,8 @@ private Q_SLOTS:
         QFETCH(QStringList, fields);
         QFETCH(QString, listText);
         const auto f = DeviceFile::splitFields(line);
-        QCOMPARE((QStringList{f.ip, f.interfaceIndex, f.bandwidth, f.community, f.description}), fields);
+        QCOMPARE((QStringList{f.ip, f.interfaceIndex, f.bandwidth, f.community, f.description}),
+                 fields);
         QCOMPARE(DeviceFile::listText(f), listText);
     }
 
@@ -259,11 +262,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("name");
-        QTest::newRow("unix") << "/etc/osl/routers.dev" << "routers.dev";
-        QTest::newRow("windows") << "D:\\cfg\\routers.dev" << "routers.dev";
-        QTest::newRow("drive only") << "D:routers.dev" << "routers.dev";
-        QTest::newRow("bare") << "routers.dev" << "routers.dev";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("unix") << "/etc/osl/routers.dev"
+                              << "routers.dev";
+        QTest::newRow("windows") << "D:\\cfg\\routers.dev"
+                                 << "routers.dev";
+        QTest::newRow("drive only") << "D:routers.dev"
+                                    << "routers.dev";
+        QTest::newRow("bare") << "routers.dev"
+                              << "routers.dev";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void fileNamePart()
     {

@@ -13,11 +13,11 @@ private Q_SLOTS:
     {
         InterfaceTable table;
         table.writeHeaderAndInitialValues();
-        const QStringList headers = {
-            "Number",  "IP",         "Interface", "community",    "bandwidth",
-            "orgin",   "inbitnew",   "inbitold",  "indelta",      "indeltapers",
-            "inutil",  "orgout",     "outbitnew", "outbitold",    "outdelta",
-            "outdeltapers", "oututil", "combinedpers", "combinedutil", "description"};
+        const QStringList headers = {"Number",    "IP",           "Interface",    "community",
+                                     "bandwidth", "orgin",        "inbitnew",     "inbitold",
+                                     "indelta",   "indeltapers",  "inutil",       "orgout",
+                                     "outbitnew", "outbitold",    "outdelta",     "outdeltapers",
+                                     "oututil",   "combinedpers", "combinedutil", "description"};
         for (int c = 0; c < 20; ++c)
             QCOMPARE(table.cell(c, 0), headers.at(c));
         QVERIFY(table.cell(Col::Unnamed, 0).isEmpty());

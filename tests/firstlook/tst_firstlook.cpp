@@ -340,8 +340,7 @@ private Q_SLOTS:
             }
             QString lastValues;
             for (const Snapshot::Item &caption : shot.captions) {
-                if (caption.text.startsWith("IN ") &&
-                    graph->rect.contains(caption.rect.center()))
+                if (caption.text.startsWith("IN ") && graph->rect.contains(caption.rect.center()))
                     lastValues = caption.text;
             }
             const int pixels = shot.barPixels(*graph);

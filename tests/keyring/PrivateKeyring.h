@@ -55,9 +55,9 @@ public:
                          "</busconfig>\n") < 0)
             return QStringLiteral("cannot write the bus configuration");
         config.close();
-        m_bus.start(dbus, {"--config-file=" + config.fileName(), "--nofork",
-                           "--address=unix:path=" + m_dir.filePath("run/bus"),
-                           "--print-address=1"});
+        m_bus.start(dbus,
+                    {"--config-file=" + config.fileName(), "--nofork",
+                     "--address=unix:path=" + m_dir.filePath("run/bus"), "--print-address=1"});
         if (!m_bus.waitForStarted(5000))
             return QStringLiteral("dbus-daemon did not start");
         QElapsedTimer clock;
