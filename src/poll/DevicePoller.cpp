@@ -315,7 +315,11 @@ void DevicePoller::inventoried(int id, const WalkResult &result)
                 rows[row.suffix.first()][column] = row.value;
         }
     }
-    for (const auto &[index, values] : rows) {
+    for (const auto &entry : rows) {
+        // Named, not bound: a structured binding cannot be captured by the lambdas below
+        // with every compiler we build with.
+        const quint32 index = entry.first;
+        const std::map<int, SnmpValue> &values = entry.second;
         Device::Port &port = device->ports[index]; // a new port starts without readings
         // An agent's texts as one line without control or invisible characters.
         const auto text = [&values](int column) {
