@@ -75,21 +75,21 @@ int PortsOptions::run(const QCommandLineParser &parser, int (*usageError)(const 
 {
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("--ports takes no device file."));
-    DeviceSpec spec;
-    spec.address = parser.value(ports);
-    if (const QString problem = SnmpHost::problem(spec.address); !problem.isEmpty())
+    DeviceAccess access;
+    access.address = parser.value(ports);
+    if (const QString problem = SnmpHost::problem(access.address); !problem.isEmpty())
         return usageError(problem);
     const auto version = parseSnmpVersion(parser.value(snmpVersion));
     if (!version)
         return usageError(QStringLiteral("--snmp-version must be auto, 1, 2c or 3."));
-    spec.version = *version;
+    access.version = *version;
     QString communityText = parser.value(community);
-    if (spec.version == SnmpVersion::V3) {
+    if (access.version == SnmpVersion::V3) {
         QString error;
         const std::optional<SnmpSecurity> v3 = security.read(parser, &error);
         if (!v3)
             return usageError(error);
-        spec.security = std::make_shared<const SnmpSecurity>(*v3);
+        access.security = std::make_shared<const SnmpSecurity>(*v3);
         if (!parser.isSet(community))
             communityText.clear();
     } else if (security.anySet(parser)) {
@@ -98,7 +98,7 @@ int PortsOptions::run(const QCommandLineParser &parser, int (*usageError)(const 
     }
     if (const QString problem = Discovery::communityProblem(communityText); !problem.isEmpty())
         return usageError(problem);
-    spec.community = communityText.toUtf8();
+    access.community = communityText.toUtf8();
 
     const long long interval = wholeNumber(parser.value(m_interval), 1, MaxIntervalSeconds);
     if (interval < 0)
@@ -121,7 +121,7 @@ int PortsOptions::run(const QCommandLineParser &parser, int (*usageError)(const 
 
     DevicePoller poller;
     poller.setInterval(int(interval));
-    poller.addDevice(spec);
+    poller.addDevice(access);
     int status = 0;
     long long printed = 0;
     bool first = true;

@@ -83,7 +83,7 @@ struct DevicePoller::Device {
     };
 
     int id = 0;
-    DeviceSpec spec;
+    DeviceAccess access;
     SnmpHost host;
     std::unique_ptr<QHostAddress> address;
     SnmpVersion version = SnmpVersion::Auto; // spoken, once an inventory answered
@@ -133,12 +133,12 @@ DevicePoller::DevicePoller(QObject *parent)
 
 DevicePoller::~DevicePoller() = default;
 
-int DevicePoller::addDevice(const DeviceSpec &spec)
+int DevicePoller::addDevice(const DeviceAccess &access)
 {
     auto device = std::make_unique<Device>();
     device->id = m_nextId++;
-    device->spec = spec;
-    device->host = SnmpHost::parse(spec.address);
+    device->access = access;
+    device->host = SnmpHost::parse(access.address);
     device->deadline.setSingleShot(true);
     const int id = device->id;
     connect(&device->deadline, &QTimer::timeout, this, [this, id] { deadline(id); });
@@ -222,12 +222,12 @@ void DevicePoller::begin(Device &device)
 {
     device.poll = DevicePoll();
     device.poll.device = device.id;
-    device.poll.address = device.spec.address;
+    device.poll.address = device.access.address;
     device.poll.time = QDateTime::currentDateTime();
     device.uptime.reset();
     device.afterTables = false;
     if (!device.host.isValid()) {
-        fail(device, SnmpHost::problem(device.spec.address));
+        fail(device, SnmpHost::problem(device.access.address));
         return;
     }
     if (!device.address && device.host.kind == SnmpHost::Kind::Address)
@@ -269,10 +269,10 @@ void DevicePoller::startInventory(Device &device)
 {
     using namespace IfMib;
     WalkRequest request;
-    request.host = device.spec.address;
-    request.community = QString::fromUtf8(device.spec.community);
-    request.version = device.version != SnmpVersion::Auto ? device.version : device.spec.version;
-    request.security = device.spec.security;
+    request.host = device.access.address;
+    request.community = QString::fromUtf8(device.access.community);
+    request.version = device.version != SnmpVersion::Auto ? device.version : device.access.version;
+    request.security = device.access.security;
     request.scalars = {sysName0()};
     request.columns = {
         {ifEntry(IfDescr), SnmpValue::OctetString, QStringLiteral("ifDescr")},
@@ -362,8 +362,8 @@ bool DevicePoller::openSession(Device &device)
         const QString peer = SnmpHost::peerName(*device.address, port);
         const QByteArray engine = SnmpSession::knownEngine(peer);
         SnmpFailure failure = SnmpFailure::None;
-        if (!device.spec.security || engine.isEmpty() || SnmpSession::isSilent(peer) ||
-            !device.exchange->openUser(*device.address, port, engine, *device.spec.security,
+        if (!device.access.security || engine.isEmpty() || SnmpSession::isSilent(peer) ||
+            !device.exchange->openUser(*device.address, port, engine, *device.access.security,
                                        &failure)) {
             device.inventoryNeeded = true; // the walk learns the engine ID again
             device.exchange.reset();
@@ -376,10 +376,10 @@ bool DevicePoller::openSession(Device &device)
     }
     if (!device.exchange->openCommunity(device.version == SnmpVersion::V1 ? SnmpVersion::V1
                                                                           : SnmpVersion::V2c,
-                                        device.spec.community, *device.address, port)) {
+                                        device.access.community, *device.address, port)) {
         device.exchange.reset();
         fail(device,
-             QStringLiteral("No SNMP session to %1 could be opened.").arg(device.spec.address));
+             QStringLiteral("No SNMP session to %1 could be opened.").arg(device.access.address));
         return false;
     }
     return true;
@@ -448,11 +448,11 @@ bool DevicePoller::sendStripe(Device &device, std::size_t k)
     case SnmpExchange::Sent::Refused:
         fail(device, QStringLiteral("No answer from %1: no SNMP agent listens at this address "
                                     "and port.")
-                         .arg(device.spec.address));
+                         .arg(device.access.address));
         return false;
     case SnmpExchange::Sent::Failed:
         fail(device,
-             QStringLiteral("The request to %1 could not be sent.").arg(device.spec.address));
+             QStringLiteral("The request to %1 could not be sent.").arg(device.access.address));
         return false;
     }
     return false;
@@ -495,7 +495,7 @@ void DevicePoller::readable(int id)
         stripe->columns.endAsked(); // the end of the agent's view
     } else if (reply.errorStatus != 0) {
         fail(*device, QStringLiteral("%1 answered with error-status %2.")
-                          .arg(device->spec.address)
+                          .arg(device->access.address)
                           .arg(reply.errorStatus));
         return;
     } else {
@@ -513,7 +513,7 @@ void DevicePoller::readable(int id)
         const BulkColumns::Step step =
             stripe->columns.take(reply.bindings, first, from, now, &error);
         if (step == BulkColumns::Step::Failed) {
-            fail(*device, QStringLiteral("%1: %2.").arg(device->spec.address, error));
+            fail(*device, QStringLiteral("%1: %2.").arg(device->access.address, error));
             return;
         }
         const int rows = stripe->columns.lastRows();
@@ -570,7 +570,7 @@ void DevicePoller::deadline(int id)
         device->exchange.reset();
     }
     fail(*device, QStringLiteral("No answer from %1 within %2 s.")
-                      .arg(device->spec.address)
+                      .arg(device->access.address)
                       .arg(m_deadlineMs / 1000.0));
 }
 

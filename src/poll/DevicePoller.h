@@ -17,7 +17,7 @@ class QHostAddress;
 struct WalkResult;
 
 // How to reach one device.
-struct DeviceSpec {
+struct DeviceAccess {
     QString address; // host, IPv4 or [IPv6], optionally :port (see SnmpHost)
     SnmpVersion version = SnmpVersion::Auto; // Auto: v2c, else v1
     QByteArray community = "public";
@@ -65,7 +65,7 @@ public:
     ~DevicePoller() override;
 
     // Adds a device (read at its next poll) and returns its id.
-    int addDevice(const DeviceSpec &spec);
+    int addDevice(const DeviceAccess &access);
     void removeDevice(int id);
     int deviceCount() const { return int(m_devices.size()); }
 

@@ -181,7 +181,7 @@ private Q_SLOTS:
     }
 
     // "resume polling" yes: the last device file is loaded and polled without a key press;
-    // "no" (and absent): the start is the specified one, nothing loaded, nothing polled.
+    // "no" (and absent): the start is the plain one: nothing loaded, nothing polled.
     void resumeAtStart_data()
     {
         QTest::addColumn<QString>("resume"); // "" leaves the value absent

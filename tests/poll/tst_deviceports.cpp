@@ -126,17 +126,17 @@ private Q_SLOTS:
         DevicePoller poller;
         poller.setInterval(IntervalSeconds);
         poller.setWalkTimeoutMs(500);
-        DeviceSpec spec;
-        spec.address = agent.host();
-        spec.version = version;
+        DeviceAccess access;
+        access.address = agent.host();
+        access.version = version;
         if (version == SnmpVersion::V3) {
             SnmpSecurity security;
             security.user = SnmpAgent::privUser();
             security.authPassphrase = SnmpAgent::authPassphrase().toUtf8();
             security.privPassphrase = SnmpAgent::privPassphrase().toUtf8();
-            spec.security = std::make_shared<const SnmpSecurity>(security);
+            access.security = std::make_shared<const SnmpSecurity>(security);
         }
-        poller.addDevice(spec);
+        poller.addDevice(access);
 
         const QList<DevicePoll> first = poll(poller);
         QCOMPARE(first.size(), 1);
