@@ -1,5 +1,6 @@
 #include "AgentProfileFile.h"
 #include "CommandLine.h"
+#include "CommandRun.h"
 #include "DeviceFile.h"
 #include "IfMibAgent.h"
 #include "ScriptedAgent.h"
@@ -16,16 +17,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// The address sanitizer keeps freed memory in quarantine and adds shadow memory, and slows
-// every step: memory bounds and timing get its own margins there.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define OSTRALINE_TEST_UNDER_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define OSTRALINE_TEST_UNDER_ASAN 1
-#endif
+#include "UnderSanitizer.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,47 +26,6 @@
 
 namespace
 {
-
-struct Result {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-// extraEnv: variables to set (an empty value removes the variable).
-// program/leading: another program to run the arguments with (unshare -m ...).
-Result ostraline(const QStringList &arguments, const QMap<QString, QString> &extraEnv = {},
-                 int timeoutMs = 60000, const QString &program = QString(),
-                 const QStringList &leading = {})
-{
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (auto it = extraEnv.cbegin(); it != extraEnv.cend(); ++it) {
-        if (it.value().isEmpty())
-            env.remove(it.key());
-        else
-            env.insert(it.key(), it.value());
-    }
-    // No display: the command line must not need one.
-    env.remove("DISPLAY");
-    env.remove("WAYLAND_DISPLAY");
-    env.remove("QT_QPA_PLATFORM");
-    process.setProcessEnvironment(env);
-    if (program.isEmpty())
-        process.start(QStringLiteral(OSTRALINE_EXECUTABLE), arguments);
-    else
-        process.start(program, leading + arguments);
-    Result result;
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
-}
 
 // Peak resident memory of a running process in MB (VmHWM), 0 when unknown.
 qint64 peakMegabytes(qint64 pid)

@@ -18,15 +18,7 @@
 #include <dlfcn.h>
 #include <thread>
 
-// The address sanitizer slows every step (painting the window included): its own margin.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define OSTRALINE_TEST_UNDER_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define OSTRALINE_TEST_UNDER_ASAN 1
-#endif
+#include "UnderSanitizer.h"
 #ifdef OSTRALINE_TEST_UNDER_ASAN
 constexpr qint64 LongestGapMs = 150;
 #else

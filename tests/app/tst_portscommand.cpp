@@ -2,45 +2,13 @@
 // a 60-port table whose counters are known functions of time: the table and CSV reports, the
 // sort, --count, and the exit status of an agent that never answers and of bad usage.
 
+#include "CommandRun.h"
 #include "PortTableAgent.h"
 #include "SnmpdProcess.h"
 
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
-
-namespace
-{
-
-struct Result {
-    int status = -2; // -2: still running at the time-out, -1: crashed
-    QString out;
-    QString err;
-};
-
-Result ostraline(const QStringList &arguments, int timeoutMs = 60000)
-{
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    // No display: the command must not need one.
-    env.remove("DISPLAY");
-    env.remove("WAYLAND_DISPLAY");
-    env.remove("QT_QPA_PLATFORM");
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(OSTRALINE_EXECUTABLE), arguments);
-    Result result;
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
-}
-
-} // namespace
 
 class TestPortsCommand : public QObject
 {
@@ -146,7 +114,7 @@ private Q_SLOTS:
         QFETCH(QStringList, arguments);
         QFETCH(int, status);
         QFETCH(QString, stderrHas);
-        const Result r = ostraline(arguments, 30000);
+        const Result r = ostraline(arguments, {}, 30000);
         QCOMPARE(r.status, status);
         QVERIFY2(r.err.contains(stderrHas), qPrintable(r.err));
         QVERIFY(r.out.isEmpty());

@@ -17,16 +17,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// The address sanitizer keeps freed memory in quarantine and adds shadow memory, and slows
-// every step: memory bounds and timing get its own margins there.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define OSTRALINE_TEST_UNDER_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define OSTRALINE_TEST_UNDER_ASAN 1
-#endif
+#include "UnderSanitizer.h"
 #include <QTimer>
 
 #include <atomic>
